@@ -1,0 +1,12 @@
+#pragma once
+// Subcommands of linkbeacon-cli. Each gets the arguments after its own name
+// and returns the process exit code.
+#include <QStringList>
+
+namespace lb::cli {
+
+int runCipher(const QStringList& args);
+int runFetch(const QStringList& args);
+int runSubmit(const QStringList& args);
+
+} // namespace lb::cli

@@ -1,0 +1,32 @@
+// linkbeacon-cli: the program's logic without windows, run in the program folder.
+#include "cli/Commands.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+static void usage() {
+    std::fputs("usage: linkbeacon-cli cipher encode|decode IN OUT\n"
+               "       linkbeacon-cli fetch [options] URL\n"
+               "       linkbeacon-cli submit [options] SESSION...\n",
+               stderr);
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Linkbeacon"));
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty()) {
+        usage();
+        return 2;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("cipher"))
+        return lb::cli::runCipher(args);
+    if (command == QLatin1String("fetch"))
+        return lb::cli::runFetch(args);
+    if (command == QLatin1String("submit"))
+        return lb::cli::runSubmit(args);
+    std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
+    usage();
+    return 2;
+}

@@ -1,0 +1,18 @@
+#include "common/IndexList.h"
+
+namespace lb {
+
+QStringList readIndexList(const IniFile& ini, const QString& section) {
+    QStringList lines = ini.readSectionValues(section);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        lines[i] = ini.readString(section, QString::number(i));
+    return lines;
+}
+
+void writeIndexList(IniFile& ini, const QString& section, const QStringList& names) {
+    ini.eraseSection(section);
+    for (qsizetype i = 0; i < names.size(); ++i)
+        ini.writeString(section, QString::number(i), names.at(i));
+}
+
+} // namespace lb

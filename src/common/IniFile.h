@@ -1,0 +1,66 @@
+#pragma once
+// INI file with the rules of the Windows profile functions the stores were
+// made for: section and key names compared without regard to case, a value
+// read returns at most 1023 characters, a section's key list at most 8192
+// bytes of names, a missing file or key reads as the default. Every write
+// reads the current file, changes it and replaces it atomically with CR LF
+// line ends; a failed write throws FileError "Unable to write to " + path.
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace lb {
+
+class IniFile {
+public:
+    static constexpr int MaxValueLength = 1023;
+    static constexpr int MaxKeyListBytes = 8192;
+
+    IniFile() = default;
+    explicit IniFile(QString path) : m_path(std::move(path)) {}
+
+    const QString& path() const { return m_path; }
+    void setPath(const QString& path) { m_path = path; }
+
+    QString readString(const QString& section, const QString& key,
+                       const QString& defaultValue = QString()) const;
+    int readInteger(const QString& section, const QString& key, int defaultValue) const;
+    bool readBool(const QString& section, const QString& key, bool defaultValue) const;
+    // Key names of a section in file order, cut at 8192 bytes of names.
+    QStringList readSection(const QString& section) const;
+    // The whole "key=value" lines of a section, in file order.
+    QStringList readSectionValues(const QString& section) const;
+    QStringList readSections() const;
+    bool sectionExists(const QString& section) const;
+    bool valueExists(const QString& section, const QString& key) const;
+
+    void writeString(const QString& section, const QString& key, const QString& value);
+    void writeInteger(const QString& section, const QString& key, int value);
+    void writeBool(const QString& section, const QString& key, bool value);
+    void deleteKey(const QString& section, const QString& key);
+    void eraseSection(const QString& section);
+
+private:
+    struct Entry {
+        QString key;   // empty with hasValue false: a line kept as it is
+        QString value; // or the raw line when !hasValue
+        bool hasValue = true;
+    };
+    struct Section {
+        QString name;
+        QList<Entry> entries;
+    };
+    struct Document {
+        QList<Entry> preamble; // lines before the first section
+        QList<Section> sections;
+        Section* find(const QString& name);
+        const Section* find(const QString& name) const;
+    };
+
+    Document load() const;
+    void save(const Document& doc) const;
+
+    QString m_path;
+};
+
+} // namespace lb
