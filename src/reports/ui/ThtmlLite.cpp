@@ -1,5 +1,6 @@
 #include "reports/ui/ThtmlLite.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
