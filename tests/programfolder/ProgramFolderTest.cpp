@@ -96,9 +96,12 @@ QList<Engine> loadEngines(const QByteArray& text, const std::string& file) {
     for (const QString& line : splitLines(text)) {
         Engine e;
         std::string why;
-        EXPECT_TRUE(parseEngineLine(line, e, why))
-            << file << ": " << why << ": " << line.toStdString();
-        engines.append(e);
+        // A malformed line fails here and is left out, so later checks can
+        // index its fields safely.
+        const bool ok = parseEngineLine(line, e, why);
+        EXPECT_TRUE(ok) << file << ": " << why << ": " << line.toStdString();
+        if (ok)
+            engines.append(e);
     }
     return engines;
 }
