@@ -1,0 +1,23 @@
+[Garden Tools]
+url=http://www.example.com/
+title=Hand tools for small gardens
+author=Alice Marsh
+description=Spades, forks, hoes and pruners made to last.
+copyright=Garden Tools Ltd
+creator=Garden Tools Ltd
+publisher=Garden Tools Ltd
+distribution=Global
+rating=General
+revisit=14 Days
+day=Fri
+date=31
+month=Dec
+year=2010
+charset=ISO-8859-1
+key1=garden, tools, spades, forks, hoes, pruners
+owner=sales@example.com
+language=en-GB
+robots=All
+comment0=Garden Tools Ltd home page
+comment1=Prices include delivery
+comcount=1

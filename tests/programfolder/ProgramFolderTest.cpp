@@ -1,0 +1,448 @@
+// Checks the program folder the build lays out: what a fresh install loads at
+// start must be readable by the program's own loaders and consistent with
+// itself (engines, categories, batch sites, sessions, help pages, pictures).
+#include "common/AsciiText.h"
+#include "common/IndexList.h"
+#include "common/IniFile.h"
+#include "common/LineSplitter.h"
+#include "engines/EngineCipher.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUrl>
+
+using namespace lb;
+
+namespace {
+
+const QString Folder = QStringLiteral(LB_PROGRAMFOLDER);
+const QString DemoPrefix = QStringLiteral("http://127.0.0.1:8642/demo/");
+
+// The session categories in the order of the session editor's drop-down.
+const QStringList SessionCategories = {
+    "Miscellaneous", "Automotive", "Business",      "Communications", "Community",
+    "Computers",     "Consumer",   "Education",     "Employment",     "Entertainment",
+    "Finance",       "Government", "Health",        "Internet",       "Manufacturing",
+    "Media",         "Medical",    "Miscellaneous", "News",           "Opportunities",
+    "Personal",      "Politics",   "Publishing",    "Recreation",     "Reference",
+    "Religion",      "Sci-Tech",   "Services",      "Transportation", "Travel",
+    "Web_Stuff"};
+
+const QStringList SessionKeys = {
+    "url",      "title",    "email",   "description", "catagory", "name",  "last",  "company",
+    "address1", "address2", "country", "city",        "state",    "phone", "fax",   "zip",
+    "key1",     "key2",     "key3",    "key4",        "key5",     "key6",  "key7",  "key8",
+    "key9",     "key10",    "key11",   "key12",       "key13",    "key14", "key15", "key16"};
+
+QString path(const QString& rel) {
+    return Folder + QLatin1Char('/') + rel;
+}
+
+QByteArray readBytes(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        ADD_FAILURE() << "cannot open " << file.toStdString();
+    return f.readAll();
+}
+
+// Field positions (0-based) of an engine line's 37 fields.
+enum EngineField {
+    SiteUrl = 0,
+    CgiUrl = 1,
+    TitleVar = 2,
+    UrlVar = 3,
+    CatVar = 6,
+    CatType = 7,
+    Hidden = 9,
+    Method = 19,
+    FieldCount = 37
+};
+
+struct Engine {
+    QString name;
+    QStringList fields;
+};
+
+// Splits strictly: a valid line is name "=" then exactly 37 fields, each
+// followed by "|", and nothing after the last one.
+bool parseEngineLine(const QString& line, Engine& out, std::string& why) {
+    const qsizetype eq = line.indexOf(QLatin1Char('='));
+    if (eq <= 0) {
+        why = "no name before '='";
+        return false;
+    }
+    out.name = line.left(eq);
+    const QString rest = line.mid(eq + 1);
+    if (!rest.endsWith(QLatin1Char('|'))) {
+        why = "does not end with '|'";
+        return false;
+    }
+    out.fields = rest.left(rest.size() - 1).split(QLatin1Char('|'));
+    if (out.fields.size() != FieldCount) {
+        why = "has " + std::to_string(out.fields.size()) + " fields";
+        return false;
+    }
+    return true;
+}
+
+QList<Engine> loadEngines(const QByteArray& text, const std::string& file) {
+    QList<Engine> engines;
+    for (const QString& line : splitLines(text)) {
+        Engine e;
+        std::string why;
+        // A malformed line fails here and is left out, so later checks can
+        // index its fields safely.
+        const bool ok = parseEngineLine(line, e, why);
+        EXPECT_TRUE(ok) << file << ": " << why << ": " << line.toStdString();
+        if (ok)
+            engines.append(e);
+    }
+    return engines;
+}
+
+QSet<QString> toSet(const QStringList& list) {
+    return QSet<QString>(list.begin(), list.end());
+}
+
+bool insertNew(QSet<QString>& set, const QString& value) {
+    if (set.contains(value))
+        return false;
+    set.insert(value);
+    return true;
+}
+
+QStringList catTypes() {
+    return IniFile(path("data/catagory.hlx")).readSection("CatType");
+}
+
+QStringList batchListKeys() {
+    return IniFile(path("data/batch.hlx")).readSection("batchlist");
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- engines
+
+class ShippedDatabase : public ::testing::TestWithParam<const char*> {
+protected:
+    QList<Engine> load() const {
+        const QString rel = QString::fromLatin1(GetParam());
+        QByteArray bytes = readBytes(path(rel));
+        if (rel.endsWith(".hlz"))
+            bytes = decipherEngineText(bytes);
+        return loadEngines(bytes, GetParam());
+    }
+};
+
+TEST_P(ShippedDatabase, DeciphersToEngineLinesWithDistinctNames) {
+    const QList<Engine> engines = load();
+    ASSERT_GE(engines.size(), 4);
+    QSet<QString> names;
+    for (const Engine& e : engines) {
+        EXPECT_FALSE(e.name.trimmed().isEmpty());
+        EXPECT_TRUE(insertNew(names, asciiUpper(e.name)))
+            << "duplicate name (lookups ignore case): " << e.name.toStdString();
+    }
+}
+
+TEST_P(ShippedDatabase, EveryTargetIsOnTheDemoHostWithAUsableRequest) {
+    const QStringList types = catTypes();
+    const QStringList covered = batchListKeys();
+    for (const Engine& e : load()) {
+        const std::string n = e.name.toStdString();
+        EXPECT_TRUE(e.fields[SiteUrl].startsWith(DemoPrefix)) << n;
+        EXPECT_TRUE(e.fields[CgiUrl].startsWith(DemoPrefix)) << n;
+        const QString method = e.fields[Method];
+        ASSERT_TRUE(method == "GET" || method == "POST") << n << ": " << method.toStdString();
+        // The pair string is appended to a GET address as it is.
+        if (method == "GET")
+            EXPECT_TRUE(e.fields[CgiUrl].contains('?')) << n;
+        EXPECT_FALSE(e.fields[UrlVar].isEmpty()) << n << " sends no URL";
+        // Variable names and hidden pairs go into the request unescaped.
+        for (int i = 0; i < FieldCount; ++i) {
+            if (i == SiteUrl || i == CgiUrl || i == Method || i == CatType || i == Hidden)
+                continue;
+            static const QRegularExpression plainName("^[A-Za-z0-9_]*$");
+            EXPECT_TRUE(plainName.match(e.fields[i]).hasMatch())
+                << n << " field " << i + 1 << ": " << e.fields[i].toStdString();
+        }
+        const QString hidden = e.fields[Hidden];
+        if (!hidden.isEmpty()) {
+            static const QRegularExpression pairs("^(&[A-Za-z0-9_]+=[A-Za-z0-9_.+-]*)+$");
+            EXPECT_TRUE(pairs.match(hidden).hasMatch()) << n << ": " << hidden.toStdString();
+        }
+        // A category variable needs a type whose Sub section gives its value.
+        if (e.fields[CatVar].isEmpty())
+            EXPECT_TRUE(e.fields[CatType].isEmpty()) << n;
+        else
+            EXPECT_TRUE(types.contains(e.fields[CatType]))
+                << n << ": " << e.fields[CatType].toStdString();
+        // The editor refuses engines whose form a batch site already covers.
+        for (const QString& page : covered)
+            EXPECT_FALSE(e.fields[CgiUrl].contains(page)) << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ProgramFolder, ShippedDatabase,
+                         ::testing::Values("data/data.hlz", "data/engines.hlz",
+                                           "data/custom/custom.hlx"));
+
+TEST(ProgramFolderEngines, BundledDatabasesMixMethodsAndCategoryTypes) {
+    for (const char* rel : {"data/data.hlz", "data/engines.hlz"}) {
+        const QList<Engine> engines = loadEngines(decipherEngineText(readBytes(path(rel))), rel);
+        EXPECT_GE(engines.size(), 20) << rel;
+        QSet<QString> methods, types;
+        int withHidden = 0;
+        for (const Engine& e : engines) {
+            methods.insert(e.fields[Method]);
+            types.insert(e.fields[CatType]);
+            withHidden += !e.fields[Hidden].isEmpty();
+        }
+        EXPECT_TRUE(methods.contains("GET") && methods.contains("POST")) << rel;
+        EXPECT_GE(withHidden, engines.size() / 2) << rel;
+        if (QByteArray(rel) == "data/data.hlz")
+            EXPECT_TRUE(types.contains("Cat1") && types.contains("Cat2") && types.contains("Cat3"));
+    }
+}
+
+TEST(ProgramFolderEngines, SearchAndClassifiedDatabasesDoNotShareNames) {
+    // "All Engines" loads both into one list; a shared name would hide one.
+    QSet<QString> names;
+    for (const char* rel : {"data/data.hlz", "data/engines.hlz"})
+        for (const Engine& e : loadEngines(decipherEngineText(readBytes(path(rel))), rel))
+            EXPECT_TRUE(insertNew(names, asciiUpper(e.name))) << e.name.toStdString();
+}
+
+// ---------------------------------------------------------- category file
+
+TEST(ProgramFolderCategories, TypesAreListedInTheOrderTheFormAnalyserPicksThem) {
+    EXPECT_EQ(catTypes(), QStringList({"Cat1", "Cat2", "Cat3"}));
+    const IniFile ini(path("data/catagory.hlx"));
+    // Items 0, 1 and 2 of the type list must hold the 7, 10 and 30 names a
+    // target's category list is recognised by.
+    const QStringList small = {"Business",   "Computers", "Education",    "Entertainment",
+                               "Government", "Personal",  "Miscellaneous"};
+    const QStringList medium = small + QStringList{"Health", "Recreation", "Web Stuff"};
+    QStringList full = SessionCategories;
+    full.removeDuplicates();
+    ASSERT_EQ(full.size(), 30);
+    EXPECT_EQ(toSet(small), toSet(ini.readSection("Cat1")));
+    EXPECT_EQ(toSet(medium), toSet(ini.readSection("Cat2")));
+    EXPECT_EQ(toSet(full), toSet(ini.readSection("Cat3")));
+}
+
+TEST(ProgramFolderCategories, EverySessionCategoryMapsToAValueOfEachType) {
+    const IniFile ini(path("data/catagory.hlx"));
+    for (const QString& type : catTypes()) {
+        QSet<QString> values;
+        for (const QString& key : ini.readSection(type))
+            values.insert(ini.readString(type, key));
+        ASSERT_FALSE(values.isEmpty()) << type.toStdString();
+        for (const QString& category : SessionCategories) {
+            const QString v = ini.readString("Sub" + type, category);
+            EXPECT_TRUE(values.contains(v))
+                << "Sub" << type.toStdString() << " " << category.toStdString() << " -> '"
+                << v.toStdString() << "'";
+            EXPECT_FALSE(v.contains(' ') || v.contains('&') || v.contains('=')) << v.toStdString();
+        }
+    }
+}
+
+// ------------------------------------------------------------ batch sites
+
+TEST(ProgramFolderBatch, SitesAreCompleteAndTheirPageListsDecipher) {
+    const IniFile ini(path("data/batch.hlx"));
+    EXPECT_FALSE(ini.readSection("batchlist").isEmpty());
+    const QStringList sites = ini.readSection("batchsites");
+    ASSERT_FALSE(sites.isEmpty());
+    int pages = 0;
+    for (const QString& site : sites) {
+        const std::string s = site.toStdString();
+        for (const char* key : {"count", "site", "parse", "title", "url", "email", "catagory",
+                                "cattype", "description", "pagename", "cgiur"})
+            EXPECT_TRUE(ini.valueExists(site, key)) << s << " lacks " << key;
+        EXPECT_TRUE(ini.readString(site, "site").startsWith(DemoPrefix)) << s;
+        EXPECT_TRUE(ini.readString(site, "cgiur").startsWith(DemoPrefix)) << s;
+        EXPECT_TRUE(catTypes().contains(ini.readString(site, "cattype"))) << s;
+        const QStringList lines =
+            splitLines(decipherEngineText(readBytes(path("data/" + site + ".hlz"))));
+        EXPECT_FALSE(lines.isEmpty()) << s;
+        for (const QString& line : lines)
+            EXPECT_TRUE(line.startsWith(DemoPrefix)) << s << ": " << line.toStdString();
+        EXPECT_EQ(ini.readInteger(site, "count", -1), lines.size()) << s;
+        pages += lines.size();
+    }
+    EXPECT_EQ(ini.readInteger("count", "count", -1), pages);
+}
+
+// --------------------------------------------------------------- sessions
+
+TEST(ProgramFolderSessions, IndexHasTheProgramsLayoutAndListsExistingFiles) {
+    const IniFile index(path("data/session/session.hlx"));
+    const QStringList names = readIndexList(index, "List");
+    ASSERT_EQ(names.size(), 2);
+    QByteArray expected =
+        "[Session]\r\nCount=" + QByteArray::number(names.size() - 1) + "\r\n[List]\r\n";
+    for (int i = 0; i < names.size(); ++i)
+        expected += QByteArray::number(i) + "=" + names[i].toUtf8() + "\r\n";
+    EXPECT_EQ(readBytes(path("data/session/session.hlx")), expected);
+
+    for (const QString& name : names) {
+        const std::string n = name.toStdString();
+        const QString file = path("data/session/" + name + ".hlx");
+        ASSERT_TRUE(QFileInfo::exists(file)) << n;
+        const IniFile session(file);
+        EXPECT_EQ(session.readSections(), QStringList{name}) << n;
+        EXPECT_EQ(session.readSection(name), SessionKeys) << n << ": keys in saving order";
+        for (const QString& key : SessionKeys)
+            EXPECT_FALSE(session.readString(name, key).isEmpty()) << n << " " << key.toStdString();
+        EXPECT_TRUE(SessionCategories.contains(session.readString(name, "catagory"))) << n;
+        EXPECT_LE(session.readString(name, "url").size(), 100);
+        EXPECT_LE(session.readString(name, "title").size(), 60);
+        EXPECT_LE(session.readString(name, "description").size(), 150);
+    }
+}
+
+TEST(ProgramFolderMeta, TagSetIndexListsExistingTagFiles) {
+    const QStringList names = readIndexList(IniFile(path("data/meta/meta.hlx")), "List");
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        const IniFile tag(path("data/meta/" + name + ".tag"));
+        ASSERT_TRUE(QFileInfo::exists(tag.path())) << name.toStdString();
+        const int last = tag.readInteger(name, "comcount", -2);
+        EXPECT_GE(last, -1);
+        for (int i = 0; i <= last; ++i)
+            EXPECT_TRUE(tag.valueExists(name, "comment" + QString::number(i)));
+    }
+}
+
+// ------------------------------------------------------ files and folders
+
+TEST(ProgramFolderFiles, IniFilesUseCrLfLineEnds) {
+    QStringList files = {path("zkt.ini")};
+    QDirIterator it(path("data"), {"*.hlx", "*.tag", "*.ini"}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    EXPECT_GE(files.size(), 8);
+    for (const QString& file : files) {
+        const QByteArray bytes = readBytes(file);
+        EXPECT_TRUE(bytes.endsWith("\r\n")) << file.toStdString();
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            const bool lf = bytes[i] == '\n', cr = bytes[i] == '\r';
+            if ((lf && (i == 0 || bytes[i - 1] != '\r')) ||
+                (cr && (i + 1 == bytes.size() || bytes[i + 1] != '\n'))) {
+                ADD_FAILURE() << file.toStdString() << ": bare line end at byte " << i;
+                break;
+            }
+        }
+    }
+}
+
+TEST(ProgramFolderFiles, StartUpFilesAndFoldersArePresent) {
+    const QFileInfo exclude(path("data/exclude.tmp"));
+    EXPECT_TRUE(exclude.isFile());
+    EXPECT_EQ(exclude.size(), 0);
+    EXPECT_TRUE(QFileInfo(path("reports")).isDir());
+    EXPECT_TRUE(QFileInfo(path("data/custom")).isDir());
+    EXPECT_TRUE(QDir(path("reports")).isEmpty());
+    // Plain engine sources are enciphered, not copied.
+    EXPECT_FALSE(QFileInfo::exists(path("src")));
+
+    const QImage logo(path("kwnlogo.bmp"));
+    ASSERT_FALSE(logo.isNull());
+    EXPECT_EQ(logo.size(), QSize(400, 300));
+    const QImage icon(path("kwnico.ico"));
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_EQ(icon.size(), QSize(32, 32));
+    EXPECT_TRUE(icon.hasAlphaChannel());
+}
+
+// ------------------------------------------------------------ help pages
+
+namespace {
+
+struct HelpPage {
+    QString text;
+    QSet<QString> anchors;
+    QStringList links; // href and src values
+};
+
+HelpPage readHelp(const QString& file) {
+    HelpPage page;
+    page.text = QString::fromUtf8(readBytes(file));
+    static const QRegularExpression name(R"re(<a\s+name="([^"]+)")re",
+                                         QRegularExpression::CaseInsensitiveOption);
+    for (auto m = name.globalMatch(page.text); m.hasNext();)
+        page.anchors.insert(m.next().captured(1));
+    static const QRegularExpression link(R"re(\b(?:href|src)\s*=\s*"([^"]*)")re",
+                                         QRegularExpression::CaseInsensitiveOption);
+    for (auto m = link.globalMatch(page.text); m.hasNext();)
+        page.links << m.next().captured(1);
+    return page;
+}
+
+const QStringList HelpPages = {"help.htm",   "siteinfo.htm", "session.htm",
+                               "submit.htm", "results.htm",  "manual.htm",
+                               "meta.htm",   "crawler.htm",  "settings.htm"};
+
+} // namespace
+
+TEST(ProgramFolderHelp, EveryLinkResolvesInsideTheHelpFolder) {
+    const QDir help(path("help"));
+    for (const QString& name : HelpPages) {
+        ASSERT_TRUE(help.exists(name)) << name.toStdString();
+        const HelpPage page = readHelp(help.filePath(name));
+        EXPECT_FALSE(page.links.isEmpty());
+        for (const QString& link : page.links) {
+            const std::string where = name.toStdString() + " -> " + link.toStdString();
+            const QUrl url(link);
+            ASSERT_TRUE(url.isRelative() && url.host().isEmpty()) << where;
+            const QString file = url.path();
+            EXPECT_FALSE(file.contains("..") || file.startsWith('/')) << where;
+            const QString target = file.isEmpty() ? help.filePath(name) : help.filePath(file);
+            ASSERT_TRUE(QFileInfo(target).isFile()) << where;
+            if (url.hasFragment())
+                EXPECT_TRUE(readHelp(target).anchors.contains(url.fragment())) << where;
+        }
+    }
+}
+
+TEST(ProgramFolderHelp, PagesCarryTheNavigationBarAndStayPlainHtml) {
+    const QDir help(path("help"));
+    for (const QString& name : HelpPages) {
+        const HelpPage page = readHelp(help.filePath(name));
+        const std::string n = name.toStdString();
+        for (const QString& other : HelpPages)
+            if (other != name)
+                EXPECT_TRUE(page.links.contains(other))
+                    << n << " lacks a link to " << other.toStdString();
+        const QString upper = asciiUpper(page.text);
+        EXPECT_FALSE(upper.contains("<SCRIPT")) << n;
+        EXPECT_FALSE(upper.contains("STYLESHEET")) << n;
+        EXPECT_FALSE(upper.contains("<STYLE")) << n;
+        EXPECT_TRUE(upper.contains("<TITLE>LINKBEACON HELP")) << n;
+    }
+}
+
+TEST(ProgramFolderHelp, StartPageShowsAJpegPicture) {
+    const HelpPage page = readHelp(path("help/help.htm"));
+    QStringList pictures;
+    for (const QString& link : page.links)
+        if (link.endsWith(".jpg", Qt::CaseInsensitive))
+            pictures << link;
+    ASSERT_FALSE(pictures.isEmpty());
+    for (const QString& picture : pictures) {
+        const QByteArray bytes = readBytes(path("help/" + picture));
+        EXPECT_TRUE(bytes.startsWith("\xFF\xD8\xFF")) << picture.toStdString();
+        const QImage image = QImage::fromData(bytes, "JPEG");
+        ASSERT_FALSE(image.isNull()) << picture.toStdString();
+        EXPECT_GT(image.width(), 100);
+    }
+}
