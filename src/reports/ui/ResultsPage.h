@@ -1,7 +1,17 @@
 #pragma once
 // The "Submit Results" page: the report file list, the report viewer Lite1,
 // Back / Next Report, Help and Print.
+#include "reports/ReportBrowser.h"
+
 #include <QWidget>
+#include <functional>
+
+class QLabel;
+class QListView;
+class QPrinter;
+class QTextEdit;
+class QToolButton;
+class QPushButton;
 
 namespace lb {
 
@@ -11,21 +21,45 @@ class ThtmlLite;
 class ResultsPage : public QWidget {
     Q_OBJECT
 public:
+    static const QString kPrintTitle; // "Submission Report"
+
     ResultsPage(Dialogs& dialogs, QWidget* parent = nullptr);
 
-    // Points the report file list at a folder ("\reports\" of the program folder).
+    // Points the report file list at a folder (the program folder's
+    // "reports") and reads it; links in reports stay inside the program folder.
     void setReportFolder(const QString& folder);
-    // Refreshes the list and shows one report (the end of a run shows the last one).
+    // Shows one report in Lite1 and its file name in Label20.
     void showReport(const QString& fullPath);
+    // The end of a submission run: the list is read again (so the new
+    // reports can be browsed) and, when reports were generated, the last
+    // session's report is shown.
+    void endOfRun(const QString& lastSessionName, bool generateReports);
+
     ThtmlLite* viewer() const { return m_viewer; }
+    ReportBrowser& browser() { return m_browser; }
+
+    // Back / Next Report (BackButton, FarwardButton).
+    void stepReport(ReportBrowser::Direction direction);
+    // PrintR without the dialog: the report on screen as plain text.
+    void printReport(QPrinter& printer);
+    // Asks where to print; the default shows the print dialog (which also
+    // offers printing to a PDF file). Returns false when the user cancels.
+    void setPrinterChooser(std::function<bool(QPrinter&)> chooser);
+    void PrintRClick();
 
 signals:
     void helpRequested();
 
 private:
+    void syncListSelection(int index);
+
     Dialogs& m_dialogs;
+    ReportBrowser m_browser;
     ThtmlLite* m_viewer = nullptr;
-    QString m_folder;
+    QListView* m_reports = nullptr;
+    QLabel* m_label = nullptr;
+    QTextEdit* m_printBox = nullptr;
+    std::function<bool(QPrinter&)> m_chooser;
 };
 
 } // namespace lb

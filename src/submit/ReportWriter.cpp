@@ -1,0 +1,181 @@
+#include "submit/ReportWriter.h"
+
+#include "common/FileError.h"
+#include "common/LineSplitter.h"
+#include "common/Paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+
+namespace lb {
+
+namespace {
+
+// The locale's long time format carries a time-zone token that the program's
+// time stamps never showed; drop it (outside quoted text) with its blanks.
+QString timeFormatWithoutZone(const QLocale& locale) {
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t'))
+            continue;
+        out.append(c);
+    }
+    return out.simplified();
+}
+
+QString cannotCreate(const QString& path, const QString& reason) {
+    return QStringLiteral("Cannot create file ") + QDir::toNativeSeparators(path) +
+           QStringLiteral(". ") + reason;
+}
+
+} // namespace
+
+QString reportTimeStamp(const QDateTime& when, const QLocale& locale) {
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(when.time(), timeFormatWithoutZone(locale));
+}
+
+QString reportTimeStamp(const QDateTime& when) { return reportTimeStamp(when, QLocale::system()); }
+
+namespace report {
+
+QStringList headerLines(const QString& appTitle) {
+    return {QStringLiteral("<title>") + appTitle + QStringLiteral("</title>"),
+            QStringLiteral("<body bgcolor=\"#ffffff\">"),
+            QStringLiteral("<h3><Center><font color=\"blue\">") + appTitle +
+                QStringLiteral("</font></center></h3>"),
+            QStringLiteral("<center><b>Submission Software</b></center>")};
+}
+
+QString sessionHeading(const QString& sessionName, const QString& sessionUrl) {
+    return QStringLiteral("<center><b>Submission report for <font color=\"#0000FF\">") +
+           sessionName + QStringLiteral(": </b>") + sessionUrl +
+           QStringLiteral("</font></center>");
+}
+
+QString requestLine(const QString& timeStamp, const QString& engineSiteName,
+                    const QString& statusText) {
+    return QStringLiteral("<br>") + timeStamp + QStringLiteral(": ") + engineSiteName +
+           QStringLiteral(" Status: ") + statusText;
+}
+
+QStringList footerLines(const QString& appTitle) {
+    return {QStringLiteral("<hr>Thank you for using ") + appTitle,
+            QStringLiteral("</body></html>")};
+}
+
+QString batchStart() {
+    return QStringLiteral("<b><font color=\"#0000FF\">Starting Batch Submission</font></b>");
+}
+
+QString batchContacting(const QString& host) {
+    return QStringLiteral("<hr><font color=\"#008000\"><b> Contacting </b></font>") + host +
+           QStringLiteral("<br>");
+}
+
+QString batchGettingInfo(const QString& host) {
+    return QStringLiteral("<center><b>Getting current batch information from : </b><font "
+                          "color=\"#0000FF\">") +
+           host + QStringLiteral("</font></center><br>");
+}
+
+QStringList batchSiteResult(const QString& host, bool failed) {
+    if (failed)
+        return {QStringLiteral("<br><br>Submission to all ") + host +
+                    QStringLiteral(" pages <font color=\"#FF0000\"> failed.</font>"),
+                QStringLiteral("<br><font color=\"#0000FF\">") + host +
+                    QStringLiteral("</font> Server may be busy or down for maintenance.")};
+    return {QStringLiteral("<br><br>Submission to all <font color=\"#0000FF\">") + host +
+            QStringLiteral("</font> pages <font color=\"#0000FF\">succeeded.</font>")};
+}
+
+QString batchTimeOfSubmission(const QString& timeStamp) {
+    return QStringLiteral("<br>Time of submission was: ") + timeStamp;
+}
+
+QString batchSiteCount(int batchSiteCount) {
+    return QStringLiteral("<br>There are currently ") + QString::number(batchSiteCount) +
+           QStringLiteral(" sites submitted in this batch");
+}
+
+QString batchFinished() {
+    return QStringLiteral("<br><b><center>Finished batch submissions</b></center>");
+}
+
+QString batchTotalCount(int batchPageCount) {
+    return QStringLiteral("<br>There are currently ") + QString::number(batchPageCount) +
+           QStringLiteral(" sites submitted to in all batches");
+}
+
+QString databaseStart() {
+    return QStringLiteral("<hr><br><b><center><font color=\"#0000FF\"> Starting database "
+                          "submissions</font></center></b>");
+}
+
+} // namespace report
+
+QString reportFilePath(const QString& appDir, const QString& sessionName) {
+    return appPath(appDir, QStringLiteral("\\reports\\") + sessionName + QStringLiteral(".htm"));
+}
+
+void writeReport(const QString& appDir, const QString& sessionName, const QStringList& lines) {
+    const QString path = reportFilePath(appDir, sessionName);
+    if (!isSafeFileName(sessionName))
+        throw FileError(cannotCreate(path, QStringLiteral("The file name is not valid.")));
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!QDir().mkpath(folder))
+        throw FileError(cannotCreate(path, QStringLiteral("The folder ") +
+                                               QDir::toNativeSeparators(folder) +
+                                               QStringLiteral(" cannot be created.")));
+    // Written beside the old report and renamed over it, so a failed write
+    // never leaves half a report.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw FileError(cannotCreate(path, file.errorString()));
+    const QByteArray bytes = joinLinesCrLf(lines);
+    if (file.write(bytes) != bytes.size() || !file.commit())
+        throw FileError(cannotCreate(path, file.errorString()));
+}
+
+ReportWriter::ReportWriter(const QString& appDir, bool generateReports, const QString& appTitle)
+    : m_appDir(appDir), m_appTitle(appTitle), m_enabled(generateReports) {
+    if (m_enabled)
+        m_lines = report::headerLines(m_appTitle);
+}
+
+void ReportWriter::addSessionHeading(const QString& sessionName, const QString& sessionUrl) {
+    add(report::sessionHeading(sessionName, sessionUrl));
+}
+
+void ReportWriter::addRequestResult(const QString& engineSiteName, const QString& statusText,
+                                    const QDateTime& when) {
+    add(report::requestLine(reportTimeStamp(when), engineSiteName, statusText));
+}
+
+void ReportWriter::add(const QString& line) {
+    if (m_enabled)
+        m_lines.append(line);
+}
+
+void ReportWriter::add(const QStringList& lines) {
+    if (m_enabled)
+        m_lines.append(lines);
+}
+
+QString ReportWriter::endSession(const QString& sessionName) {
+    if (!m_enabled)
+        return QString();
+    QStringList finished = m_lines;
+    finished.append(report::footerLines(m_appTitle));
+    m_lines = report::headerLines(m_appTitle);
+    writeReport(m_appDir, sessionName, finished);
+    return reportFilePath(m_appDir, sessionName);
+}
+
+} // namespace lb

@@ -1,0 +1,162 @@
+#include "common/FileError.h"
+#include "submit/ReportWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace lb;
+
+namespace {
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<missing>");
+    return f.readAll();
+}
+
+const char kHeader[] = "<title>Linkbeacon</title>\r\n"
+                       "<body bgcolor=\"#ffffff\">\r\n"
+                       "<h3><Center><font color=\"blue\">Linkbeacon</font></center></h3>\r\n"
+                       "<center><b>Submission Software</b></center>\r\n";
+
+} // namespace
+
+TEST(ReportWriter, SmallRunWritesExactBytes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ReportWriter writer(dir.path(), true);
+    writer.addSessionHeading(QStringLiteral("mysite"), QStringLiteral("http://www.example.com/"));
+    writer.add(report::batchStart());
+    writer.add(report::batchContacting(QStringLiteral("batch.example")));
+    writer.add(report::batchGettingInfo(QStringLiteral("batch.example")));
+    writer.add(report::batchSiteResult(QStringLiteral("batch.example"), true));
+    writer.add(report::batchTimeOfSubmission(QStringLiteral("1/2/03 4:05:06 AM")));
+    writer.add(report::batchSiteCount(3));
+    writer.add(report::batchSiteResult(QStringLiteral("ok.example"), false));
+    writer.add(report::batchFinished());
+    writer.add(report::batchTotalCount(40));
+    writer.add(report::databaseStart());
+    // Finishing order, not starting order.
+    writer.add(report::requestLine(QStringLiteral("1/2/03 4:05:07 AM"), QStringLiteral("Zeta"),
+                                   QStringLiteral("OK")));
+    writer.add(report::requestLine(QStringLiteral("1/2/03 4:05:08 AM"), QStringLiteral("Alpha"),
+                                   QStringLiteral("Not Found")));
+
+    const QString path = writer.endSession(QStringLiteral("mysite"));
+    EXPECT_EQ(path, dir.path() + "/reports/mysite.htm");
+
+    const QByteArray expected =
+        QByteArray(kHeader) +
+        "<center><b>Submission report for <font color=\"#0000FF\">mysite: </b>"
+        "http://www.example.com/</font></center>\r\n"
+        "<b><font color=\"#0000FF\">Starting Batch Submission</font></b>\r\n"
+        "<hr><font color=\"#008000\"><b> Contacting </b></font>batch.example<br>\r\n"
+        "<center><b>Getting current batch information from : </b><font "
+        "color=\"#0000FF\">batch.example</font></center><br>\r\n"
+        "<br><br>Submission to all batch.example pages <font color=\"#FF0000\"> "
+        "failed.</font>\r\n"
+        "<br><font color=\"#0000FF\">batch.example</font> Server may be busy or down for "
+        "maintenance.\r\n"
+        "<br>Time of submission was: 1/2/03 4:05:06 AM\r\n"
+        "<br>There are currently 3 sites submitted in this batch\r\n"
+        "<br><br>Submission to all <font color=\"#0000FF\">ok.example</font> pages <font "
+        "color=\"#0000FF\">succeeded.</font>\r\n"
+        "<br><b><center>Finished batch submissions</b></center>\r\n"
+        "<br>There are currently 40 sites submitted to in all batches\r\n"
+        "<hr><br><b><center><font color=\"#0000FF\"> Starting database "
+        "submissions</font></center></b>\r\n"
+        "<br>1/2/03 4:05:07 AM: Zeta Status: OK\r\n"
+        "<br>1/2/03 4:05:08 AM: Alpha Status: Not Found\r\n"
+        "<hr>Thank you for using Linkbeacon\r\n"
+        "</body></html>\r\n";
+    EXPECT_EQ(readAll(path), expected);
+}
+
+TEST(ReportWriter, EachSessionStartsWithAFreshHeader) {
+    QTemporaryDir dir;
+    ReportWriter writer(dir.path(), true);
+    writer.addSessionHeading(QStringLiteral("one"), QStringLiteral("u1"));
+    writer.endSession(QStringLiteral("one"));
+    EXPECT_EQ(writer.lines(), report::headerLines());
+    writer.addSessionHeading(QStringLiteral("two"), QStringLiteral("u2"));
+    writer.endSession(QStringLiteral("two"));
+
+    const QByteArray second = readAll(dir.path() + "/reports/two.htm");
+    EXPECT_TRUE(second.startsWith(kHeader));
+    EXPECT_FALSE(second.contains("u1"));
+    EXPECT_TRUE(readAll(dir.path() + "/reports/one.htm").contains("one: </b>u1"));
+}
+
+TEST(ReportWriter, SessionSubmittedAgainOverwritesItsReport) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.path() + "/reports");
+    QFile old(dir.path() + "/reports/s.htm");
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write(QByteArray(5000, 'x'));
+    old.close();
+    writeReport(dir.path(), QStringLiteral("s"), {QStringLiteral("a")});
+    EXPECT_EQ(readAll(dir.path() + "/reports/s.htm"), QByteArray("a\r\n"));
+}
+
+TEST(ReportWriter, ReportsOffCollectsAndWritesNothing) {
+    QTemporaryDir dir;
+    ReportWriter writer(dir.path(), false);
+    writer.addSessionHeading(QStringLiteral("s"), QStringLiteral("u"));
+    writer.addRequestResult(QStringLiteral("E"), QStringLiteral("OK"));
+    EXPECT_TRUE(writer.lines().isEmpty());
+    EXPECT_TRUE(writer.endSession(QStringLiteral("s")).isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.path() + "/reports/s.htm"));
+}
+
+TEST(ReportWriter, UnwritableReportRaisesFileErrorAndRunGoesOn) {
+    QTemporaryDir dir;
+    // A plain file where the reports folder should be.
+    QFile blocker(dir.path() + "/reports");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    ReportWriter writer(dir.path(), true);
+    writer.addSessionHeading(QStringLiteral("s"), QStringLiteral("u"));
+    try {
+        writer.endSession(QStringLiteral("s"));
+        FAIL() << "no error raised";
+    } catch (const FileError& e) {
+        EXPECT_TRUE(e.message().startsWith(
+            QStringLiteral("Cannot create file ") + dir.path() + "/reports/s.htm. "))
+            << e.message().toStdString();
+        EXPECT_GT(e.message().size(), QString("Cannot create file . ").size() + dir.path().size());
+    }
+    // The next session starts clean.
+    EXPECT_EQ(writer.lines(), report::headerLines());
+}
+
+TEST(ReportWriter, NamesLeadingOutOfTheFolderAreRefused) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.path() + "/reports");
+    for (const QString& name : {QStringLiteral("../evil"), QStringLiteral("a\\b"),
+                                QStringLiteral(".."), QString()}) {
+        EXPECT_THROW(writeReport(dir.path(), name, {QStringLiteral("x")}), FileError)
+            << name.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(dir.path() + "/evil.htm"));
+}
+
+TEST(ReportWriter, RequestResultUsesTheLocaleDateAndTime) {
+    QTemporaryDir dir;
+    const QDateTime when(QDate(2003, 1, 2), QTime(16, 5, 6));
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QString stamp = reportTimeStamp(when, us);
+    // Short date, blank, long time; the zone the long format would add is left out.
+    EXPECT_TRUE(stamp.startsWith(QStringLiteral("1/2/03 4:05:06"))) << stamp.toStdString();
+    EXPECT_TRUE(stamp.endsWith(QStringLiteral("PM"))) << stamp.toStdString();
+    EXPECT_EQ(reportTimeStamp(when, QLocale::c()).right(8), QStringLiteral("16:05:06"));
+
+    ReportWriter writer(dir.path(), true);
+    writer.addRequestResult(QStringLiteral("Engine"), QStringLiteral("OK"), when);
+    EXPECT_EQ(writer.lines().last(),
+              QStringLiteral("<br>") + reportTimeStamp(when) + ": Engine Status: OK");
+}
