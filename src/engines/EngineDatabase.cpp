@@ -120,7 +120,16 @@ void EngineDatabase::removeIgnoredEngines() {
         if (kept.size() != m_engineList.count())
             m_engineList.setNames(kept);
     }
+    copyEngineListToKeyList();
+}
+
+void EngineDatabase::copyEngineListToKeyList() {
+    // The engine shown stays selected when it is still listed.
+    const int row = keyListRow();
+    const QString shown = row >= 0 ? m_keyList.at(row) : QString();
     m_keyList.setNames(m_engineList.names());
+    if (row >= 0)
+        selectKeyListRow(m_keyList.indexOf(shown));
 }
 
 // --- database choice ---
@@ -260,7 +269,7 @@ void EngineDatabase::ignoreSelected() {
         m_excludeList.add(m_engineList.at(focus + k));
     m_engineList.removeRange(focus, run);
     keepFocus(m_engineSel, focus);
-    m_keyList.setNames(m_engineList.names());
+    copyEngineListToKeyList();
     saveExcludeFile();
 }
 
@@ -279,7 +288,7 @@ void EngineDatabase::unignoreSelected() {
     }
     m_excludeList.removeRange(focus, run);
     keepFocus(m_excludeSel, focus);
-    m_keyList.setNames(m_engineList.names());
+    copyEngineListToKeyList();
     saveExcludeFile();
 }
 

@@ -107,6 +107,7 @@ private:
     void setChoice(Choice c);
     void reportError(const QString& message);
     void saveExcludeFile();
+    void copyEngineListToKeyList();
     void readCategoryMemo();
     QStringList lineNames() const;
 
