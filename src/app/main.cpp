@@ -1,10 +1,29 @@
+#include "app/TKestrel.h"
+#include "common/ui/QtDialogs.h"
+#include "ffa/ui/TCustomQ.h"
+#include "ffa/ui/TFFA_Crawler.h"
+#include "meta/ui/TMeta_Creator.h"
+#include "source/ui/TSource.h"
+#include "update/ui/TUpdateBox.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Linkbeacon"));
     QApplication::setApplicationDisplayName(QStringLiteral("Linkbeacon"));
-    QLabel label(QStringLiteral("Linkbeacon"));
-    label.show();
+
+    lb::QtDialogs dialogs;
+    lb::TKestrel kestrel(dialogs);
+    dialogs.setParent(&kestrel);
+    lb::TUpdateBox updateBox;
+    lb::TSource source;
+    lb::TMeta_Creator meta;
+    lb::TFFA_Crawler crawler;
+    lb::TCustomQ options;
+    kestrel.setWindows(&updateBox, &source, &meta, &crawler, &options);
+    kestrel.show();
+    // Closing the main window ends the program, whatever else is open.
+    QObject::connect(&kestrel, &lb::TKestrel::closed, &app, &QApplication::quit);
     return app.exec();
 }

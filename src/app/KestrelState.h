@@ -1,0 +1,123 @@
+#pragma once
+// State of the main window that the submission run drives: the status memo
+// Memo3, the "Step3 Submit" panel (counters, bars, speed, button states, run
+// indicator), the run counters, the sessions to submit and the proxy values.
+// QtCore only, so it can be driven and checked without a window; TKestrel
+// shows it and redraws on changed().
+#include "common/NameListModel.h"
+#include "sessions/SessionRecord.h"
+
+#include <QItemSelectionModel>
+#include <QObject>
+#include <QStringList>
+#include <array>
+
+namespace lb {
+
+// Memo3: keeps its last 18 lines.
+class StatusMemo : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int MaxLines = 18;
+    using QObject::QObject;
+
+    void add(const QString& line);
+    void clear();
+    const QStringList& lines() const { return m_lines; }
+
+signals:
+    void changed();
+
+private:
+    QStringList m_lines;
+};
+
+class SubmitPanel : public QObject {
+    Q_OBJECT
+public:
+    enum class Indicator { Idle, Running, Paused, Ended }; // Ended: red
+    enum Counter { PostingTo, Submitted, Successfull, Failed };
+    static constexpr int StartSpeedIndex = 3; // "25"
+
+    using QObject::QObject;
+
+    static const QStringList& speedSteps(); // "1" "5" ... "300"
+    int speedIndex() const { return m_speedIndex; }
+    int speedValue() const { return speedSteps().at(m_speedIndex).toInt(); }
+    QString speedText() const { return speedSteps().at(m_speedIndex); }
+    void setSpeedIndex(int index);
+    bool canGoSlower() const { return m_speedIndex > 0; }
+    bool canGoFaster() const { return m_speedIndex + 1 < speedSteps().size(); }
+
+    // Posting_to, Submitted, Successfull, Failed (each "0" at rest).
+    int counter(Counter c) const { return m_counters[c]; }
+    void setCounter(Counter c, int value);
+    // Bar1..Bar4 (index 0..3), range 0..maximum (100 at design time).
+    int barPosition(int bar) const { return m_barPos[std::size_t(bar)]; }
+    int barMaximum(int bar) const { return m_barMax[std::size_t(bar)]; }
+    void setBarPosition(int bar, int position);
+    void setBarMaximum(int bar, int maximum);
+    void resetCounters(); // counters "0", bars 0
+
+    bool startEnabled() const { return m_start; }
+    bool stopEnabled() const { return m_stop; }
+    bool pauseEnabled() const { return m_pause; }
+    bool databaseButtonsEnabled() const { return m_dbButtons; }
+    bool batchCheckEnabled() const { return m_batchCheck; }
+    void setStartEnabled(bool on);
+    void setStopEnabled(bool on);
+    void setPauseEnabled(bool on);
+    void setDatabaseButtonsEnabled(bool on);
+    void setBatchCheckEnabled(bool on);
+    Indicator indicator() const { return m_indicator; }
+    void setIndicator(Indicator i);
+    // The black Website panel: the URL of the session being submitted.
+    const QString& website() const { return m_website; }
+    void setWebsite(const QString& url);
+
+signals:
+    void changed();
+
+private:
+    void touch() { emit changed(); }
+
+    int m_speedIndex = StartSpeedIndex;
+    std::array<int, 4> m_counters{};
+    std::array<int, 4> m_barPos{};
+    std::array<int, 4> m_barMax{100, 100, 100, 100};
+    bool m_start = true;
+    bool m_stop = false;
+    bool m_pause = false;
+    bool m_dbButtons = true;
+    bool m_batchCheck = true;
+    Indicator m_indicator = Indicator::Idle;
+    QString m_website;
+};
+
+// Counters and flags of a submission run (members of the main window).
+struct RunState {
+    bool Paused = false;
+    bool StartGate = false;
+    qint32 NextEngine = 0;
+    qint32 StartLimit = 0;
+    qint32 FinishedCount = 0;
+    int BatchStatusCode = 0;
+    int TimerTicks = 0;
+    int BatchPageCount = 0;
+    int BatchSiteCount = 0;
+    SessionRecord currentSession;
+    QStringList ReportLines;
+    QStringList InFlightEngines; // hidden lists, parallel: engine index in KeyList
+    QStringList InFlightTicks;   // and TimerTicks at its start
+};
+
+// Values of the proxy panel ("\zkt.ini" section "Proxy").
+struct ProxySettings {
+    QString host;
+    QString port;
+    QString userName;
+    QString password;
+    bool behindProxy = false;
+};
+
+} // namespace lb

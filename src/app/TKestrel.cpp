@@ -1,0 +1,530 @@
+#include "app/TKestrel.h"
+
+#include "common/Dialogs.h"
+#include "common/FileError.h"
+#include "common/IniFile.h"
+#include "common/Paths.h"
+#include "engines/EngineDatabase.h"
+#include "engines/ui/EnginePage.h"
+#include "ffa/ui/TCustomQ.h"
+#include "ffa/ui/TFFA_Crawler.h"
+#include "meta/ui/TMeta_Creator.h"
+#include "reports/ui/ResultsPage.h"
+#include "reports/ui/ThtmlLite.h"
+#include "sessions/SessionStore.h"
+#include "sessions/ui/SessionPage.h"
+#include "source/ui/TSource.h"
+#include "update/ui/TUpdateBox.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QLocale>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace lb {
+
+static QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+static QLabel* panel(const QString& name, const QString& text, QWidget* parent) {
+    auto* p = new QLabel(text, parent);
+    p->setObjectName(name);
+    p->setFrameShape(QFrame::Panel);
+    p->setFrameShadow(QFrame::Sunken);
+    p->setAlignment(Qt::AlignCenter);
+    return p;
+}
+
+static QListView* listView(const QString& name, NameListModel& model, QItemSelectionModel& sel,
+                           bool multi, QWidget* parent) {
+    auto* v = new QListView(parent);
+    v->setObjectName(name);
+    v->setModel(&model);
+    v->setSelectionModel(&sel);
+    v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    v->setUniformItemSizes(true);
+    v->setSelectionMode(multi ? QAbstractItemView::ExtendedSelection
+                              : QAbstractItemView::SingleSelection);
+    return v;
+}
+
+TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_appDir(QDir::currentPath()) {
+    setObjectName(QStringLiteral("Kestrel"));
+    setWindowTitle(QStringLiteral("Kestrel English"));
+    m_sessions = std::make_unique<SessionStore>(m_appDir, dialogs);
+    m_engines = std::make_unique<EngineDatabase>(m_appDir, dialogs);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setInterval(1000);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(buildTopStrip());
+    m_notebook = new QTabWidget(central);
+    m_notebook->setObjectName(QStringLiteral("Notebook"));
+    m_notebook->addTab(buildAboutPage(), QStringLiteral("About"));
+    m_sessionPage = new lb::SessionPage(*m_sessions, m_notebook);
+    m_notebook->addTab(m_sessionPage, QStringLiteral("Step1 Site Info"));
+    m_notebook->addTab(buildSessionPage(), QStringLiteral("Step2 Session"));
+    m_notebook->addTab(buildSubmitPage(), QStringLiteral("Step3 Submit"));
+    m_results = new ResultsPage(dialogs, m_notebook);
+    m_notebook->addTab(m_results, QStringLiteral("Submit Results"));
+    m_enginePage = new EnginePage(*m_engines, m_notebook);
+    m_notebook->addTab(m_enginePage, QStringLiteral("Engine Database"));
+    m_help = new ThtmlLite(m_notebook);
+    m_help->setObjectName(QStringLiteral("Help1"));
+    m_notebook->addTab(m_help, QStringLiteral("Help"));
+    layout->addWidget(m_notebook, 1);
+    setCentralWidget(central);
+    resize(900, 640);
+
+    connect(m_sessionPage->helpButton(), &QPushButton::clicked, this,
+            [this] { showHelp(QStringLiteral("\\help\\siteinfo.htm")); });
+    connect(m_results, &ResultsPage::helpRequested, this,
+            [this] { showHelp(QStringLiteral("\\help\\results.htm")); });
+    connect(m_enginePage->helpButton(), &QPushButton::clicked, this,
+            [this] { showHelp(QStringLiteral("\\help\\manual.htm")); });
+    connect(m_sessionPage->metaButton(), &QPushButton::clicked, this, [this] {
+        if (!m_meta)
+            return;
+        m_meta->setWindowIcon(QApplication::windowIcon());
+        m_meta->show();
+    });
+    connect(m_enginePage->crawlerButton(), &QPushButton::clicked, this, [this] {
+        if (m_crawler)
+            m_crawler->show();
+    });
+    connect(m_enginePage->sourceButton(), &QPushButton::clicked, this, [this] {
+        if (m_source)
+            m_source->show();
+    });
+    connect(m_enginePage->updateButton(), &QPushButton::clicked, this, [this] {
+        if (m_updateBox)
+            m_updateBox->show();
+    });
+    connect(&m_memo3, &StatusMemo::changed, this, &TKestrel::syncMemo3);
+    connect(&m_submit, &SubmitPanel::changed, this, &TKestrel::syncSubmitPanel);
+    connect(m_engines.get(), &EngineDatabase::choiceChanged, this,
+            &TKestrel::syncDatabaseChoice);
+    connect(m_engines.get(), &EngineDatabase::batchChanged, this,
+            &TKestrel::syncDatabaseChoice);
+    connect(m_engines.get(), &EngineDatabase::countChanged, this,
+            [this] { m_bcount->setText(QString::number(m_engines->engineCount())); });
+
+    create();
+    syncSubmitPanel();
+    syncDatabaseChoice();
+}
+
+TKestrel::~TKestrel() = default;
+
+void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* meta,
+                          TFFA_Crawler* crawler, TCustomQ* options) {
+    m_updateBox = update;
+    m_source = source;
+    m_meta = meta;
+    m_crawler = crawler;
+    m_options = options;
+}
+
+lb::EngineLines& TKestrel::engineLines() { return m_engines->engineLines(); }
+IniFile& TKestrel::CategoryIni() { return m_engines->categoryIni(); }
+
+bool TKestrel::generateReports() const { return m_reports->isChecked(); }
+void TKestrel::setGenerateReports(bool on) { m_reports->setChecked(on); }
+
+// The creation steps in their order. A file that cannot be opened (the
+// engine database, the picture or icon, the exclude file) shows its message
+// once and the remaining steps are skipped; the window opens as it is.
+void TKestrel::create() {
+    try {
+        loadProxySettings();                                        // 2
+        m_help->LoadFromFile(appPath(m_appDir, QStringLiteral("\\help\\help.htm"))); // 3
+        m_run.NextEngine = 0;                                       // 4
+        m_submit.setSpeedIndex(SubmitPanel::StartSpeedIndex);       // 5
+        m_run.Paused = false;
+        m_engines->loadStartDatabase();                             // 6
+        m_engines->fillKeyListFromLines();                          // 7
+        m_engines->showFirstEngine();                               // 8
+        m_sessions->readIndex();                                    // 9 (12: SesList2)
+        m_engines->copyKeyListToEngineList();                       // 10
+        m_results->setReportFolder(appPath(m_appDir, QStringLiteral("\\reports\\"))); // 11
+        m_engines->readCategoryLists();                             // 13
+        m_engines->recount();                                       // 14
+        loadPictureAndIcon();                                       // 15
+        m_engines->loadExcludeFile();                               // 16
+        m_engines->removeIgnoredEngines();                          // 17, 18
+        m_createdCompletely = true;
+    } catch (const FileError& e) {
+        m_dialogs.showError(e.message());
+    }
+}
+
+void TKestrel::loadProxySettings() {
+    const IniFile ini(appPath(m_appDir, QStringLiteral("\\zkt.ini")));
+    const QString section = QStringLiteral("Proxy");
+    m_proxy.host = ini.readString(section, QStringLiteral("ProxyHost"));
+    m_proxy.password = ini.readString(section, QStringLiteral("ProxyPassword"));
+    m_proxy.port = ini.readString(section, QStringLiteral("ProxyPort"));
+    m_proxy.userName = ini.readString(section, QStringLiteral("ProxyUserName"));
+    m_proxy.behindProxy = ini.readBool(section, QStringLiteral("KeyProxy"), false);
+    QWidget* p = m_sessionPage->proxyPanel();
+    const std::pair<const char*, QString> edits[] = {{"HttpProxy", m_proxy.host},
+                                                     {"HttpPass", m_proxy.password},
+                                                     {"HttpPort", m_proxy.port},
+                                                     {"HttpUsername", m_proxy.userName}};
+    for (const auto& [name, value] : edits)
+        if (auto* e = p->findChild<QLineEdit*>(QLatin1String(name)))
+            e->setText(value);
+    if (auto* r = p->findChild<QRadioButton*>(QStringLiteral("KeyProxy")))
+        r->setChecked(m_proxy.behindProxy);
+    if (auto* r = p->findChild<QRadioButton*>(QStringLiteral("NoProxy")))
+        r->setChecked(!m_proxy.behindProxy);
+}
+
+void TKestrel::loadPictureAndIcon() {
+    const QString logo = appPath(m_appDir, QStringLiteral("\\kwnlogo.bmp"));
+    const QString ico = appPath(m_appDir, QStringLiteral("\\kwnico.ico"));
+    for (const QString& path : {logo, ico}) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly))
+            throw FileError::cannotOpen(path);
+    }
+    m_logo->setPixmap(QPixmap(logo));
+    const QIcon icon(ico);
+    setWindowIcon(icon);
+    QApplication::setWindowIcon(icon);
+}
+
+QWidget* TKestrel::buildTopStrip() {
+    auto* strip = new QWidget(this);
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->addWidget(new QLabel(QStringLiteral("Submitting Url:"), strip));
+    m_website = new QLabel(strip);
+    m_website->setObjectName(QStringLiteral("Website"));
+    m_website->setAutoFillBackground(true);
+    QPalette pal = m_website->palette();
+    pal.setColor(QPalette::Window, Qt::black);
+    pal.setColor(QPalette::WindowText, QColor(0, 255, 0)); // lime
+    m_website->setPalette(pal);
+    m_website->setStyleSheet(QStringLiteral("background-color: black; color: lime;"));
+    row->addWidget(m_website, 1);
+    m_clock = panel(QStringLiteral("Clock"), QString(), strip);
+    m_clock->setMinimumWidth(160);
+    row->addWidget(m_clock);
+    m_clockTimer = new QTimer(this);
+    m_clockTimer->setInterval(1000);
+    connect(m_clockTimer, &QTimer::timeout, this, &TKestrel::updateClock);
+    m_clockTimer->start();
+    updateClock();
+    return strip;
+}
+
+void TKestrel::updateClock() {
+    // Format "c": the locale's short date and long time.
+    const QLocale loc;
+    const QDateTime now = QDateTime::currentDateTime();
+    m_clock->setText(loc.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+                     loc.toString(now.time(), QLocale::LongFormat));
+}
+
+QWidget* TKestrel::buildAboutPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_logo = new QLabel(page);
+    m_logo->setObjectName(QStringLiteral("Image1"));
+    m_logo->setScaledContents(true);
+    m_logo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    layout->addWidget(m_logo);
+    // The form-field role table of the auto extractor.
+    static const char* const names[32] = {
+        "URL",  "NEWURL",   "Q",           "QUERY",     "PAGE",         "LINKADDR", "EMAIL",
+        "CONTACT_EMAIL", "FROM", "REPLY_EMAIL", "NAME",  "CONTACT_NAME", "CONTACT",  "REALNAME",
+        "USRNAME", "SECTION", "SELECTION", "CATAGORY", "TITLE",     "SITENAME",     "URLNAME",
+        "SITETITLE", "DESCRIPTION", "TEL", "PHONE",  "FAX",          "CITY",     "KEYWORDS",
+        "ZIP",  "STATE",    "COUNTRY",     "ADDRESS"};
+    static const char* const roles[32] = {
+        "url",      "url",      "url",      "url",         "url",   "url",   "email", "email",
+        "email",    "email",    "name",     "name",        "name",  "name",  "name",  "catagory",
+        "catagory", "catagory", "title",    "title",       "title", "title", "description",
+        "phone",    "phone",    "fax",      "city",        "keywords", "zip", "state", "country",
+        "address"};
+    auto* nameList = new QListWidget(page);
+    nameList->setObjectName(QStringLiteral("NameList"));
+    auto* valueList = new QListWidget(page);
+    valueList->setObjectName(QStringLiteral("ValueList"));
+    for (int i = 0; i < 32; ++i) {
+        nameList->addItem(QLatin1String(names[i]));
+        valueList->addItem(QLatin1String(roles[i]));
+    }
+    nameList->hide();
+    valueList->hide();
+    auto* memo2 = new QPlainTextEdit(page);
+    memo2->setObjectName(QStringLiteral("Memo2"));
+    memo2->hide();
+    return page;
+}
+
+QWidget* TKestrel::buildSessionPage() {
+    EngineDatabase& db = *m_engines;
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+
+    auto* choice = new QGroupBox(page);
+    auto* choiceRow = new QHBoxLayout(choice);
+    m_engineCk = new QRadioButton(QStringLiteral("Search Engines"), choice);
+    m_engineCk->setObjectName(QStringLiteral("EngineCk"));
+    m_ranger = new QRadioButton(QStringLiteral("Classifieds/FFA's"), choice);
+    m_ranger->setObjectName(QStringLiteral("Ranger"));
+    m_custom = new QRadioButton(QStringLiteral("Custom Database"), choice);
+    m_custom->setObjectName(QStringLiteral("Custom"));
+    m_allEngines = new QRadioButton(QStringLiteral("All Engines"), choice);
+    m_allEngines->setObjectName(QStringLiteral("RadioButton1"));
+    m_ranger->setChecked(true);
+    for (QRadioButton* r : {m_engineCk, m_ranger, m_custom, m_allEngines})
+        choiceRow->addWidget(r);
+    m_reports = new QCheckBox(QStringLiteral("Generate Reports"), choice);
+    m_reports->setObjectName(QStringLiteral("GenerateReports"));
+    m_reports->setChecked(true);
+    choiceRow->addWidget(m_reports);
+    m_batch = new QCheckBox(QStringLiteral("Include batch  Submissions"), choice);
+    m_batch->setObjectName(QStringLiteral("Batch"));
+    m_batch->hide();
+    choiceRow->addWidget(m_batch);
+    layout->addWidget(choice);
+
+    connect(m_engineCk, &QRadioButton::clicked, this, [this] {
+        // Runs when it becomes selected, not when it is clicked again.
+        if (m_engines->choice() != EngineDatabase::Choice::SearchEngines)
+            m_engines->selectSearchEngines();
+    });
+    connect(m_ranger, &QRadioButton::clicked, this, [this] { m_engines->selectClassifieds(); });
+    connect(m_custom, &QRadioButton::clicked, this, [this] { m_engines->selectCustom(); });
+    connect(m_allEngines, &QRadioButton::clicked, this,
+            [this] { m_engines->selectAllEngines(); });
+    connect(m_batch, &QCheckBox::clicked, this,
+            [this](bool on) { m_engines->setBatchIncluded(on); });
+
+    auto* sheets = new QTabWidget(page);
+    sheets->setObjectName(QStringLiteral("SelectionSheets"));
+
+    auto* sessions = new QWidget;
+    auto* sRow = new QHBoxLayout(sessions);
+    auto* subBox = new QGroupBox(QStringLiteral("Sessions to submit"), sessions);
+    (new QVBoxLayout(subBox))
+        ->addWidget(listView(QStringLiteral("SubList"), m_subList, m_subSel, true, subBox));
+    auto* arrows = new QVBoxLayout;
+    auto* toSubmit = button(QStringLiteral("AddSubmitSession"), QStringLiteral("<"), sessions);
+    toSubmit->setToolTip(QStringLiteral("Move selected session to sessions to submit box."));
+    auto* fromSubmit =
+        button(QStringLiteral("RemoveSubmitSession"), QStringLiteral(">"), sessions);
+    fromSubmit->setToolTip(
+        QStringLiteral("Remove selected session from submissions to submit box."));
+    arrows->addStretch();
+    arrows->addWidget(toSubmit);
+    arrows->addWidget(fromSubmit);
+    arrows->addStretch();
+    auto* savedBox = new QGroupBox(QStringLiteral("Saved Sessions"), sessions);
+    auto* sesList2Sel = new QItemSelectionModel(&m_sessions->sesList2(), this);
+    (new QVBoxLayout(savedBox))
+        ->addWidget(listView(QStringLiteral("SesList2"), m_sessions->sesList2(), *sesList2Sel,
+                             true, savedBox));
+    sRow->addWidget(subBox, 1);
+    sRow->addLayout(arrows);
+    sRow->addWidget(savedBox, 1);
+    sheets->addTab(sessions, QStringLiteral("Session Selection"));
+
+    auto* engines = new QWidget;
+    auto* eGrid = new QGridLayout(engines);
+    auto* batchBox = new QGroupBox(QStringLiteral("Batch List"), engines);
+    auto* batchSel = new QItemSelectionModel(&db.batchList(), this);
+    (new QVBoxLayout(batchBox))
+        ->addWidget(listView(QStringLiteral("ListBox3"), db.batchList(), *batchSel, false,
+                             batchBox));
+    auto* countBox = new QGroupBox(QStringLiteral("Engine Count"), engines);
+    m_bcount = panel(QStringLiteral("Bcount"), QStringLiteral("0"), countBox);
+    (new QVBoxLayout(countBox))->addWidget(m_bcount);
+    auto* excludeBox = new QGroupBox(QStringLiteral("Engine Ignore List"), engines);
+    (new QVBoxLayout(excludeBox))
+        ->addWidget(listView(QStringLiteral("ExcludeList"), db.excludeList(),
+                             db.excludeListSelection(), true, excludeBox));
+    auto* submitBox = new QGroupBox(QStringLiteral("Engine Submit List"), engines);
+    (new QVBoxLayout(submitBox))
+        ->addWidget(listView(QStringLiteral("EngineList"), db.engineList(),
+                             db.engineListSelection(), true, submitBox));
+    auto* ignoreArrows = new QVBoxLayout;
+    auto* ignore = button(QStringLiteral("IgnoreEngine"), QStringLiteral("<"), engines);
+    auto* unignore = button(QStringLiteral("UnignoreEngine"), QStringLiteral(">"), engines);
+    ignoreArrows->addStretch();
+    ignoreArrows->addWidget(ignore);
+    ignoreArrows->addWidget(unignore);
+    ignoreArrows->addStretch();
+    eGrid->addWidget(batchBox, 0, 0);
+    eGrid->addWidget(countBox, 1, 0);
+    eGrid->addWidget(excludeBox, 0, 1, 2, 1);
+    eGrid->addLayout(ignoreArrows, 0, 2, 2, 1);
+    eGrid->addWidget(submitBox, 0, 3, 2, 1);
+    sheets->addTab(engines, QStringLiteral("Search Engine Selection"));
+    layout->addWidget(sheets, 1);
+
+    connect(ignore, &QPushButton::clicked, this, [this] { m_engines->ignoreSelected(); });
+    connect(unignore, &QPushButton::clicked, this, [this] { m_engines->unignoreSelected(); });
+
+    auto* help = button(QStringLiteral("SessionHelp"), QStringLiteral("Help"), page);
+    connect(help, &QPushButton::clicked, this,
+            [this] { showHelp(QStringLiteral("\\help\\session.htm")); });
+    layout->addWidget(help, 0, Qt::AlignRight);
+    return page;
+}
+
+QWidget* TKestrel::buildSubmitPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* grid = new QGridLayout;
+    const char* const names[4] = {"Posting_to", "Submitted", "Successfull", "Failed"};
+    const char* const captions[4] = {"Posting to:", "Submitting:", "Successful:", "Failed:"};
+    for (int i = 0; i < 4; ++i) {
+        grid->addWidget(new QLabel(QLatin1String(captions[i]), page), i, 0);
+        m_counters[i] = panel(QLatin1String(names[i]), QStringLiteral("0"), page);
+        grid->addWidget(m_counters[i], i, 1);
+        m_bars[i] = new QProgressBar(page);
+        m_bars[i]->setObjectName(QStringLiteral("Bar%1").arg(i + 1));
+        m_bars[i]->setRange(0, 100);
+        m_bars[i]->setValue(0);
+        grid->addWidget(m_bars[i], i, 2);
+    }
+    layout->addLayout(grid);
+    m_memo3View = new QPlainTextEdit(page);
+    m_memo3View->setObjectName(QStringLiteral("Memo3"));
+    m_memo3View->setReadOnly(true);
+    layout->addWidget(m_memo3View, 1);
+
+    auto* row = new QHBoxLayout;
+    m_subStop = button(QStringLiteral("SubStop"), QStringLiteral("Stop"), page);
+    m_subStart = button(QStringLiteral("SubStart"), QStringLiteral("Start"), page);
+    m_subPause = button(QStringLiteral("SubPause"), QStringLiteral("Pause"), page);
+    m_subSlower = button(QStringLiteral("SubSlower"), QStringLiteral("Slower"), page);
+    m_speedPanel = panel(QStringLiteral("SpeedPanel"), QStringLiteral("25"), page);
+    m_speedPanel->setMinimumWidth(40);
+    m_subFaster = button(QStringLiteral("SubFaster"), QStringLiteral("Faster"), page);
+    auto* help = button(QStringLiteral("SubHelp"), QStringLiteral("Help"), page);
+    m_subInd = new QLabel(page);
+    m_subInd->setObjectName(QStringLiteral("SubInd"));
+    m_subInd->setFixedSize(20, 20);
+    m_subInd->setAutoFillBackground(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_subStop, m_subStart, m_subPause,
+                                                      m_subSlower, m_speedPanel, m_subFaster,
+                                                      help, m_subInd})
+        row->addWidget(w);
+    layout->addLayout(row);
+    m_speedList = new QListWidget(page);
+    m_speedList->setObjectName(QStringLiteral("SpeedList"));
+    m_speedList->addItems(SubmitPanel::speedSteps());
+    m_speedList->hide();
+    connect(help, &QPushButton::clicked, this,
+            [this] { showHelp(QStringLiteral("\\help\\submit.htm")); });
+    return page;
+}
+
+void TKestrel::syncSubmitPanel() {
+    for (int i = 0; i < 4; ++i) {
+        m_counters[i]->setText(QString::number(m_submit.counter(SubmitPanel::Counter(i))));
+        m_bars[i]->setMaximum(m_submit.barMaximum(i));
+        m_bars[i]->setValue(qBound(0, m_submit.barPosition(i), m_submit.barMaximum(i)));
+    }
+    m_speedList->setCurrentRow(m_submit.speedIndex());
+    m_speedPanel->setText(m_submit.speedText());
+    m_subStart->setEnabled(m_submit.startEnabled());
+    m_subStop->setEnabled(m_submit.stopEnabled());
+    m_subPause->setEnabled(m_submit.pauseEnabled());
+    for (QRadioButton* r : {m_engineCk, m_ranger, m_custom, m_allEngines})
+        r->setEnabled(m_submit.databaseButtonsEnabled());
+    m_batch->setEnabled(m_submit.batchCheckEnabled());
+    const char* colour = "transparent";
+    switch (m_submit.indicator()) {
+    case SubmitPanel::Indicator::Idle:
+        break;
+    case SubmitPanel::Indicator::Running:
+        colour = "lime";
+        break;
+    case SubmitPanel::Indicator::Paused:
+        colour = "yellow";
+        break;
+    case SubmitPanel::Indicator::Ended:
+        colour = "red";
+        break;
+    }
+    m_subInd->setStyleSheet(QStringLiteral("background-color: %1;").arg(QLatin1String(colour)));
+    m_website->setText(m_submit.website());
+}
+
+void TKestrel::syncDatabaseChoice() {
+    QRadioButton* r = m_ranger;
+    switch (m_engines->choice()) {
+    case EngineDatabase::Choice::SearchEngines:
+        r = m_engineCk;
+        break;
+    case EngineDatabase::Choice::Classifieds:
+        break;
+    case EngineDatabase::Choice::Custom:
+        r = m_custom;
+        break;
+    case EngineDatabase::Choice::AllEngines:
+        r = m_allEngines;
+        break;
+    }
+    r->setChecked(true);
+    m_batch->setChecked(m_engines->batchIncluded());
+    m_bcount->setText(QString::number(m_engines->engineCount()));
+}
+
+void TKestrel::syncMemo3() {
+    m_memo3View->setPlainText(m_memo3.lines().join(QLatin1Char('\n')));
+    // The display keeps up while a run fills the memo.
+    QCoreApplication::processEvents();
+}
+
+void TKestrel::ShowEngine() {
+    m_engines->ShowEngine();
+    QCoreApplication::processEvents();
+}
+
+void TKestrel::showHelp(const QString& relativePath) {
+    m_notebook->setCurrentIndex(HelpPage);
+    m_help->LoadFromFile(appPath(m_appDir, relativePath));
+}
+
+void TKestrel::closeEvent(QCloseEvent* event) {
+    // Nothing to save: every store was written when it changed.
+    m_timer1->stop();
+    m_clockTimer->stop();
+    QMainWindow::closeEvent(event);
+    emit closed();
+}
+
+} // namespace lb

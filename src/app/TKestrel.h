@@ -1,0 +1,152 @@
+#pragma once
+// The main window "Kestrel English": the top strip (Website panel, clock) and
+// the notebook with the pages "About", "Step1 Site Info", "Step2 Session",
+// "Step3 Submit", "Submit Results", "Engine Database" and "Help". The state
+// lives in SessionStore, EngineDatabase and the objects of KestrelState.h;
+// this class builds the controls, binds them and forwards clicks.
+#include "app/KestrelState.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+class QListView;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimer;
+
+namespace lb {
+
+class Dialogs;
+class EngineDatabase;
+class EngineLines;
+class EnginePage;
+class IniFile;
+class ResultsPage;
+class SessionPage;
+class SessionStore;
+class ThtmlLite;
+class TUpdateBox;
+class TSource;
+class TMeta_Creator;
+class TFFA_Crawler;
+class TCustomQ;
+
+class TKestrel : public QMainWindow {
+    Q_OBJECT
+public:
+    // Page indexes of the notebook.
+    enum Page { AboutPage, SiteInfoPage, SessionPage2, SubmitPage, ResultsPageIndex,
+                EngineDatabasePage, HelpPage };
+
+    explicit TKestrel(Dialogs& dialogs, QWidget* parent = nullptr);
+    ~TKestrel() override;
+
+    // The other windows, created after this one; the buttons show them.
+    void setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* meta,
+                    TFFA_Crawler* crawler, TCustomQ* options);
+
+    const QString& AppDir() const { return m_appDir; }
+    Dialogs& dialogs() { return m_dialogs; }
+
+    // --- logic the submission run drives ---
+    SessionStore& sessions() { return *m_sessions; }
+    EngineDatabase& engines() { return *m_engines; }
+    lb::EngineLines& engineLines();  // EngineLines
+    IniFile& CategoryIni();
+    StatusMemo& memo3() { return m_memo3; } // Memo3
+    SubmitPanel& submitPanel() { return m_submit; }
+    RunState& run() { return m_run; }
+    ProxySettings& proxy() { return m_proxy; }
+    NameListModel& subList() { return m_subList; } // "Sessions to submit"
+    QItemSelectionModel& subListSelection() { return m_subSel; }
+    bool generateReports() const;
+    void setGenerateReports(bool on);
+    QTimer* Timer1() const { return m_timer1; } // the one-second watchdog, stopped at rest
+
+    // Shows the engine selected in KeyList in the editor, then lets pending events run.
+    void ShowEngine();
+    // Switches to the Help page and shows a help file ("\help\submit.htm" ...).
+    void showHelp(const QString& relativePath);
+
+    QTabWidget* notebook() const { return m_notebook; }
+    ResultsPage* resultsPage() const { return m_results; }
+    ThtmlLite* helpViewer() const { return m_help; }
+    // True when every creation step ran (no file-open error).
+    bool createdCompletely() const { return m_createdCompletely; }
+
+signals:
+    // The main window was closed: the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void create();
+    void loadProxySettings();
+    void loadPictureAndIcon();
+    QWidget* buildTopStrip();
+    QWidget* buildAboutPage();
+    QWidget* buildSessionPage();
+    QWidget* buildSubmitPage();
+    void syncSubmitPanel();
+    void syncDatabaseChoice();
+    void syncMemo3();
+    void updateClock();
+
+    Dialogs& m_dialogs;
+    QString m_appDir;
+    std::unique_ptr<SessionStore> m_sessions;
+    std::unique_ptr<EngineDatabase> m_engines;
+    StatusMemo m_memo3;
+    SubmitPanel m_submit;
+    RunState m_run;
+    ProxySettings m_proxy;
+    NameListModel m_subList{false};
+    QItemSelectionModel m_subSel{&m_subList};
+    bool m_createdCompletely = false;
+    bool m_syncing = false;
+
+    QTabWidget* m_notebook = nullptr;
+    QLabel* m_website = nullptr;
+    QLabel* m_clock = nullptr;
+    QTimer* m_clockTimer = nullptr;
+    QTimer* m_timer1 = nullptr;
+    QLabel* m_logo = nullptr;
+    lb::SessionPage* m_sessionPage = nullptr;
+    EnginePage* m_enginePage = nullptr;
+    ResultsPage* m_results = nullptr;
+    ThtmlLite* m_help = nullptr;
+    QRadioButton* m_engineCk = nullptr;
+    QRadioButton* m_ranger = nullptr;
+    QRadioButton* m_custom = nullptr;
+    QRadioButton* m_allEngines = nullptr;
+    QCheckBox* m_reports = nullptr;
+    QCheckBox* m_batch = nullptr;
+    QLabel* m_bcount = nullptr;
+    std::array<QLabel*, 4> m_counters{};
+    std::array<QProgressBar*, 4> m_bars{};
+    QPlainTextEdit* m_memo3View = nullptr;
+    QLabel* m_speedPanel = nullptr;
+    QListWidget* m_speedList = nullptr;
+    QPushButton* m_subStop = nullptr;
+    QPushButton* m_subStart = nullptr;
+    QPushButton* m_subPause = nullptr;
+    QPushButton* m_subSlower = nullptr;
+    QPushButton* m_subFaster = nullptr;
+    QLabel* m_subInd = nullptr;
+
+    TUpdateBox* m_updateBox = nullptr;
+    TSource* m_source = nullptr;
+    TMeta_Creator* m_meta = nullptr;
+    TFFA_Crawler* m_crawler = nullptr;
+    TCustomQ* m_options = nullptr;
+};
+
+} // namespace lb

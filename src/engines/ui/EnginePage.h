@@ -1,0 +1,60 @@
+#pragma once
+// The "Engine Database" page: "Engine List" (KeyList) with the Loaded label,
+// the "Catagory List" memo, the editor sheets "Description", "Contact",
+// "Keywords" and "Auto Extractor", and the page's buttons. Edits and clicks
+// are forwarded to EngineDatabase; the page redraws from its signals.
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTreeWidget;
+
+namespace lb {
+
+class EngineDatabase;
+
+class EnginePage : public QWidget {
+    Q_OBJECT
+public:
+    explicit EnginePage(EngineDatabase& db, QWidget* parent = nullptr);
+
+    QPushButton* helpButton() const { return m_help; }
+    QPushButton* sourceButton() const { return m_source; }
+    QPushButton* crawlerButton() const { return m_crawler; }
+    QPushButton* updateButton() const { return m_update; }
+    QListView* keyListView() const { return m_keyList; }
+
+private:
+    QLineEdit* fieldEdit(int field, QWidget* parent);
+    QWidget* buildDescriptionSheet();
+    QWidget* buildContactSheet();
+    QWidget* buildKeywordSheet();
+    QWidget* buildExtractorSheet();
+    void showEditor();
+    void showCategories();
+    void showNameValue();
+
+    EngineDatabase& m_db;
+    QListView* m_keyList = nullptr;
+    QLabel* m_loaded = nullptr;
+    QPlainTextEdit* m_catList = nullptr;
+    QLineEdit* m_siteName = nullptr;
+    QList<QLineEdit*> m_edits; // by field; null for the category type and method
+    QComboBox* m_catType = nullptr;
+    QRadioButton* m_post = nullptr;
+    QRadioButton* m_get = nullptr;
+    QTreeWidget* m_nameValue = nullptr;
+    QPushButton* m_help = nullptr;
+    QPushButton* m_source = nullptr;
+    QPushButton* m_crawler = nullptr;
+    QPushButton* m_update = nullptr;
+    bool m_syncing = false;
+};
+
+} // namespace lb

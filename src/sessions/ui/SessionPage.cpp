@@ -1,0 +1,238 @@
+#include "sessions/ui/SessionPage.h"
+
+#include "sessions/SessionStore.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace lb {
+
+static QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+SessionPage::SessionPage(SessionStore& store, QWidget* parent)
+    : QWidget(parent), m_store(store) {
+    m_edits.resize(SessionRecord::FieldCount);
+    auto* outer = new QHBoxLayout(this);
+
+    auto* left = new QGroupBox(QStringLiteral("Saved Sessions"), this);
+    auto* leftLayout = new QVBoxLayout(left);
+    m_sesList = new QListView(left);
+    m_sesList->setObjectName(QStringLiteral("SesList"));
+    m_sesList->setModel(&store.sesList());
+    m_sesList->setSelectionModel(&store.sesListSelection());
+    m_sesList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_sesList->setUniformItemSizes(true);
+    leftLayout->addWidget(m_sesList);
+    outer->addWidget(left, 1);
+
+    auto* right = new QVBoxLayout;
+    auto* nameRow = new QHBoxLayout;
+    nameRow->addWidget(new QLabel(QStringLiteral("Session Name:"), this));
+    m_sessionName = new QLineEdit(this);
+    m_sessionName->setObjectName(QStringLiteral("Session_Name"));
+    nameRow->addWidget(m_sessionName);
+    right->addLayout(nameRow);
+
+    m_sheets = new QTabWidget(this);
+    m_sheets->setObjectName(QStringLiteral("SessionSheets"));
+    m_sheets->addTab(buildContactSheet(), QStringLiteral("Step1/1   Contact Info"));
+    m_sheets->addTab(buildSiteSheet(), QStringLiteral("Step1/2  Site Description"));
+    m_sheets->addTab(buildSpiderSheet(), QStringLiteral("(Option) Deep Promote Spider"));
+    right->addWidget(m_sheets, 1);
+    m_proxyPanel = buildProxyPanel();
+    m_proxyPanel->hide();
+    right->addWidget(m_proxyPanel, 1);
+
+    auto* buttons = new QHBoxLayout;
+    m_help = button(QStringLiteral("SiteHelp"), QStringLiteral("Help"), this);
+    m_proxySetup = button(QStringLiteral("ProxySetup"), QStringLiteral("Proxy Setup"), this);
+    auto* add = button(QStringLiteral("SiteAdd"), QStringLiteral("Add/Edit"), this);
+    auto* clear = button(QStringLiteral("SiteClear"), QStringLiteral("Clear"), this);
+    auto* del = button(QStringLiteral("SiteDelete"), QStringLiteral("Delete"), this);
+    m_meta = button(QStringLiteral("Meta"), QStringLiteral("MetaTags"), this);
+    for (QPushButton* b : {m_help, m_proxySetup, add, clear, del, m_meta})
+        buttons->addWidget(b);
+    right->addLayout(buttons);
+    outer->addLayout(right, 3);
+
+    connect(add, &QPushButton::clicked, this, [this] { m_store.addEdit(); });
+    connect(clear, &QPushButton::clicked, this, [this] { m_store.clear(false); });
+    connect(del, &QPushButton::clicked, this, [this] { m_store.deleteSelected(); });
+    connect(m_sesList, &QListView::clicked, this,
+            [this](const QModelIndex& idx) { m_store.select(idx.row()); });
+    connect(m_sessionName, &QLineEdit::textChanged, this, [this](const QString& t) {
+        if (!m_syncing)
+            m_store.setSessionName(t);
+    });
+    connect(m_category, &QComboBox::editTextChanged, this, [this](const QString& t) {
+        if (!m_syncing)
+            m_store.setEditorField(SessionRecord::Category, t);
+    });
+    connect(&store, &SessionStore::editorChanged, this, &SessionPage::showEditor);
+    connect(&store, &SessionStore::siteDescriptionRequested, this,
+            [this] { m_sheets->setCurrentIndex(1); });
+    connect(m_proxySetup, &QPushButton::clicked, this, [this] {
+        m_sheets->hide();
+        m_proxyPanel->show();
+    });
+    showEditor();
+}
+
+QLineEdit* SessionPage::fieldEdit(int field) {
+    auto* edit = new QLineEdit(this);
+    edit->setObjectName(sessionControlNames().at(field));
+    if (const int max = sessionMaxLength(field))
+        edit->setMaxLength(max);
+    m_edits[field] = edit;
+    connect(edit, &QLineEdit::textChanged, this, [this, field](const QString& t) {
+        if (!m_syncing)
+            m_store.setEditorField(field, t);
+    });
+    return edit;
+}
+
+QWidget* SessionPage::buildContactSheet() {
+    auto* sheet = new QWidget;
+    auto* form = new QFormLayout(sheet);
+    for (int f : {SessionRecord::FirstName, SessionRecord::LastName, SessionRecord::Company,
+                  SessionRecord::Address1, SessionRecord::Address2, SessionRecord::Country,
+                  SessionRecord::City, SessionRecord::State, SessionRecord::Zip,
+                  SessionRecord::Phone, SessionRecord::Fax, SessionRecord::Email})
+        form->addRow(sessionLabels().at(f), fieldEdit(f));
+    return sheet;
+}
+
+QWidget* SessionPage::buildSiteSheet() {
+    auto* sheet = new QWidget;
+    auto* layout = new QVBoxLayout(sheet);
+    auto* form = new QFormLayout;
+    form->addRow(sessionLabels().at(SessionRecord::Url), fieldEdit(SessionRecord::Url));
+    form->addRow(sessionLabels().at(SessionRecord::Title), fieldEdit(SessionRecord::Title));
+    form->addRow(sessionLabels().at(SessionRecord::Description),
+                 fieldEdit(SessionRecord::Description));
+    m_category = new QComboBox(sheet);
+    m_category->setObjectName(QStringLiteral("catagory"));
+    m_category->setEditable(true);
+    m_category->setInsertPolicy(QComboBox::NoInsert);
+    m_category->addItems(sessionCategories());
+    m_category->setEditText(QString());
+    form->addRow(sessionLabels().at(SessionRecord::Category), m_category);
+    layout->addLayout(form);
+    auto* keywords = new QGroupBox(QStringLiteral("Keywords"), sheet);
+    auto* grid = new QGridLayout(keywords);
+    for (int k = 0; k < 16; ++k)
+        grid->addWidget(fieldEdit(SessionRecord::Key1 + k), k / 4, k % 4);
+    layout->addWidget(keywords);
+    layout->addStretch();
+    return sheet;
+}
+
+QWidget* SessionPage::buildSpiderSheet() {
+    auto* sheet = new QWidget;
+    auto* layout = new QVBoxLayout(sheet);
+    layout->addWidget(new QLabel(
+        QStringLiteral("Note:    Please make sure you have all the contact info filled out and "
+                       "have selected               a default category before spidering the "
+                       "url."),
+        sheet));
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("URL:"), sheet));
+    auto* siteUrl = new QLineEdit(sheet);
+    siteUrl->setObjectName(QStringLiteral("SiteUrl"));
+    row->addWidget(siteUrl);
+    row->addWidget(button(QStringLiteral("MapButton"), QStringLiteral("Get"), sheet));
+    auto* abort = button(QStringLiteral("MapAbort"), QStringLiteral("Abort"), sheet);
+    abort->setEnabled(false);
+    row->addWidget(abort);
+    auto* lamp = new QLabel(sheet);
+    lamp->setObjectName(QStringLiteral("Panel36"));
+    lamp->setFixedSize(16, 16);
+    lamp->setAutoFillBackground(true);
+    lamp->setStyleSheet(QStringLiteral("background-color: red;"));
+    row->addWidget(lamp);
+    layout->addLayout(row);
+    layout->addWidget(new QLabel(QStringLiteral("Urls Found"), sheet));
+    auto* siteList = new QListWidget(sheet);
+    siteList->setObjectName(QStringLiteral("SiteList"));
+    siteList->setSortingEnabled(true);
+    layout->addWidget(siteList, 1);
+    auto* queue = new QListWidget(sheet);
+    queue->setObjectName(QStringLiteral("SiteToCr"));
+    queue->hide();
+    layout->addWidget(new QLabel(QStringLiteral("Status"), sheet));
+    auto* status = new QPlainTextEdit(sheet);
+    status->setObjectName(QStringLiteral("MapStat"));
+    status->setLineWrapMode(QPlainTextEdit::NoWrap);
+    status->setMaximumHeight(40);
+    layout->addWidget(status);
+    return sheet;
+}
+
+QWidget* SessionPage::buildProxyPanel() {
+    auto* panel = new QGroupBox(this);
+    panel->setObjectName(QStringLiteral("ProxyPanel"));
+    auto* layout = new QVBoxLayout(panel);
+    auto* behind = new QRadioButton(QStringLiteral("I am behind a firewall or proxy"), panel);
+    behind->setObjectName(QStringLiteral("KeyProxy"));
+    auto* notBehind =
+        new QRadioButton(QStringLiteral("I am not behind a firewall or proxy"), panel);
+    notBehind->setObjectName(QStringLiteral("NoProxy"));
+    notBehind->setChecked(true);
+    layout->addWidget(behind);
+    layout->addWidget(notBehind);
+    auto* form = new QFormLayout;
+    const std::pair<const char*, const char*> edits[] = {{"HttpProxy", "Proxy:"},
+                                                         {"HttpPort", "Port:"},
+                                                         {"HttpUsername", "Username:"},
+                                                         {"HttpPass", "Password:"}};
+    for (const auto& [name, label] : edits) {
+        auto* e = new QLineEdit(panel);
+        e->setObjectName(QLatin1String(name));
+        form->addRow(QLatin1String(label), e);
+    }
+    layout->addLayout(form);
+    auto* row = new QHBoxLayout;
+    row->addWidget(button(QStringLiteral("ProxyApply"), QStringLiteral("Apply"), panel));
+    auto* close = button(QStringLiteral("ProxyClose"), QStringLiteral("Close"), panel);
+    row->addWidget(close);
+    layout->addLayout(row);
+    layout->addStretch();
+    connect(close, &QPushButton::clicked, this, [this] {
+        m_proxyPanel->hide();
+        m_sheets->show();
+    });
+    return panel;
+}
+
+void SessionPage::showEditor() {
+    m_syncing = true;
+    const SessionRecord& r = m_store.editor();
+    if (m_sessionName->text() != r.name)
+        m_sessionName->setText(r.name);
+    for (int f = 0; f < SessionRecord::FieldCount; ++f) {
+        if (f == SessionRecord::Category) {
+            if (m_category->currentText() != r[f])
+                m_category->setEditText(r[f]);
+        } else if (m_edits[f] && m_edits[f]->text() != r[f]) {
+            m_edits[f]->setText(r[f]);
+        }
+    }
+    m_syncing = false;
+}
+
+} // namespace lb

@@ -1,0 +1,215 @@
+#include "app/TKestrel.h"
+#include "engines/EngineDatabase.h"
+#include "engines/ProgramFolder.h"
+#include "reports/ui/ThtmlLite.h"
+#include "sessions/SessionStore.h"
+#include "support/ScriptedDialogs.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <gtest/gtest.h>
+
+using namespace lb;
+using lb::test::engineLines;
+using lb::test::ProgramFolder;
+using lb::test::ScriptedDialogs;
+
+namespace {
+
+class KestrelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        old = QDir::currentPath();
+        pf.writeStandardFiles();
+        pf.writeEngines("data/data.hlz", engineLines({"Delta", "alpha", "Charlie", "bravo"}));
+        pf.writeEngines("data/engines.hlz", engineLines({"Search1"}));
+        pf.writeBytes("data/session/session.hlx", "[List]\r\n0=One\r\n1=Two\r\n");
+    }
+    void TearDown() override {
+        w.reset();
+        QDir::setCurrent(old);
+    }
+    TKestrel& open() {
+        QDir::setCurrent(pf.dir.path()); // the program folder is the working directory
+        w = std::make_unique<TKestrel>(dialogs);
+        return *w;
+    }
+    template <class T> T* child(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    QStringList names(const char* listName) {
+        QStringList out;
+        auto* v = child<QListView>(listName);
+        for (int r = 0; v && r < v->model()->rowCount(); ++r)
+            out.append(v->model()->index(r, 0).data().toString());
+        return out;
+    }
+
+    QString old;
+    ProgramFolder pf;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TKestrel> w;
+};
+
+} // namespace
+
+TEST_F(KestrelTest, OpensWithItsPagesAndNamedControls) {
+    TKestrel& k = open();
+    EXPECT_EQ(k.windowTitle(), "Kestrel English");
+    EXPECT_EQ(k.objectName(), "Kestrel");
+    EXPECT_EQ(k.AppDir(), QDir::currentPath());
+    EXPECT_TRUE(k.createdCompletely());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    QTabWidget* nb = k.notebook();
+    const QStringList captions = {"About", "Step1 Site Info", "Step2 Session", "Step3 Submit",
+                                  "Submit Results", "Engine Database", "Help"};
+    ASSERT_EQ(nb->count(), 7);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(nb->tabText(i), captions[i]);
+    EXPECT_EQ(nb->widget(6)->objectName(), "Help1");
+    EXPECT_EQ(k.helpViewer()->CurrentFile(), QFileInfo(pf.path("help/help.htm")).absoluteFilePath());
+
+    for (const char* name : {"Posting_to", "Submitted", "Successfull", "Failed"})
+        EXPECT_EQ(child<QLabel>(name)->text(), "0");
+    for (const char* name : {"Bar1", "Bar2", "Bar3", "Bar4"})
+        EXPECT_EQ(child<QProgressBar>(name)->maximum(), 100);
+    EXPECT_EQ(child<QLabel>("SpeedPanel")->text(), "25");
+    EXPECT_EQ(k.submitPanel().speedValue(), 25);
+    EXPECT_TRUE(child<QPushButton>("SubStart")->isEnabled());
+    for (const char* name : {"SubStop", "SubPause", "SubSlower", "SubFaster", "SubHelp",
+                             "SiteAdd", "SiteClear", "SiteDelete", "SiteHelp", "Meta",
+                             "BaseAdd", "BaseDelete", "BaseSave", "VSource", "Crawler",
+                             "UpdateButton", "MapButton", "Startda", "SessionHelp"})
+        child<QPushButton>(name);
+    for (const char* name : {"SubInd", "Website", "Bcount", "Loaded"})
+        child<QLabel>(name);
+    EXPECT_TRUE(child<QRadioButton>("Ranger")->isChecked());
+    for (const char* name : {"EngineCk", "Custom", "RadioButton1", "Post", "Get"})
+        child<QRadioButton>(name);
+    for (const char* name : {"Session_Name", "urllist", "title", "email", "Description", "LastN",
+                             "Zip", "Key16", "Site_Name", "cgi_url", "Key16_Name",
+                             "Country_Name", "Edit1"})
+        child<QLineEdit>(name);
+    child<QPlainTextEdit>("Memo3");
+    auto* cat = child<QComboBox>("catagory");
+    ASSERT_EQ(cat->count(), 31);
+    EXPECT_EQ(cat->itemText(17), "Miscellaneous");
+    EXPECT_EQ(child<QLineEdit>("urllist")->maxLength(), 100);
+    EXPECT_EQ(child<QLineEdit>("Key3_Name")->maxLength(), 150);
+
+    EXPECT_EQ(names("KeyList"), QStringList({"alpha", "bravo", "Charlie", "Delta"}));
+    EXPECT_EQ(names("EngineList"), names("KeyList"));
+    EXPECT_EQ(names("SesList"), QStringList({"One", "Two"}));
+    EXPECT_EQ(names("SesList2"), QStringList({"One", "Two"}));
+    EXPECT_EQ(child<QLineEdit>("Site_Name")->text(), "alpha");
+    EXPECT_EQ(child<QLabel>("Loaded")->text(), pf.path("data/data.hlz"));
+    EXPECT_EQ(child<QLabel>("Bcount")->text(), "4");
+}
+
+TEST_F(KestrelTest, WithoutTheExcludeFileOneMessageAndEveryEngineStays) {
+    pf.remove("data/exclude.tmp");
+    open();
+    EXPECT_EQ(dialogs.texts(), QStringList({"Cannot open file " + pf.path("data/exclude.tmp")}));
+    EXPECT_EQ(names("EngineList").size(), 4);
+    EXPECT_EQ(names("KeyList").size(), 4);
+}
+
+TEST_F(KestrelTest, AMissingDatabaseSkipsTheRemainingSteps) {
+    pf.remove("data/data.hlz");
+    open();
+    EXPECT_EQ(dialogs.texts(), QStringList({"Cannot open file " + pf.path("data/data.hlz")}));
+    EXPECT_FALSE(w->createdCompletely());
+    EXPECT_TRUE(names("KeyList").isEmpty());
+    EXPECT_TRUE(names("SesList").isEmpty()); // step 9 never ran
+}
+
+TEST_F(KestrelTest, AMissingPictureIsOneMessageAndTheIgnoreListIsNotRead) {
+    pf.remove("kwnlogo.bmp");
+    pf.writeBytes("data/exclude.tmp", "alpha\r\n");
+    open();
+    EXPECT_EQ(dialogs.texts(), QStringList({"Cannot open file " + pf.path("kwnlogo.bmp")}));
+    EXPECT_EQ(names("EngineList").size(), 4);
+}
+
+TEST_F(KestrelTest, ExcludedNamesLeaveTheListsAndUnknownOnesChangeNothing) {
+    pf.writeBytes("data/exclude.tmp", "BRAVO\r\nGhost\r\n");
+    open();
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(names("KeyList"), QStringList({"alpha", "Charlie", "Delta"}));
+    EXPECT_EQ(names("EngineList"), names("KeyList"));
+    EXPECT_EQ(names("ExcludeList"), QStringList({"BRAVO", "Ghost"}));
+}
+
+TEST_F(KestrelTest, AnEmptyDatabaseLeavesTheEditorEmpty) {
+    pf.writeEngines("data/data.hlz", {});
+    open();
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_TRUE(names("KeyList").isEmpty());
+    EXPECT_EQ(w->engines().keyListRow(), -1);
+    EXPECT_TRUE(child<QLineEdit>("Site_Name")->text().isEmpty());
+    EXPECT_TRUE(child<QRadioButton>("Post")->isChecked());
+}
+
+TEST_F(KestrelTest, DatabaseButtonsSwitchTheListsShownOnBothPages) {
+    open();
+    child<QRadioButton>("EngineCk")->click();
+    EXPECT_EQ(names("KeyList"), QStringList({"Search1"}));
+    EXPECT_EQ(names("EngineList"), QStringList({"Search1"}));
+    EXPECT_EQ(child<QLabel>("Loaded")->text(), pf.path("data/engines.hlz"));
+    child<QRadioButton>("RadioButton1")->click();
+    EXPECT_EQ(names("KeyList").size(), 5);
+    EXPECT_EQ(child<QLabel>("Bcount")->text(), "5");
+    child<QRadioButton>("Ranger")->click();
+    EXPECT_EQ(names("KeyList").size(), 4);
+    EXPECT_EQ(child<QLineEdit>("Site_Name")->text(), "alpha");
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(KestrelTest, EditingAndClicksReachTheStores) {
+    open();
+    child<QLineEdit>("Session_Name")->setText("Web Site");
+    child<QLineEdit>("title")->setText("A title");
+    child<QComboBox>("catagory")->setEditText("Health");
+    child<QPushButton>("SiteAdd")->click();
+    EXPECT_EQ(names("SesList"), QStringList({"One", "Two", "Web Site"}));
+    const SessionRecord r = SessionStore::readSession(pf.dir.path(), "Web Site");
+    EXPECT_EQ(r[SessionRecord::Title], "A title");
+    EXPECT_EQ(r[SessionRecord::Category], "Health");
+
+    child<QPushButton>("BaseClear")->click();
+    EXPECT_TRUE(child<QLineEdit>("Site_Name")->text().isEmpty());
+    child<QLineEdit>("Site_Name")->setText("Echo");
+    child<QRadioButton>("Get")->click();
+    child<QPushButton>("BaseAdd")->click();
+    EXPECT_EQ(names("KeyList").last(), "Echo");
+    EXPECT_TRUE(w->engineLines().lineOfName("echo").contains("|GET|"));
+}
+
+TEST_F(KestrelTest, Memo3KeepsItsLast18Lines) {
+    open();
+    for (int i = 1; i <= 25; ++i)
+        w->memo3().add(QString::number(i));
+    EXPECT_EQ(w->memo3().lines().size(), 18);
+    EXPECT_EQ(w->memo3().lines().first(), "8");
+    const QStringList shown = child<QPlainTextEdit>("Memo3")->toPlainText().split('\n');
+    EXPECT_EQ(shown.size(), 18);
+    EXPECT_EQ(shown.last(), "25");
+}
+
+TEST_F(KestrelTest, HelpButtonsShowTheirPageOnTheHelpSheet) {
+    pf.writeBytes("help/submit.htm", "<html>submit</html>");
+    open();
+    child<QPushButton>("SubHelp")->click();
+    EXPECT_EQ(w->notebook()->currentIndex(), 6);
+    EXPECT_TRUE(w->helpViewer()->CurrentFile().endsWith("help/submit.htm"));
+}

@@ -1,0 +1,130 @@
+#include "common/FileError.h"
+#include "common/IndexList.h"
+#include "common/IniFile.h"
+#include "common/LineSplitter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace lb;
+
+namespace {
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+} // namespace
+
+TEST(IniFile, NamesCompareWithoutCaseAndKeysKeepTheirFirstCase) {
+    QTemporaryDir dir;
+    IniFile ini(dir.filePath("a.ini"));
+    ini.writeString("Proxy", "ProxyHost", "h1");
+    ini.writeString("PROXY", "proxyhost", "h2");
+    ini.writeString("proxy", "Other", "o");
+    EXPECT_EQ(ini.readString("pRoXy", "PROXYHOST"), "h2");
+    EXPECT_EQ(readAll(ini.path()), QByteArray("[Proxy]\r\nProxyHost=h2\r\nOther=o\r\n"));
+    EXPECT_EQ(ini.readSection("PROXY"), QStringList({"ProxyHost", "Other"}));
+    EXPECT_TRUE(ini.valueExists("proxy", "other"));
+}
+
+TEST(IniFile, MissingFileOrKeyReadsTheDefault) {
+    QTemporaryDir dir;
+    const IniFile ini(dir.filePath("none.ini"));
+    EXPECT_EQ(ini.readString("S", "k", "dflt"), "dflt");
+    EXPECT_EQ(ini.readInteger("S", "k", 7), 7);
+    EXPECT_FALSE(ini.readBool("S", "k", false));
+    EXPECT_TRUE(ini.readSection("S").isEmpty());
+    writeAll(dir.filePath("some.ini"), "[S]\nk=1\n");
+    const IniFile some(dir.filePath("some.ini"));
+    EXPECT_EQ(some.readString("S", "other", "d"), "d");
+    EXPECT_EQ(some.readString("T", "k", "d"), "d");
+    EXPECT_TRUE(some.readBool("S", "k", false));
+}
+
+TEST(IniFile, ReadsAreCutAt1023CharactersAnd8192BytesOfKeyNames) {
+    QTemporaryDir dir;
+    IniFile ini(dir.filePath("big.ini"));
+    ini.writeString("S", "long", QString(3000, QLatin1Char('x')));
+    EXPECT_EQ(ini.readString("S", "long").size(), 1023);
+    // 1000 names of 9 bytes: each takes 10 bytes with its zero, plus a final zero.
+    QByteArray text = "[K]\r\n";
+    for (int i = 0; i < 1000; ++i)
+        text += "name" + QByteArray::number(10000 + i) + "=\r\n";
+    writeAll(dir.filePath("keys.ini"), text);
+    const QStringList keys = IniFile(dir.filePath("keys.ini")).readSection("K");
+    EXPECT_EQ(keys.size(), 819); // 1 + 819 * 10 = 8191 <= 8192
+    EXPECT_EQ(keys.first(), "name10000");
+}
+
+TEST(IniFile, WritesCrLfAndReadsAnyLineEnd) {
+    QTemporaryDir dir;
+    writeAll(dir.filePath("mixed.ini"), "[A]\rx=1\n[B]\r\ny=2");
+    IniFile ini(dir.filePath("mixed.ini"));
+    EXPECT_EQ(ini.readString("A", "x"), "1");
+    EXPECT_EQ(ini.readString("B", "y"), "2");
+    ini.writeString("B", "z", "3");
+    EXPECT_EQ(readAll(ini.path()), QByteArray("[A]\r\nx=1\r\n[B]\r\ny=2\r\nz=3\r\n"));
+    ini.eraseSection("a");
+    EXPECT_EQ(readAll(ini.path()), QByteArray("[B]\r\ny=2\r\nz=3\r\n"));
+    ini.deleteKey("B", "Y");
+    EXPECT_EQ(readAll(ini.path()), QByteArray("[B]\r\nz=3\r\n"));
+}
+
+TEST(IniFile, AFailedWriteRaisesUnableToWriteAndLeavesTheOldFile) {
+    QTemporaryDir dir;
+    const QString bad = dir.filePath("missing/folder/x.ini");
+    IniFile missing(bad);
+    try {
+        missing.writeString("S", "k", "v");
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.message(), "Unable to write to " + bad);
+    }
+    // A folder that cannot be written to: the replacement fails, the old content stays.
+    QDir(dir.path()).mkdir("ro");
+    const QString path = dir.filePath("ro/x.ini");
+    writeAll(path, "[S]\r\nk=old\r\n");
+    QFile::setPermissions(dir.filePath("ro"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    IniFile ini(path);
+    bool threw = false;
+    try {
+        ini.writeString("S", "k", "new");
+    } catch (const FileError& e) {
+        threw = true;
+        EXPECT_EQ(e.message(), "Unable to write to " + path);
+    }
+    QFile::setPermissions(dir.filePath("ro"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                  QFileDevice::ExeOwner);
+    if (threw) // (root may write anywhere)
+        EXPECT_EQ(readAll(path), QByteArray("[S]\r\nk=old\r\n"));
+}
+
+TEST(IndexListConvention, ReadsNamesInKeyOrderAndRewritesTheSection) {
+    QTemporaryDir dir;
+    writeAll(dir.filePath("i.ini"), "[List]\r\n1=second\r\n0=first\r\n2=third\r\n[Other]\r\nk=v\r\n");
+    IniFile ini(dir.filePath("i.ini"));
+    EXPECT_EQ(readIndexList(ini, "list"), QStringList({"first", "second", "third"}));
+    writeIndexList(ini, "List", {"x", "y"});
+    EXPECT_EQ(readAll(ini.path()), QByteArray("[Other]\r\nk=v\r\n[List]\r\n0=x\r\n1=y\r\n"));
+    EXPECT_TRUE(readIndexList(IniFile(dir.filePath("none.ini")), "List").isEmpty());
+}
+
+TEST(LineSplitting, EveryLineEndEndsALineAndAZeroByteEndsTheText) {
+    static const char text[] = "a\r\nb\rc\n\nd\0e";
+    EXPECT_EQ(splitLines(QByteArray(text, sizeof(text) - 1)),
+              QStringList({"a", "b", "c", "", "d"}));
+    EXPECT_EQ(splitLines(QByteArray("x\r\n")), QStringList({"x"}));
+    EXPECT_TRUE(splitLines(QByteArray()).isEmpty());
+    EXPECT_EQ(splitLines(QString("p\rq")), QStringList({"p", "q"}));
+    EXPECT_EQ(joinLinesCrLf({"a", "b"}), QByteArray("a\r\nb\r\n"));
+    EXPECT_EQ(joinLinesCrLf({}), QByteArray());
+    // Bytes that are not UTF-8 are read as Latin-1.
+    EXPECT_EQ(splitLines(QByteArray("caf\xe9")), QStringList({QString::fromLatin1("caf\xe9")}));
+}

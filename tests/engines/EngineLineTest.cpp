@@ -1,0 +1,167 @@
+#include "common/FileError.h"
+#include "common/NameListModel.h"
+#include "engines/EngineCipher.h"
+#include "engines/EngineFile.h"
+#include "engines/EngineLines.h"
+#include "engines/EngineRecord.h"
+#include "engines/ProgramFolder.h"
+
+#include <gtest/gtest.h>
+
+using namespace lb;
+using lb::test::ProgramFolder;
+
+static const QString Example = QStringLiteral(
+    "Free Links Page=||title|url|email|||FFA|name|&action=add||||||||||POST||||||||||||||||||");
+
+TEST(EngineLine, ParsesTheExampleRecordIntoItsFields) {
+    const EngineRecord r = EngineRecord::fromLine(Example);
+    EXPECT_EQ(r.name, "Free Links Page");
+    EXPECT_EQ(r[EngineRecord::SiteUrl], "");
+    EXPECT_EQ(r[EngineRecord::TitleVar], "title");
+    EXPECT_EQ(r[EngineRecord::UrlVar], "url");
+    EXPECT_EQ(r[EngineRecord::EmailVar], "email");
+    EXPECT_EQ(r[EngineRecord::CategoryType], "FFA");
+    EXPECT_EQ(r[EngineRecord::FirstNameVar], "name");
+    EXPECT_EQ(r[EngineRecord::HiddenValues], "&action=add");
+    EXPECT_TRUE(r.isPost());
+    EXPECT_EQ(r[EngineRecord::CountryVar], "");
+    EXPECT_EQ(r.toLine(), Example);
+}
+
+TEST(EngineLine, MissingAndMalformedFieldsReadAsEmpty) {
+    // Fewer than 37 fields: the ones present keep their place, the rest are empty.
+    EngineRecord shortRec = EngineRecord::fromLine(QStringLiteral("S=site|cgi|t|"));
+    EXPECT_EQ(shortRec[EngineRecord::SiteUrl], "site");
+    EXPECT_EQ(shortRec[EngineRecord::CgiUrl], "cgi");
+    EXPECT_EQ(shortRec[EngineRecord::TitleVar], "t");
+    EXPECT_EQ(shortRec[EngineRecord::UrlVar], "");
+    EXPECT_FALSE(shortRec.isPost()); // an empty method selects Get
+
+    // Text after the last "|" is no field.
+    EXPECT_EQ(EngineRecord::fromLine(QStringLiteral("S=a|b"))[EngineRecord::CgiUrl], "");
+
+    // No "|" at all: every field empty.
+    const EngineRecord none = EngineRecord::fromLine(QStringLiteral("Name=some text"));
+    EXPECT_EQ(none.name, "Name");
+    for (const QString& f : none.fields)
+        EXPECT_TRUE(f.isEmpty());
+
+    // No "=": the name is empty.
+    EXPECT_EQ(EngineRecord::fromLine(QStringLiteral("just|text|")).name, "");
+    EXPECT_EQ(engineLineName(QStringLiteral("a=b=c|")), "a");
+}
+
+TEST(EngineLine, OnlyExactPostSelectsPostAndTheLineWritesPostOrGet) {
+    auto withMethod = [](const QString& m) {
+        QString line = QStringLiteral("X=");
+        for (int f = 0; f < EngineRecord::FieldCount; ++f)
+            line += (f == EngineRecord::Method ? m : QString()) + QLatin1Char('|');
+        return EngineRecord::fromLine(line);
+    };
+    EXPECT_TRUE(withMethod("POST").isPost());
+    EXPECT_FALSE(withMethod("post").isPost());
+    EXPECT_FALSE(withMethod("GET").isPost());
+    EXPECT_FALSE(withMethod("PUT").isPost());
+    // Whatever was read, the line is written with exactly "POST" or "GET".
+    EXPECT_TRUE(withMethod("PUT").toLine().contains("|GET|"));
+    EXPECT_EQ(withMethod("x").toLine().count(QLatin1Char('|')), 37);
+}
+
+TEST(EngineLinesList, SortsIgnoringCaseAndDropsEqualLines) {
+    EngineLines lines;
+    lines.setLines({"beta=1|", "Alpha=2|", "alpha=2|", "ALPHA=1|", "gamma=|"});
+    EXPECT_EQ(lines.lines(), QStringList({"ALPHA=1|", "Alpha=2|", "beta=1|", "gamma=|"}));
+    EXPECT_FALSE(lines.add("BETA=1|"));
+    EXPECT_TRUE(lines.add("Beta=2|"));
+    EXPECT_EQ(lines.count(), 5);
+    EXPECT_EQ(lines.at(3), "Beta=2|");
+
+    // Adding in bulk gives the same list as adding one by one, the present line winning.
+    QStringList many;
+    for (int i = 0; i < 200; ++i)
+        many.append(QStringLiteral("E%1=x|").arg(i % 150));
+    many.append("alpha=2|");
+    EngineLines one = lines, bulk = lines;
+    for (const QString& l : many)
+        one.add(l);
+    bulk.addAll(many);
+    EXPECT_EQ(one.lines(), bulk.lines());
+    EXPECT_TRUE(bulk.lines().contains("Alpha=2|"));
+    EXPECT_FALSE(bulk.lines().contains("alpha=2|"));
+}
+
+TEST(EngineLinesList, FindsTheFirstRecordOfANameIgnoringCase) {
+    EngineLines lines;
+    lines.setLines({"ab c=1|", "ab=2|", "abc=3|", "ab=1|", "a=0|", "x=y=z|"});
+    EXPECT_EQ(lines.lineOfName("AB"), "ab=1|"); // first of two in sorted order
+    EXPECT_EQ(lines.lineOfName("ab c"), "ab c=1|");
+    EXPECT_EQ(lines.lineOfName("ABC"), "abc=3|");
+    EXPECT_EQ(lines.lineOfName("A"), "a=0|");
+    EXPECT_EQ(lines.indexOfName("b"), -1);
+    EXPECT_EQ(lines.indexOfName(""), -1);
+    EXPECT_EQ(lines.lineOfName("x"), "x=y=z|");
+}
+
+TEST(NameList, SortedListsInsertInPlaceAndFindIgnoringCase) {
+    NameListModel sorted(true);
+    sorted.setNames({"delta", "Bravo", "alpha"});
+    EXPECT_EQ(sorted.names(), QStringList({"alpha", "Bravo", "delta"}));
+    EXPECT_EQ(sorted.add("charlie"), 2);
+    EXPECT_EQ(sorted.add("BRAVO"), 2); // after its equal
+    EXPECT_EQ(sorted.indexOf("bravo"), 1);
+    EXPECT_EQ(sorted.indexOf("echo"), -1);
+    NameListModel plain(false);
+    plain.setNames({"b", "a"});
+    EXPECT_EQ(plain.add("c"), 2);
+    EXPECT_EQ(plain.indexOf("A"), 1);
+    EXPECT_EQ(plain.rowCount(), 3);
+}
+
+TEST(EngineFiles, LoadSplitsEveryLineEndAndStopsAtAZeroByte) {
+    ProgramFolder pf;
+    static const char text[] = "b=1|\r\na=2|\rc=3|\n\r\nd=4|\0e=5|\r\n";
+    pf.writeBytes("plain.hlx", QByteArray(text, sizeof(text) - 1));
+    EngineLines lines;
+    loadPlainEngineFile(pf.path("plain.hlx"), lines);
+    EXPECT_EQ(lines.lines(), QStringList({"a=2|", "b=1|", "c=3|", "d=4|"}));
+
+    pf.writeBytes("enc.hlz", encipherEngineText("z=1|\r\ny=2|\r\n"));
+    LoadEngineFile(pf.path("enc.hlz"), lines);
+    EXPECT_EQ(lines.lines(), QStringList({"y=2|", "z=1|"}));
+    QStringList fileOrder;
+    LoadEngineFile(pf.path("enc.hlz"), fileOrder);
+    EXPECT_EQ(fileOrder, QStringList({"z=1|", "y=2|"}));
+}
+
+TEST(EngineFiles, AMissingFileRaisesCannotOpenAndKeepsTheList) {
+    ProgramFolder pf;
+    EngineLines lines;
+    lines.setLines({"keep=|"});
+    const QString missing = pf.path("data/none.hlz");
+    try {
+        LoadEngineFile(missing, lines);
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.message(), "Cannot open file " + missing);
+    }
+    EXPECT_EQ(lines.lines(), QStringList({"keep=|"}));
+}
+
+TEST(EngineFiles, SaveWritesCrLfTextEncipheredOrPlainAndNeverHalfAFile) {
+    ProgramFolder pf;
+    EngineLines lines;
+    lines.setLines({"b=|", "a=|"});
+    SaveEngineFile(lines, pf.path("out.chc"));
+    EXPECT_EQ(pf.readBytes("out.chc"), encipherEngineText("a=|\r\nb=|\r\n"));
+    savePlainEngineFile(lines, pf.path("out.hlx"));
+    EXPECT_EQ(pf.readBytes("out.hlx"), QByteArray("a=|\r\nb=|\r\n"));
+
+    const QString bad = pf.path("no/such/folder/out.chc");
+    try {
+        SaveEngineFile(lines, bad);
+        FAIL() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_EQ(e.message(), "Unable to write to " + bad);
+    }
+}

@@ -1,0 +1,71 @@
+#pragma once
+// A throw-away program folder for tests: engine files written through the
+// cipher, INI stores, and the picture and icon the main window loads.
+#include "common/LineSplitter.h"
+#include "engines/EngineCipher.h"
+#include "engines/EngineRecord.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace lb::test {
+
+class ProgramFolder {
+public:
+    ProgramFolder() {
+        QDir d(dir.path());
+        for (const char* sub : {"data/session", "data/custom", "reports", "help"})
+            d.mkpath(QLatin1String(sub));
+    }
+    QString path(const QString& rel) const { return dir.path() + QLatin1Char('/') + rel; }
+
+    void writeBytes(const QString& rel, const QByteArray& bytes) const {
+        QFile f(path(rel));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << rel.toStdString();
+        f.write(bytes);
+    }
+    QByteArray readBytes(const QString& rel) const {
+        QFile f(path(rel));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    bool exists(const QString& rel) const { return QFile::exists(path(rel)); }
+    void remove(const QString& rel) const { QFile::remove(path(rel)); }
+
+    void writeEngines(const QString& rel, const QStringList& lines) const {
+        writeBytes(rel, encipherEngineText(joinLinesCrLf(lines)));
+    }
+    QStringList readEngines(const QString& rel) const {
+        return splitLines(decipherEngineText(readBytes(rel)));
+    }
+    // The picture, the icon and an empty ignore list: a folder that starts cleanly.
+    void writeStandardFiles() const {
+        writeBytes(QStringLiteral("kwnlogo.bmp"), QByteArray());
+        writeBytes(QStringLiteral("kwnico.ico"), QByteArray());
+        writeBytes(QStringLiteral("data/exclude.tmp"), QByteArray());
+        writeBytes(QStringLiteral("help/help.htm"), "<html><body>help</body></html>");
+    }
+
+    QTemporaryDir dir;
+};
+
+// An engine line with a CGI URL and a method; the other fields empty.
+inline QString engineLine(const QString& name, const QString& cgi = QString(),
+                          bool post = true) {
+    EngineRecord r;
+    r.name = name;
+    r[EngineRecord::CgiUrl] = cgi;
+    r[EngineRecord::TitleVar] = QStringLiteral("title");
+    r.setPost(post);
+    return r.toLine();
+}
+
+inline QStringList engineLines(const QStringList& names) {
+    QStringList out;
+    for (const QString& n : names)
+        out.append(engineLine(n, QStringLiteral("http://") + n + QStringLiteral("/cgi")));
+    return out;
+}
+
+} // namespace lb::test
