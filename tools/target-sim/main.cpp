@@ -57,6 +57,8 @@ const char kHelp[] =
     "  /bad-length               Content-Length that is not a number\n"
     "  /raw?data=D               sends the %-decoded bytes D exactly, then closes\n"
     "  /files/NAME               the file NAME under --root (404 when missing)\n"
+    "  Absolute targets (\"GET http://host/path\", as sent to a proxy) are answered\n"
+    "  by their path, so the server also stands in for a proxy.\n"
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
@@ -541,7 +543,14 @@ private:
         }
     }
 
-    void respond(Conn* c, const Request& r, const std::string& target) {
+    void respond(Conn* c, const Request& r, const std::string& fullTarget) {
+        // An absolute target (a request meant for a proxy) is answered as
+        // if this server were the one named in it.
+        std::string target = fullTarget;
+        if (target.rfind("http://", 0) == 0) {
+            const size_t slash = target.find('/', 7);
+            target = slash == std::string::npos ? std::string("/") : target.substr(slash);
+        }
         std::string path = target, query;
         const size_t q = target.find('?');
         if (q != std::string::npos) {
