@@ -1,12 +1,156 @@
+// linkbeacon-cli fetch: one synchronous request through the HTTP client, the
+// body on standard output, the status as the last line on standard error.
 #include "cli/Commands.h"
+#include "net/HttpProt.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <cstdio>
 
 namespace lb::cli {
 
-int runFetch(const QStringList&) {
-    std::fputs("linkbeacon-cli: fetch is not available in this build\n", stderr);
+namespace {
+
+const char* stateName(net::THttpState s) {
+    static const char* names[] = {"hsReady",       "hsNotConnected",  "hsConnected",
+                                  "hsDnsLookup",   "hsDnsLookupDone", "hsWaitingHeader",
+                                  "hsWaitingBody", "hsAborting"};
+    return names[int(s)];
+}
+
+int badArguments(const char* message) {
+    std::fprintf(stderr, "linkbeacon-cli fetch: %s\n", message);
     return 2;
+}
+
+void trace(bool on, const QString& line) {
+    if (on)
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+}
+
+} // namespace
+
+int runFetch(const QStringList& args) {
+    QString url, post, proxy, proxyUser, user, referer;
+    bool hasPost = false;
+    bool tracing = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        auto value = [&](QString& out) {
+            if (i + 1 >= args.size())
+                return false;
+            out = args[++i];
+            return true;
+        };
+        if (a == QLatin1String("--post")) {
+            if (!value(post))
+                return badArguments("--post needs DATA");
+            hasPost = true;
+        } else if (a == QLatin1String("--proxy")) {
+            if (!value(proxy) || proxy.isEmpty())
+                return badArguments("--proxy needs HOST[:PORT]");
+        } else if (a == QLatin1String("--proxy-user")) {
+            if (!value(proxyUser) || !proxyUser.contains(QLatin1Char(':')))
+                return badArguments("--proxy-user needs USER:PASSWORD");
+        } else if (a == QLatin1String("--user")) {
+            if (!value(user) || !user.contains(QLatin1Char(':')))
+                return badArguments("--user needs USER:PASSWORD");
+        } else if (a == QLatin1String("--referer")) {
+            if (!value(referer))
+                return badArguments("--referer needs URL");
+        } else if (a == QLatin1String("--trace")) {
+            tracing = true;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return badArguments(qPrintable(QStringLiteral("unknown option %1").arg(a)));
+        } else if (url.isEmpty()) {
+            url = a;
+        } else {
+            return badArguments("only one URL");
+        }
+    }
+    if (url.isEmpty())
+        return badArguments("usage: fetch [--post DATA] [--proxy HOST[:PORT]] "
+                            "[--proxy-user USER:PASSWORD] [--user USER:PASSWORD] "
+                            "[--referer URL] [--trace] URL");
+
+    using net::THttpCli;
+    THttpCli http;
+    http.URL = url;
+    http.Reference = referer;
+    if (!proxy.isEmpty())
+        http.Proxy = proxy;
+    if (!proxyUser.isEmpty()) {
+        http.ProxyUsername = proxyUser.section(QLatin1Char(':'), 0, 0);
+        http.ProxyPassword = proxyUser.section(QLatin1Char(':'), 1);
+    }
+    if (!user.isEmpty()) {
+        http.Username = user.section(QLatin1Char(':'), 0, 0);
+        http.Password = user.section(QLatin1Char(':'), 1);
+    }
+    QBuffer body;
+    if (hasPost) {
+        body.setData(post.toUtf8());
+        body.open(QIODevice::ReadOnly);
+        http.SendStream = &body;
+    }
+
+    bool done = false;
+    http.OnDocData = [&](THttpCli*, const char* data, int len) {
+        std::fwrite(data, 1, size_t(len), stdout);
+        trace(tracing, QStringLiteral("DocData %1").arg(len));
+    };
+    http.OnRequestDone = [&](THttpCli*, net::THttpRequest, quint16 error) {
+        done = true;
+        trace(tracing, QStringLiteral("RequestDone %1").arg(error));
+    };
+    if (tracing) {
+        auto named = [](const char* name) {
+            return [name](THttpCli*) { std::fprintf(stderr, "%s\n", name); };
+        };
+        http.OnSessionConnected = named("SessionConnected");
+        http.OnRequestHeaderBegin = named("RequestHeaderBegin");
+        http.OnRequestHeaderEnd = named("RequestHeaderEnd");
+        http.OnHeaderBegin = named("HeaderBegin");
+        http.OnHeaderEnd = named("HeaderEnd");
+        http.OnDocBegin = named("DocBegin");
+        http.OnDocEnd = named("DocEnd");
+        http.OnSendBegin = named("SendBegin");
+        http.OnSendEnd = named("SendEnd");
+        http.OnCommand = [](THttpCli*, QString& line) { trace(true, "Command " + line); };
+        http.OnHeaderData = [](THttpCli* c) {
+            trace(true, "HeaderData " + c->ResponseHeader().last());
+        };
+        http.OnStateChange = [](THttpCli* c) {
+            trace(true, QStringLiteral("StateChange %1").arg(QLatin1String(stateName(c->State()))));
+        };
+        http.OnSendData = [](THttpCli*, const char*, int len) {
+            trace(true, QStringLiteral("SendData %1").arg(len));
+        };
+        http.OnLocationChange = [](THttpCli* c) { trace(true, "LocationChange " + c->Location()); };
+        http.OnCookie = [](THttpCli*, const QString& v, bool&) { trace(true, "Cookie " + v); };
+    }
+
+    try {
+        if (hasPost)
+            http.Post();
+        else
+            http.Get();
+    } catch (const net::EHttpException&) {
+        // The status line below says what went wrong.
+    } catch (const std::exception& e) {
+        trace(true, QString::fromLocal8Bit(e.what()));
+    }
+    // The request-done event follows the ready state; let it arrive (bounded).
+    QElapsedTimer clock;
+    clock.start();
+    while (!done && clock.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    std::fflush(stdout);
+    std::fprintf(stderr, "status: %d %s\n", http.StatusCode(),
+                 http.ReasonPhrase().toLocal8Bit().constData());
+    return http.StatusCode() < 400 ? 0 : 1;
 }
 
 } // namespace lb::cli

@@ -1,0 +1,116 @@
+// Whole-run HTTP benchmark: N GETs with up to P in flight through TSTHttpCli,
+// the way the submission run drives its per-target clients (one client per
+// request, freed with deleteLater from its request-done handler).
+//
+//   bench_http --port PORT [--requests 5000] [--parallel 300] [--path /status/200/OK]
+//              [--abort-at-header]
+//   bench_http --sim PATH-TO-target-sim ...   (starts its own target-sim)
+#include "net/HttpProt.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace lb::net;
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    int port = 0, total = 5000, parallel = 300;
+    QString path = QStringLiteral("/status/200/OK"), sim;
+    bool abortAtHeader = false;
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const QString v = i + 1 < args.size() ? args[i + 1] : QString();
+        if (a == "--port") {
+            port = v.toInt();
+            ++i;
+        } else if (a == "--requests") {
+            total = v.toInt();
+            ++i;
+        } else if (a == "--parallel") {
+            parallel = v.toInt();
+            ++i;
+        } else if (a == "--path") {
+            path = v;
+            ++i;
+        } else if (a == "--sim") {
+            sim = v;
+            ++i;
+        } else if (a == "--abort-at-header") {
+            abortAtHeader = true;
+        } else {
+            std::fprintf(stderr, "bench_http: unknown argument %s\n", qPrintable(a));
+            return 2;
+        }
+    }
+    QProcess simProcess;
+    if (!sim.isEmpty()) {
+        simProcess.start(sim, {"--port", "0"});
+        if (!simProcess.waitForStarted(5000) || !simProcess.waitForReadyRead(5000)) {
+            std::fprintf(stderr, "bench_http: target-sim did not start\n");
+            return 1;
+        }
+        port = simProcess.readLine().trimmed().toInt();
+    }
+    if (port <= 0) {
+        std::fprintf(stderr, "bench_http: give --port or --sim\n");
+        return 2;
+    }
+    const QString base = QStringLiteral("http://127.0.0.1:%1%2%3n=")
+                             .arg(port)
+                             .arg(path)
+                             .arg(path.contains('?') ? '&' : '?');
+
+    int started = 0, finished = 0, ok = 0, failed = 0;
+    qint64 bytes = 0;
+    // The status as seen at the end of the header, the way the submission run judges it.
+    std::vector<int> status(size_t(std::max(total, 0)), 0);
+    std::function<void()> startOne = [&] {
+        auto* c = new TSTHttpCli(&app);
+        c->Tag = started;
+        c->Reference = QStringLiteral("http://site.example/");
+        c->URL = base + QString::number(started);
+        ++started;
+        c->OnHeaderEnd = [&status, abortAtHeader](THttpCli* s) {
+            status[size_t(s->Tag)] = s->StatusCode();
+            if (abortAtHeader)
+                s->Abort();
+        };
+        c->OnRequestDone = [&](THttpCli* s, THttpRequest, quint16) {
+            ++finished;
+            bytes += s->ReceivedCount();
+            const int code = status[size_t(s->Tag)];
+            if (code > 0 && code < 400)
+                ++ok;
+            else
+                ++failed;
+            s->deleteLater();
+            if (started < total)
+                startOne();
+            else if (finished == total)
+                QCoreApplication::quit();
+        };
+        c->GetAsync();
+    };
+
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < parallel && started < total; ++i)
+        startOne();
+    if (total > 0)
+        app.exec();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    std::printf("requests: %d  ok: %d  failed: %d  body bytes: %lld\n", total, ok, failed,
+                static_cast<long long>(bytes));
+    std::printf("seconds: %.3f  requests/s: %.0f\n", seconds, total / seconds);
+    if (simProcess.state() != QProcess::NotRunning) {
+        simProcess.terminate();
+        simProcess.waitForFinished(3000);
+    }
+    return failed == 0 ? 0 : 1;
+}

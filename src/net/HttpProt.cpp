@@ -1,0 +1,851 @@
+#include "net/HttpProt.h"
+
+#include "net/SocketErrors.h"
+
+#include <QCoreApplication>
+#include <QIODevice>
+#include <QLocale>
+#include <QPointer>
+#include <QtDebug>
+
+#include <cstring>
+
+namespace lb::net {
+
+namespace {
+
+bool isDigits(const QString& s) {
+    if (s.isEmpty())
+        return false;
+    for (QChar c : s)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    return true;
+}
+
+bool startsWithHtmlTag(const char* p) {
+    static const char tag[] = "<HTML>";
+    for (int i = 0; i < 6; ++i) {
+        char c = p[i];
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 32);
+        if (c != tag[i])
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, QString& host,
+              QString& port, QString& path) {
+    proto.clear();
+    user.clear();
+    pass.clear();
+    host.clear();
+    port.clear();
+    path.clear();
+    if (url.isEmpty())
+        return;
+
+    QString rest;
+    const int scheme = url.indexOf(QLatin1String("://"));
+    if (scheme >= 0) {
+        proto = url.left(scheme);
+        rest = url.mid(scheme + 3);
+    } else if (!url.startsWith(QLatin1Char('/'))) {
+        if (url.left(5).toLower() == QLatin1String("http:")) {
+            proto = QStringLiteral("http");
+            if (url.size() >= 7 && url.at(6) != QLatin1Char('/')) {
+                path = url.mid(5);
+                return;
+            }
+            rest = url.mid(6);
+        } else if (url.left(7).toLower() == QLatin1String("mailto:")) {
+            proto = QStringLiteral("mailto");
+            rest = url.mid(url.indexOf(QLatin1Char(':')) + 1);
+        } else {
+            rest = url;
+        }
+    } else {
+        proto = QStringLiteral("http");
+        if (url.size() >= 2 && url.at(1) != QLatin1Char('/')) {
+            path = url;
+            return;
+        }
+        rest = url.mid(1);
+    }
+
+    const int slash = rest.indexOf(QLatin1Char('/'));
+    const QString authority = slash < 0 ? rest : rest.left(slash);
+    if (slash >= 0)
+        path = rest.mid(slash);
+
+    const int colon = authority.lastIndexOf(QLatin1Char(':'));
+    const int at = authority.lastIndexOf(QLatin1Char('@'));
+    if (colon < 0 && at < 0) {
+        host = authority;
+    } else if (colon > at) {
+        port = authority.mid(colon + 1);
+        host = authority.mid(at + 1, colon - at - 1);
+    } else {
+        host = authority.mid(at + 1);
+    }
+    if (at >= 0) {
+        const QString userPart = authority.left(at);
+        const int sep = userPart.indexOf(QLatin1Char(':'));
+        if (sep >= 0) {
+            user = userPart.left(sep);
+            pass = userPart.mid(sep + 1);
+        } else {
+            user = userPart;
+        }
+    }
+}
+
+// ---- construction ---------------------------------------------------------
+
+THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this)) {
+    socket_->OnDnsLookupDone = [this](TWSocket*, quint16 e) { socketDnsLookupDone(e); };
+    socket_->OnSessionConnected = [this](TWSocket*, quint16 e) { socketSessionConnected(e); };
+    socket_->OnDataAvailable = [this](TWSocket*, quint16) { socketDataAvailable(); };
+    socket_->OnDataSent = [this](TWSocket*, quint16) { socketDataSent(); };
+    socket_->OnSessionClosed = [this](TWSocket*, quint16 e) { socketSessionClosed(e); };
+    // An exception inside a socket event aborts the socket; make sure the
+    // request still finishes even when no close notification follows.
+    socket_->OnBgException = [this](TWSocket*, const std::exception&, bool& canClose) {
+        canClose = true;
+        const quint64 rq = request_;
+        QMetaObject::invokeMethod(
+            this,
+            [this, rq] {
+                if (rq == request_ && state_ != hsReady && !closedStepDone_ &&
+                    socket_->State() == wsClosed)
+                    connectionClosedStep();
+            },
+            Qt::QueuedConnection);
+    };
+}
+
+THttpCli::~THttpCli() {
+    // The socket is a child; clear its handlers so nothing calls back into a
+    // half-destroyed client.
+    socket_->OnDnsLookupDone = nullptr;
+    socket_->OnSessionConnected = nullptr;
+    socket_->OnDataAvailable = nullptr;
+    socket_->OnDataSent = nullptr;
+    socket_->OnSessionClosed = nullptr;
+    socket_->OnBgException = nullptr;
+}
+
+// ---- state ----------------------------------------------------------------
+
+void THttpCli::setState(THttpState s) {
+    if (state_ == s)
+        return;
+    state_ = s;
+    QPointer<THttpCli> self(this);
+    if (OnStateChange)
+        OnStateChange(this);
+    if (s == hsReady && self) {
+        const THttpRequest type = requestType_;
+        const quint16 error = requestDoneError_;
+        QMetaObject::invokeMethod(
+            this,
+            [this, type, error] {
+                try {
+                    if (OnRequestDone)
+                        OnRequestDone(this, type, error);
+                } catch (const std::exception& e) {
+                    qWarning("HTTP request-done handler failed: %s", e.what());
+                } catch (...) {
+                    qWarning("HTTP request-done handler failed");
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void THttpCli::postSetReady() {
+    const quint64 rq = request_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, rq] {
+            if (rq != request_)
+                return;
+            try {
+                setState(hsReady);
+            } catch (const std::exception& e) {
+                qWarning("HTTP state-change handler failed: %s", e.what());
+            } catch (...) {
+                qWarning("HTTP state-change handler failed");
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void THttpCli::fail(int error, const QString& phrase) {
+    requestDoneError_ = quint16(error);
+    statusCode_ = 404;
+    reasonPhrase_ = phrase;
+}
+
+void THttpCli::connectionClosedStep() {
+    if (closedStepDone_)
+        return;
+    closedStepDone_ = true;
+    connected_ = false;
+    QPointer<THttpCli> self(this);
+    const quint64 rq = request_;
+    if (bodyChunks_ > 0 && OnDocEnd)
+        OnDocEnd(this);
+    if (self && rq == request_)
+        postSetReady();
+}
+
+// ---- starting -------------------------------------------------------------
+
+void THttpCli::GetAsync() {
+    startRequest(httpGET);
+}
+void THttpCli::PostAsync() {
+    startRequest(httpPOST);
+}
+void THttpCli::HeadAsync() {
+    startRequest(httpHEAD);
+}
+void THttpCli::Get() {
+    doRequestSync(httpGET);
+}
+void THttpCli::Post() {
+    doRequestSync(httpPOST);
+}
+void THttpCli::Head() {
+    doRequestSync(httpHEAD);
+}
+
+void THttpCli::doRequestSync(THttpRequest type) {
+    startRequest(type);
+    QPointer<THttpCli> self(this);
+    // Waits for the next event instead of spinning; other components keep working.
+    while (self && state_ != hsReady)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!self)
+        throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
+    if (statusCode_ >= 400)
+        throw EHttpException(reasonPhrase_, quint16(statusCode_));
+}
+
+void THttpCli::startRequest(THttpRequest type) {
+    if (state_ != hsReady)
+        throw EHttpException(QStringLiteral("HTTP component is busy"), 1);
+    if (type == httpPOST && !SendStream)
+        throw EHttpException(QStringLiteral("HTTP component has nothing to post"), 2);
+
+    ++request_;
+    const quint64 rq = request_;
+    responseHeader_.clear();
+    authenticate_.clear();
+    requestType_ = type;
+    requestDoneError_ = 0;
+    closedStep_ = ClosedStep::Normal;
+    closedStepDone_ = true;
+    documentName_.clear();
+    statusCode_ = 0;
+    reasonPhrase_.clear();
+    receivedCount_ = 0;
+    sentCount_ = 0;
+    headerLines_ = 0;
+    bodyChunks_ = 0;
+    redirections_ = 0;
+    contentLength_ = -1;
+    contentType_.clear();
+    allowedToSend_ = false;
+    locationSeen_ = false;
+    receiveLen_ = 0;
+    lineHandler_ = LineHandler::Header;
+    location_ = URL;
+    sendStreamStart_ = SendStream ? SendStream->pos() : 0;
+    setState(hsNotConnected);
+    if (rq != request_ || state_ != hsNotConnected)
+        return; // a state-change handler aborted or restarted
+
+    QString proto, user, pass, host, port, path;
+    SplitUrl(URL, proto, user, pass, host, port, path);
+    targetHost_ = host;
+    documentName_ = path;
+    if (!user.isEmpty()) {
+        Username = user;
+        Password = pass;
+    }
+    if (Proxy.isEmpty()) {
+        hostName_ = host;
+        path_ = path;
+        port_ = port.isEmpty() ? QStringLiteral("80") : port;
+    } else {
+        path_ = (proto.isEmpty() ? QStringLiteral("http") : proto) + QLatin1String("://") + host +
+                (port.isEmpty() ? QString() : QLatin1Char(':') + port) + path;
+        QString pProto, pUser, pPass, pHost, pPort, pPath;
+        SplitUrl(Proxy, pProto, pUser, pPass, pHost, pPort, pPath);
+        hostName_ = pHost;
+        port_ = pPort.isEmpty() ? ProxyPort : pPort;
+    }
+    if (path_.isEmpty())
+        path_ = QStringLiteral("/");
+
+    if (documentName_.isEmpty() || documentName_ == QLatin1String("/")) {
+        documentName_ = QStringLiteral("document.htm");
+    } else {
+        if (documentName_.endsWith(QLatin1Char('/')))
+            documentName_.chop(1);
+        documentName_ =
+            documentName_.mid(documentName_.lastIndexOf(QLatin1Char('/')) + 1).left(255);
+        const int q = documentName_.indexOf(QLatin1Char('?'));
+        if (q >= 0)
+            documentName_.truncate(q);
+    }
+    login();
+}
+
+void THttpCli::login() {
+    const quint64 rq = request_;
+    closedStepDone_ = false;
+    connected_ = false;
+    if (requestType_ == httpPOST && redirections_ > 0 && SendStream)
+        SendStream->seek(sendStreamStart_); // the body goes again to the new place
+    setState(hsDnsLookup);
+    if (rq != request_ || state_ != hsDnsLookup)
+        return;
+    try {
+        socket_->DnsLookup(hostName_);
+    } catch (const ESocketException&) {
+        // An empty host name: treat as a lookup that found nothing.
+        if (rq == request_ && state_ == hsDnsLookup)
+            socketDnsLookupDone(wsaEINVAL);
+    }
+}
+
+void THttpCli::socketDnsLookupDone(quint16 error) {
+    if (state_ != hsDnsLookup)
+        return; // aborting, or a late answer
+    if (error != 0) {
+        fail(error, QStringLiteral("can't resolve hostname to IP address"));
+        connectionClosedStep();
+        return;
+    }
+    const quint64 rq = request_;
+    setState(hsDnsLookupDone);
+    if (rq != request_ || state_ != hsDnsLookupDone)
+        return;
+    try {
+        socket_->setAddr(socket_->DnsResult());
+        socket_->setPort(port_);
+        socket_->setProto(QStringLiteral("tcp"));
+        socket_->Connect();
+    } catch (const ESocketException&) {
+        const int e = socket_->LastError();
+        fail(e, QStringLiteral("can't connect: %1 (Error #%2)").arg(socketErrorDesc(e)).arg(e));
+        socket_->Close();
+        connectionClosedStep();
+    }
+}
+
+void THttpCli::socketSessionConnected(quint16 error) {
+    if (state_ != hsDnsLookupDone)
+        return;
+    if (error != 0) {
+        fail(error, QStringLiteral("%1 (Error #%2)").arg(socketErrorDesc(error)).arg(error));
+        connectionClosedStep();
+        return;
+    }
+    QPointer<THttpCli> self(this);
+    const quint64 rq = request_;
+    auto gone = [&] {
+        return !self || rq != request_ || state_ == hsReady || state_ == hsAborting;
+    };
+    connected_ = true;
+    setState(hsConnected);
+    if (gone())
+        return;
+    if (OnSessionConnected)
+        OnSessionConnected(this);
+    if (gone())
+        return;
+    lineHandler_ = LineHandler::Header;
+    receiveLen_ = 0;
+    setState(hsWaitingHeader);
+    if (gone())
+        return;
+    sendRequest();
+}
+
+// ---- the request ----------------------------------------------------------
+
+void THttpCli::sendCommand(const QString& line) {
+    if (OnCommand) {
+        QString s = line;
+        OnCommand(this, s);
+        requestHeader_ += s.toUtf8();
+    } else {
+        requestHeader_ += line.toUtf8();
+    }
+    requestHeader_ += "\r\n";
+}
+
+void THttpCli::sendRequest() {
+    QPointer<THttpCli> self(this);
+    const quint64 rq = request_;
+    auto gone = [&] {
+        return !self || rq != request_ || state_ == hsReady || state_ == hsAborting;
+    };
+
+    if (OnRequestHeaderBegin)
+        OnRequestHeaderBegin(this);
+    if (gone())
+        return;
+    const bool post = requestType_ == httpPOST;
+    const char* method = post ? "POST" : requestType_ == httpHEAD ? "HEAD" : "GET";
+    requestHeader_.clear();
+    sendCommand(QLatin1String(method) + QLatin1Char(' ') + path_ + QLatin1String(" HTTP/1.0"));
+    if (!Sender.isEmpty())
+        sendCommand(QLatin1String("From: ") + Sender);
+    if (!Accept.isEmpty())
+        sendCommand(QLatin1String("Accept: ") + Accept);
+    if (!Reference.isEmpty())
+        sendCommand(QLatin1String("Referer: ") + Reference);
+    if (post && !ContentTypePost.isEmpty())
+        sendCommand(QLatin1String("Content-Type: ") + ContentTypePost);
+    if (!Agent.isEmpty())
+        sendCommand(QLatin1String("User-Agent: ") + Agent);
+    sendCommand(QLatin1String("Host: ") + targetHost_);
+    if (NoCache)
+        sendCommand(QStringLiteral("Pragma: no-cache"));
+    if (post)
+        sendCommand(QLatin1String("Content-Length: ") +
+                    QString::number(SendStream ? SendStream->size() : 0));
+    if (ModifiedSince.isValid())
+        sendCommand(
+            QLatin1String("If-Modified-Since: ") +
+            QLocale::c().toString(ModifiedSince, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")) +
+            QLatin1String(" GMT"));
+    if (!Username.isEmpty())
+        sendCommand(
+            QLatin1String("Authorization: Basic ") +
+            QString::fromLatin1((Username + QLatin1Char(':') + Password).toUtf8().toBase64()));
+    if (!Proxy.isEmpty() && !ProxyUsername.isEmpty())
+        sendCommand(QLatin1String("Proxy-Authorization: Basic ") +
+                    QString::fromLatin1(
+                        (ProxyUsername + QLatin1Char(':') + ProxyPassword).toUtf8().toBase64()));
+    if (!Cookie.isEmpty())
+        sendCommand(QLatin1String("Cookie: ") + Cookie);
+    if (!ContentRangeBegin.isEmpty() || !ContentRangeEnd.isEmpty()) {
+        sendCommand(QLatin1String("Range: bytes=") + ContentRangeBegin + QLatin1Char('-') +
+                    ContentRangeEnd);
+        ContentRangeBegin.clear();
+        ContentRangeEnd.clear();
+    }
+    acceptRanges_.clear();
+    if (OnRequestHeaderEnd)
+        OnRequestHeaderEnd(this);
+    if (gone())
+        return;
+    sendCommand(QString());
+
+    const QByteArray header = requestHeader_;
+    requestHeader_.clear();
+    socket_->Send(header.constData(), int(header.size()));
+    if (gone())
+        return;
+    if (post) {
+        if (OnSendBegin)
+            OnSendBegin(this);
+        if (gone())
+            return;
+        allowedToSend_ = true;
+        sendNextChunk();
+    }
+}
+
+void THttpCli::sendNextChunk() {
+    if (!allowedToSend_)
+        return;
+    const qint64 n = SendStream ? SendStream->read(sendBuffer_, kBufSize) : 0;
+    if (n <= 0) {
+        allowedToSend_ = false;
+        if (OnSendEnd)
+            OnSendEnd(this);
+        return;
+    }
+    sentCount_ += n;
+    QPointer<THttpCli> self(this);
+    const quint64 rq = request_;
+    if (OnSendData) {
+        OnSendData(this, sendBuffer_, int(n));
+        if (!self || rq != request_ || !allowedToSend_ || socket_->State() != wsConnected)
+            return;
+    }
+    socket_->Send(sendBuffer_, int(n));
+}
+
+void THttpCli::socketDataSent() {
+    if (allowedToSend_)
+        sendNextChunk();
+}
+
+// ---- the answer -----------------------------------------------------------
+
+void THttpCli::socketDataAvailable() {
+    if (state_ != hsWaitingHeader && state_ != hsWaitingBody)
+        return; // nothing expected: the socket drops what came
+    if (receiveLen_ >= kBufSize - 1) {
+        // A line that does not fit: give up on this answer.
+        statusCode_ = 404;
+        reasonPhrase_ = QStringLiteral("HTTP line too long");
+        throw EHttpException(QStringLiteral("HTTP line too long"), 4);
+    }
+    const int n = socket_->Receive(receiveBuffer_ + receiveLen_, kBufSize - 1 - receiveLen_);
+    if (n <= 0)
+        return;
+    receiveLen_ += n;
+
+    if (state_ == hsWaitingBody) {
+        const int len = receiveLen_;
+        receiveLen_ = 0;
+        bodyChunk(receiveBuffer_, len);
+        return;
+    }
+
+    QPointer<THttpCli> self(this);
+    const quint64 rq = request_;
+    int start = 0;
+    while (start < receiveLen_) {
+        const int avail = receiveLen_ - start;
+        char* p = receiveBuffer_ + start;
+        if (avail >= 6 && startsWithHtmlTag(p)) {
+            // An answer without a header: this line and the rest are the body.
+            if (headerLines_++ == 0 && OnHeaderBegin) {
+                OnHeaderBegin(this);
+                if (!self || rq != request_ || state_ != hsWaitingHeader)
+                    return;
+            }
+            if (contentType_.isEmpty())
+                contentType_ = QStringLiteral("text/html");
+            startBody(start);
+            return;
+        }
+        const char* lf = static_cast<const char*>(std::memchr(p, '\n', size_t(avail)));
+        if (!lf)
+            break;
+        int lineLen = int(lf - p);
+        const int next = start + lineLen + 1;
+        if (lineLen > 0 && p[lineLen - 1] == '\r')
+            --lineLen;
+        lineRest_ = next;
+        headerLine(p, lineLen);
+        if (!self || rq != request_)
+            return;
+        if (lineHandler_ == LineHandler::Body || receiveLen_ == 0)
+            return; // the rest went to the body, or was discarded for a redirection
+        start = next;
+    }
+    if (start > 0) {
+        std::memmove(receiveBuffer_, receiveBuffer_ + start, size_t(receiveLen_ - start));
+        receiveLen_ -= start;
+    }
+}
+
+void THttpCli::startBody(int from) {
+    QPointer<THttpCli> self(this);
+    const quint64 rq = request_;
+    setState(hsWaitingBody);
+    lineHandler_ = LineHandler::Body;
+    if (!self || rq != request_)
+        return;
+    if (OnHeaderEnd)
+        OnHeaderEnd(this);
+    if (!self || rq != request_)
+        return;
+    const int len = receiveLen_ - from;
+    receiveLen_ = 0;
+    if (len > 0 && state_ != hsReady && state_ != hsAborting) {
+        if (from > 0)
+            std::memmove(receiveBuffer_, receiveBuffer_ + from, size_t(len));
+        bodyChunk(receiveBuffer_, len);
+    }
+}
+
+void THttpCli::headerLine(const char* data, int len) {
+    QPointer<THttpCli> self(this);
+    const quint64 rq = request_;
+    auto gone = [&] {
+        return !self || rq != request_ || state_ == hsReady || state_ == hsAborting;
+    };
+    if (headerLines_++ == 0 && OnHeaderBegin) {
+        OnHeaderBegin(this);
+        if (gone())
+            return;
+    }
+
+    if (len == 0) {
+        if (locationSeen_) {
+            if (OnHeaderEnd)
+                OnHeaderEnd(this);
+            if (gone())
+                return;
+            receiveLen_ = 0;
+            headerLines_ = 0;
+            bodyChunks_ = 0;
+            closedStep_ = ClosedStep::Redirect;
+            socket_->Close();
+            return;
+        }
+        if (documentName_.toLower().endsWith(QLatin1String(".exe")) &&
+            contentType_ == QLatin1String("text/html")) {
+            documentName_.chop(3);
+            documentName_ += QLatin1String("htm");
+        }
+        startBody(lineRest_);
+        return;
+    }
+
+    const QString line = QString::fromLatin1(data, len);
+    responseHeader_ << line;
+    if (line.startsWith(QLatin1String("HTTP/1.0")) || line.startsWith(QLatin1String("HTTP/1.1"))) {
+        const QString code = line.mid(9, 3).trimmed();
+        if (isDigits(code)) {
+            statusCode_ = code.toInt();
+            reasonPhrase_ = line.mid(13);
+        } else {
+            // Not an HTTP answer we can judge; the 400-or-more rule below closes it.
+            statusCode_ = 404;
+            reasonPhrase_ = QStringLiteral("Invalid status line");
+        }
+    } else {
+        const int colon = line.indexOf(QLatin1Char(':'));
+        if (colon >= 0) {
+            const QString field = line.left(colon).toLower();
+            int v = colon + 1;
+            while (v < line.size() &&
+                   (line.at(v) == QLatin1Char(' ') || line.at(v) == QLatin1Char('\t')))
+                ++v;
+            const QString value = line.mid(v);
+            if (field == QLatin1String("location")) {
+                locationSeen_ = true;
+                takeLocation(value);
+            } else if (field == QLatin1String("content-length")) {
+                const QString t = value.trimmed();
+                if (isDigits(t) && t.size() <= 18)
+                    contentLength_ = t.toLongLong();
+            } else if (field == QLatin1String("content-range")) {
+                const QString rest = value.mid(6);
+                const int dash = rest.indexOf(QLatin1Char('-'));
+                if (dash < 0) {
+                    ContentRangeBegin = rest;
+                    ContentRangeEnd.clear();
+                } else {
+                    ContentRangeBegin = rest.left(dash);
+                    const int slash = rest.indexOf(QLatin1Char('/'), dash + 1);
+                    ContentRangeEnd =
+                        slash < 0 ? rest.mid(dash + 1) : rest.mid(dash + 1, slash - dash - 1);
+                }
+            } else if (field == QLatin1String("accept-ranges")) {
+                acceptRanges_ = value;
+            } else if (field == QLatin1String("content-type")) {
+                contentType_ = value.toLower();
+            } else if (field == QLatin1String("www-authenticate")) {
+                authenticate_ << value;
+            } else if (field == QLatin1String("set-cookie")) {
+                bool accept = true;
+                if (OnCookie) {
+                    OnCookie(this, value, accept);
+                    if (gone())
+                        return;
+                }
+            }
+        }
+    }
+    if (OnHeaderData) {
+        OnHeaderData(this);
+        if (gone())
+            return;
+    }
+    if (statusCode_ >= 400 && socket_->State() != wsClosed)
+        socket_->Close();
+}
+
+void THttpCli::bodyChunk(const char* data, int len) {
+    if (len <= 0)
+        return;
+    QPointer<THttpCli> self(this);
+    const quint64 rq = request_;
+    if (bodyChunks_++ == 0 && OnDocBegin) {
+        OnDocBegin(this);
+        if (!self || rq != request_ || state_ == hsReady || state_ == hsAborting)
+            return;
+    }
+    receivedCount_ += len;
+    if (ReceiveStream)
+        ReceiveStream->write(data, len);
+    if (OnDocData)
+        OnDocData(this, data, len);
+}
+
+// ---- redirection ----------------------------------------------------------
+
+void THttpCli::takeLocation(const QString& v) {
+    QString proto, user, pass, host, port, path;
+    if (Proxy.isEmpty()) {
+        if (v.startsWith(QLatin1Char('/'))) {
+            path_ = v;
+            location_ = QLatin1String("http://") + targetHost_ + v;
+            return;
+        }
+        SplitUrl(v, proto, user, pass, host, port, path);
+        hostName_ = host;
+        path_ = path;
+        if (!port.isEmpty())
+            port_ = port;
+        if (!proto.isEmpty() && !host.isEmpty()) {
+            targetHost_ = host;
+            if (port.isEmpty())
+                port_ = QStringLiteral("80"); // a new server named without a port
+            if (path.isEmpty()) {
+                path_ = QStringLiteral("/");
+                location_ = proto + QLatin1String("://") + host;
+            } else {
+                location_ = proto + QLatin1String("://") + host + path;
+            }
+            return;
+        }
+        if (path.isEmpty()) {
+            // 'page.htm': a page at the root of the same server.
+            location_ = QLatin1String("http://") + targetHost_ + QLatin1Char('/') + host;
+            hostName_ = targetHost_;
+            path_ = location_;
+        } else if (!host.isEmpty()) {
+            targetHost_ = host;
+        } else {
+            location_ = QLatin1String("http://") + targetHost_ + path;
+            hostName_ = targetHost_;
+        }
+        return;
+    }
+
+    // Through a proxy the request path is the absolute address; the
+    // connection keeps going to the proxy.
+    if (v.startsWith(QLatin1Char('/'))) {
+        SplitUrl(path_, proto, user, pass, host, port, path);
+        location_ = (proto.isEmpty() ? QStringLiteral("http") : proto) + QLatin1String("://") +
+                    host + (port.isEmpty() ? QString() : QLatin1Char(':') + port) + v;
+        path_ = location_;
+        return;
+    }
+    SplitUrl(v, proto, user, pass, host, port, path);
+    const QString portPart = port.isEmpty() ? QString() : QLatin1Char(':') + port;
+    if (!proto.isEmpty() && !host.isEmpty()) {
+        targetHost_ = host;
+        location_ = proto + QLatin1String("://") + host + portPart + path;
+        path_ = location_;
+        return;
+    }
+    if (proto.isEmpty())
+        proto = QStringLiteral("http");
+    if (path.isEmpty()) {
+        location_ = proto + QLatin1String("://") + targetHost_ + QLatin1Char('/') + host;
+    } else if (!host.isEmpty()) {
+        targetHost_ = host;
+        location_ = proto + QLatin1String("://") + host + portPart + path;
+    } else {
+        location_ = proto + QLatin1String("://") + targetHost_ + path;
+    }
+    path_ = location_;
+}
+
+void THttpCli::socketSessionClosed(quint16 error) {
+    if (closedStep_ == ClosedStep::Redirect) {
+        closedStep_ = ClosedStep::Normal;
+        connected_ = false;
+        locationSeen_ = false;
+        if (++redirections_ > kMaxRedirections) {
+            statusCode_ = 404;
+            reasonPhrase_ = QStringLiteral("Too many redirections");
+            connectionClosedStep();
+            return;
+        }
+        QPointer<THttpCli> self(this);
+        const quint64 rq = request_;
+        if (OnLocationChange)
+            OnLocationChange(this);
+        if (!self || rq != request_ || state_ == hsReady || state_ == hsAborting)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, rq] {
+                if (rq != request_ || state_ == hsReady || state_ == hsAborting)
+                    return;
+                try {
+                    login();
+                } catch (const std::exception& e) {
+                    qWarning("HTTP redirection failed: %s", e.what());
+                    Abort();
+                }
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (error != 0 && requestDoneError_ == 0)
+        requestDoneError_ = error;
+    connectionClosedStep();
+}
+
+// ---- aborting -------------------------------------------------------------
+
+void THttpCli::Abort() {
+    if (state_ == hsReady) {
+        if (socket_->State() != wsClosed)
+            socket_->Close();
+        return;
+    }
+    if (state_ == hsAborting)
+        return;
+    const bool lookup = state_ == hsDnsLookup;
+    const quint64 rq = request_;
+    QPointer<THttpCli> self(this);
+    setState(hsAborting);
+    if (!self || rq != request_)
+        return;
+    if (lookup) {
+        try {
+            socket_->CancelDnsLookup();
+        } catch (...) {
+        }
+    }
+    statusCode_ = 404;
+    reasonPhrase_ = QStringLiteral("Connection aborted on request");
+    requestDoneError_ = 3;
+    closedStep_ = ClosedStep::Normal;
+    if (lookup)
+        connectionClosedStep();
+    else
+        socket_->Close();
+    if (!self || rq != request_)
+        return;
+    closedStepDone_ = true;
+    setState(hsReady);
+}
+
+// ---- string body ----------------------------------------------------------
+
+void TSTHttpCli::PostAsync() {
+    if (State() != hsReady)
+        throw EHttpException(QStringLiteral("HTTP component is busy"), 1);
+    if (!SendStream)
+        throw EHttpException(QStringLiteral("HTTP component has nothing to post"), 2);
+    if (!SendStream->isOpen())
+        SendStream->open(QIODevice::ReadWrite);
+    SendStream->write(Stream.toUtf8());
+    SendStream->seek(0);
+    THttpCli::PostAsync();
+}
+
+} // namespace lb::net

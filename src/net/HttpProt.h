@@ -1,0 +1,219 @@
+#pragma once
+// THttpCli: the HTTP/1.0 client every fetch and submission goes through, and
+// TSTHttpCli, the same client with a request body held as a string.
+//
+// One request per connection; the document ends when the server closes.
+// Events are std::function members, sender first; an unassigned one is
+// skipped. Every event fires on the thread that owns the client. Free a
+// client from one of its own handlers with deleteLater(), never delete.
+#include "net/WSocket.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <stdexcept>
+
+class QIODevice;
+
+namespace lb::net {
+
+class EHttpException : public std::runtime_error {
+public:
+    EHttpException(const QString& message, quint16 errorCode)
+        : std::runtime_error(message.toStdString()), message_(message), ErrorCode(errorCode) {}
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+
+public:
+    quint16 ErrorCode;
+};
+
+enum THttpState {
+    hsReady,
+    hsNotConnected,
+    hsConnected,
+    hsDnsLookup,
+    hsDnsLookupDone,
+    hsWaitingHeader,
+    hsWaitingBody,
+    hsAborting
+};
+
+enum THttpRequest { httpGET = 1, httpPOST = 2, httpHEAD = 3 };
+
+// Splits a URL the way the whole program does (protocol, user, password,
+// host, port, path). Path keeps the query string.
+void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, QString& host,
+              QString& port, QString& path);
+
+class THttpCli : public QObject {
+    Q_OBJECT
+public:
+    using TNotifyEvent = std::function<void(THttpCli* sender)>;
+    using TOnCommand = std::function<void(THttpCli* sender, QString& line)>;
+    using TDocDataEvent = std::function<void(THttpCli* sender, const char* buffer, int len)>;
+    using TCookieRcvdEvent =
+        std::function<void(THttpCli* sender, const QString& data, bool& accept)>;
+    using THttpRequestDone =
+        std::function<void(THttpCli* sender, THttpRequest rqType, quint16 error)>;
+
+    explicit THttpCli(QObject* parent = nullptr);
+    ~THttpCli() override;
+
+    // Published properties.
+    QString URL;
+    QString Proxy;
+    QString ProxyPort = QStringLiteral("80");
+    QString Sender;
+    QString Agent = QStringLiteral("Mozilla/3.0 (compatible)");
+    QString Accept = QStringLiteral("image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
+    QString Reference;
+    QString Username;
+    QString Password;
+    QString ProxyUsername;
+    QString ProxyPassword;
+    bool NoCache = false;
+    QDateTime ModifiedSince; // invalid = not sent
+    QString Cookie;
+    QString ContentTypePost = QStringLiteral("application/x-www-form-urlencoded");
+    QString ContentRangeBegin;
+    QString ContentRangeEnd;
+    bool MultiThreaded = false;
+    qintptr Tag = 0;
+    QIODevice* ReceiveStream = nullptr; // not owned
+    QIODevice* SendStream = nullptr;    // not owned
+
+    // Run-time values.
+    int StatusCode() const { return statusCode_; }
+    QString ReasonPhrase() const { return reasonPhrase_; }
+    qint64 ContentLength() const { return contentLength_; }
+    QString ContentType() const { return contentType_; }
+    QString Location() const { return location_; }
+    QString DocumentName() const { return documentName_; }
+    QString AcceptRanges() const { return acceptRanges_; }
+    const QStringList& ResponseHeader() const { return responseHeader_; }
+    qint64 ReceivedCount() const { return receivedCount_; }
+    qint64 SentCount() const { return sentCount_; }
+    THttpState State() const { return state_; }
+    THttpRequest RequestType() const { return requestType_; }
+    TWSocket* CtrlSocket() const { return socket_; }
+
+    // Operations. The Async ones return at once; the result comes as events
+    // ending with OnRequestDone. Get/Post/Head wait, processing events, and
+    // raise EHttpException when StatusCode is 400 or more.
+    void GetAsync();
+    void PostAsync();
+    void HeadAsync();
+    void Get();
+    void Post();
+    void Head();
+    void Abort();
+
+    // Events, in the order they are declared. OnTrace is never fired.
+    TNotifyEvent OnTrace;
+    TNotifyEvent OnSessionConnected;
+    TNotifyEvent OnHeaderData;
+    TOnCommand OnCommand;
+    TNotifyEvent OnHeaderBegin;
+    TNotifyEvent OnHeaderEnd;
+    TNotifyEvent OnRequestHeaderBegin;
+    TNotifyEvent OnRequestHeaderEnd;
+    TNotifyEvent OnDocBegin;
+    TDocDataEvent OnDocData;
+    TNotifyEvent OnDocEnd;
+    TNotifyEvent OnSendBegin;
+    TDocDataEvent OnSendData;
+    TNotifyEvent OnSendEnd;
+    TNotifyEvent OnStateChange;
+    THttpRequestDone OnRequestDone;
+    TNotifyEvent OnLocationChange;
+    TCookieRcvdEvent OnCookie;
+
+    // Redirections followed before a request is given up.
+    static constexpr int kMaxRedirections = 20;
+
+private:
+    enum class LineHandler { Header, Body };
+    enum class ClosedStep { Normal, Redirect };
+
+    void startRequest(THttpRequest type);
+    void doRequestSync(THttpRequest type);
+    void login();
+    void setState(THttpState s);
+    void fail(int error, const QString& phrase);
+    void connectionClosedStep();
+    void postSetReady();
+    void sendRequest();
+    void sendCommand(const QString& line);
+    void sendNextChunk();
+    void takeLocation(const QString& value);
+    void headerLine(const char* data, int len);
+    void bodyChunk(const char* data, int len);
+    void startBody(int from);
+
+    void socketDnsLookupDone(quint16 error);
+    void socketSessionConnected(quint16 error);
+    void socketDataAvailable();
+    void socketDataSent();
+    void socketSessionClosed(quint16 error);
+
+    TWSocket* socket_;
+    THttpState state_ = hsReady;
+    THttpRequest requestType_ = httpGET;
+    int statusCode_ = 0;
+    QString reasonPhrase_;
+    qint64 contentLength_ = -1;
+    QString contentType_;
+    QString location_;
+    QString documentName_;
+    QString acceptRanges_;
+    QStringList responseHeader_;
+    QStringList authenticate_;
+    qint64 receivedCount_ = 0;
+    qint64 sentCount_ = 0;
+
+    QString hostName_;   // host to connect to
+    QString targetHost_; // host named in the URL, sent as Host:
+    QString port_;
+    QString path_; // what follows the method in the request line
+    bool connected_ = false;
+    bool allowedToSend_ = false;
+    bool locationSeen_ = false;
+    bool closedStepDone_ = true;
+    bool lineTooLong_ = false;
+    ClosedStep closedStep_ = ClosedStep::Normal;
+    LineHandler lineHandler_ = LineHandler::Header;
+    int headerLines_ = 0;
+    int bodyChunks_ = 0;
+    int redirections_ = 0;
+    qint64 sendStreamStart_ = 0;
+    quint16 requestDoneError_ = 0;
+    quint64 request_ = 0;    // bumps at every request start: stale posts are ignored
+    quint64 readyPosts_ = 0; // set-ready posts of the current request still queued
+
+    QByteArray requestHeader_;
+    static constexpr int kBufSize = 8193;
+    char sendBuffer_[kBufSize];
+    char receiveBuffer_[kBufSize];
+    int receiveLen_ = 0;
+    int lineRest_ = 0; // where the data after the current header line starts
+};
+
+class TSTHttpCli : public THttpCli {
+    Q_OBJECT
+public:
+    explicit TSTHttpCli(QObject* parent = nullptr) : THttpCli(parent) {}
+
+    // The request body of PostAsync; written into SendStream as UTF-8.
+    QString Stream;
+
+    void PostAsync();
+};
+
+} // namespace lb::net

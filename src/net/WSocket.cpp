@@ -1,0 +1,776 @@
+#include "net/WSocket.h"
+
+#include "net/SocketErrors.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QPointer>
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace lb::net {
+
+namespace {
+
+// At most this many rounds of the read loop per notification, so that one fast
+// sender cannot keep every other connection waiting.
+constexpr int kMaxReadRounds = 64;
+
+bool parseNumber(const QString& text, long max, long* out) {
+    if (text.isEmpty())
+        return false;
+    long value = 0;
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        value = value * 10 + (c.unicode() - '0');
+        if (value > max)
+            return false;
+    }
+    *out = value;
+    return true;
+}
+
+bool isDottedShape(const QString& text) {
+    for (QChar c : text)
+        if (c != QLatin1Char('.') && c != QLatin1Char(' ') &&
+            !(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
+            return false;
+    return text.contains(QLatin1Char('.'));
+}
+
+} // namespace
+
+TWSocket::TWSocket(QObject* parent) : QObject(parent) {
+    readNotifier_ = new QSocketNotifier(QSocketNotifier::Read, this);
+    writeNotifier_ = new QSocketNotifier(QSocketNotifier::Write, this);
+    readNotifier_->setEnabled(false);
+    writeNotifier_->setEnabled(false);
+    connect(readNotifier_, &QSocketNotifier::activated, this, [this] { onReadable(); });
+    connect(writeNotifier_, &QSocketNotifier::activated, this, [this] { onWritable(); });
+}
+
+TWSocket::~TWSocket() {
+    destroying_ = true;
+    if (lookupId_ != -1) {
+        QHostInfo::abortHostLookup(lookupId_);
+        lookupId_ = -1;
+    }
+    if (fd_ >= 0) {
+        readNotifier_->setEnabled(false);
+        writeNotifier_->setEnabled(false);
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool TWSocket::isDottedAddress(const QString& text, QString* normalized) {
+    const QStringList parts = text.trimmed().split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    QStringList clean;
+    for (const QString& p : parts) {
+        long v = 0;
+        if (!parseNumber(p.trimmed(), 255, &v))
+            return false;
+        clean << QString::number(v);
+    }
+    if (normalized)
+        *normalized = clean.join(QLatin1Char('.'));
+    return true;
+}
+
+void TWSocket::report(const QString& message) {
+    if (OnError) {
+        OnError(this);
+        return;
+    }
+    throw ESocketException(message);
+}
+
+void TWSocket::socketError(const QString& function, int error) {
+    if (error == wsaECONNRESET || error == wsaENOTCONN)
+        closeHandle();
+    lastError_ = error;
+    report(QStringLiteral("Error %1 in function %2\r\n%3")
+               .arg(error)
+               .arg(function, socketErrorDesc(error)));
+}
+
+bool TWSocket::refuseUnlessClosed(const char* what) {
+    if (state_ == wsClosed)
+        return false;
+    report(QStringLiteral("Cannot change %1 if not closed").arg(QLatin1String(what)));
+    return true;
+}
+
+void TWSocket::setAddr(const QString& value) {
+    if (refuseUnlessClosed("Addr"))
+        return;
+    addr_ = value.trimmed();
+    addrAssigned_ = true;
+}
+
+void TWSocket::setPort(const QString& value) {
+    if (refuseUnlessClosed("Port"))
+        return;
+    port_ = value.trimmed();
+    portAssigned_ = true;
+}
+
+void TWSocket::setProto(const QString& value) {
+    if (refuseUnlessClosed("Proto"))
+        return;
+    proto_ = value.trimmed();
+    protoAssigned_ = true;
+}
+
+void TWSocket::setLocalAddr(const QString& value) {
+    if (refuseUnlessClosed("LocalAddr"))
+        return;
+    QString v = value.trimmed();
+    if (v.isEmpty())
+        v = QStringLiteral("0.0.0.0");
+    QString normalized;
+    if (!isDottedAddress(v, &normalized)) {
+        report(QStringLiteral("SetLocalAddr(): Invalid IP address"));
+        return;
+    }
+    localAddr_ = normalized;
+}
+
+void TWSocket::setLocalPort(const QString& value) {
+    if (refuseUnlessClosed("LocalPort"))
+        return;
+    localPort_ = value.trimmed();
+}
+
+void TWSocket::setSendFlags(int value) {
+    if (value != wsSendNormal && value != wsSendUrgent) {
+        report(QStringLiteral("Invalid SendFlags"));
+        return;
+    }
+    sendFlags_ = TSocketSendFlags(value);
+}
+
+void TWSocket::changeState(TSocketState newState) {
+    const TSocketState old = state_;
+    if (old == newState)
+        return;
+    state_ = newState;
+    if (OnChangeState)
+        OnChangeState(this, old, newState);
+}
+
+// ---- name lookup ----------------------------------------------------------
+
+void TWSocket::DnsLookup(const QString& hostName) {
+    const QString name = hostName.trimmed();
+    if (name.isEmpty()) {
+        report(QStringLiteral("DNS lookup: invalid host name."));
+        if (OnDnsLookupDone)
+            OnDnsLookupDone(this, wsaEINVAL);
+        return;
+    }
+    if (lookupId_ != -1) {
+        QHostInfo::abortHostLookup(lookupId_);
+        lookupId_ = -1;
+    }
+    ++lookupSerial_;
+    dnsResult_.clear();
+    dnsResultList_.clear();
+
+    QString dotted;
+    if (isDottedAddress(name, &dotted)) {
+        dnsResult_ = dotted;
+        dnsResultList_ << dotted;
+        if (OnDnsLookupDone)
+            OnDnsLookupDone(this, 0);
+        return;
+    }
+
+    const quint64 serial = lookupSerial_;
+    lookupId_ = QHostInfo::lookupHost(name, this, [this, serial](const QHostInfo& info) {
+        if (serial != lookupSerial_)
+            return; // cancelled or superseded
+        lookupId_ = -1;
+        guarded([this, &info] {
+            int error = 0;
+            switch (info.error()) {
+            case QHostInfo::NoError:
+                break;
+            case QHostInfo::HostNotFound:
+                error = wsaHOST_NOT_FOUND;
+                break;
+            default:
+                error = wsaNO_RECOVERY;
+                break;
+            }
+            if (error == 0) {
+                for (const QHostAddress& a : info.addresses())
+                    if (a.protocol() == QAbstractSocket::IPv4Protocol)
+                        dnsResultList_ << a.toString();
+                if (dnsResultList_.isEmpty())
+                    error = wsaNO_DATA;
+                else
+                    dnsResult_ = dnsResultList_.first();
+            }
+            if (OnDnsLookupDone)
+                OnDnsLookupDone(this, quint16(error));
+        });
+    });
+}
+
+void TWSocket::CancelDnsLookup() {
+    if (lookupId_ == -1)
+        return;
+    QHostInfo::abortHostLookup(lookupId_);
+    lookupId_ = -1;
+    ++lookupSerial_;
+    if (!destroying_ && OnDnsLookupDone)
+        OnDnsLookupDone(this, wsaEINTR);
+}
+
+// ---- connecting -----------------------------------------------------------
+
+void TWSocket::Connect() {
+    if (fd_ >= 0 && state_ != wsClosed) {
+        report(QStringLiteral("Connect: Socket already in use"));
+        return;
+    }
+    if (!portAssigned_ || port_.isEmpty()) {
+        report(QStringLiteral("Connect: No Port Specified"));
+        return;
+    }
+    if (!addrAssigned_ || addr_.isEmpty()) {
+        report(QStringLiteral("Connect: No IP Address Specified"));
+        return;
+    }
+    if (!protoAssigned_ || proto_.isEmpty()) {
+        report(QStringLiteral("Connect: No Protocol Specified"));
+        return;
+    }
+
+    // Protocol.
+    if (proto_.size() >= 32) {
+        report(QStringLiteral("WSocketResolveProto: Invalid Protocol."));
+        return;
+    }
+    long protoNumber = 0;
+    if (!parseNumber(proto_, 255, &protoNumber)) {
+        const protoent* pe = ::getprotobyname(proto_.toLatin1().constData());
+        if (pe)
+            protoNumber = pe->p_proto;
+        else if (proto_.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0)
+            protoNumber = IPPROTO_TCP; // no protocol database in minimal systems
+        else {
+            report(QStringLiteral("WSocketResolveProto: Cannot convert protocol '%1'").arg(proto_));
+            return;
+        }
+    }
+    if (protoNumber == IPPROTO_UDP) {
+        report(QStringLiteral("Connect: datagram sockets are not supported"));
+        return;
+    }
+
+    // Ports.
+    auto resolvePort = [](const QString& text, quint16* out) -> int {
+        if (text.isEmpty() || text.size() >= 32)
+            return 1;
+        long v = 0;
+        if (parseNumber(text, 65535, &v)) {
+            *out = quint16(v);
+            return 0;
+        }
+        const servent* se = ::getservbyname(text.toLatin1().constData(), "tcp");
+        if (!se)
+            return 2;
+        *out = ntohs(quint16(se->s_port));
+        return 0;
+    };
+    quint16 remotePort = 0;
+    switch (resolvePort(port_, &remotePort)) {
+    case 1:
+        report(QStringLiteral("WSocketResolvePort: Invalid Port."));
+        return;
+    case 2:
+        report(QStringLiteral("WSocketResolvePort: Cannot convert port '%1'").arg(port_));
+        return;
+    }
+    quint16 localPort = 0;
+    switch (resolvePort(localPort_, &localPort)) {
+    case 1:
+        report(QStringLiteral("WSocketResolvePort: Invalid Port."));
+        return;
+    case 2:
+        report(QStringLiteral("WSocketResolvePort: Cannot convert port '%1'").arg(localPort_));
+        return;
+    }
+
+    // Address.
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(remotePort);
+    if (addr_.size() >= 257) {
+        report(QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(addr_));
+        return;
+    }
+    QString dotted;
+    if (isDottedAddress(addr_, &dotted)) {
+        ::inet_pton(AF_INET, dotted.toLatin1().constData(), &remote.sin_addr);
+    } else if (isDottedShape(addr_)) {
+        report(QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(addr_));
+        return;
+    } else {
+        // Blocking lookup: only reached by callers that did not resolve first.
+        addrinfo hints{};
+        hints.ai_family = AF_INET;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo* res = nullptr;
+        if (::getaddrinfo(addr_.toUtf8().constData(), nullptr, &hints, &res) != 0 || !res) {
+            report(
+                QStringLiteral("WSocketResolveHost: Cannot convert host address '%1'").arg(addr_));
+            return;
+        }
+        remote.sin_addr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
+        ::freeaddrinfo(res);
+    }
+
+    sendQueue_.clear();
+    writePosted_ = false;
+    peerClosed_ = false;
+    peerError_ = 0;
+    closeNotified_ = false;
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        const int err = errnoToSocketError(errno);
+        lastError_ = err;
+        socketError(QStringLiteral("Connect (socket)"), err);
+        return;
+    }
+    fd_ = fd;
+    changeState(wsOpened);
+
+    if (localPort != 0 || localAddr_ != QLatin1String("0.0.0.0")) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_port = htons(localPort);
+        ::inet_pton(AF_INET, localAddr_.toLatin1().constData(), &local.sin_addr);
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+            lastError_ = errnoToSocketError(errno);
+            report(QStringLiteral("winsock.bind failed, error #%1").arg(lastError_));
+            return;
+        }
+        socklen_t len = sizeof local;
+        if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+            lastError_ = errnoToSocketError(errno);
+            report(QStringLiteral("winsock.getsockname failed, error #%1").arg(lastError_));
+            return;
+        }
+        localPort_ = QString::number(ntohs(local.sin_port));
+    }
+    if (lingerOnOff_ != wsLingerNoSet) {
+        linger l{};
+        l.l_onoff = lingerOnOff_ == wsLingerOn ? 1 : 0;
+        l.l_linger = lingerTimeout_;
+        if (::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0) {
+            socketError(QStringLiteral("setsockopt(SO_LINGER)"), errnoToSocketError(errno));
+            return;
+        }
+    }
+    const int on = 1;
+    if (::setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) {
+        socketError(QStringLiteral("setsockopt(SO_KEEPALIVE)"), errnoToSocketError(errno));
+        return;
+    }
+    if (::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+        socketError(QStringLiteral("setsockopt(SO_REUSEADDR)"), errnoToSocketError(errno));
+        return;
+    }
+
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0 &&
+        errno != EINPROGRESS) {
+        const int err = errnoToSocketError(errno);
+        lastError_ = err;
+        socketError(QStringLiteral("Connect"), err);
+        return;
+    }
+    // Completion (or an immediate success) shows up as the first writability.
+    startNotifiers();
+    changeState(wsConnecting);
+}
+
+void TWSocket::startNotifiers() {
+    readNotifier_->setEnabled(false);
+    writeNotifier_->setEnabled(false);
+    readNotifier_->setSocket(fd_);
+    writeNotifier_->setSocket(fd_);
+    writeNotifier_->setEnabled(true);
+}
+
+// ---- notifications --------------------------------------------------------
+
+void TWSocket::guarded(const std::function<void()>& step) {
+    QPointer<TWSocket> self(this);
+    auto handle = [&](const std::exception& e) {
+        if (!self)
+            return;
+        bool canClose = true;
+        if (OnBgException) {
+            try {
+                OnBgException(this, e, canClose);
+            } catch (...) {
+                canClose = true;
+            }
+        }
+        if (self && canClose) {
+            try {
+                Abort();
+            } catch (...) {
+            }
+        }
+    };
+    try {
+        step();
+    } catch (const std::exception& e) {
+        handle(e);
+    } catch (...) {
+        handle(std::runtime_error("Unknown exception"));
+    }
+}
+
+void TWSocket::onReadable() {
+    guarded([this] {
+        QPointer<TWSocket> self(this);
+        const quint64 conn = connection_;
+        readLoop();
+        if (!self || conn != connection_ || fd_ < 0)
+            return;
+        if (peerClosed_ && state_ != wsConnecting)
+            closeStep(peerError_);
+    });
+}
+
+void TWSocket::readLoop() {
+    QPointer<TWSocket> self(this);
+    const quint64 conn = connection_;
+    for (int round = 0; round < kMaxReadRounds; ++round) {
+        receiveCalls_ = 0;
+        lastReceiveWouldBlock_ = false;
+        if (OnDataAvailable)
+            OnDataAvailable(this, 0);
+        if (!self || conn != connection_ || fd_ < 0)
+            return;
+        if (receiveCalls_ == 0) {
+            // Nobody took the data: drop some so the notification stops firing.
+            char junk[1024];
+            const ssize_t n = ::recv(fd_, junk, sizeof junk, 0);
+            if (n > 0) {
+                readCount_ += n;
+            } else if (n == 0) {
+                peerClosed_ = true;
+            } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                lastReceiveWouldBlock_ = true;
+            } else if (errno != EINTR) {
+                peerClosed_ = true;
+                peerError_ = errnoToSocketError(errno);
+            }
+        }
+        if (peerClosed_ || lastReceiveWouldBlock_)
+            return;
+        int waiting = 0;
+        if (::ioctl(fd_, FIONREAD, &waiting) != 0 || waiting <= 0)
+            return;
+    }
+}
+
+void TWSocket::closeStep(int error) {
+    QPointer<TWSocket> self(this);
+    const quint64 conn = connection_;
+    if (!closeNotified_) {
+        closeNotified_ = true;
+        if (OnSessionClosed)
+            OnSessionClosed(this, quint16(error));
+        if (!self || conn != connection_)
+            return;
+    }
+    if (state_ != wsClosed)
+        Close();
+}
+
+void TWSocket::onWritable() {
+    guarded([this] {
+        QPointer<TWSocket> self(this);
+        const quint64 conn = connection_;
+        if (state_ == wsConnecting) {
+            writeNotifier_->setEnabled(false);
+            int soError = 0;
+            socklen_t len = sizeof soError;
+            if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
+                soError = errno;
+            const int error = errnoToSocketError(soError);
+            changeState(wsConnected);
+            if (!self || conn != connection_)
+                return;
+            if (error == 0)
+                readNotifier_->setEnabled(true);
+            if (OnSessionConnected)
+                OnSessionConnected(this, quint16(error));
+            if (!self || conn != connection_)
+                return;
+            if (error != 0 && state_ != wsClosed)
+                Close();
+            return;
+        }
+        if (tryToSend()) {
+            if (!self || conn != connection_)
+                return;
+            writeNotifier_->setEnabled(false);
+            if (OnDataSent)
+                OnDataSent(this, 0);
+        }
+    });
+}
+
+void TWSocket::onPostedWrite() {
+    guarded([this] {
+        QPointer<TWSocket> self(this);
+        const quint64 conn = connection_;
+        if (fd_ < 0 || state_ != wsConnected)
+            return;
+        if (tryToSend()) {
+            if (!self || conn != connection_)
+                return;
+            if (OnDataSent)
+                OnDataSent(this, 0);
+        }
+    });
+}
+
+// ---- sending --------------------------------------------------------------
+
+int TWSocket::Send(const void* data, int len) {
+    if (state_ != wsConnected) {
+        socketError(QStringLiteral("Send"), wsaENOTCONN);
+        return -1;
+    }
+    const char* p = static_cast<const char*>(data);
+    int left = len > 0 ? len : 0;
+    while (left > 0) {
+        if (sendQueue_.empty() || sendQueue_.back().tail == SendBuffer::kSize)
+            sendQueue_.emplace_back();
+        SendBuffer& b = sendQueue_.back();
+        const int n = std::min(left, SendBuffer::kSize - b.tail);
+        std::memcpy(b.data + b.tail, p, size_t(n));
+        b.tail += n;
+        p += n;
+        left -= n;
+    }
+    allSent_ = false;
+    QPointer<TWSocket> self(this);
+    const quint64 conn = connection_;
+    if (tryToSend() && self && conn == connection_ && !writePosted_) {
+        // Everything left at once: still tell the owner later, never from inside Send.
+        writePosted_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this, conn] {
+                if (conn != connection_)
+                    return;
+                writePosted_ = false;
+                onPostedWrite();
+            },
+            Qt::QueuedConnection);
+    }
+    return len > 0 ? len : 0;
+}
+
+// Sends queued buffers in order; true when the queue is empty afterwards.
+bool TWSocket::tryToSend() {
+    QPointer<TWSocket> self(this);
+    const quint64 conn = connection_;
+    while (fd_ >= 0) {
+        while (!sendQueue_.empty() && sendQueue_.front().head == sendQueue_.front().tail) {
+            if (sendQueue_.size() == 1) {
+                sendQueue_.front().head = sendQueue_.front().tail = 0;
+                break;
+            }
+            sendQueue_.pop_front();
+        }
+        if (sendQueue_.empty() || sendQueue_.front().head == sendQueue_.front().tail) {
+            allSent_ = true;
+            return true;
+        }
+        iovec iov[64];
+        int count = 0;
+        for (auto it = sendQueue_.begin(); it != sendQueue_.end() && count < 64; ++it) {
+            if (it->tail == it->head)
+                continue;
+            iov[count].iov_base = it->data + it->head;
+            iov[count].iov_len = size_t(it->tail - it->head);
+            ++count;
+        }
+        msghdr msg{};
+        msg.msg_iov = iov;
+        msg.msg_iovlen = size_t(count);
+        const int flags = MSG_NOSIGNAL | (sendFlags_ == wsSendUrgent ? MSG_OOB : 0);
+        const ssize_t sent = ::sendmsg(fd_, &msg, flags);
+        if (sent < 0) {
+            const int e = errno;
+            if (e == EINTR)
+                continue;
+            if (e == EAGAIN || e == EWOULDBLOCK) {
+                writeNotifier_->setEnabled(true);
+                return false;
+            }
+            const int err = errnoToSocketError(e);
+            lastError_ = err;
+            if (err == wsaECONNRESET || err == wsaENOTSOCK || err == wsaENOTCONN ||
+                err == wsaEINVAL || err == wsaECONNABORTED) {
+                const bool notify = !closeNotified_;
+                closeNotified_ = true;
+                Close();
+                if (self && notify && OnSessionClosed)
+                    OnSessionClosed(this, quint16(err));
+                return false;
+            }
+            socketError(QStringLiteral("TryToSend failed"), err);
+            return false;
+        }
+        ssize_t left = sent;
+        for (auto& b : sendQueue_) {
+            if (left == 0)
+                break;
+            const ssize_t take = std::min<ssize_t>(left, b.tail - b.head);
+            b.head += int(take);
+            left -= take;
+        }
+        if (OnSendData) {
+            OnSendData(this, int(sent));
+            if (!self || conn != connection_)
+                return false;
+        }
+    }
+    return false;
+}
+
+// ---- receiving ------------------------------------------------------------
+
+int TWSocket::Receive(void* buffer, int len) {
+    if (fd_ < 0) {
+        lastError_ = wsaENOTSOCK;
+        return -1;
+    }
+    if (len <= 0)
+        return 0;
+    ++receiveCalls_;
+    for (;;) {
+        const ssize_t n = ::recv(fd_, buffer, size_t(len), 0);
+        if (n > 0) {
+            readCount_ += n;
+            return int(n);
+        }
+        if (n == 0) {
+            peerClosed_ = true;
+            return 0;
+        }
+        const int e = errno;
+        if (e == EINTR)
+            continue;
+        if (e == EAGAIN || e == EWOULDBLOCK) {
+            lastReceiveWouldBlock_ = true;
+            lastError_ = wsaEWOULDBLOCK;
+            return -1;
+        }
+        lastError_ = errnoToSocketError(e);
+        peerClosed_ = true;
+        peerError_ = lastError_;
+        return -1;
+    }
+}
+
+// ---- closing --------------------------------------------------------------
+
+void TWSocket::closeHandle() {
+    if (fd_ >= 0) {
+        readNotifier_->setEnabled(false);
+        writeNotifier_->setEnabled(false);
+        ::close(fd_);
+        fd_ = -1;
+        ++connection_;
+    }
+    changeState(wsClosed);
+}
+
+void TWSocket::restoreDefaults() {
+    addrAssigned_ = false;
+    portAssigned_ = false;
+    proto_ = QStringLiteral("tcp");
+    protoAssigned_ = true;
+    localAddr_ = QStringLiteral("0.0.0.0");
+    localPort_ = QStringLiteral("0");
+    lingerOnOff_ = wsLingerOn;
+    lingerTimeout_ = 0;
+    readCount_ = 0;
+    sendQueue_.clear();
+    allSent_ = true;
+    writePosted_ = false;
+    peerClosed_ = false;
+    peerError_ = 0;
+}
+
+void TWSocket::internalClose(bool shutdownFirst) {
+    if (fd_ < 0 || state_ == wsClosed) {
+        if (fd_ >= 0)
+            closeHandle();
+        changeState(wsClosed);
+        restoreDefaults();
+        closeNotified_ = false;
+        return;
+    }
+    readNotifier_->setEnabled(false);
+    writeNotifier_->setEnabled(false);
+    if (shutdownFirst)
+        ::shutdown(fd_, SHUT_WR);
+    ::close(fd_); // on Linux the descriptor is gone even when close reports EINTR
+    fd_ = -1;
+    ++connection_;
+    const bool notify = !destroying_ && !closeNotified_;
+    restoreDefaults();
+    closeNotified_ = false;
+    QPointer<TWSocket> self(this);
+    changeState(wsClosed);
+    if (self && notify && OnSessionClosed)
+        OnSessionClosed(this, 0);
+}
+
+void TWSocket::Close() {
+    internalClose(true);
+}
+
+void TWSocket::Abort() {
+    CancelDnsLookup();
+    sendQueue_.clear();
+    if (fd_ >= 0 && state_ == wsConnected) {
+        linger l{};
+        l.l_onoff = 0;
+        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    }
+    internalClose(false);
+}
+
+void TWSocket::ProcessMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+} // namespace lb::net

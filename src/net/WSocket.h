@@ -1,0 +1,175 @@
+#pragma once
+// TWSocket: the event-driven TCP client socket under the HTTP client.
+// Non-blocking POSIX sockets watched by QSocketNotifier, host names resolved
+// through QHostInfo; every event fires on the thread that owns the object.
+//
+// Events are std::function members with the sender first; an unassigned one
+// is skipped. Completions are always delivered later from the event loop,
+// never inside the call that caused them (except where noted: a dotted
+// address answers DnsLookup at once, Close fires OnSessionClosed at once).
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <exception>
+#include <functional>
+#include <stdexcept>
+
+class QSocketNotifier;
+
+namespace lb::net {
+
+class ESocketException : public std::runtime_error {
+public:
+    explicit ESocketException(const QString& message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+enum TSocketState {
+    wsInvalidState,
+    wsOpened,
+    wsBound,
+    wsConnecting,
+    wsConnected,
+    wsAccepting,
+    wsListening,
+    wsClosed
+};
+
+enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
+enum TSocketSendFlags { wsSendNormal = 0, wsSendUrgent = 1 };
+
+class TWSocket : public QObject {
+    Q_OBJECT
+public:
+    using TNotifyEvent = std::function<void(TWSocket* sender)>;
+    using TSessionEvent = std::function<void(TWSocket* sender, quint16 error)>;
+    using TSendDataEvent = std::function<void(TWSocket* sender, int bytesSent)>;
+    using TChangeStateEvent =
+        std::function<void(TWSocket* sender, TSocketState oldState, TSocketState newState)>;
+    using TBgExceptionEvent =
+        std::function<void(TWSocket* sender, const std::exception& e, bool& canClose)>;
+
+    explicit TWSocket(QObject* parent = nullptr);
+    ~TWSocket() override;
+
+    // Properties. Setters refuse a change unless the socket is closed.
+    QString Addr() const { return addr_; }
+    void setAddr(const QString& value);
+    QString Port() const { return port_; }
+    void setPort(const QString& value);
+    QString Proto() const { return proto_; }
+    void setProto(const QString& value);
+    QString LocalAddr() const { return localAddr_; }
+    void setLocalAddr(const QString& value);
+    QString LocalPort() const { return localPort_; }
+    void setLocalPort(const QString& value);
+    TSocketLingerOnOff LingerOnOff() const { return lingerOnOff_; }
+    void setLingerOnOff(TSocketLingerOnOff value) { lingerOnOff_ = value; }
+    int LingerTimeout() const { return lingerTimeout_; }
+    void setLingerTimeout(int value) { lingerTimeout_ = value; }
+    int FlushTimeout() const { return flushTimeout_; }
+    void setFlushTimeout(int value) { flushTimeout_ = value; }
+    TSocketSendFlags SendFlags() const { return sendFlags_; }
+    void setSendFlags(int value);
+    bool MultiThreaded() const { return multiThreaded_; }
+    void setMultiThreaded(bool value) { multiThreaded_ = value; }
+
+    QString DnsResult() const { return dnsResult_; }
+    QStringList DnsResultList() const { return dnsResultList_; }
+    TSocketState State() const { return state_; }
+    qint64 ReadCount() const { return readCount_; }
+    int LastError() const { return lastError_; }
+
+    // Operations.
+    void DnsLookup(const QString& hostName);
+    void CancelDnsLookup();
+    void Connect();
+    int Send(const void* data, int len);
+    int Receive(void* buffer, int len);
+    void Close();
+    void Abort();
+    void ProcessMessages();
+
+    // Events.
+    TSessionEvent OnDataAvailable;
+    TSessionEvent OnDataSent;
+    TSendDataEvent OnSendData;
+    TSessionEvent OnSessionClosed;
+    TSessionEvent OnSessionAvailable;
+    TSessionEvent OnSessionConnected;
+    TChangeStateEvent OnChangeState;
+    TSessionEvent OnDnsLookupDone;
+    TNotifyEvent OnError;
+    TBgExceptionEvent OnBgException;
+
+    // True for four dotted numbers of at most 255 (blanks around allowed);
+    // normalized receives the plain dotted form.
+    static bool isDottedAddress(const QString& text, QString* normalized = nullptr);
+
+private:
+    struct SendBuffer {
+        static constexpr int kSize = 1514;
+        int head = 0; // first byte not yet sent
+        int tail = 0; // first free byte
+        char data[kSize];
+    };
+
+    void changeState(TSocketState newState);
+    void report(const QString& message);
+    void socketError(const QString& function, int error);
+    void closeHandle();
+    void internalClose(bool shutdownFirst);
+    void restoreDefaults();
+    void startNotifiers();
+    void onReadable();
+    void onWritable();
+    void onPostedWrite();
+    void readLoop();
+    void closeStep(int error);
+    bool tryToSend();
+    void guarded(const std::function<void()>& step);
+    bool refuseUnlessClosed(const char* what);
+
+    int fd_ = -1;
+    TSocketState state_ = wsClosed;
+    QString addr_;
+    QString port_;
+    QString proto_ = QStringLiteral("tcp");
+    QString localAddr_ = QStringLiteral("0.0.0.0");
+    QString localPort_ = QStringLiteral("0");
+    bool addrAssigned_ = false;
+    bool portAssigned_ = false;
+    bool protoAssigned_ = true;
+    QString dnsResult_;
+    QStringList dnsResultList_;
+    qint64 readCount_ = 0;
+    int lastError_ = 0;
+    bool multiThreaded_ = false;
+    TSocketLingerOnOff lingerOnOff_ = wsLingerOn;
+    int lingerTimeout_ = 0;
+    int flushTimeout_ = 60;
+    TSocketSendFlags sendFlags_ = wsSendNormal;
+
+    int lookupId_ = -1;        // running QHostInfo lookup, -1 when none
+    quint64 lookupSerial_ = 0; // answers of cancelled lookups are recognised by this
+    std::deque<SendBuffer> sendQueue_;
+    bool allSent_ = true;
+    bool closeNotified_ = false;
+    bool writePosted_ = false;
+    bool destroying_ = false;
+    bool peerClosed_ = false;
+    int peerError_ = 0;
+    int receiveCalls_ = 0;
+    bool lastReceiveWouldBlock_ = false;
+    quint64 connection_ = 0; // bumps at every close so stale posts are ignored
+    QSocketNotifier* readNotifier_ = nullptr;
+    QSocketNotifier* writeNotifier_ = nullptr;
+};
+
+} // namespace lb::net

@@ -1,0 +1,95 @@
+// linkbeacon-cli fetch as a user runs it.
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QProcess>
+
+using lb::test::TargetSim;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QByteArray out, err;
+    QString lastErrLine() const {
+        const QList<QByteArray> lines = err.trimmed().split('\n');
+        return lines.isEmpty() ? QString() : QString::fromUtf8(lines.last());
+    }
+};
+
+CliRun fetch(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(LB_CLI), QStringList{"fetch"} + args);
+    CliRun r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished(3000);
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+} // namespace
+
+TEST(FetchCli, BodyToStdoutAndStatusLast) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    const CliRun r = fetch({sim.url("/bytes/30")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "abcdefghijklmnopqrstuvwxyzabcd");
+    EXPECT_EQ(r.lastErrLine(), "status: 200 OK");
+}
+
+TEST(FetchCli, FailureStatusGivesExitOne) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    CliRun r = fetch({sim.url("/status/404/Not%20Found")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.lastErrLine(), "status: 404 Not Found");
+    r = fetch({"http://no-such-target.invalid/"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.lastErrLine(), "status: 404 can't resolve hostname to IP address");
+}
+
+TEST(FetchCli, PostTraceAndOptionsReachTheServer) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    const CliRun r = fetch({"--trace", "--post", "a=1&b=2", "--user", "u:p", "--referer",
+                            "http://ref.example/", sim.url("/redirect/1")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains("StateChange hsWaitingHeader\n"));
+    EXPECT_TRUE(r.err.contains("HeaderData HTTP/1.0 302 Found\n"));
+    EXPECT_TRUE(r.err.contains("LocationChange http://127.0.0.1/redirect/0\n"));
+    EXPECT_TRUE(r.err.contains("RequestDone 0\n"));
+    EXPECT_EQ(r.lastErrLine(), "status: 200 OK");
+    const auto reqs = sim.requests();
+    ASSERT_EQ(reqs.size(), 2);
+    for (const auto& q : reqs) {
+        EXPECT_EQ(q.value("method").toString(), "POST");
+        EXPECT_EQ(q.value("body").toString(), "a=1&b=2"); // sent again after the redirection
+    }
+}
+
+TEST(FetchCli, ProxyOption) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    const CliRun r = fetch({"--proxy", QStringLiteral("127.0.0.1:%1").arg(sim.port()),
+                            "--proxy-user", "pu:pp", "http://far.example/status/200/OK"});
+    EXPECT_EQ(r.exitCode, 0);
+    const auto reqs = sim.requests();
+    ASSERT_EQ(reqs.size(), 1);
+    EXPECT_EQ(reqs[0].value("target").toString(), "http://far.example/status/200/OK");
+}
+
+TEST(FetchCli, BadArgumentsGiveExitTwo) {
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"--post"}, QStringList{"--user", "nocolon", "http://x/"},
+          QStringList{"--nonsense", "http://x/"}, QStringList{"http://a/", "http://b/"}}) {
+        const CliRun r = fetch(args);
+        EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(' '));
+        EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
+    }
+}

@@ -1,0 +1,255 @@
+#include "net/SocketErrors.h"
+#include "net/WSocket.h"
+#include "support/RawServer.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace lb::net;
+using lb::test::RawServer;
+using lb::test::runUntil;
+
+namespace {
+
+// A port on 127.0.0.1 that refuses connections: bound, never listening.
+struct RefusingPort {
+    int fd = -1;
+    quint16 port = 0;
+    RefusingPort() {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
+    }
+    ~RefusingPort() { ::close(fd); }
+};
+
+void connectTo(TWSocket& s, quint16 port) {
+    s.setAddr("127.0.0.1");
+    s.setPort(QString::number(port));
+    s.setProto("tcp");
+    s.Connect();
+}
+
+} // namespace
+
+TEST(SocketErrors, ErrnoMapsOntoNumbersAndTexts) {
+    EXPECT_EQ(errnoToSocketError(ECONNREFUSED), 10061);
+    EXPECT_EQ(errnoToSocketError(ETIMEDOUT), 10060);
+    EXPECT_EQ(errnoToSocketError(ECONNRESET), 10054);
+    EXPECT_EQ(errnoToSocketError(EHOSTUNREACH), 10065);
+    EXPECT_EQ(errnoToSocketError(EAGAIN), 10035);
+    EXPECT_EQ(socketErrorDesc(10061), "Connection refused");
+    EXPECT_EQ(socketErrorDesc(11001), "Host not found");
+    EXPECT_EQ(socketErrorDesc(0), "No Error");
+    EXPECT_EQ(socketErrorDesc(12345), "Not a WinSock error");
+}
+
+TEST(SocketLookup, DottedAddressAnswersBeforeReturning) {
+    TWSocket s;
+    int calls = 0;
+    quint16 error = 99;
+    s.OnDnsLookupDone = [&](TWSocket*, quint16 e) {
+        ++calls;
+        error = e;
+    };
+    s.DnsLookup(" 127.000.0.1 ");
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+}
+
+TEST(SocketLookup, EmptyNameIsReported) {
+    TWSocket s;
+    quint16 error = 0;
+    s.OnDnsLookupDone = [&](TWSocket*, quint16 e) { error = e; };
+    try {
+        s.DnsLookup("");
+        FAIL() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.message(), "DNS lookup: invalid host name.");
+    }
+    int errors = 0;
+    s.OnError = [&](TWSocket*) { ++errors; };
+    s.DnsLookup("");
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(error, 10022);
+}
+
+TEST(SocketLookup, CancelFiresInterruptedOnceAndNothingAfter) {
+    TWSocket s;
+    QList<quint16> answers;
+    s.OnDnsLookupDone = [&](TWSocket*, quint16 e) { answers << e; };
+    s.DnsLookup("localhost");
+    s.CancelDnsLookup();
+    ASSERT_EQ(answers.size(), 1);
+    EXPECT_EQ(answers[0], 10004);
+    s.CancelDnsLookup();
+    runUntil([] { return false; }, 300);
+    EXPECT_EQ(answers.size(), 1);
+}
+
+TEST(SocketLookup, UnknownHostGivesHostNotFound) {
+    TWSocket s;
+    int error = -1;
+    s.OnDnsLookupDone = [&](TWSocket*, quint16 e) { error = e; };
+    s.DnsLookup("no-such-host.invalid");
+    ASSERT_TRUE(runUntil([&] { return error >= 0; }));
+    EXPECT_EQ(error, 11001);
+    EXPECT_TRUE(s.DnsResult().isEmpty());
+}
+
+TEST(SocketConnection, SendGivesExactlyOneLaterDataSent) {
+    RawServer server;
+    server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}}, false);
+    TWSocket s;
+    int sent = 0;
+    bool connected = false;
+    s.OnSessionConnected = [&](TWSocket*, quint16 e) { connected = e == 0; };
+    s.OnDataSent = [&](TWSocket*, quint16) { ++sent; };
+    connectTo(s, server.port());
+    ASSERT_TRUE(runUntil([&] { return connected; }));
+    EXPECT_EQ(s.State(), wsConnected);
+    EXPECT_EQ(s.Send("hello", 5), 5);
+    EXPECT_EQ(sent, 0) << "fired inside Send";
+    ASSERT_TRUE(runUntil([&] { return sent > 0; }));
+    runUntil([] { return false; }, 200);
+    EXPECT_EQ(sent, 1);
+    s.Close();
+}
+
+TEST(SocketConnection, CloseNotifiesSynchronouslyOnce) {
+    RawServer server;
+    server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}}, false);
+    TWSocket s;
+    QList<quint16> closed;
+    bool connected = false;
+    s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
+    s.OnSessionClosed = [&](TWSocket*, quint16 e) { closed << e; };
+    connectTo(s, server.port());
+    ASSERT_TRUE(runUntil([&] { return connected; }));
+    s.Close();
+    ASSERT_EQ(closed.size(), 1);
+    EXPECT_EQ(closed[0], 0);
+    EXPECT_EQ(s.State(), wsClosed);
+    s.Close();
+    runUntil([] { return false; }, 100);
+    EXPECT_EQ(closed.size(), 1);
+}
+
+TEST(SocketConnection, PendingDataArrivesBeforeServerClose) {
+    RawServer server;
+    const QByteArray payload(100000, 'z');
+    server.addScript({{RawServer::Step::Send, payload, 0}}, false);
+    TWSocket s;
+    QByteArray got;
+    QStringList order;
+    s.OnDataAvailable = [&](TWSocket* sock, quint16) {
+        char buf[4096];
+        const int n = sock->Receive(buf, sizeof buf);
+        if (n > 0) {
+            got.append(buf, n);
+            if (order.isEmpty() || order.last() != "data")
+                order << "data";
+        }
+    };
+    s.OnSessionClosed = [&](TWSocket*, quint16) { order << "closed"; };
+    connectTo(s, server.port());
+    ASSERT_TRUE(runUntil([&] { return order.contains("closed"); }));
+    EXPECT_EQ(got, payload);
+    EXPECT_EQ(order, QStringList({"data", "closed"}));
+    EXPECT_EQ(s.State(), wsClosed);
+}
+
+TEST(SocketConnection, PropertiesRefuseChangesWhileOpen) {
+    RawServer server;
+    server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}}, false);
+    TWSocket s;
+    bool connected = false;
+    s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
+    connectTo(s, server.port());
+    ASSERT_TRUE(runUntil([&] { return connected; }));
+    try {
+        s.setPort("81");
+        FAIL() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.message(), "Cannot change Port if not closed");
+    }
+    EXPECT_THROW(s.setAddr("127.0.0.2"), ESocketException);
+    EXPECT_EQ(s.Port(), QString::number(server.port()));
+    s.Abort();
+    EXPECT_EQ(s.State(), wsClosed);
+    EXPECT_NO_THROW(s.setPort("81"));
+    EXPECT_THROW(s.setLocalAddr("1.2.3"), ESocketException);
+    EXPECT_THROW(s.setSendFlags(7), ESocketException);
+}
+
+TEST(SocketConnection, ExceptionInHandlerAbortsWithoutEscaping) {
+    RawServer server;
+    server.addScript(
+        {{RawServer::Step::Send, "boom", 0}, {RawServer::Step::HoldUntilClosed, {}, 0}}, false);
+    TWSocket s;
+    int closed = 0;
+    QString caught;
+    s.OnDataAvailable = [&](TWSocket*, quint16) { throw std::runtime_error("handler failed"); };
+    s.OnBgException = [&](TWSocket*, const std::exception& e, bool& canClose) {
+        caught = e.what();
+        EXPECT_TRUE(canClose);
+    };
+    s.OnSessionClosed = [&](TWSocket*, quint16) { ++closed; };
+    connectTo(s, server.port());
+    ASSERT_TRUE(runUntil([&] { return closed > 0; }));
+    EXPECT_EQ(caught, "handler failed");
+    EXPECT_EQ(s.State(), wsClosed);
+}
+
+TEST(SocketConnection, RefusedConnectionReportsConnectionRefused) {
+    RefusingPort refusing;
+    TWSocket s;
+    int error = -1;
+    s.OnSessionConnected = [&](TWSocket*, quint16 e) { error = e; };
+    try {
+        connectTo(s, refusing.port);
+        ASSERT_TRUE(runUntil([&] { return error >= 0; }));
+        EXPECT_EQ(error, 10061);
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.message(), "Error 10061 in function Connect\r\nConnection refused");
+    }
+    s.Close();
+    EXPECT_EQ(s.State(), wsClosed);
+}
+
+TEST(SocketConnection, ConnectChecksItsSettings) {
+    TWSocket s;
+    try {
+        s.Connect();
+        FAIL() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.message(), "Connect: No Port Specified");
+    }
+    s.setPort("80");
+    try {
+        s.Connect();
+        FAIL() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.message(), "Connect: No IP Address Specified");
+    }
+    s.setAddr("300.1.1.1");
+    try {
+        s.Connect();
+        FAIL() << "no exception";
+    } catch (const ESocketException& e) {
+        EXPECT_EQ(e.message(), "WSocketResolveHost: '300.1.1.1' Invalid IP address.");
+    }
+    EXPECT_THROW(s.Send("x", 1), ESocketException);
+}

@@ -1,0 +1,48 @@
+#include "support/TargetSim.h"
+
+#include <QFile>
+#include <QJsonDocument>
+
+namespace lb::test {
+
+TargetSim::TargetSim(const QStringList& extraArgs) {
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(QStringLiteral(LB_TARGET_SIM),
+                   QStringList{QStringLiteral("--port"), QStringLiteral("0"),
+                               QStringLiteral("--log"), logPath()} +
+                       extraArgs);
+    if (!process_.waitForStarted(5000))
+        return;
+    // The first line of output is the port it listens on.
+    for (int i = 0; i < 50 && !process_.canReadLine(); ++i)
+        process_.waitForReadyRead(100);
+    if (process_.canReadLine())
+        port_ = quint16(process_.readLine().trimmed().toUInt());
+}
+
+TargetSim::~TargetSim() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.terminate();
+        if (!process_.waitForFinished(3000)) {
+            process_.kill();
+            process_.waitForFinished(3000);
+        }
+    }
+}
+
+QString TargetSim::url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path);
+}
+
+QList<QJsonObject> TargetSim::requests() const {
+    QList<QJsonObject> out;
+    QFile f(logPath());
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (!line.trimmed().isEmpty())
+            out << QJsonDocument::fromJson(line).object();
+    return out;
+}
+
+} // namespace lb::test

@@ -1,0 +1,33 @@
+#pragma once
+// Starts tools/target-sim on a free port for one test and stops it after.
+#include <QJsonObject>
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace lb::test {
+
+class TargetSim {
+public:
+    explicit TargetSim(const QStringList& extraArgs = {});
+    ~TargetSim();
+    TargetSim(const TargetSim&) = delete;
+    TargetSim& operator=(const TargetSim&) = delete;
+
+    bool ok() const { return port_ != 0; }
+    quint16 port() const { return port_; }
+    // "http://127.0.0.1:PORT" + path
+    QString url(const QString& path) const;
+    QString logPath() const { return dir_.filePath(QStringLiteral("requests.jsonl")); }
+    // Every request logged so far, oldest first.
+    QList<QJsonObject> requests() const;
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+};
+
+} // namespace lb::test
