@@ -1,18 +1,18 @@
 // Loading and showing a 100,000-engine enciphered database: the file alone,
 // the database steps of start-up, and the whole main window shown.
+#include "../tests/support/ScriptedDialogs.h"
 #include "app/TKestrel.h"
 #include "common/LineSplitter.h"
 #include "engines/EngineCipher.h"
 #include "engines/EngineDatabase.h"
 #include "engines/EngineFile.h"
 #include "engines/EngineRecord.h"
-#include "../tests/support/ScriptedDialogs.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 #include <random>
 
 namespace {

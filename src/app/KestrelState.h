@@ -7,10 +7,10 @@
 #include "common/NameListModel.h"
 #include "sessions/SessionRecord.h"
 
+#include <array>
 #include <QItemSelectionModel>
 #include <QObject>
 #include <QStringList>
-#include <array>
 
 namespace lb {
 

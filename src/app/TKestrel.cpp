@@ -127,10 +127,8 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     });
     connect(&m_memo3, &StatusMemo::changed, this, &TKestrel::syncMemo3);
     connect(&m_submit, &SubmitPanel::changed, this, &TKestrel::syncSubmitPanel);
-    connect(m_engines.get(), &EngineDatabase::choiceChanged, this,
-            &TKestrel::syncDatabaseChoice);
-    connect(m_engines.get(), &EngineDatabase::batchChanged, this,
-            &TKestrel::syncDatabaseChoice);
+    connect(m_engines.get(), &EngineDatabase::choiceChanged, this, &TKestrel::syncDatabaseChoice);
+    connect(m_engines.get(), &EngineDatabase::batchChanged, this, &TKestrel::syncDatabaseChoice);
     connect(m_engines.get(), &EngineDatabase::countChanged, this,
             [this] { m_bcount->setText(QString::number(m_engines->engineCount())); });
 
@@ -150,33 +148,41 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
     m_options = options;
 }
 
-lb::EngineLines& TKestrel::engineLines() { return m_engines->engineLines(); }
-IniFile& TKestrel::CategoryIni() { return m_engines->categoryIni(); }
+lb::EngineLines& TKestrel::engineLines() {
+    return m_engines->engineLines();
+}
+IniFile& TKestrel::CategoryIni() {
+    return m_engines->categoryIni();
+}
 
-bool TKestrel::generateReports() const { return m_reports->isChecked(); }
-void TKestrel::setGenerateReports(bool on) { m_reports->setChecked(on); }
+bool TKestrel::generateReports() const {
+    return m_reports->isChecked();
+}
+void TKestrel::setGenerateReports(bool on) {
+    m_reports->setChecked(on);
+}
 
 // The creation steps in their order. A file that cannot be opened (the
 // engine database, the picture or icon, the exclude file) shows its message
 // once and the remaining steps are skipped; the window opens as it is.
 void TKestrel::create() {
     try {
-        loadProxySettings();                                        // 2
+        loadProxySettings();                                                         // 2
         m_help->LoadFromFile(appPath(m_appDir, QStringLiteral("\\help\\help.htm"))); // 3
-        m_run.NextEngine = 0;                                       // 4
-        m_submit.setSpeedIndex(SubmitPanel::StartSpeedIndex);       // 5
+        m_run.NextEngine = 0;                                                        // 4
+        m_submit.setSpeedIndex(SubmitPanel::StartSpeedIndex);                        // 5
         m_run.Paused = false;
-        m_engines->loadStartDatabase();                             // 6
-        m_engines->fillKeyListFromLines();                          // 7
-        m_engines->showFirstEngine();                               // 8
-        m_sessions->readIndex();                                    // 9 (12: SesList2)
-        m_engines->copyKeyListToEngineList();                       // 10
+        m_engines->loadStartDatabase();       // 6
+        m_engines->fillKeyListFromLines();    // 7
+        m_engines->showFirstEngine();         // 8
+        m_sessions->readIndex();              // 9 (12: SesList2)
+        m_engines->copyKeyListToEngineList(); // 10
         m_results->setReportFolder(appPath(m_appDir, QStringLiteral("\\reports\\"))); // 11
-        m_engines->readCategoryLists();                             // 13
-        m_engines->recount();                                       // 14
-        loadPictureAndIcon();                                       // 15
-        m_engines->loadExcludeFile();                               // 16
-        m_engines->removeIgnoredEngines();                          // 17, 18
+        m_engines->readCategoryLists();                                               // 13
+        m_engines->recount();                                                         // 14
+        loadPictureAndIcon();                                                         // 15
+        m_engines->loadExcludeFile();                                                 // 16
+        m_engines->removeIgnoredEngines();                                            // 17, 18
         m_createdCompletely = true;
     } catch (const FileError& e) {
         m_dialogs.showError(e.message());
@@ -263,17 +269,17 @@ QWidget* TKestrel::buildAboutPage() {
     layout->addWidget(m_logo);
     // The form-field role table of the auto extractor.
     static const char* const names[32] = {
-        "URL",  "NEWURL",   "Q",           "QUERY",     "PAGE",         "LINKADDR", "EMAIL",
-        "CONTACT_EMAIL", "FROM", "REPLY_EMAIL", "NAME",  "CONTACT_NAME", "CONTACT",  "REALNAME",
-        "USRNAME", "SECTION", "SELECTION", "CATAGORY", "TITLE",     "SITENAME",     "URLNAME",
-        "SITETITLE", "DESCRIPTION", "TEL", "PHONE",  "FAX",          "CITY",     "KEYWORDS",
-        "ZIP",  "STATE",    "COUNTRY",     "ADDRESS"};
+        "URL",     "NEWURL",        "Q",       "QUERY",       "PAGE",        "LINKADDR",
+        "EMAIL",   "CONTACT_EMAIL", "FROM",    "REPLY_EMAIL", "NAME",        "CONTACT_NAME",
+        "CONTACT", "REALNAME",      "USRNAME", "SECTION",     "SELECTION",   "CATAGORY",
+        "TITLE",   "SITENAME",      "URLNAME", "SITETITLE",   "DESCRIPTION", "TEL",
+        "PHONE",   "FAX",           "CITY",    "KEYWORDS",    "ZIP",         "STATE",
+        "COUNTRY", "ADDRESS"};
     static const char* const roles[32] = {
-        "url",      "url",      "url",      "url",         "url",   "url",   "email", "email",
-        "email",    "email",    "name",     "name",        "name",  "name",  "name",  "catagory",
-        "catagory", "catagory", "title",    "title",       "title", "title", "description",
-        "phone",    "phone",    "fax",      "city",        "keywords", "zip", "state", "country",
-        "address"};
+        "url",      "url",      "url",   "url",      "url",   "url",   "email",       "email",
+        "email",    "email",    "name",  "name",     "name",  "name",  "name",        "catagory",
+        "catagory", "catagory", "title", "title",    "title", "title", "description", "phone",
+        "phone",    "fax",      "city",  "keywords", "zip",   "state", "country",     "address"};
     auto* nameList = new QListWidget(page);
     nameList->setObjectName(QStringLiteral("NameList"));
     auto* valueList = new QListWidget(page);
@@ -325,8 +331,7 @@ QWidget* TKestrel::buildSessionPage() {
     });
     connect(m_ranger, &QRadioButton::clicked, this, [this] { m_engines->selectClassifieds(); });
     connect(m_custom, &QRadioButton::clicked, this, [this] { m_engines->selectCustom(); });
-    connect(m_allEngines, &QRadioButton::clicked, this,
-            [this] { m_engines->selectAllEngines(); });
+    connect(m_allEngines, &QRadioButton::clicked, this, [this] { m_engines->selectAllEngines(); });
     connect(m_batch, &QCheckBox::clicked, this,
             [this](bool on) { m_engines->setBatchIncluded(on); });
 
@@ -341,8 +346,7 @@ QWidget* TKestrel::buildSessionPage() {
     auto* arrows = new QVBoxLayout;
     auto* toSubmit = button(QStringLiteral("AddSubmitSession"), QStringLiteral("<"), sessions);
     toSubmit->setToolTip(QStringLiteral("Move selected session to sessions to submit box."));
-    auto* fromSubmit =
-        button(QStringLiteral("RemoveSubmitSession"), QStringLiteral(">"), sessions);
+    auto* fromSubmit = button(QStringLiteral("RemoveSubmitSession"), QStringLiteral(">"), sessions);
     fromSubmit->setToolTip(
         QStringLiteral("Remove selected session from submissions to submit box."));
     arrows->addStretch();
@@ -352,8 +356,8 @@ QWidget* TKestrel::buildSessionPage() {
     auto* savedBox = new QGroupBox(QStringLiteral("Saved Sessions"), sessions);
     auto* sesList2Sel = new QItemSelectionModel(&m_sessions->sesList2(), this);
     (new QVBoxLayout(savedBox))
-        ->addWidget(listView(QStringLiteral("SesList2"), m_sessions->sesList2(), *sesList2Sel,
-                             true, savedBox));
+        ->addWidget(listView(QStringLiteral("SesList2"), m_sessions->sesList2(), *sesList2Sel, true,
+                             savedBox));
     sRow->addWidget(subBox, 1);
     sRow->addLayout(arrows);
     sRow->addWidget(savedBox, 1);
@@ -364,8 +368,8 @@ QWidget* TKestrel::buildSessionPage() {
     auto* batchBox = new QGroupBox(QStringLiteral("Batch List"), engines);
     auto* batchSel = new QItemSelectionModel(&db.batchList(), this);
     (new QVBoxLayout(batchBox))
-        ->addWidget(listView(QStringLiteral("ListBox3"), db.batchList(), *batchSel, false,
-                             batchBox));
+        ->addWidget(
+            listView(QStringLiteral("ListBox3"), db.batchList(), *batchSel, false, batchBox));
     auto* countBox = new QGroupBox(QStringLiteral("Engine Count"), engines);
     m_bcount = panel(QStringLiteral("Bcount"), QStringLiteral("0"), countBox);
     (new QVBoxLayout(countBox))->addWidget(m_bcount);
@@ -437,9 +441,9 @@ QWidget* TKestrel::buildSubmitPage() {
     m_subInd->setObjectName(QStringLiteral("SubInd"));
     m_subInd->setFixedSize(20, 20);
     m_subInd->setAutoFillBackground(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_subStop, m_subStart, m_subPause,
-                                                      m_subSlower, m_speedPanel, m_subFaster,
-                                                      help, m_subInd})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_subStop, m_subStart, m_subPause, m_subSlower,
+                                         m_speedPanel, m_subFaster, help, m_subInd})
         row->addWidget(w);
     layout->addLayout(row);
     m_speedList = new QListWidget(page);

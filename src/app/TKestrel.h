@@ -6,8 +6,8 @@
 // this class builds the controls, binds them and forwards clicks.
 #include "app/KestrelState.h"
 
-#include <QMainWindow>
 #include <memory>
+#include <QMainWindow>
 
 class QCheckBox;
 class QLabel;
@@ -41,15 +41,22 @@ class TKestrel : public QMainWindow {
     Q_OBJECT
 public:
     // Page indexes of the notebook.
-    enum Page { AboutPage, SiteInfoPage, SessionPage2, SubmitPage, ResultsPageIndex,
-                EngineDatabasePage, HelpPage };
+    enum Page {
+        AboutPage,
+        SiteInfoPage,
+        SessionPage2,
+        SubmitPage,
+        ResultsPageIndex,
+        EngineDatabasePage,
+        HelpPage
+    };
 
     explicit TKestrel(Dialogs& dialogs, QWidget* parent = nullptr);
     ~TKestrel() override;
 
     // The other windows, created after this one; the buttons show them.
-    void setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* meta,
-                    TFFA_Crawler* crawler, TCustomQ* options);
+    void setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* meta, TFFA_Crawler* crawler,
+                    TCustomQ* options);
 
     const QString& AppDir() const { return m_appDir; }
     Dialogs& dialogs() { return m_dialogs; }
@@ -57,7 +64,7 @@ public:
     // --- logic the submission run drives ---
     SessionStore& sessions() { return *m_sessions; }
     EngineDatabase& engines() { return *m_engines; }
-    lb::EngineLines& engineLines();  // EngineLines
+    lb::EngineLines& engineLines(); // EngineLines
     IniFile& CategoryIni();
     StatusMemo& memo3() { return m_memo3; } // Memo3
     SubmitPanel& submitPanel() { return m_submit; }

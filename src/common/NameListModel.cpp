@@ -21,7 +21,9 @@ void NameListModel::setNames(QStringList names) {
     endResetModel();
 }
 
-void NameListModel::clear() { setNames({}); }
+void NameListModel::clear() {
+    setNames({});
+}
 
 int NameListModel::add(const QString& name) {
     int row = count();
@@ -34,7 +36,9 @@ int NameListModel::add(const QString& name) {
     return row;
 }
 
-void NameListModel::removeAt(int row) { removeRange(row, 1); }
+void NameListModel::removeAt(int row) {
+    removeRange(row, 1);
+}
 
 void NameListModel::removeRange(int row, int n) {
     if (row < 0 || n <= 0 || row + n > count())

@@ -33,7 +33,9 @@ QString EngineDatabase::excludeFile() const {
     return appPath(m_appDir, QStringLiteral("\\data\\exclude.tmp"));
 }
 
-void EngineDatabase::reportError(const QString& message) { m_dialogs.showError(message); }
+void EngineDatabase::reportError(const QString& message) {
+    m_dialogs.showError(message);
+}
 
 void EngineDatabase::setLoaded(const QString& path) {
     m_loaded = path;
@@ -60,7 +62,9 @@ void EngineDatabase::loadStartDatabase() {
     setLoaded(dataHlz());
 }
 
-void EngineDatabase::fillKeyListFromLines() { m_keyList.setNames(lineNames()); }
+void EngineDatabase::fillKeyListFromLines() {
+    m_keyList.setNames(lineNames());
+}
 
 void EngineDatabase::showFirstEngine() {
     ClearEngineEditor();
@@ -70,7 +74,9 @@ void EngineDatabase::showFirstEngine() {
     }
 }
 
-void EngineDatabase::copyKeyListToEngineList() { m_engineList.setNames(m_keyList.names()); }
+void EngineDatabase::copyKeyListToEngineList() {
+    m_engineList.setNames(m_keyList.names());
+}
 
 void EngineDatabase::readCategoryMemo() {
     m_categoryList = m_categoryIni.readSection(m_editor[EngineRecord::CategoryType]);
@@ -245,8 +251,7 @@ static int selectedRunAtFocus(const QItemSelectionModel& sel, int rows, int& foc
     if (focus < 0)
         return 0;
     int run = 0;
-    while (run < selected && focus + run < rows &&
-           sel.isRowSelected(focus + run, QModelIndex()))
+    while (run < selected && focus + run < rows && sel.isRowSelected(focus + run, QModelIndex()))
         ++run;
     return run;
 }
@@ -394,8 +399,9 @@ void EngineDatabase::addEngine() {
         selectKeyListRow(row);
         return;
     }
-    if (!m_dialogs.askYesNo(QStringLiteral("This Name already exists.\nDo you wish to modify it  ?"),
-                            QStringLiteral("Duplicate Name")))
+    if (!m_dialogs.askYesNo(
+            QStringLiteral("This Name already exists.\nDo you wish to modify it  ?"),
+            QStringLiteral("Duplicate Name")))
         return;
     const int old = m_lines.indexOfName(name);
     if (old >= 0)
@@ -437,9 +443,9 @@ void EngineDatabase::save() {
                 QStringLiteral("Do you want to save this file as a custom database?"),
                 QStringLiteral("Save As"))) {
             const QString customDir = appPath(m_appDir, QStringLiteral("\\data\\custom\\"));
-            QString path = m_dialogs.saveFileName(QStringLiteral("Save As"), DatabaseFilter,
-                                                  customDir + QStringLiteral("Custom"),
-                                                  QStringLiteral("chc"));
+            QString path =
+                m_dialogs.saveFileName(QStringLiteral("Save As"), DatabaseFilter,
+                                       customDir + QStringLiteral("Custom"), QStringLiteral("chc"));
             if (path.isEmpty())
                 return;
             if (asciiUpper(path).endsWith(QLatin1String(".HLX")))

@@ -49,14 +49,14 @@ public:
     IniFile& categoryIni() { return m_categoryIni; }
 
     // --- start-up steps of the main window ---
-    void loadStartDatabase();      // load data.hlz into EngineLines, set Loaded (throws)
-    void fillKeyListFromLines();   // KeyList := names of EngineLines, in list order
-    void showFirstEngine();        // clear the editor, select and show the first engine
+    void loadStartDatabase();    // load data.hlz into EngineLines, set Loaded (throws)
+    void fillKeyListFromLines(); // KeyList := names of EngineLines, in list order
+    void showFirstEngine();      // clear the editor, select and show the first engine
     void copyKeyListToEngineList();
-    void readCategoryLists();      // "Catagory List" memo and the category type list
-    void recount();                // re-read "batchlist" and the engine count
-    void loadExcludeFile();        // ExcludeList from exclude.tmp (throws)
-    void removeIgnoredEngines();   // ExcludeList names out of EngineList, then into KeyList
+    void readCategoryLists();    // "Catagory List" memo and the category type list
+    void recount();              // re-read "batchlist" and the engine count
+    void loadExcludeFile();      // ExcludeList from exclude.tmp (throws)
+    void removeIgnoredEngines(); // ExcludeList names out of EngineList, then into KeyList
 
     // --- database choice (page 2) ---
     void selectSearchEngines();

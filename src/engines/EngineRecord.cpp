@@ -3,13 +3,13 @@
 namespace lb {
 
 const std::array<const char*, EngineRecord::FieldCount + 1> EngineControlNames = {
-    "Site_Name",     "Site_Url",      "cgi_url",    "Title_Name", "Url_Name",   "Email_Name",
-    "Desc_Name",     "Catagory_Name", "Cat_Type",   "Your_Name",  "Hidden",     "Last_name",
-    "Company_Name",  "Address1_name", "Address2_Name", "City_Name", "State_Name", "Zip_Name",
-    "Phone_Name",    "Fax_Name",      "Method",     "Key1_Name",  "Key2_Name",  "Key3_Name",
-    "Key4_Name",     "Key5_Name",     "Key6_Name",  "Key7_Name",  "Key8_Name",  "Key9_Name",
-    "Key10_Name",    "Key11_Name",    "Key12_Name", "Key13_Name", "Key14_Name", "Key15_Name",
-    "Key16_Name",    "Country_Name"};
+    "Site_Name",    "Site_Url",      "cgi_url",       "Title_Name", "Url_Name",   "Email_Name",
+    "Desc_Name",    "Catagory_Name", "Cat_Type",      "Your_Name",  "Hidden",     "Last_name",
+    "Company_Name", "Address1_name", "Address2_Name", "City_Name",  "State_Name", "Zip_Name",
+    "Phone_Name",   "Fax_Name",      "Method",        "Key1_Name",  "Key2_Name",  "Key3_Name",
+    "Key4_Name",    "Key5_Name",     "Key6_Name",     "Key7_Name",  "Key8_Name",  "Key9_Name",
+    "Key10_Name",   "Key11_Name",    "Key12_Name",    "Key13_Name", "Key14_Name", "Key15_Name",
+    "Key16_Name",   "Country_Name"};
 
 QString engineLineName(const QString& line) {
     const qsizetype eq = line.indexOf(QLatin1Char('='));

@@ -1,8 +1,8 @@
 #pragma once
 // One engine (a target form): its site name and 37 text fields, held on disk
 // and in memory as one engine line: name "=" then every field followed by "|".
-#include <QString>
 #include <array>
+#include <QString>
 
 namespace lb {
 

@@ -9,10 +9,10 @@ static QStringList withKeywords(QStringList head, const QString& stem) {
 }
 
 const QStringList& sessionKeys() {
-    static const QStringList keys = withKeywords(
-        {"url", "title", "email", "description", "catagory", "name", "last", "company",
-         "address1", "address2", "country", "city", "state", "phone", "fax", "zip"},
-        QStringLiteral("key"));
+    static const QStringList keys =
+        withKeywords({"url", "title", "email", "description", "catagory", "name", "last", "company",
+                      "address1", "address2", "country", "city", "state", "phone", "fax", "zip"},
+                     QStringLiteral("key"));
     return keys;
 }
 
@@ -26,10 +26,10 @@ const QStringList& sessionControlNames() {
 
 const QStringList& sessionLabels() {
     static const QStringList labels = [] {
-        QStringList l = {"Site_Url:", "Title:",     "Email:",    "Description:",
-                         "Category:", "First Name:", "Last Name:", "Company:",
-                         "Address1:", "Address2:",  "Country:",  "City:",
-                         "State/Prov:", "Phone:",   "Fax:",      "Postal Code:"};
+        QStringList l = {
+            "Site_Url:",   "Title:",   "Email:",    "Description:", "Category:", "First Name:",
+            "Last Name:",  "Company:", "Address1:", "Address2:",    "Country:",  "City:",
+            "State/Prov:", "Phone:",   "Fax:",      "Postal Code:"};
         for (int k = 0; k < 16; ++k)
             l.append(QString());
         return l;
@@ -52,12 +52,12 @@ int sessionMaxLength(int field) {
 
 const QStringList& sessionCategories() {
     static const QStringList items = {
-        "Miscellaneous", "Automotive",    "Business",   "Communications", "Community",
-        "Computers",     "Consumer",      "Education",  "Employment",     "Entertainment",
-        "Finance",       "Government",    "Health",     "Internet",       "Manufacturing",
-        "Media",         "Medical",       "Miscellaneous", "News",        "Opportunities",
-        "Personal",      "Politics",      "Publishing", "Recreation",     "Reference",
-        "Religion",      "Sci-Tech",      "Services",   "Transportation", "Travel",
+        "Miscellaneous", "Automotive", "Business",      "Communications", "Community",
+        "Computers",     "Consumer",   "Education",     "Employment",     "Entertainment",
+        "Finance",       "Government", "Health",        "Internet",       "Manufacturing",
+        "Media",         "Medical",    "Miscellaneous", "News",           "Opportunities",
+        "Personal",      "Politics",   "Publishing",    "Recreation",     "Reference",
+        "Religion",      "Sci-Tech",   "Services",      "Transportation", "Travel",
         "Web_Stuff"};
     return items;
 }

@@ -1,9 +1,9 @@
 #pragma once
 // One saved session: its name and 32 text fields, stored in its own INI file
 // "\data\session\" + name + ".hlx", section = the name.
+#include <array>
 #include <QString>
 #include <QStringList>
-#include <array>
 
 namespace lb {
 

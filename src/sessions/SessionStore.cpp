@@ -69,7 +69,9 @@ void SessionStore::readIndex() {
     refreshSesList2();
 }
 
-void SessionStore::refreshSesList2() { m_sesList2.setNames(m_sesList.names()); }
+void SessionStore::refreshSesList2() {
+    m_sesList2.setNames(m_sesList.names());
+}
 
 void SessionStore::writeSessionFile(const SessionRecord& record) {
     IniFile file(sessionPath(record.name));
@@ -127,8 +129,8 @@ bool SessionStore::addEdit() {
 
 void SessionStore::clear(bool fromSpider) {
     if (fromSpider) {
-        for (int f : {int(SessionRecord::Url), int(SessionRecord::Title),
-                      int(SessionRecord::Description)})
+        for (int f :
+             {int(SessionRecord::Url), int(SessionRecord::Title), int(SessionRecord::Description)})
             m_editor[f].clear();
         for (int k = 0; k < 16; ++k)
             m_editor[SessionRecord::Key1 + k].clear();
@@ -157,8 +159,7 @@ void SessionStore::deleteSelected() {
         QFile::remove(sessionPath(name));
         m_sesList.removeAt(row);
         if (!m_sesList.isEmpty() && next >= 0)
-            m_sesSel.setCurrentIndex(m_sesList.index(next, 0),
-                                     QItemSelectionModel::ClearAndSelect);
+            m_sesSel.setCurrentIndex(m_sesList.index(next, 0), QItemSelectionModel::ClearAndSelect);
         rewriteIndex();
         refreshSesList2();
     } catch (const FileError& e) {

@@ -5,6 +5,7 @@
 #include "sessions/SessionStore.h"
 #include "support/ScriptedDialogs.h"
 
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -15,7 +16,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <gtest/gtest.h>
 
 using namespace lb;
 using lb::test::engineLines;
@@ -71,13 +71,15 @@ TEST_F(KestrelTest, OpensWithItsPagesAndNamedControls) {
     EXPECT_TRUE(k.createdCompletely());
     EXPECT_TRUE(dialogs.shown.isEmpty());
     QTabWidget* nb = k.notebook();
-    const QStringList captions = {"About", "Step1 Site Info", "Step2 Session", "Step3 Submit",
-                                  "Submit Results", "Engine Database", "Help"};
+    const QStringList captions = {"About",        "Step1 Site Info", "Step2 Session",
+                                  "Step3 Submit", "Submit Results",  "Engine Database",
+                                  "Help"};
     ASSERT_EQ(nb->count(), 7);
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(nb->tabText(i), captions[i]);
     EXPECT_EQ(nb->widget(6)->objectName(), "Help1");
-    EXPECT_EQ(k.helpViewer()->CurrentFile(), QFileInfo(pf.path("help/help.htm")).absoluteFilePath());
+    EXPECT_EQ(k.helpViewer()->CurrentFile(),
+              QFileInfo(pf.path("help/help.htm")).absoluteFilePath());
 
     for (const char* name : {"Posting_to", "Submitted", "Successfull", "Failed"})
         EXPECT_EQ(child<QLabel>(name)->text(), "0");
@@ -86,19 +88,19 @@ TEST_F(KestrelTest, OpensWithItsPagesAndNamedControls) {
     EXPECT_EQ(child<QLabel>("SpeedPanel")->text(), "25");
     EXPECT_EQ(k.submitPanel().speedValue(), 25);
     EXPECT_TRUE(child<QPushButton>("SubStart")->isEnabled());
-    for (const char* name : {"SubStop", "SubPause", "SubSlower", "SubFaster", "SubHelp",
-                             "SiteAdd", "SiteClear", "SiteDelete", "SiteHelp", "Meta",
-                             "BaseAdd", "BaseDelete", "BaseSave", "VSource", "Crawler",
-                             "UpdateButton", "MapButton", "Startda", "SessionHelp"})
+    for (const char* name :
+         {"SubStop", "SubPause", "SubSlower", "SubFaster", "SubHelp", "SiteAdd", "SiteClear",
+          "SiteDelete", "SiteHelp", "Meta", "BaseAdd", "BaseDelete", "BaseSave", "VSource",
+          "Crawler", "UpdateButton", "MapButton", "Startda", "SessionHelp"})
         child<QPushButton>(name);
     for (const char* name : {"SubInd", "Website", "Bcount", "Loaded"})
         child<QLabel>(name);
     EXPECT_TRUE(child<QRadioButton>("Ranger")->isChecked());
     for (const char* name : {"EngineCk", "Custom", "RadioButton1", "Post", "Get"})
         child<QRadioButton>(name);
-    for (const char* name : {"Session_Name", "urllist", "title", "email", "Description", "LastN",
-                             "Zip", "Key16", "Site_Name", "cgi_url", "Key16_Name",
-                             "Country_Name", "Edit1"})
+    for (const char* name :
+         {"Session_Name", "urllist", "title", "email", "Description", "LastN", "Zip", "Key16",
+          "Site_Name", "cgi_url", "Key16_Name", "Country_Name", "Edit1"})
         child<QLineEdit>(name);
     child<QPlainTextEdit>("Memo3");
     auto* cat = child<QComboBox>("catagory");

@@ -1,12 +1,12 @@
+#include "common/IniFile.h"
 #include "common/FileError.h"
 #include "common/IndexList.h"
-#include "common/IniFile.h"
 #include "common/LineSplitter.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace lb;
 
@@ -100,15 +100,16 @@ TEST(IniFile, AFailedWriteRaisesUnableToWriteAndLeavesTheOldFile) {
         threw = true;
         EXPECT_EQ(e.message(), "Unable to write to " + path);
     }
-    QFile::setPermissions(dir.filePath("ro"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                  QFileDevice::ExeOwner);
+    QFile::setPermissions(dir.filePath("ro"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (threw) // (root may write anywhere)
         EXPECT_EQ(readAll(path), QByteArray("[S]\r\nk=old\r\n"));
 }
 
 TEST(IndexListConvention, ReadsNamesInKeyOrderAndRewritesTheSection) {
     QTemporaryDir dir;
-    writeAll(dir.filePath("i.ini"), "[List]\r\n1=second\r\n0=first\r\n2=third\r\n[Other]\r\nk=v\r\n");
+    writeAll(dir.filePath("i.ini"),
+             "[List]\r\n1=second\r\n0=first\r\n2=third\r\n[Other]\r\nk=v\r\n");
     IniFile ini(dir.filePath("i.ini"));
     EXPECT_EQ(readIndexList(ini, "list"), QStringList({"first", "second", "third"}));
     writeIndexList(ini, "List", {"x", "y"});

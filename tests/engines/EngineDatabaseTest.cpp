@@ -1,6 +1,6 @@
+#include "engines/EngineDatabase.h"
 #include "common/IniFile.h"
 #include "engines/EngineCipher.h"
-#include "engines/EngineDatabase.h"
 #include "engines/ProgramFolder.h"
 #include "support/ScriptedDialogs.h"
 
@@ -195,7 +195,8 @@ TEST_F(EngineDatabaseTest, AddRefusesEmptyNamesAndBatchPagesAndAsksBeforeModifyi
     db->setEditorPost(false);
     db->addEngine();
     EXPECT_TRUE(dialogs.shown.isEmpty());
-    EXPECT_EQ(db->keyList().names(), QStringList({"alpha", "bravo", "Charlie", "Delta", "New One"}));
+    EXPECT_EQ(db->keyList().names(),
+              QStringList({"alpha", "bravo", "Charlie", "Delta", "New One"}));
     EXPECT_TRUE(db->engineList().names().contains("New One"));
     EXPECT_EQ(db->keyListRow(), 4);
     EXPECT_TRUE(db->engineLines().lineOfName("new one").contains("|GET|"));
@@ -205,7 +206,8 @@ TEST_F(EngineDatabaseTest, AddRefusesEmptyNamesAndBatchPagesAndAsksBeforeModifyi
     db->setEditorName("BRAVO");
     db->setEditorField(EngineRecord::SiteUrl, "changed");
     db->addEngine();
-    EXPECT_EQ(dialogs.texts(), QStringList({"This Name already exists.\nDo you wish to modify it  ?"}));
+    EXPECT_EQ(dialogs.texts(),
+              QStringList({"This Name already exists.\nDo you wish to modify it  ?"}));
     EXPECT_EQ(dialogs.shown[0].caption, "Duplicate Name");
     EXPECT_FALSE(db->engineLines().lineOfName("bravo").contains("changed"));
     dialogs.answers = {true};
@@ -285,8 +287,9 @@ TEST_F(EngineDatabaseTest, SaveWritesByTheChoiceAndTheDialogs) {
 }
 
 TEST_F(EngineDatabaseTest, CategoryListsFollowTheEditorsCategoryType) {
-    pf.writeBytes("data/catagory.hlx",
-                  "[CatType]\r\nFFA=\r\nLinks=\r\n[FFA]\r\nBusiness=\r\nHealth=\r\n[Links]\r\nA=\r\n");
+    pf.writeBytes(
+        "data/catagory.hlx",
+        "[CatType]\r\nFFA=\r\nLinks=\r\n[FFA]\r\nBusiness=\r\nHealth=\r\n[Links]\r\nA=\r\n");
     EngineRecord r = EngineRecord::fromLine(engineLine("Typed"));
     r[EngineRecord::CategoryType] = "FFA";
     pf.writeEngines("data/data.hlz", {r.toLine()});

@@ -5,10 +5,10 @@
 #include "engines/EngineCipher.h"
 #include "engines/EngineRecord.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace lb::test {
 
@@ -51,8 +51,7 @@ public:
 };
 
 // An engine line with a CGI URL and a method; the other fields empty.
-inline QString engineLine(const QString& name, const QString& cgi = QString(),
-                          bool post = true) {
+inline QString engineLine(const QString& name, const QString& cgi = QString(), bool post = true) {
     EngineRecord r;
     r.name = name;
     r[EngineRecord::CgiUrl] = cgi;

@@ -1,9 +1,9 @@
-#include "engines/ProgramFolder.h"
 #include "sessions/SessionStore.h"
+#include "engines/ProgramFolder.h"
 #include "support/ScriptedDialogs.h"
 
-#include <QDir>
 #include <gtest/gtest.h>
+#include <QDir>
 
 using namespace lb;
 using lb::test::ProgramFolder;

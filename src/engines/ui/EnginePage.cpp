@@ -146,13 +146,18 @@ QWidget* EnginePage::buildDescriptionSheet() {
 QWidget* EnginePage::buildContactSheet() {
     auto* sheet = new QWidget;
     auto* form = new QFormLayout(sheet);
-    const std::pair<int, const char*> rows[] = {
-        {R::EmailVar, "Email Var:"},       {R::FirstNameVar, "First Name Var:"},
-        {R::LastNameVar, "Last Name Var:"}, {R::CompanyVar, "Company Var:"},
-        {R::Address1Var, "Address1 Var:"}, {R::Address2Var, "Address2 Var:"},
-        {R::CityVar, "City Var:"},         {R::StateVar, "State Var:"},
-        {R::ZipVar, "Zip Var:"},           {R::CountryVar, "Country Var:"},
-        {R::PhoneVar, "Phone Var:"},       {R::FaxVar, "Fax Var:"}};
+    const std::pair<int, const char*> rows[] = {{R::EmailVar, "Email Var:"},
+                                                {R::FirstNameVar, "First Name Var:"},
+                                                {R::LastNameVar, "Last Name Var:"},
+                                                {R::CompanyVar, "Company Var:"},
+                                                {R::Address1Var, "Address1 Var:"},
+                                                {R::Address2Var, "Address2 Var:"},
+                                                {R::CityVar, "City Var:"},
+                                                {R::StateVar, "State Var:"},
+                                                {R::ZipVar, "Zip Var:"},
+                                                {R::CountryVar, "Country Var:"},
+                                                {R::PhoneVar, "Phone Var:"},
+                                                {R::FaxVar, "Fax Var:"}};
     for (const auto& [field, label] : rows)
         form->addRow(QLatin1String(label), fieldEdit(field, sheet));
     return sheet;

@@ -24,8 +24,7 @@ static QPushButton* button(const QString& name, const QString& caption, QWidget*
     return b;
 }
 
-SessionPage::SessionPage(SessionStore& store, QWidget* parent)
-    : QWidget(parent), m_store(store) {
+SessionPage::SessionPage(SessionStore& store, QWidget* parent) : QWidget(parent), m_store(store) {
     m_edits.resize(SessionRecord::FieldCount);
     auto* outer = new QHBoxLayout(this);
 
