@@ -1,7 +1,7 @@
 #pragma once
 // Which help page each help button (and the start of the main window) shows.
-#include <QString>
 #include <optional>
+#include <QString>
 
 namespace lb {
 

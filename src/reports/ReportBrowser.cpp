@@ -4,8 +4,8 @@
 #include "common/Dialogs.h"
 #include "common/Paths.h"
 
-#include <QDir>
 #include <algorithm>
+#include <QDir>
 
 namespace lb {
 

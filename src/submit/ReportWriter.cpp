@@ -41,7 +41,9 @@ QString reportTimeStamp(const QDateTime& when, const QLocale& locale) {
            locale.toString(when.time(), timeFormatWithoutZone(locale));
 }
 
-QString reportTimeStamp(const QDateTime& when) { return reportTimeStamp(when, QLocale::system()); }
+QString reportTimeStamp(const QDateTime& when) {
+    return reportTimeStamp(when, QLocale::system());
+}
 
 namespace report {
 
@@ -55,8 +57,7 @@ QStringList headerLines(const QString& appTitle) {
 
 QString sessionHeading(const QString& sessionName, const QString& sessionUrl) {
     return QStringLiteral("<center><b>Submission report for <font color=\"#0000FF\">") +
-           sessionName + QStringLiteral(": </b>") + sessionUrl +
-           QStringLiteral("</font></center>");
+           sessionName + QStringLiteral(": </b>") + sessionUrl + QStringLiteral("</font></center>");
 }
 
 QString requestLine(const QString& timeStamp, const QString& engineSiteName,

@@ -1,11 +1,11 @@
-#include "common/FileError.h"
 #include "submit/ReportWriter.h"
+#include "common/FileError.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace lb;
 
@@ -125,8 +125,8 @@ TEST(ReportWriter, UnwritableReportRaisesFileErrorAndRunGoesOn) {
         writer.endSession(QStringLiteral("s"));
         FAIL() << "no error raised";
     } catch (const FileError& e) {
-        EXPECT_TRUE(e.message().startsWith(
-            QStringLiteral("Cannot create file ") + dir.path() + "/reports/s.htm. "))
+        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create file ") + dir.path() +
+                                           "/reports/s.htm. "))
             << e.message().toStdString();
         EXPECT_GT(e.message().size(), QString("Cannot create file . ").size() + dir.path().size());
     }
@@ -137,8 +137,8 @@ TEST(ReportWriter, UnwritableReportRaisesFileErrorAndRunGoesOn) {
 TEST(ReportWriter, NamesLeadingOutOfTheFolderAreRefused) {
     QTemporaryDir dir;
     QDir().mkpath(dir.path() + "/reports");
-    for (const QString& name : {QStringLiteral("../evil"), QStringLiteral("a\\b"),
-                                QStringLiteral(".."), QString()}) {
+    for (const QString& name :
+         {QStringLiteral("../evil"), QStringLiteral("a\\b"), QStringLiteral(".."), QString()}) {
         EXPECT_THROW(writeReport(dir.path(), name, {QStringLiteral("x")}), FileError)
             << name.toStdString();
     }

@@ -33,6 +33,8 @@ void HelpPage::showHelpFile(const QString& relativePath) {
     m_viewer->LoadFromFile(appPath(m_appDir, relativePath));
 }
 
-void HelpPage::showHelp(HelpTopic topic) { showHelpFile(helpPage(topic)); }
+void HelpPage::showHelp(HelpTopic topic) {
+    showHelpFile(helpPage(topic));
+}
 
 } // namespace lb

@@ -3,8 +3,8 @@
 // Back / Next Report, Help and Print.
 #include "reports/ReportBrowser.h"
 
-#include <QWidget>
 #include <functional>
+#include <QWidget>
 
 class QLabel;
 class QListView;

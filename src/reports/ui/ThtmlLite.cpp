@@ -182,16 +182,22 @@ void ThtmlLite::applyStyle() {
     setPalette(pal);
 }
 
-QString ThtmlLite::SelText() const { return textCursor().selection().toPlainText(); }
+QString ThtmlLite::SelText() const {
+    return textCursor().selection().toPlainText();
+}
 
-int ThtmlLite::SelStart() const { return textCursor().selectionStart(); }
+int ThtmlLite::SelStart() const {
+    return textCursor().selectionStart();
+}
 
 int ThtmlLite::SelLength() const {
     const QTextCursor c = textCursor();
     return c.selectionEnd() - c.selectionStart();
 }
 
-int ThtmlLite::CaretPos() const { return textCursor().position(); }
+int ThtmlLite::CaretPos() const {
+    return textCursor().position();
+}
 
 void ThtmlLite::SetSelStart(int position) {
     QTextCursor c = textCursor();
@@ -299,13 +305,20 @@ void ThtmlLite::followLink(const QString& href) {
         scrollToAnchor(anchor);
 }
 
-QVariant ThtmlLite::loadResource(int type, const QUrl& name) {
-    if (type == QTextDocument::ImageResource && !m_viewImages) {
-        // An empty transparent picture keeps the layout without showing it.
+// A refused resource must still be a value: on an empty answer the document
+// would read the file itself. A blank picture keeps the layout.
+static QVariant refused(int type) {
+    if (type == QTextDocument::ImageResource) {
         QImage blank(1, 1, QImage::Format_ARGB32);
         blank.fill(Qt::transparent);
         return blank;
     }
+    return QByteArray("");
+}
+
+QVariant ThtmlLite::loadResource(int type, const QUrl& name) {
+    if (type == QTextDocument::ImageResource && !m_viewImages)
+        return refused(type);
     QString path;
     if (name.isLocalFile()) {
         path = name.toLocalFile();
@@ -313,15 +326,15 @@ QVariant ThtmlLite::loadResource(int type, const QUrl& name) {
     } else if (name.isRelative()) {
         path = ResolveLink(name.toString(QUrl::FullyDecoded));
     } else {
-        return QVariant(); // nothing is fetched from the network
+        return refused(type); // nothing is fetched from the network
     }
     path = QDir::cleanPath(path);
     if (path.isEmpty() || !insideRoot(path))
-        return QVariant();
+        return refused(type);
     QFile file(path);
     if (!QFileInfo(path).isFile() || file.size() > kMaxDocumentBytes ||
         !file.open(QIODevice::ReadOnly))
-        return QVariant();
+        return refused(type);
     return file.readAll();
 }
 

@@ -1,0 +1,274 @@
+#include "reports/ui/HelpPage.h"
+#include "reports/ui/ResultsPage.h"
+#include "reports/ui/ThtmlLite.h"
+#include "support/ScriptedDialogs.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+using namespace lb;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Renders the viewer's document the way the screen would, pictures included.
+QImage render(ThtmlLite& v) {
+    QImage img(200, 100, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    v.document()->setTextWidth(200);
+    QPainter p(&img);
+    v.document()->drawContents(&p);
+    return img;
+}
+
+bool isRed(QRgb c) {
+    return qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60;
+}
+
+} // namespace
+
+TEST(ThtmlLite, LoadsFilesAndReportsMissingOnes) {
+    QTemporaryDir dir;
+    writeFile(dir.path() + "/a.htm", "<p>Alpha</p>");
+    ThtmlLite v;
+    EXPECT_TRUE(v.LoadFromFile(dir.path() + "/a.htm"));
+    EXPECT_EQ(v.CurrentFile(), dir.path() + "/a.htm");
+    EXPECT_EQ(v.toPlainText(), QStringLiteral("Alpha"));
+    EXPECT_FALSE(v.LoadFromFile(dir.path() + "/none.htm"));
+    EXPECT_TRUE(v.toPlainText().startsWith(QStringLiteral("Cannot open file ")));
+    EXPECT_TRUE(v.CurrentFile().isEmpty());
+}
+
+TEST(ThtmlLite, HistoryKeepsUpToItsCount) {
+    QTemporaryDir dir;
+    for (const char* n : {"a", "b", "c", "d"})
+        writeFile(dir.path() + "/" + n + ".htm", QByteArray("<p>") + n + "</p>");
+    ThtmlLite v;
+    v.SetHistoryMaxCount(2);
+    for (const char* n : {"a", "b", "c", "d"})
+        v.LoadFromFile(dir.path() + "/" + n + ".htm");
+    EXPECT_EQ(v.History(), (QStringList{dir.path() + "/c.htm", dir.path() + "/b.htm"}));
+    EXPECT_TRUE(v.GoBack());
+    EXPECT_EQ(v.toPlainText(), QStringLiteral("c"));
+    EXPECT_TRUE(v.GoForward());
+    EXPECT_EQ(v.toPlainText(), QStringLiteral("d"));
+    EXPECT_FALSE(v.GoForward());
+
+    ThtmlLite none;
+    none.LoadFromFile(dir.path() + "/a.htm");
+    none.LoadFromFile(dir.path() + "/b.htm");
+    EXPECT_TRUE(none.History().isEmpty());
+    EXPECT_FALSE(none.GoBack());
+}
+
+TEST(ThtmlLite, SelectionAndCaret) {
+    QTemporaryDir dir;
+    writeFile(dir.path() + "/a.htm", "<p><b>Hello</b> world</p><p>two</p>");
+    ThtmlLite v;
+    v.LoadFromFile(dir.path() + "/a.htm");
+    v.SelectAll();
+    EXPECT_EQ(v.SelText(), QStringLiteral("Hello world\ntwo"));
+    EXPECT_EQ(v.SelLength(), 15);
+    v.SetSelLength(0);
+    v.SetCaretPos(0);
+    EXPECT_EQ(v.SelLength(), 0);
+    EXPECT_EQ(v.CaretPos(), 0);
+    v.SetSelStart(6);
+    v.SetSelLength(5);
+    EXPECT_EQ(v.SelText(), QStringLiteral("world"));
+    v.SetSelLength(1000); // clamped at the end
+    EXPECT_EQ(v.SelText(), QStringLiteral("world\ntwo"));
+}
+
+TEST(ThtmlLite, LinksInsideTheFolderAreFollowedUnlessHandled) {
+    QTemporaryDir dir;
+    writeFile(dir.path() + "/help/a.htm", "<a href=\"b.htm\">b</a>");
+    writeFile(dir.path() + "/help/b.htm", "<p>Bee</p>");
+    writeFile(dir.path() + "/reports/r.htm", "<p>Report</p>");
+    writeFile(dir.path() + "/../outside-" + QFileInfo(dir.path()).fileName() + ".htm", "<p>no</p>");
+    ThtmlLite v;
+    v.SetServerRoot(dir.path());
+    v.LoadFromFile(dir.path() + "/help/a.htm");
+
+    QStringList seen;
+    bool take = true;
+    QObject::connect(&v, &ThtmlLite::HotSpotClick, [&](const QString& url, bool* handled) {
+        seen.append(url);
+        *handled = take;
+    });
+    v.ClickLink(QStringLiteral("b.htm"));
+    EXPECT_EQ(v.CurrentFile(), dir.path() + "/help/a.htm"); // handled: stays
+    take = false;
+    // A real click arrives through the browser's anchor signal.
+    emit v.anchorClicked(QUrl(QStringLiteral("b.htm")));
+    EXPECT_EQ(seen, (QStringList{"b.htm", "b.htm"}));
+    EXPECT_EQ(v.CurrentFile(), dir.path() + "/help/b.htm");
+
+    v.ClickLink(QStringLiteral("/reports/r.htm")); // from the root
+    EXPECT_EQ(v.CurrentFile(), dir.path() + "/reports/r.htm");
+    v.ClickLink(QStringLiteral("..\\help\\a.htm#top")); // written the Windows way
+    EXPECT_EQ(v.CurrentFile(), dir.path() + "/help/a.htm");
+
+    // Out of the folder or off the machine: not followed.
+    v.ClickLink(QStringLiteral("../../outside-") + QFileInfo(dir.path()).fileName() + ".htm");
+    v.ClickLink(QStringLiteral("http://example.com/"));
+    EXPECT_EQ(v.CurrentFile(), dir.path() + "/help/a.htm");
+    // A rooted path means the program folder's, never the system's.
+    v.ClickLink(QStringLiteral("/etc/passwd"));
+    EXPECT_FALSE(v.toPlainText().contains(QStringLiteral("root:")));
+    EXPECT_TRUE(v.toPlainText().contains(dir.path() + "/etc/passwd"));
+    QFile::remove(dir.path() + "/../outside-" + QFileInfo(dir.path()).fileName() + ".htm");
+}
+
+TEST(ThtmlLite, HelpViewerResolvesAgainstTheProgramFolderAfterAnotherRoot) {
+    QTemporaryDir dir;
+    writeFile(dir.path() + "/help/help.htm", "<p>start</p>");
+    writeFile(dir.path() + "/help/manual.htm", "<p>manual</p>");
+    HelpPage page(dir.path());
+    page.showHelp(HelpTopic::StartUp);
+    ThtmlLite* v = page.findChild<ThtmlLite*>(QStringLiteral("Help1"));
+    ASSERT_NE(v, nullptr);
+    EXPECT_TRUE(v->ViewImages());
+    EXPECT_EQ(v->HistoryMaxCount(), 0);
+    v->SetServerRoot(QDir::tempPath() + "/elsewhere");
+    v->ClickLink(QStringLiteral("/help/manual.htm"));
+    EXPECT_EQ(v->CurrentFile(), dir.path() + "/help/manual.htm");
+}
+
+TEST(ThtmlLite, JpegPicturesAreDecodedAndCanBeSwitchedOff) {
+    QTemporaryDir dir;
+    QImage red(40, 40, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(
+        red.save(dir.path() + "/help/pic.jpg", "JPG") ||
+        (QDir().mkpath(dir.path() + "/help") && red.save(dir.path() + "/help/pic.jpg", "JPG")));
+    writeFile(dir.path() + "/help/p.htm", "<img src=\"pic.jpg\" width=40 height=40>");
+    ThtmlLite v;
+    v.SetServerRoot(dir.path());
+    v.LoadFromFile(dir.path() + "/help/p.htm");
+    EXPECT_TRUE(isRed(render(v).pixel(20, 20)));
+
+    v.SetViewImages(false);
+    EXPECT_FALSE(isRed(render(v).pixel(20, 20)));
+}
+
+TEST(ThtmlLite, PicturesOutsideTheFolderAreNotRead) {
+    QTemporaryDir outside;
+    QTemporaryDir dir;
+    QImage red(40, 40, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    ASSERT_TRUE(red.save(outside.path() + "/pic.png", "PNG"));
+    writeFile(dir.path() + "/p.htm",
+              "<img src=\"" + (outside.path() + "/pic.png").toUtf8() + "\" width=40 height=40>");
+    ThtmlLite v;
+    v.LoadFromFile(dir.path() + "/p.htm");
+    EXPECT_FALSE(isRed(render(v).pixel(20, 20)));
+}
+
+class ResultsPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        for (const char* n : {"a", "b", "c"})
+            writeFile(dir.path() + "/reports/" + n + ".htm", QByteArray("<p>report ") + n + "</p>");
+        page.setReportFolder(dir.path() + "/reports");
+    }
+    void click(const char* name) {
+        auto* b = page.findChild<QAbstractButton*>(QString::fromLatin1(name));
+        ASSERT_NE(b, nullptr) << name;
+        b->click();
+    }
+    QString label() { return page.findChild<QLabel*>(QStringLiteral("Label20"))->text(); }
+
+    QTemporaryDir dir;
+    test::ScriptedDialogs dialogs;
+    ResultsPage page{dialogs, nullptr};
+};
+
+TEST_F(ResultsPageTest, NextReportWalksTheListAndStopsAtTheEnd) {
+    ASSERT_NE(page.findChild<ThtmlLite*>(QStringLiteral("Lite1")), nullptr);
+    EXPECT_FALSE(page.viewer()->ViewImages());
+    EXPECT_EQ(page.viewer()->HistoryMaxCount(), 100);
+    click("FarwardButton");
+    EXPECT_EQ(label(), QStringLiteral("b.htm"));
+    EXPECT_EQ(page.viewer()->toPlainText(), QStringLiteral("report b"));
+    click("FarwardButton");
+    click("FarwardButton");
+    EXPECT_EQ(label(), QStringLiteral("c.htm"));
+    click("BackButton");
+    EXPECT_EQ(page.viewer()->CurrentFile(), dir.path() + "/reports/b.htm");
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(ResultsPageTest, EmptyFolderShowsTheMessage) {
+    QDir().mkpath(dir.path() + "/empty");
+    page.setReportFolder(dir.path() + "/empty");
+    click("BackButton");
+    EXPECT_EQ(dialogs.texts(), QStringList{"There ar no Reports to open"});
+}
+
+TEST_F(ResultsPageTest, HelpButtonAsksForHelp) {
+    QSignalSpy spy(&page, &ResultsPage::helpRequested);
+    click("ResHelp");
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST_F(ResultsPageTest, EndOfRunShowsTheNewReport) {
+    writeFile(dir.path() + "/reports/new.htm", "<p>fresh</p>");
+    page.endOfRun(QStringLiteral("new"), true);
+    EXPECT_EQ(page.viewer()->toPlainText(), QStringLiteral("fresh"));
+    EXPECT_TRUE(page.browser().names().contains(QStringLiteral("new.htm")));
+    page.endOfRun(QStringLiteral("a"), false);
+    EXPECT_EQ(page.viewer()->toPlainText(), QStringLiteral("fresh"));
+}
+
+TEST_F(ResultsPageTest, PrintsTheReportToAPdfFile) {
+    click("FarwardButton");
+    const QString pdf = dir.path() + "/out.pdf";
+    page.setPrinterChooser([&](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    });
+    click("PrintR");
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    EXPECT_EQ(page.viewer()->SelLength(), 0);
+    EXPECT_EQ(page.viewer()->CaretPos(), 0);
+    EXPECT_EQ(page.viewer()->toPlainText(), QStringLiteral("report b"));
+
+    // Cancelled dialog: nothing printed.
+    QFile::remove(pdf);
+    page.setPrinterChooser([](QPrinter&) { return false; });
+    click("PrintR");
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
+TEST(ResultsPage, PrintingWithNothingOnScreenGivesAnEmptyDocument) {
+    QTemporaryDir dir;
+    test::ScriptedDialogs dialogs;
+    ResultsPage page(dialogs, nullptr);
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.path() + "/empty.pdf");
+    page.printReport(printer);
+    EXPECT_EQ(printer.docName(), QStringLiteral("Submission Report"));
+    EXPECT_GT(QFileInfo(dir.path() + "/empty.pdf").size(), 0);
+}
