@@ -1,12 +1,188 @@
+// linkbeacon-cli submit: the submission run of "Step3 Submit" without a window.
 #include "cli/Commands.h"
+#include "common/Dialogs.h"
+#include "common/FileError.h"
+#include "common/ProxySettings.h"
+#include "engines/EngineDatabase.h"
+#include "net/HttpProt.h"
+#include "submit/DatabaseHost.h"
+#include "submit/SpeedSteps.h"
+#include "submit/SubmissionRun.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
 #include <cstdio>
 
 namespace lb::cli {
 
-int runSubmit(const QStringList&) {
-    std::fputs("linkbeacon-cli: submit is not available in this build\n", stderr);
+namespace {
+
+// Messages go to stderr; the only file dialog a run asks is the custom
+// database's, answered with the file named on the command line.
+class ConsoleDialogs : public Dialogs {
+public:
+    QString customFile;
+    int shown = 0;
+    void inform(const QString& text, const QString& caption, Icon) override {
+        ++shown;
+        std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
+    }
+    bool askYesNo(const QString& text, const QString& caption) override {
+        inform(text, caption, Icon::Question);
+        return false;
+    }
+    void showError(const QString& text) override {
+        ++shown;
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
+    QString openFileName(const QString&, const QString&, const QString&) override {
+        return customFile;
+    }
+    QString saveFileName(const QString&, const QString&, const QString&,
+                         const QString&) override {
+        return QString();
+    }
+};
+
+class ConsoleHost : public DatabaseHost {
+public:
+    ConsoleHost(EngineDatabase& db, bool reports) : DatabaseHost(db), m_reports(reports) {}
+
+    net::TSTHttpCli httpCli1; // template of the per-request clients
+    net::THttpCli http2;      // the batch pass's client
+    bool proxyOn = false;
+
+    bool generateReports() const override { return m_reports; }
+    bool behindProxy() const override { return proxyOn; }
+    const net::THttpCli* proxyTemplate() const override { return &httpCli1; }
+    net::THttpCli* batchClient() override { return &http2; }
+    void showWebsite(const QString&) override {}
+    void runEnded(const QString&) override {}
+    void showFileError(const QString& message) override {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    }
+    void processEvents() override { QCoreApplication::processEvents(); }
+
+private:
+    bool m_reports;
+};
+
+int usageError(const char* message) {
+    std::fprintf(stderr, "linkbeacon-cli submit: %s\n", message);
     return 2;
+}
+
+} // namespace
+
+int runSubmit(const QStringList& args) {
+    QString database = QStringLiteral("data");
+    int speedIndex = DefaultSpeedIndex;
+    bool reports = true;
+    bool batch = true;
+    QStringList sessions;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args.at(i);
+        if (a == QLatin1String("--database") || a == QLatin1String("--speed")) {
+            if (i + 1 >= args.size())
+                return usageError("option needs a value");
+            const QString value = args.at(++i);
+            if (a == QLatin1String("--database")) {
+                database = value;
+            } else {
+                speedIndex = int(speedSteps().indexOf(value));
+                if (speedIndex < 0)
+                    return usageError("speed must be one of 1 5 10 25 50 75 100 125 150 175 "
+                                      "200 225 250 275 300");
+            }
+        } else if (a == QLatin1String("--no-reports")) {
+            reports = false;
+        } else if (a == QLatin1String("--no-batch")) {
+            batch = false;
+        } else if (a.startsWith(QLatin1String("--"))) {
+            return usageError(qPrintable(QStringLiteral("unknown option ") + a));
+        } else {
+            sessions.append(a);
+        }
+    }
+    if (sessions.isEmpty())
+        return usageError("no session named");
+
+    const QString appDir = QDir::currentPath();
+    ConsoleDialogs dialogs;
+    EngineDatabase db(appDir, dialogs);
+    // The start-up steps of the main window that concern the engines.
+    try {
+        db.loadStartDatabase();
+        db.fillKeyListFromLines();
+        db.showFirstEngine();
+        db.copyKeyListToEngineList();
+        db.readCategoryLists();
+        db.recount();
+        db.loadExcludeFile();
+        db.removeIgnoredEngines();
+    } catch (const FileError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+    }
+
+    if (database == QLatin1String("data")) {
+        db.selectClassifieds();
+    } else if (database == QLatin1String("engines")) {
+        db.selectSearchEngines();
+    } else if (database == QLatin1String("all")) {
+        db.selectAllEngines();
+    } else {
+        const QFileInfo file(database);
+        if (!file.isFile())
+            return usageError(qPrintable(QStringLiteral("unknown database ") + database));
+        dialogs.customFile = file.absoluteFilePath();
+        db.selectCustom();
+    }
+    if (!batch)
+        db.setBatchIncluded(false);
+
+    ConsoleHost host(db, reports);
+    const ProxySettings proxy = ProxySettings::load(appDir);
+    host.proxyOn = proxy.behindProxy;
+    if (proxy.behindProxy) {
+        for (net::THttpCli* c : {static_cast<net::THttpCli*>(&host.httpCli1), &host.http2}) {
+            c->Proxy = proxy.host;
+            c->ProxyPort = proxy.port;
+            c->ProxyUsername = proxy.userName;
+            c->ProxyPassword = proxy.password;
+        }
+    }
+
+    NameListModel subList(false);
+    SubmissionRun run(appDir, host, dialogs, subList);
+    run.setSpeedIndex(speedIndex);
+    for (const QString& s : std::as_const(sessions))
+        run.subList().add(s);
+
+    QObject::connect(&run, &SubmissionRun::memoLine, [](const QString& line) {
+        std::fprintf(stdout, "%s\n", qPrintable(line));
+    });
+    QObject::connect(&run, &SubmissionRun::sessionFinished,
+                     [](const QString&, int posting, int submitted, int ok, int failed) {
+                         std::fprintf(stdout,
+                                      "Posting to: %d  Submitting: %d  Successful: %d  Failed: %d\n",
+                                      posting, submitted, ok, failed);
+                         std::fflush(stdout);
+                     });
+    QEventLoop loop;
+    bool finished = false;
+    QObject::connect(&run, &SubmissionRun::runFinished, &loop, [&] {
+        finished = true;
+        loop.quit();
+    });
+    run.start();
+    if (!finished && run.startEnabled())
+        return 1; // refused: no sessions or an empty database
+    if (!finished)
+        loop.exec();
+    std::fflush(stdout);
+    return 0;
 }
 
 } // namespace lb::cli
