@@ -5,6 +5,7 @@
 // QtCore only, so it can be driven and checked without a window; TKestrel
 // shows it and redraws on changed().
 #include "common/NameListModel.h"
+#include "common/ProxySettings.h"
 #include "sessions/SessionRecord.h"
 
 #include <array>
@@ -111,13 +112,5 @@ struct RunState {
     QStringList InFlightTicks;   // and TimerTicks at its start
 };
 
-// Values of the proxy panel ("\zkt.ini" section "Proxy").
-struct ProxySettings {
-    QString host;
-    QString port;
-    QString userName;
-    QString password;
-    bool behindProxy = false;
-};
 
 } // namespace lb

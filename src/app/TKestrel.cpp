@@ -1,5 +1,10 @@
 #include "app/TKestrel.h"
 
+#include "net/HttpProt.h"
+#include "submit/DatabaseHost.h"
+#include "submit/SessionSelection.h"
+#include "submit/SubmissionRun.h"
+
 #include "common/Dialogs.h"
 #include "common/FileError.h"
 #include "common/IniFile.h"
@@ -22,6 +27,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QIcon>
@@ -69,6 +75,33 @@ static QListView* listView(const QString& name, NameListModel& model, QItemSelec
     return v;
 }
 
+// The window side of a submission run: the check boxes, the proxy template,
+// the Website panel, the report viewer at the end of a run.
+class KestrelHost : public DatabaseHost {
+public:
+    explicit KestrelHost(TKestrel& w) : DatabaseHost(w.engines()), m_w(w) {}
+
+    EngineRecord showEngine(int index) override {
+        m_db.selectKeyListRow(index);
+        m_w.ShowEngine();
+        return m_db.editor();
+    }
+    bool generateReports() const override { return m_w.generateReports(); }
+    bool behindProxy() const override { return m_w.proxy().behindProxy; }
+    const net::THttpCli* proxyTemplate() const override { return m_w.HttpCli1(); }
+    net::THttpCli* batchClient() override { return m_w.httpClient(QStringLiteral("HTTP2")); }
+    void showWebsite(const QString& url) override { m_w.submitPanel().setWebsite(url); }
+    void runEnded(const QString& lastReport) override {
+        m_w.resultsPage()->endOfRun(QFileInfo(lastReport).completeBaseName(),
+                                    m_w.generateReports() && !lastReport.isEmpty());
+    }
+    void showFileError(const QString& message) override { m_w.dialogs().showError(message); }
+    void processEvents() override { QCoreApplication::processEvents(); }
+
+private:
+    TKestrel& m_w;
+};
+
 TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_appDir(QDir::currentPath()) {
     setObjectName(QStringLiteral("Kestrel"));
@@ -80,6 +113,27 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(1000);
 
+    // The HTTP client components; HttpCli1 is also the template of the
+    // per-request clients of a submission run.
+    const char* const clientNames[7] = {"HTTP1", "HTTP2",    "HttpR",   "HttpMap",
+                                        "HTTP9", "HttpCli1", "HttpCli2"};
+    for (int i = 0; i < 7; ++i) {
+        net::THttpCli* c = i == 5 ? (m_httpCli1 = new net::TSTHttpCli(this))
+                                  : new net::THttpCli(this);
+        c->setObjectName(QLatin1String(clientNames[i]));
+        m_httpClients[std::size_t(i)] = c;
+    }
+    m_submissionHost = std::make_unique<KestrelHost>(*this);
+    m_submission =
+        std::make_unique<SubmissionRun>(m_appDir, *m_submissionHost, dialogs, m_subList);
+    connect(m_submission.get(), &SubmissionRun::memoLine, this,
+            [this](const QString& line) { m_memo3.add(line); });
+    connect(m_submission.get(), &SubmissionRun::memoCleared, this, [this] { m_memo3.clear(); });
+    connect(m_submission.get(), &SubmissionRun::stateChanged, this,
+            &TKestrel::syncFromSubmission);
+    connect(m_submission.get(), &SubmissionRun::countersChanged, this,
+            &TKestrel::syncFromSubmission);
+
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
     layout->addWidget(buildTopStrip());
@@ -88,6 +142,9 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     m_notebook->addTab(buildAboutPage(), QStringLiteral("About"));
     m_sessionPage = new lb::SessionPage(*m_sessions, m_notebook);
     m_notebook->addTab(m_sessionPage, QStringLiteral("Step1 Site Info"));
+    if (auto* apply = m_sessionPage->proxyPanel()->findChild<QPushButton*>(
+            QStringLiteral("ProxyApply")))
+        connect(apply, &QPushButton::clicked, this, &TKestrel::applyProxyPanel);
     m_notebook->addTab(buildSessionPage(), QStringLiteral("Step2 Session"));
     m_notebook->addTab(buildSubmitPage(), QStringLiteral("Step3 Submit"));
     m_results = new ResultsPage(dialogs, m_notebook);
@@ -137,7 +194,63 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     syncDatabaseChoice();
 }
 
-TKestrel::~TKestrel() = default;
+TKestrel::~TKestrel() {
+    // The run's clients go before the window's other members.
+    m_submission.reset();
+}
+
+net::THttpCli* TKestrel::httpClient(const QString& name) const {
+    for (net::THttpCli* c : m_httpClients)
+        if (c && c->objectName() == name)
+            return c;
+    return nullptr;
+}
+
+void TKestrel::syncFromSubmission() {
+    const SubmissionRun& r = *m_submission;
+    const SubmissionRun::Counters& c = r.counters();
+    m_submit.setCounter(SubmitPanel::PostingTo, c.postingTo);
+    m_submit.setCounter(SubmitPanel::Submitted, c.submitted);
+    m_submit.setCounter(SubmitPanel::Successfull, c.successful);
+    m_submit.setCounter(SubmitPanel::Failed, c.failed);
+    for (int i = 0; i < 4; ++i) {
+        m_submit.setBarMaximum(i, c.barMax);
+        m_submit.setBarPosition(i, c.bar[i]);
+    }
+    m_submit.setSpeedIndex(r.speedIndex());
+    m_submit.setStartEnabled(r.startEnabled());
+    m_submit.setStopEnabled(r.stopEnabled());
+    m_submit.setPauseEnabled(r.pauseEnabled());
+    m_submit.setDatabaseButtonsEnabled(r.databaseChoiceEnabled());
+    m_submit.setBatchCheckEnabled(r.batchEnabled());
+    m_submit.setIndicator(SubmitPanel::Indicator(int(r.indicator())));
+    m_run.Paused = r.paused();
+    m_run.NextEngine = r.nextEngine();
+    m_run.StartLimit = r.startLimit();
+    m_run.BatchPageCount = r.batchPageCount();
+    m_run.TimerTicks = r.timerTicks();
+}
+
+void TKestrel::applyProxyPanel() {
+    QWidget* p = m_sessionPage->proxyPanel();
+    auto text = [p](const char* name) {
+        auto* e = p->findChild<QLineEdit*>(QLatin1String(name));
+        return e ? e->text() : QString();
+    };
+    ProxySettings s;
+    s.host = text("HttpProxy");
+    s.password = text("HttpPass");
+    s.port = text("HttpPort");
+    s.userName = text("HttpUsername");
+    auto* behind = p->findChild<QRadioButton*>(QStringLiteral("KeyProxy"));
+    s.behindProxy = behind && behind->isChecked();
+    // Written only: the running clients keep what they had until the next start.
+    try {
+        s.save(m_appDir);
+    } catch (const FileError& e) {
+        m_dialogs.showError(e.message());
+    }
+}
 
 void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* meta,
                           TFFA_Crawler* crawler, TCustomQ* options) {
@@ -190,13 +303,15 @@ void TKestrel::create() {
 }
 
 void TKestrel::loadProxySettings() {
-    const IniFile ini(appPath(m_appDir, QStringLiteral("\\zkt.ini")));
-    const QString section = QStringLiteral("Proxy");
-    m_proxy.host = ini.readString(section, QStringLiteral("ProxyHost"));
-    m_proxy.password = ini.readString(section, QStringLiteral("ProxyPassword"));
-    m_proxy.port = ini.readString(section, QStringLiteral("ProxyPort"));
-    m_proxy.userName = ini.readString(section, QStringLiteral("ProxyUserName"));
-    m_proxy.behindProxy = ini.readBool(section, QStringLiteral("KeyProxy"), false);
+    m_proxy = ProxySettings::load(m_appDir);
+    if (m_proxy.behindProxy) {
+        for (net::THttpCli* c : m_httpClients) {
+            c->Proxy = m_proxy.host;
+            c->ProxyPort = m_proxy.port;
+            c->ProxyUsername = m_proxy.userName;
+            c->ProxyPassword = m_proxy.password;
+        }
+    }
     QWidget* p = m_sessionPage->proxyPanel();
     const std::pair<const char*, QString> edits[] = {{"HttpProxy", m_proxy.host},
                                                      {"HttpPass", m_proxy.password},
@@ -354,10 +469,15 @@ QWidget* TKestrel::buildSessionPage() {
     arrows->addWidget(fromSubmit);
     arrows->addStretch();
     auto* savedBox = new QGroupBox(QStringLiteral("Saved Sessions"), sessions);
-    auto* sesList2Sel = new QItemSelectionModel(&m_sessions->sesList2(), this);
+    m_sesList2Sel = new QItemSelectionModel(&m_sessions->sesList2(), this);
     (new QVBoxLayout(savedBox))
-        ->addWidget(listView(QStringLiteral("SesList2"), m_sessions->sesList2(), *sesList2Sel, true,
-                             savedBox));
+        ->addWidget(listView(QStringLiteral("SesList2"), m_sessions->sesList2(), *m_sesList2Sel,
+                             true, savedBox));
+    connect(toSubmit, &QPushButton::clicked, this, [this] {
+        addSelectedSessions(m_dialogs, m_sessions->sesList2(), *m_sesList2Sel, m_subList);
+    });
+    connect(fromSubmit, &QPushButton::clicked, this,
+            [this] { removeSelectedSessions(m_dialogs, m_subList, m_subSel); });
     sRow->addWidget(subBox, 1);
     sRow->addLayout(arrows);
     sRow->addWidget(savedBox, 1);
@@ -452,6 +572,11 @@ QWidget* TKestrel::buildSubmitPage() {
     m_speedList->hide();
     connect(help, &QPushButton::clicked, this,
             [this] { showHelp(QStringLiteral("\\help\\submit.htm")); });
+    connect(m_subStart, &QPushButton::clicked, this, [this] { m_submission->start(); });
+    connect(m_subStop, &QPushButton::clicked, this, [this] { m_submission->stop(); });
+    connect(m_subPause, &QPushButton::clicked, this, [this] { m_submission->pause(); });
+    connect(m_subSlower, &QPushButton::clicked, this, [this] { m_submission->slower(); });
+    connect(m_subFaster, &QPushButton::clicked, this, [this] { m_submission->faster(); });
     return page;
 }
 

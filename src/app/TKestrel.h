@@ -6,6 +6,7 @@
 // this class builds the controls, binds them and forwards clicks.
 #include "app/KestrelState.h"
 
+#include <array>
 #include <memory>
 #include <QMainWindow>
 
@@ -22,7 +23,14 @@ class QTimer;
 
 namespace lb {
 
+namespace net {
+class THttpCli;
+class TSTHttpCli;
+} // namespace net
+
 class Dialogs;
+class SubmissionRun;
+class SubmissionHost;
 class EngineDatabase;
 class EngineLines;
 class EnginePage;
@@ -75,6 +83,11 @@ public:
     bool generateReports() const;
     void setGenerateReports(bool on);
     QTimer* Timer1() const { return m_timer1; } // the one-second watchdog, stopped at rest
+    // The submission run of "Step3 Submit" (its buttons forward here).
+    SubmissionRun& submission() { return *m_submission; }
+    // The HTTP client components: HTTP1, HTTP2, HttpR, HttpMap, HTTP9, HttpCli1, HttpCli2.
+    net::THttpCli* httpClient(const QString& name) const;
+    net::TSTHttpCli* HttpCli1() const { return m_httpCli1; }
 
     // Shows the engine selected in KeyList in the editor, then lets pending events run.
     void ShowEngine();
@@ -97,6 +110,8 @@ protected:
 private:
     void create();
     void loadProxySettings();
+    void applyProxyPanel();
+    void syncFromSubmission();
     void loadPictureAndIcon();
     QWidget* buildTopStrip();
     QWidget* buildAboutPage();
@@ -117,6 +132,11 @@ private:
     ProxySettings m_proxy;
     NameListModel m_subList{false};
     QItemSelectionModel m_subSel{&m_subList};
+    std::array<net::THttpCli*, 7> m_httpClients{};
+    net::TSTHttpCli* m_httpCli1 = nullptr;
+    std::unique_ptr<SubmissionHost> m_submissionHost;
+    std::unique_ptr<SubmissionRun> m_submission;
+    QItemSelectionModel* m_sesList2Sel = nullptr;
     bool m_createdCompletely = false;
     bool m_syncing = false;
 

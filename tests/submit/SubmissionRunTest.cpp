@@ -1,0 +1,287 @@
+// The submission run against a real local target-sim: fan-out, requests as
+// sent, judging, pause, watchdog, reports and the batch pass.
+#include "common/IniFile.h"
+#include "engines/EngineDatabase.h"
+#include "engines/ProgramFolder.h"
+#include "net/HttpProt.h"
+#include "submit/DatabaseHost.h"
+#include "submit/SpeedSteps.h"
+#include "submit/SubmissionRun.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TargetSim.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+using namespace lb;
+using lb::test::ProgramFolder;
+using lb::test::ScriptedDialogs;
+using lb::test::TargetSim;
+
+namespace {
+
+class TestHost : public DatabaseHost {
+public:
+    explicit TestHost(EngineDatabase& db) : DatabaseHost(db) {}
+    bool reports = true;
+    net::THttpCli http2;
+    net::TSTHttpCli template1;
+    QStringList errors;
+    QString endedWith;
+    bool generateReports() const override { return reports; }
+    bool behindProxy() const override { return false; }
+    const net::THttpCli* proxyTemplate() const override { return &template1; }
+    net::THttpCli* batchClient() override { return &http2; }
+    void showWebsite(const QString&) override {}
+    void runEnded(const QString& path) override { endedWith = path; }
+    void showFileError(const QString& m) override { errors.append(m); }
+    void processEvents() override { QCoreApplication::processEvents(); }
+};
+
+class SubmissionRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.ok());
+        pf.writeStandardFiles();
+        pf.writeBytes("data/session/one.hlx",
+                      "[one]\r\nurl=http://www.example.com/\r\ntitle=Widgets\r\n"
+                      "email=me@example.com\r\ncatagory=Business\r\nname=Ann\r\n");
+        pf.writeBytes("data/session/two.hlx", "[two]\r\nurl=http://two.example.com/\r\n");
+        pf.writeBytes("data/catagory.hlx", "[CatType]\r\nCat1=\r\n[SubCat1]\r\nBusiness=biz\r\n");
+        pf.writeBytes("data/batch.hlx", "[count]\r\ncount=0\r\n");
+    }
+
+    // Engines named E000.. posting to target paths; writes data.hlz.
+    void writeEngines(int n, const QString& path, bool post = true) {
+        QStringList lines;
+        for (int i = 0; i < n; ++i) {
+            EngineRecord r;
+            r.name = QStringLiteral("E%1").arg(i, 3, 10, QLatin1Char('0'));
+            r[EngineRecord::SiteUrl] = sim.url("/site");
+            r[EngineRecord::CgiUrl] = sim.url(path.arg(i));
+            r[EngineRecord::TitleVar] = QStringLiteral("title");
+            r[EngineRecord::UrlVar] = QStringLiteral("url");
+            r.setPost(post);
+            lines.append(r.toLine());
+        }
+        pf.writeEngines("data/data.hlz", lines);
+    }
+
+    void open() {
+        db = std::make_unique<EngineDatabase>(pf.dir.path(), dialogs);
+        db->loadStartDatabase();
+        db->fillKeyListFromLines();
+        db->copyKeyListToEngineList();
+        db->readCategoryLists();
+        db->recount();
+        db->setBatchIncluded(false);
+        host = std::make_unique<TestHost>(*db);
+        run = std::make_unique<SubmissionRun>(pf.dir.path(), *host, dialogs, subList);
+        QObject::connect(run.get(), &SubmissionRun::memoLine,
+                         [this](const QString& l) { memo.append(l); });
+        QObject::connect(run.get(), &SubmissionRun::runFinished, [this] { finished = true; });
+    }
+
+    bool waitFor(const std::function<bool()>& done, int ms = 20000) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        return done();
+    }
+    bool runToEnd() {
+        run->start();
+        return waitFor([this] { return finished; });
+    }
+    QStringList results() const {
+        QStringList out;
+        for (const QString& l : memo)
+            if (l.contains(QLatin1String(". Submission Finished ")))
+                out.append(l);
+        return out;
+    }
+
+    TargetSim sim;
+    ProgramFolder pf;
+    ScriptedDialogs dialogs;
+    NameListModel subList{false};
+    std::unique_ptr<EngineDatabase> db;
+    std::unique_ptr<TestHost> host;
+    std::unique_ptr<SubmissionRun> run;
+    QStringList memo;
+    bool finished = false;
+};
+
+} // namespace
+
+TEST_F(SubmissionRunTest, FanOutFollowsTheSpeedAndTheEnginesLeft) {
+    // 30 engines at speed 25: 25 + 5 > 29 stops the first burst at five.
+    writeEngines(30, QStringLiteral("/delay/50/status/200/OK/%1"));
+    open();
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(run->peakInFlight(), 5);
+    EXPECT_EQ(run->counters().successful, 30);
+    EXPECT_EQ(sim.requests().size(), 30);
+}
+
+TEST_F(SubmissionRunTest, HundredEnginesAtSpeed25KeepTwentyFiveInFlight) {
+    writeEngines(100, QStringLiteral("/delay/100/status/200/OK/%1"));
+    open();
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(run->peakInFlight(), 25);
+    EXPECT_EQ(run->counters().successful + run->counters().failed, 100);
+}
+
+TEST_F(SubmissionRunTest, SpeedStepsDownToFitAOneEngineDatabase) {
+    writeEngines(1, QStringLiteral("/status/200/OK/%1"));
+    open();
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(speedSteps().at(run->speedIndex()), "1");
+    EXPECT_EQ(sim.requests().size(), 1);
+}
+
+TEST_F(SubmissionRunTest, RequestsCarryThePairStringUnescaped) {
+    QStringList lines;
+    EngineRecord get;
+    get.name = QStringLiteral("Get");
+    get[EngineRecord::SiteUrl] = QStringLiteral("http://ref.example/");
+    get[EngineRecord::CgiUrl] = sim.url("/status/302/Found");
+    get[EngineRecord::TitleVar] = QStringLiteral("t");
+    get[EngineRecord::CategoryVar] = QStringLiteral("cat");
+    get[EngineRecord::CategoryType] = QStringLiteral("Cat1");
+    get[EngineRecord::HiddenValues] = QStringLiteral("&mode=add");
+    get.setPost(false);
+    EngineRecord post;
+    post.name = QStringLiteral("Post");
+    post[EngineRecord::CgiUrl] = sim.url("/status/200/Ok");
+    post[EngineRecord::UrlVar] = QStringLiteral("u");
+    post[EngineRecord::EmailVar] = QStringLiteral("e");
+    post.setPost(true);
+    lines << get.toLine() << post.toLine();
+    pf.writeEngines("data/data.hlz", lines);
+    open();
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd());
+
+    QString getTarget, postBody, referer;
+    for (const QJsonObject& r : sim.requests()) {
+        if (r.value("method").toString() == "GET") {
+            getTarget = r.value("target").toString();
+            for (const QJsonValue& h : r.value("headers").toArray())
+                if (h.toArray().at(0).toString() == "Referer")
+                    referer = h.toArray().at(1).toString();
+        } else {
+            postBody = r.value("body").toString();
+        }
+    }
+    EXPECT_EQ(getTarget, "/status/302/Found&t=Widgets&cat=biz&mode=add");
+    EXPECT_EQ(referer, "http://ref.example/");
+    EXPECT_EQ(postBody, "&u=http://www.example.com/&e=me@example.com");
+    // 302 succeeds; the phrase "Ok" is not "OK" and fails.
+    EXPECT_EQ(run->counters().successful, 1);
+    EXPECT_EQ(run->counters().failed, 1);
+    EXPECT_TRUE(results().contains("1. Submission Finished  Result = OK")) << results().join("\n").toStdString();
+    EXPECT_TRUE(results().contains("2. Submission Finished  Result = Ok"));
+}
+
+TEST_F(SubmissionRunTest, PauseAbortsWhatIsInFlightAndStartResumes) {
+    writeEngines(60, QStringLiteral("/delay/400/status/200/OK/%1"));
+    open();
+    subList.add(QStringLiteral("one"));
+    run->start();
+    ASSERT_TRUE(waitFor([this] { return run->inFlight() == 25; }));
+    run->pause();
+    EXPECT_TRUE(run->startEnabled());
+    EXPECT_FALSE(run->stopEnabled());
+    EXPECT_EQ(run->indicator(), SubmissionRun::Indicator::Paused);
+    ASSERT_TRUE(waitFor([this] { return run->inFlight() == 0; }));
+    EXPECT_EQ(run->counters().failed, 25);
+    EXPECT_EQ(results().filter("Result = Submission Paused \"Aborted\"").size(), 25);
+    const int started = run->nextEngine();
+    run->start(); // resume with the engines not yet started
+    ASSERT_TRUE(waitFor([this] { return finished; }));
+    EXPECT_EQ(run->counters().successful, 60 - started);
+    EXPECT_EQ(run->indicator(), SubmissionRun::Indicator::Ended);
+}
+
+TEST_F(SubmissionRunTest, WatchdogTimesOutTheOldestSilentTarget) {
+    writeEngines(2, QStringLiteral("/hang?n=%1"));
+    open();
+    run->setWatchdogInterval(5);
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(results().filter("Result = Request_Timeout").size(), 2);
+    EXPECT_EQ(run->counters().failed, 2);
+}
+
+TEST_F(SubmissionRunTest, StopEndsTheSessionAndLeavesTheNextOne) {
+    writeEngines(40, QStringLiteral("/delay/300/status/200/OK/%1"));
+    open();
+    subList.add(QStringLiteral("one"));
+    subList.add(QStringLiteral("two"));
+    run->start();
+    ASSERT_TRUE(waitFor([this] { return run->inFlight() > 0; }));
+    run->stop();
+    ASSERT_TRUE(waitFor([this] { return run->startEnabled() && run->inFlight() == 0; }));
+    EXPECT_EQ(subList.names(), QStringList{"two"});
+    EXPECT_FALSE(results().filter("Submission stopped \"Aborted\"").isEmpty());
+    EXPECT_TRUE(pf.exists("reports/one.htm"));
+    EXPECT_FALSE(pf.exists("reports/two.htm"));
+}
+
+TEST_F(SubmissionRunTest, TwoSessionsWriteTwoReportsEachWithTheHeader) {
+    writeEngines(3, QStringLiteral("/status/200/OK/%1"));
+    open();
+    subList.add(QStringLiteral("one"));
+    subList.add(QStringLiteral("two"));
+    ASSERT_TRUE(runToEnd());
+    for (const char* name : {"reports/one.htm", "reports/two.htm"}) {
+        const QByteArray bytes = pf.readBytes(QLatin1String(name));
+        EXPECT_TRUE(bytes.startsWith("<title>Linkbeacon</title>\r\n<body bgcolor=\"#ffffff\">\r\n"
+                                     "<h3><Center><font color=\"blue\">Linkbeacon</font></center>"
+                                     "</h3>\r\n<center><b>Submission Software</b></center>\r\n"))
+            << name;
+        EXPECT_EQ(bytes.count(" Status: OK"), 3) << name;
+        EXPECT_TRUE(bytes.endsWith("<hr>Thank you for using Linkbeacon\r\n</body></html>\r\n"));
+    }
+    EXPECT_TRUE(host->endedWith.endsWith("/reports/two.htm"));
+}
+
+TEST_F(SubmissionRunTest, ReportsOffWritesNothingAndKeepsTheMemo) {
+    writeEngines(2, QStringLiteral("/status/200/OK/%1"));
+    open();
+    host->reports = false;
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_FALSE(pf.exists("reports/one.htm"));
+    EXPECT_EQ(memo.first(), "Starting Submissions");
+    EXPECT_EQ(memo.last(), "All Submissions Finished");
+}
+
+TEST_F(SubmissionRunTest, BatchPagesAreCountedBeforeTheEngines) {
+    writeEngines(2, QStringLiteral("/status/200/OK/%1"));
+    QStringList pages;
+    for (int i = 0; i < 40; ++i)
+        pages.append(QStringLiteral("page %1").arg(i));
+    pf.writeEngines("data/ring.hlz", pages);
+    pf.writeBytes("data/batch.hlx",
+                  ("[count]\r\ncount=40\r\n[batchsites]\r\nring=\r\n[ring]\r\nsite=" +
+                   sim.url("/info").toUtf8() + "\r\ncgiur=" + sim.url("/status/200/OK").toUtf8() +
+                   "\r\ntitle=t\r\npagename=p1\r\n"));
+    open();
+    db->setBatchIncluded(true);
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(run->counters().successful, 42);
+    EXPECT_TRUE(memo.contains("41 Contacting: E000"));
+    EXPECT_TRUE(memo.contains("There are currently 40 sites submitted to in all batches"));
+    bool posted = false;
+    for (const QJsonObject& r : sim.requests())
+        posted |= r.value("body").toString() == "&t=Widgets&pagename=p1";
+    EXPECT_TRUE(posted);
+}
