@@ -6,8 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/normal}"
 n="${2:-5000}"
-sim="$build/tools/target-sim/target-sim"
-cli="$build/linkbeacon-cli"
+sim="$(realpath "$build/tools/target-sim/target-sim")"
+cli="$(realpath "$build/linkbeacon-cli")"
 work=$(mktemp -d)
 trap 'kill $simpid 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -30,9 +30,9 @@ curlcfg="$work/curl.cfg"
 : >"$curlcfg"
 body='&title=Example Widgets&url=http://www.example.com/&name=Ann&email=owner@example.com&description=Hand made widgets'
 for i in $(seq -w 1 "$n"); do
-  printf 'Engine %s=http://127.0.0.1:%s/|http://127.0.0.1:%s/status/200/OK/%s|title|url|email|description||||name||||||||||POST|||||||||||||||||\r\n' \
+  printf 'Engine %s=http://127.0.0.1:%s/|http://127.0.0.1:%s/status/302?e=%s|title|url|email|description||||name||||||||||POST|||||||||||||||||\r\n' \
     "$i" "$port" "$port" "$i" >>"$db"
-  printf 'url = "http://127.0.0.1:%s/status/200/OK/%s"\ndata = "%s"\noutput = "/dev/null"\n' \
+  printf 'url = "http://127.0.0.1:%s/status/302?e=%s"\ndata = "%s"\noutput = "/dev/null"\n' \
     "$port" "$i" "$body" >>"$curlcfg"
 done
 
@@ -40,7 +40,7 @@ measure() { # label, command...
   local label=$1; shift
   local t0 t1
   t0=$(date +%s.%N)
-  /usr/bin/time -f "%M" -o "$work/mem" "$@" >/dev/null 2>"$work/err" || true
+  /usr/bin/time -f "%M" -o "$work/mem" "$@" >"$work/$label.out" 2>"$work/err" || true
   t1=$(date +%s.%N)
   local secs; secs=$(echo "$t1 - $t0" | bc -l)
   printf '%-22s %6.2f s  %8.0f req/s  peak RSS %s KiB\n' "$label" "$secs" \
@@ -48,8 +48,10 @@ measure() { # label, command...
   echo "$secs" >"$work/$label.t"
 }
 
+
 echo "$n POST submissions, 300 in flight, target-sim on 127.0.0.1:$port"
-(cd "$folder" && measure linkbeacon-cli "$OLDPWD/$cli" submit --no-reports --no-batch --speed 300 \
+(cd "$folder" && measure linkbeacon-cli "$cli" submit --no-reports --no-batch --speed 300 \
   --database "$db" bench)
 measure curl curl --http1.0 --parallel --parallel-max 300 -s -K "$curlcfg"
+grep "^Posting to" "$work/linkbeacon-cli.out" || true
 echo "ratio curl/linkbeacon: $(echo "$(cat "$work/curl.t") / $(cat "$work/linkbeacon-cli.t")" | bc -l | cut -c1-5)"

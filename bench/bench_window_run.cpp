@@ -1,0 +1,86 @@
+// Whole run in the main window under the offscreen platform: one session to
+// N POST engines on a local target-sim, Start pressed, time until the run ends.
+// Usage: bench_window_run TARGET_SIM [N] [SPEED]
+#include "app/TKestrel.h"
+#include "common/LineSplitter.h"
+#include "engines/EngineCipher.h"
+#include "engines/EngineDatabase.h"
+#include "engines/EngineRecord.h"
+#include "submit/SpeedSteps.h"
+#include "submit/SubmissionRun.h"
+#include "../tests/support/ScriptedDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+static void write(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fputs("usage: bench_window_run TARGET_SIM [N] [SPEED]\n", stderr);
+        return 2;
+    }
+    const int n = argc > 2 ? std::atoi(argv[2]) : 1000;
+    const QString speed = argc > 3 ? QString::fromLatin1(argv[3]) : QStringLiteral("300");
+
+    QProcess sim;
+    sim.start(QString::fromLocal8Bit(argv[1]), {QStringLiteral("--port"), QStringLiteral("0")});
+    if (!sim.waitForReadyRead(5000))
+        return 1;
+    const QByteArray port = sim.readLine().trimmed();
+
+    QTemporaryDir dir;
+    QDir d(dir.path());
+    for (const char* sub : {"data/session", "data/custom", "reports", "help"})
+        d.mkpath(QLatin1String(sub));
+    QStringList lines;
+    for (int i = 0; i < n; ++i) {
+        lb::EngineRecord r;
+        r.name = QStringLiteral("Engine %1").arg(i, 5, 10, QLatin1Char('0'));
+        r[lb::EngineRecord::CgiUrl] =
+            QStringLiteral("http://127.0.0.1:") + QString::fromLatin1(port) + "/status/302";
+        r[lb::EngineRecord::TitleVar] = QStringLiteral("title");
+        r.setPost(true);
+        lines.append(r.toLine());
+    }
+    write(d.filePath("data/data.hlz"), lb::encipherEngineText(lb::joinLinesCrLf(lines)));
+    write(d.filePath("data/exclude.tmp"), QByteArray());
+    write(d.filePath("data/session/session.hlx"), "[Session]\r\nCount=1\r\n[List]\r\n0=bench\r\n");
+    write(d.filePath("data/session/bench.hlx"), "[bench]\r\nurl=http://www.example.com/\r\n");
+    write(d.filePath("kwnlogo.bmp"), QByteArray());
+    write(d.filePath("kwnico.ico"), QByteArray());
+    QDir::setCurrent(dir.path());
+
+    lb::test::ScriptedDialogs dialogs;
+    lb::TKestrel w(dialogs);
+    w.show();
+    w.engines().setBatchIncluded(false);
+    w.submission().setSpeedIndex(int(lb::speedSteps().indexOf(speed)));
+    w.subList().add(QStringLiteral("bench"));
+    bool done = false;
+    QObject::connect(&w.submission(), &lb::SubmissionRun::runFinished, [&] { done = true; });
+    QElapsedTimer t;
+    t.start();
+    w.submission().start();
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    const double secs = t.elapsed() / 1000.0;
+    std::printf("%d engines at speed %s in the window: %.2f s, %.0f requests/s, "
+                "successful %d, failed %d\n",
+                n, qPrintable(speed), secs, n / secs, w.submission().counters().successful,
+                w.submission().counters().failed);
+    sim.terminate();
+    sim.waitForFinished(2000);
+    return 0;
+}
