@@ -69,14 +69,7 @@ void BM_DatabaseStartSteps(benchmark::State& state) {
     lb::test::ScriptedDialogs dialogs;
     for (auto _ : state) {
         lb::EngineDatabase db(folder()->path(), dialogs);
-        db.loadStartDatabase();
-        db.fillKeyListFromLines();
-        db.showFirstEngine();
-        db.copyKeyListToEngineList();
-        db.readCategoryLists();
-        db.recount();
-        db.loadExcludeFile();
-        db.removeIgnoredEngines();
+        db.runStartSteps();
         benchmark::DoNotOptimize(db.keyList().count());
     }
 }

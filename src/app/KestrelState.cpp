@@ -1,5 +1,7 @@
 #include "app/KestrelState.h"
 
+#include "submit/SpeedSteps.h"
+
 namespace lb {
 
 void StatusMemo::add(const QString& line) {
@@ -16,9 +18,7 @@ void StatusMemo::clear() {
 }
 
 const QStringList& SubmitPanel::speedSteps() {
-    static const QStringList steps = {"1",   "5",   "10",  "25",  "50",  "75",  "100", "125",
-                                      "150", "175", "200", "225", "250", "275", "300"};
-    return steps;
+    return lb::speedSteps();
 }
 
 void SubmitPanel::setSpeedIndex(int index) {

@@ -1,7 +1,7 @@
 #pragma once
 // State of the main window that the submission run drives: the status memo
 // Memo3, the "Step3 Submit" panel (counters, bars, speed, button states, run
-// indicator), the run counters, the sessions to submit and the proxy values.
+// indicator) and the proxy values.
 // QtCore only, so it can be driven and checked without a window; TKestrel
 // shows it and redraws on changed().
 #include "common/NameListModel.h"
@@ -95,22 +95,6 @@ private:
     QString m_website;
 };
 
-// Counters and flags of a submission run (members of the main window).
-struct RunState {
-    bool Paused = false;
-    bool StartGate = false;
-    qint32 NextEngine = 0;
-    qint32 StartLimit = 0;
-    qint32 FinishedCount = 0;
-    int BatchStatusCode = 0;
-    int TimerTicks = 0;
-    int BatchPageCount = 0;
-    int BatchSiteCount = 0;
-    SessionRecord currentSession;
-    QStringList ReportLines;
-    QStringList InFlightEngines; // hidden lists, parallel: engine index in KeyList
-    QStringList InFlightTicks;   // and TimerTicks at its start
-};
 
 
 } // namespace lb

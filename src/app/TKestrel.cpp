@@ -3,6 +3,7 @@
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
 #include "submit/SessionSelection.h"
+#include "submit/SpeedSteps.h"
 #include "submit/SubmissionRun.h"
 
 #include "common/Dialogs.h"
@@ -109,28 +110,22 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     m_sessions = std::make_unique<SessionStore>(m_appDir, dialogs);
     m_engines = std::make_unique<EngineDatabase>(m_appDir, dialogs);
 
-    m_timer1 = new QTimer(this);
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setInterval(1000);
-
     // The HTTP client components; HttpCli1 is also the template of the
     // per-request clients of a submission run.
     const char* const clientNames[7] = {"HTTP1", "HTTP2",    "HttpR",   "HttpMap",
                                         "HTTP9", "HttpCli1", "HttpCli2"};
     for (int i = 0; i < 7; ++i) {
-        net::THttpCli* c = i == 5 ? (m_httpCli1 = new net::TSTHttpCli(this))
-                                  : new net::THttpCli(this);
+        net::THttpCli* c =
+            i == 5 ? (m_httpCli1 = new net::TSTHttpCli(this)) : new net::THttpCli(this);
         c->setObjectName(QLatin1String(clientNames[i]));
         m_httpClients[std::size_t(i)] = c;
     }
     m_submissionHost = std::make_unique<KestrelHost>(*this);
-    m_submission =
-        std::make_unique<SubmissionRun>(m_appDir, *m_submissionHost, dialogs, m_subList);
+    m_submission = std::make_unique<SubmissionRun>(m_appDir, *m_submissionHost, dialogs, m_subList);
     connect(m_submission.get(), &SubmissionRun::memoLine, this,
             [this](const QString& line) { m_memo3.add(line); });
     connect(m_submission.get(), &SubmissionRun::memoCleared, this, [this] { m_memo3.clear(); });
-    connect(m_submission.get(), &SubmissionRun::stateChanged, this,
-            &TKestrel::syncFromSubmission);
+    connect(m_submission.get(), &SubmissionRun::stateChanged, this, &TKestrel::syncFromSubmission);
     connect(m_submission.get(), &SubmissionRun::countersChanged, this,
             &TKestrel::syncFromSubmission);
 
@@ -142,8 +137,8 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     m_notebook->addTab(buildAboutPage(), QStringLiteral("About"));
     m_sessionPage = new lb::SessionPage(*m_sessions, m_notebook);
     m_notebook->addTab(m_sessionPage, QStringLiteral("Step1 Site Info"));
-    if (auto* apply = m_sessionPage->proxyPanel()->findChild<QPushButton*>(
-            QStringLiteral("ProxyApply")))
+    if (auto* apply =
+            m_sessionPage->proxyPanel()->findChild<QPushButton*>(QStringLiteral("ProxyApply")))
         connect(apply, &QPushButton::clicked, this, &TKestrel::applyProxyPanel);
     m_notebook->addTab(buildSessionPage(), QStringLiteral("Step2 Session"));
     m_notebook->addTab(buildSubmitPage(), QStringLiteral("Step3 Submit"));
@@ -224,11 +219,6 @@ void TKestrel::syncFromSubmission() {
     m_submit.setDatabaseButtonsEnabled(r.databaseChoiceEnabled());
     m_submit.setBatchCheckEnabled(r.batchEnabled());
     m_submit.setIndicator(SubmitPanel::Indicator(int(r.indicator())));
-    m_run.Paused = r.paused();
-    m_run.NextEngine = r.nextEngine();
-    m_run.StartLimit = r.startLimit();
-    m_run.BatchPageCount = r.batchPageCount();
-    m_run.TimerTicks = r.timerTicks();
 }
 
 void TKestrel::applyProxyPanel() {
@@ -282,14 +272,13 @@ void TKestrel::create() {
     try {
         loadProxySettings();                                                         // 2
         m_help->LoadFromFile(appPath(m_appDir, QStringLiteral("\\help\\help.htm"))); // 3
-        m_run.NextEngine = 0;                                                        // 4
-        m_submit.setSpeedIndex(SubmitPanel::StartSpeedIndex);                        // 5
-        m_run.Paused = false;
-        m_engines->loadStartDatabase();       // 6
-        m_engines->fillKeyListFromLines();    // 7
-        m_engines->showFirstEngine();         // 8
-        m_sessions->readIndex();              // 9 (12: SesList2)
-        m_engines->copyKeyListToEngineList(); // 10
+        // 4: the run starts with no clients in flight and NextEngine 0.
+        m_submission->setSpeedIndex(DefaultSpeedIndex); // 5; Paused starts cleared
+        m_engines->loadStartDatabase();                 // 6
+        m_engines->fillKeyListFromLines();              // 7
+        m_engines->showFirstEngine();                   // 8
+        m_sessions->readIndex();                        // 9 (12: SesList2)
+        m_engines->copyKeyListToEngineList();           // 10
         m_results->setReportFolder(appPath(m_appDir, QStringLiteral("\\reports\\"))); // 11
         m_engines->readCategoryLists();                                               // 13
         m_engines->recount();                                                         // 14
@@ -650,7 +639,7 @@ void TKestrel::showHelp(const QString& relativePath) {
 
 void TKestrel::closeEvent(QCloseEvent* event) {
     // Nothing to save: every store was written when it changed.
-    m_timer1->stop();
+    m_submission->stopWatchdog();
     m_clockTimer->stop();
     QMainWindow::closeEvent(event);
     emit closed();

@@ -76,13 +76,11 @@ public:
     IniFile& CategoryIni();
     StatusMemo& memo3() { return m_memo3; } // Memo3
     SubmitPanel& submitPanel() { return m_submit; }
-    RunState& run() { return m_run; }
     ProxySettings& proxy() { return m_proxy; }
     NameListModel& subList() { return m_subList; } // "Sessions to submit"
     QItemSelectionModel& subListSelection() { return m_subSel; }
     bool generateReports() const;
     void setGenerateReports(bool on);
-    QTimer* Timer1() const { return m_timer1; } // the one-second watchdog, stopped at rest
     // The submission run of "Step3 Submit" (its buttons forward here).
     SubmissionRun& submission() { return *m_submission; }
     // The HTTP client components: HTTP1, HTTP2, HttpR, HttpMap, HTTP9, HttpCli1, HttpCli2.
@@ -128,7 +126,6 @@ private:
     std::unique_ptr<EngineDatabase> m_engines;
     StatusMemo m_memo3;
     SubmitPanel m_submit;
-    RunState m_run;
     ProxySettings m_proxy;
     NameListModel m_subList{false};
     QItemSelectionModel m_subSel{&m_subList};
@@ -144,7 +141,6 @@ private:
     QLabel* m_website = nullptr;
     QLabel* m_clock = nullptr;
     QTimer* m_clockTimer = nullptr;
-    QTimer* m_timer1 = nullptr;
     QLabel* m_logo = nullptr;
     lb::SessionPage* m_sessionPage = nullptr;
     EnginePage* m_enginePage = nullptr;

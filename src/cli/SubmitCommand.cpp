@@ -9,11 +9,11 @@
 #include "submit/SpeedSteps.h"
 #include "submit/SubmissionRun.h"
 
+#include <cstdio>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <cstdio>
 
 namespace lb::cli {
 
@@ -40,8 +40,7 @@ public:
     QString openFileName(const QString&, const QString&, const QString&) override {
         return customFile;
     }
-    QString saveFileName(const QString&, const QString&, const QString&,
-                         const QString&) override {
+    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override {
         return QString();
     }
 };
@@ -114,14 +113,7 @@ int runSubmit(const QStringList& args) {
     EngineDatabase db(appDir, dialogs);
     // The start-up steps of the main window that concern the engines.
     try {
-        db.loadStartDatabase();
-        db.fillKeyListFromLines();
-        db.showFirstEngine();
-        db.copyKeyListToEngineList();
-        db.readCategoryLists();
-        db.recount();
-        db.loadExcludeFile();
-        db.removeIgnoredEngines();
+        db.runStartSteps();
     } catch (const FileError& e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.message()));
     }
@@ -160,14 +152,13 @@ int runSubmit(const QStringList& args) {
     for (const QString& s : std::as_const(sessions))
         run.subList().add(s);
 
-    QObject::connect(&run, &SubmissionRun::memoLine, [](const QString& line) {
-        std::fprintf(stdout, "%s\n", qPrintable(line));
-    });
+    QObject::connect(&run, &SubmissionRun::memoLine,
+                     [](const QString& line) { std::fprintf(stdout, "%s\n", qPrintable(line)); });
     QObject::connect(&run, &SubmissionRun::sessionFinished,
                      [](const QString&, int posting, int submitted, int ok, int failed) {
-                         std::fprintf(stdout,
-                                      "Posting to: %d  Submitting: %d  Successful: %d  Failed: %d\n",
-                                      posting, submitted, ok, failed);
+                         std::fprintf(
+                             stdout, "Posting to: %d  Submitting: %d  Successful: %d  Failed: %d\n",
+                             posting, submitted, ok, failed);
                          std::fflush(stdout);
                      });
     QEventLoop loop;

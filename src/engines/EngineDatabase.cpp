@@ -502,4 +502,15 @@ void EngineDatabase::refreshNameValueView() {
     emit nameValueChanged();
 }
 
+void EngineDatabase::runStartSteps() {
+    loadStartDatabase();
+    fillKeyListFromLines();
+    showFirstEngine();
+    copyKeyListToEngineList();
+    readCategoryLists();
+    recount();
+    loadExcludeFile();
+    removeIgnoredEngines();
+}
+
 } // namespace lb

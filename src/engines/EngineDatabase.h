@@ -57,6 +57,8 @@ public:
     void recount();              // re-read "batchlist" and the engine count
     void loadExcludeFile();      // ExcludeList from exclude.tmp (throws)
     void removeIgnoredEngines(); // ExcludeList names out of EngineList, then into KeyList
+    // The steps above in start-up order, without a window (throws at the first file error).
+    void runStartSteps();
 
     // --- database choice (page 2) ---
     void selectSearchEngines();

@@ -28,8 +28,8 @@ constexpr int kWatchdogTicks = 60;
 SubmissionRun::SubmissionRun(QString appDir, SubmissionHost& host, Dialogs& dialogs,
                              NameListModel& subList, QObject* parent)
     : QObject(parent), m_appDir(std::move(appDir)), m_host(host), m_dialogs(dialogs),
-      m_subList(subList),
-      m_speedIndex(DefaultSpeedIndex) {
+      m_subList(subList), m_speedIndex(DefaultSpeedIndex) {
+    m_watchdog.setObjectName(QStringLiteral("Timer1"));
     m_watchdog.setInterval(1000);
     connect(&m_watchdog, &QTimer::timeout, this, &SubmissionRun::watchdogTick);
 }
@@ -52,9 +52,13 @@ void SubmissionRun::addReport(const QString& line) {
         m_reportLines.append(line);
 }
 
-int SubmissionRun::engines() const { return m_host.engineCount(); }
+int SubmissionRun::engines() const {
+    return m_host.engineCount();
+}
 
-int SubmissionRun::speedValue() const { return speedSteps().at(m_speedIndex).toInt(); }
+int SubmissionRun::speedValue() const {
+    return speedSteps().at(m_speedIndex).toInt();
+}
 
 void SubmissionRun::setSpeedIndex(int index) {
     m_speedIndex = qBound(0, index, int(speedSteps().size()) - 1);
@@ -100,8 +104,8 @@ void SubmissionRun::loadSubmissionSession() {
     // A missing file or key reads as empty: the requests still go out.
     if (!isSafeFileName(name))
         return;
-    const IniFile ini(appPath(m_appDir, QStringLiteral("\\data\\session\\") + name +
-                                            QStringLiteral(".hlx")));
+    const IniFile ini(
+        appPath(m_appDir, QStringLiteral("\\data\\session\\") + name + QStringLiteral(".hlx")));
     const QStringList& keys = sessionKeys();
     for (int f = 0; f < SessionRecord::FieldCount; ++f)
         m_session[f] = ini.readString(name, keys.at(f));
@@ -190,8 +194,7 @@ QString SubmissionRun::buildPairString(const EngineRecord& e) const {
     pair(e[E::TitleVar], m_session[S::Title]);
     pair(e[E::UrlVar], m_session[S::Url]);
     if (!e[E::CategoryVar].isEmpty())
-        pair(e[E::CategoryVar],
-             m_host.categoryValue(e[E::CategoryType], m_session[S::Category]));
+        pair(e[E::CategoryVar], m_host.categoryValue(e[E::CategoryType], m_session[S::Category]));
     pair(e[E::FirstNameVar], m_session[S::FirstName]);
     pair(e[E::EmailVar], m_session[S::Email]);
     pair(e[E::DescriptionVar], m_session[S::Description]);
@@ -335,8 +338,8 @@ void SubmissionRun::onRequestDone(THttpCli* sender) {
         ++m_counters.successful;
     else
         ++m_counters.failed;
-    addReport(report::requestLine(reportTimeStamp(QDateTime::currentDateTime()), r.siteName,
-                                  r.text));
+    addReport(
+        report::requestLine(reportTimeStamp(QDateTime::currentDateTime()), r.siteName, r.text));
     ++m_counters.bar[1];
     m_counters.bar[2] = m_counters.successful;
     m_counters.bar[3] = m_counters.failed;
@@ -388,14 +391,7 @@ void SubmissionRun::endSession() {
     if (m_subList.rowCount() > 0) {
         if (!m_stopEnabled && !m_paused) {
             // Stopped: back to rest without starting the next session.
-            m_startEnabled = true;
-            m_stopEnabled = m_pauseEnabled = false;
-            m_paused = false;
-            m_indicator = Indicator::Ended;
-            m_databaseEnabled = m_batchEnabled = true;
-            m_watchdog.stop();
-            m_reportLines.clear();
-            emit stateChanged();
+            controlsToRest();
             return;
         }
         loadSubmissionSession();
@@ -430,16 +426,20 @@ void SubmissionRun::endSession() {
     toRest();
 }
 
-void SubmissionRun::toRest() {
+void SubmissionRun::controlsToRest() {
     m_startEnabled = true;
     m_stopEnabled = m_pauseEnabled = false;
     m_paused = false;
     m_indicator = Indicator::Ended;
     m_databaseEnabled = m_batchEnabled = true;
     m_watchdog.stop();
-    m_timerTicks = 0;
     m_reportLines.clear();
     emit stateChanged();
+}
+
+void SubmissionRun::toRest() {
+    m_timerTicks = 0;
+    controlsToRest();
     m_host.runEnded(m_host.generateReports() && !m_lastReportSession.isEmpty()
                         ? appPath(m_appDir, QStringLiteral("\\reports\\") + m_lastReportSession +
                                                 QStringLiteral(".htm"))

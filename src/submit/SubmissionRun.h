@@ -77,6 +77,7 @@ public:
     // The watchdog ticks once a second; tests may make the ticks shorter.
     void setWatchdogInterval(int ms) { m_watchdog.setInterval(ms); }
     bool watchdogActive() const { return m_watchdog.isActive(); }
+    void stopWatchdog() { m_watchdog.stop(); }
     int timerTicks() const { return m_timerTicks; }
 
 signals:
@@ -112,6 +113,7 @@ private:
     void runBatchSubmissions();
     void endSession();
     void toRest();
+    void controlsToRest();
     int engines() const;
 
     QString m_appDir;
