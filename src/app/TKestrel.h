@@ -38,6 +38,7 @@ class IniFile;
 class ResultsPage;
 class SessionPage;
 class SessionStore;
+class Spider;
 class ThtmlLite;
 class TUpdateBox;
 class TSource;
@@ -71,6 +72,8 @@ public:
 
     // --- logic the submission run drives ---
     SessionStore& sessions() { return *m_sessions; }
+    // The site spider of "(Option) Deep Promote Spider", driving HttpMap.
+    Spider& spider() { return *m_spider; }
     EngineDatabase& engines() { return *m_engines; }
     lb::EngineLines& engineLines(); // EngineLines
     IniFile& CategoryIni();
@@ -133,6 +136,7 @@ private:
     net::TSTHttpCli* m_httpCli1 = nullptr;
     std::unique_ptr<SubmissionHost> m_submissionHost;
     std::unique_ptr<SubmissionRun> m_submission;
+    std::unique_ptr<Spider> m_spider;
     QItemSelectionModel* m_sesList2Sel = nullptr;
     bool m_createdCompletely = false;
     bool m_syncing = false;

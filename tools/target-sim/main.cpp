@@ -1,6 +1,8 @@
 // target-sim: a local HTTP/1.0 server of simulated submission targets, for
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
+#include "site.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -59,6 +61,8 @@ const char kHelp[] =
     "  /files/NAME               the file NAME under --root (404 when missing)\n"
     "  Absolute targets (\"GET http://host/path\", as sent to a proxy) are answered\n"
     "  by their path, so the server also stands in for a proxy.\n"
+    "  /site/                    a small demo web site with TITLE and META tags\n"
+    "  /site/gen/N/              a generated site of N linked pages (pK.html)\n"
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
@@ -640,6 +644,9 @@ private:
             serveFile(c, percentDecode(path.substr(7)));
         } else if (starts("/demo/")) {
             demo(c, path);
+        } else if (path == "/site" || starts("/site/")) {
+            const sim::SitePage p = sim::sitePage(path);
+            answer(c, p.code, p.phrase, p.body);
         } else {
             page(c, 404, "Not Found", "Not Found", "No such target.");
         }
