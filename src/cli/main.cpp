@@ -1,13 +1,15 @@
 // linkbeacon-cli: the program's logic without windows, run in the program folder.
 #include "cli/Commands.h"
 
-#include <QCoreApplication>
 #include <cstdio>
+#include <QCoreApplication>
 
 static void usage() {
     std::fputs("usage: linkbeacon-cli cipher encode|decode IN OUT\n"
                "       linkbeacon-cli fetch [options] URL\n"
-               "       linkbeacon-cli submit [options] SESSION...\n",
+               "       linkbeacon-cli submit [options] SESSION...\n"
+               "       linkbeacon-cli rar test ARCHIVE [NAME...]\n"
+               "       linkbeacon-cli rar extract ARCHIVE DIR [NAME...]\n",
                stderr);
 }
 
@@ -26,6 +28,8 @@ int main(int argc, char** argv) {
         return lb::cli::runFetch(args);
     if (command == QLatin1String("submit"))
         return lb::cli::runSubmit(args);
+    if (command == QLatin1String("rar"))
+        return lb::cli::runRar(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage();
     return 2;
