@@ -9,5 +9,6 @@ int runCipher(const QStringList& args);
 int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
 int runColour(const QStringList& args);
+int runMeta(const QStringList& args);
 
 } // namespace lb::cli
