@@ -8,6 +8,7 @@ namespace lb::cli {
 int runCipher(const QStringList& args);
 int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
+int runRar(const QStringList& args);
 int runColour(const QStringList& args);
 int runMeta(const QStringList& args);
 
