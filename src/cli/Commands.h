@@ -8,6 +8,11 @@ namespace lb::cli {
 int runCipher(const QStringList& args);
 int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
+int runRar(const QStringList& args);
+int runColour(const QStringList& args);
+int runMeta(const QStringList& args);
+int runAnalyse(const QStringList& args);
+int runExtract(const QStringList& args);
 int runSpider(const QStringList& args);
 
 } // namespace lb::cli
