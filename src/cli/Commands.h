@@ -8,5 +8,6 @@ namespace lb::cli {
 int runCipher(const QStringList& args);
 int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
+int runFfa(const QStringList& args);
 
 } // namespace lb::cli

@@ -1,13 +1,14 @@
 // linkbeacon-cli: the program's logic without windows, run in the program folder.
 #include "cli/Commands.h"
 
-#include <QCoreApplication>
 #include <cstdio>
+#include <QCoreApplication>
 
 static void usage() {
     std::fputs("usage: linkbeacon-cli cipher encode|decode IN OUT\n"
                "       linkbeacon-cli fetch [options] URL\n"
-               "       linkbeacon-cli submit [options] SESSION...\n",
+               "       linkbeacon-cli submit [options] SESSION...\n"
+               "       linkbeacon-cli ffa [options] LIST\n",
                stderr);
 }
 
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
         return lb::cli::runFetch(args);
     if (command == QLatin1String("submit"))
         return lb::cli::runSubmit(args);
+    if (command == QLatin1String("ffa"))
+        return lb::cli::runFfa(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage();
     return 2;
