@@ -8,6 +8,9 @@ static void usage() {
     std::fputs("usage: linkbeacon-cli cipher encode|decode IN OUT\n"
                "       linkbeacon-cli fetch [options] URL\n"
                "       linkbeacon-cli submit [options] SESSION...\n"
+               "       linkbeacon-cli rar test ARCHIVE [NAME...]\n"
+               "       linkbeacon-cli rar extract ARCHIVE DIR [NAME...]\n"
+               "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n"
                "       linkbeacon-cli ffa [options] LIST\n",
                stderr);
 }
@@ -27,6 +30,10 @@ int main(int argc, char** argv) {
         return lb::cli::runFetch(args);
     if (command == QLatin1String("submit"))
         return lb::cli::runSubmit(args);
+    if (command == QLatin1String("rar"))
+        return lb::cli::runRar(args);
+    if (command == QLatin1String("colour"))
+        return lb::cli::runColour(args);
     if (command == QLatin1String("ffa"))
         return lb::cli::runFfa(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
