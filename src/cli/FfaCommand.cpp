@@ -68,7 +68,7 @@ bool allDigits(const QString& s) {
 } // namespace
 
 int runFfa(const QStringList& args) {
-    CrawlerOptions opts;
+    CrawlProfile opts;
     QStringList include, ignore;
     bool includeGiven = false, ignoreGiven = false;
     bool engContact = true, extractor = true;

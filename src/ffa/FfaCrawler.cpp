@@ -52,7 +52,7 @@ FfaCrawler::FfaCrawler(Dialogs& dialogs, QObject* parent)
       m_http1(new net::THttpCli(this)), m_http2(new net::THttpCli(this)),
       m_timer1(new QTimer(this)), m_timer2(new QTimer(this)), m_timer3(new QTimer(this)) {
     m_appDir = QDir::currentPath();
-    m_options = [] { return CrawlerOptions(); };
+    m_options = [] { return CrawlProfile(); };
     m_pump = [] { QCoreApplication::processEvents(); };
     m_http1->setObjectName(QStringLiteral("Http1"));
     m_http2->setObjectName(QStringLiteral("Http2"));
@@ -101,12 +101,12 @@ FfaCrawler::~FfaCrawler() {
     delete m_pageStream;
 }
 
-void FfaCrawler::setOptionsSource(std::function<CrawlerOptions()> source) {
+void FfaCrawler::setOptionsSource(std::function<CrawlProfile()> source) {
     m_options = std::move(source);
 }
 
-CrawlerOptions FfaCrawler::options() const {
-    return m_options ? m_options() : CrawlerOptions();
+CrawlProfile FfaCrawler::options() const {
+    return m_options ? m_options() : CrawlProfile();
 }
 
 void FfaCrawler::applyProxy(const ProxySettings& proxy) {
@@ -172,7 +172,7 @@ void FfaCrawler::setIdle() {
 // ---- list files -----------------------------------------------------------
 
 void FfaCrawler::listOpened(qint64 linksSaved) {
-    const CrawlerOptions opts = options();
+    const CrawlProfile opts = options();
     m_counters.stringCount = opts.combinationCount();
     m_counters.currentString = opts.startString;
     m_counters.linksSaved = int(linksSaved);
@@ -281,7 +281,7 @@ bool FfaCrawler::readCounter() {
 void FfaCrawler::SubStartClick() {
     if (m_running || !m_startAllowed)
         return;
-    const CrawlerOptions opts = options();
+    const CrawlProfile opts = options();
     qint64 ms = 0;
     if (!thousandsOf(opts.timeoutSec, ms)) {
         m_dialogs.showError(notAnInteger(opts.timeoutSec));
@@ -308,7 +308,7 @@ void FfaCrawler::SubStopClick() {
 void FfaCrawler::engineStep() {
     if (!m_running)
         return;
-    const CrawlerOptions opts = options();
+    const CrawlProfile opts = options();
     const qint64 n = opts.combinationCount();
     if (m_counter > n && m_altaUrls.isEmpty() && m_foundUrls.isEmpty()) {
         setIdle();
@@ -572,7 +572,7 @@ void FfaCrawler::pageData(const char* data, int len) {
     m_extractorMax = clampToInt(m_linkBuf.size());
     const qint64 received = m_http1->ReceivedCount();
     setCrawlerStatus(QStringLiteral("Loading: ") + QString::number(received));
-    const CrawlerOptions opts = options();
+    const CrawlProfile opts = options();
     qint64 limit = 0;
     if (!thousandsOf(opts.maxKb, limit)) {
         m_pageAborted = true;
@@ -601,7 +601,7 @@ void FfaCrawler::pageData(const char* data, int len) {
 }
 
 void FfaCrawler::scanLinks(const QByteArray& buffer) {
-    const CrawlerOptions opts = options();
+    const CrawlProfile opts = options();
     QStringList include;
     for (const QString& i : opts.include)
         if (!i.isEmpty())

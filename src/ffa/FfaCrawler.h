@@ -4,7 +4,7 @@
 // fetched pages for further FFA pages and hands each page to the form
 // analysis, which fills the saved FFA list. The window binds to this state.
 #include "common/NameListModel.h"
-#include "ffa/CrawlerOptions.h"
+#include "ffa/CrawlProfile.h"
 #include "ffa/FfaList.h"
 
 #include <functional>
@@ -50,8 +50,8 @@ public:
     ~FfaCrawler() override;
 
     // Where the crawl profile comes from; asked at every moment of use.
-    void setOptionsSource(std::function<CrawlerOptions()> source);
-    CrawlerOptions options() const;
+    void setOptionsSource(std::function<CrawlProfile()> source);
+    CrawlProfile options() const;
     void setSearchBase(const QString& base) { m_searchBase = base; }
     // The program folder (the window's Pathtxt); the file dialogs start below it.
     void setAppDir(const QString& dir) { m_appDir = dir; }
@@ -159,7 +159,7 @@ private:
     void maybePump();
 
     Dialogs& m_dialogs;
-    std::function<CrawlerOptions()> m_options;
+    std::function<CrawlProfile()> m_options;
     std::function<QString()> m_inUse;
     std::function<void()> m_pump;
     QString m_searchBase;

@@ -282,6 +282,58 @@ void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
 
 } // namespace
 
+QList<QPair<QString, QString>> ffaFieldNames() {
+    QList<QPair<QString, QString>> out;
+    for (const FieldName& f : kFieldNames) {
+        const char* key = "catagory";
+        switch (f.row) {
+        case FfaList::Url:
+            key = "url";
+            break;
+        case FfaList::Email:
+            key = "email";
+            break;
+        case FfaList::Name:
+            key = "name";
+            break;
+        case FfaList::Title:
+            key = "title";
+            break;
+        case FfaList::Description:
+            key = "description";
+            break;
+        case FfaList::Phone:
+            key = "phone";
+            break;
+        case FfaList::Fax:
+            key = "fax";
+            break;
+        case FfaList::City:
+            key = "city";
+            break;
+        case FfaList::Keyword1:
+            key = "keywords";
+            break;
+        case FfaList::Zip:
+            key = "zip";
+            break;
+        case FfaList::State:
+            key = "state";
+            break;
+        case FfaList::Country:
+            key = "country";
+            break;
+        case FfaList::Address1:
+            key = "address";
+            break;
+        default:
+            break;
+        }
+        out.append({QString::fromLatin1(f.entry), QString::fromLatin1(key)});
+    }
+    return out;
+}
+
 QString ffaBaseName(const QString& pageUrl) {
     QString proto, user, pass, host, port, path;
     net::SplitUrl(pageUrl, proto, user, pass, host, port, path);

@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 namespace lb {
@@ -16,6 +18,9 @@ using FormProgress = std::function<void(qint64 position, qint64 length)>;
 // Analyses a whole page; returns the number of records added.
 int analyseFfaPage(FfaList& list, const QByteArray& document, const QString& pageUrl,
                    const FormProgress& progress = {});
+
+// The field-name table: form field name (or its beginning) and session key.
+QList<QPair<QString, QString>> ffaFieldNames();
 
 // The record name a page's host gives: "www." dropped, text before the first dot.
 QString ffaBaseName(const QString& pageUrl);

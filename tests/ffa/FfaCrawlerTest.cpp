@@ -77,7 +77,7 @@ protected:
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
     FfaCrawler crawler{dialogs};
-    CrawlerOptions opts;
+    CrawlProfile opts;
     QStringList crawlerTexts, engineTexts;
     int ended = 0;
 };

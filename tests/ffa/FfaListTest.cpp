@@ -2,7 +2,7 @@
 #include "ffa/FfaList.h"
 #include "common/FileError.h"
 #include "engines/EngineCipher.h"
-#include "ffa/CrawlerOptions.h"
+#include "ffa/CrawlProfile.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -81,7 +81,7 @@ TEST(FfaListModel, OpenedListsShowRecordsAndKeepLinesUnique) {
 }
 
 TEST(CrawlerProfile, CombinationsRunMainListOutermost) {
-    CrawlerOptions o;
+    CrawlProfile o;
     o.terms1 = {"a0", "a1"};
     o.terms2 = {"b0"};
     o.bonus1 = {"c0"};
@@ -102,7 +102,7 @@ TEST(CrawlerProfile, CombinationsRunMainListOutermost) {
     EXPECT_EQ(o.combinationCount(), 0);
     EXPECT_EQ(o.queryText(1), "");
 
-    const CrawlerOptions defaults;
+    const CrawlProfile defaults;
     EXPECT_EQ(defaults.maxKb, "200");
     EXPECT_EQ(defaults.timeoutSec, "30");
     EXPECT_EQ(defaults.startString, "1");

@@ -1,13 +1,13 @@
-#include "ffa/CrawlerOptions.h"
+#include "ffa/CrawlProfile.h"
 
 namespace lb {
 
-QStringList CrawlerOptions::defaultInclude() {
+QStringList CrawlProfile::defaultInclude() {
     return {QStringLiteral("links.shtm"), QStringLiteral("link.shtm"), QStringLiteral("links.htm"),
             QStringLiteral("link.htm"),   QStringLiteral("ffa.htm"),   QStringLiteral("ffa.shtm")};
 }
 
-QStringList CrawlerOptions::defaultIgnore() {
+QStringList CrawlProfile::defaultIgnore() {
     // Punctuation first: it rejects every link with a query string or fragment.
     return {QStringLiteral(">"),    QStringLiteral("?"),    QStringLiteral("="),
             QStringLiteral("&"),    QStringLiteral(">"),    QStringLiteral("%"),
@@ -17,11 +17,11 @@ QStringList CrawlerOptions::defaultIgnore() {
             QStringLiteral(".pl"),  QStringLiteral(".mid"), QStringLiteral("mailto:")};
 }
 
-qint64 CrawlerOptions::combinationCount() const {
+qint64 CrawlProfile::combinationCount() const {
     return qint64(terms1.size()) * terms2.size() * bonus1.size() * bonus2.size();
 }
 
-QString CrawlerOptions::queryText(qint64 k) const {
+QString CrawlProfile::queryText(qint64 k) const {
     const qint64 n = combinationCount();
     if (k < 1 || k > n)
         return QString();

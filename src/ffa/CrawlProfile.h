@@ -7,7 +7,7 @@
 
 namespace lb {
 
-struct CrawlerOptions {
+struct CrawlProfile {
     QString maxKb = QStringLiteral("200");     // "Load Max Size: Kb"
     QString timeoutSec = QStringLiteral("30"); // "Time out: sec"
     QString startString = QStringLiteral("1"); // "String #"
