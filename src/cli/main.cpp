@@ -10,7 +10,8 @@ static void usage() {
                "       linkbeacon-cli submit [options] SESSION...\n"
                "       linkbeacon-cli rar test ARCHIVE [NAME...]\n"
                "       linkbeacon-cli rar extract ARCHIVE DIR [NAME...]\n"
-               "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n",
+               "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n"
+               "       linkbeacon-cli meta build|insert|save|list|delete ...\n",
                stderr);
 }
 
@@ -33,6 +34,8 @@ int main(int argc, char** argv) {
         return lb::cli::runRar(args);
     if (command == QLatin1String("colour"))
         return lb::cli::runColour(args);
+    if (command == QLatin1String("meta"))
+        return lb::cli::runMeta(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage();
     return 2;
