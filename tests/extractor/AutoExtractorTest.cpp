@@ -2,10 +2,10 @@
 // the duplicate test, the early stop seen from the server, Abort and the
 // idle limit, the add question, and the "Auto Extractor" sheet driven in the
 // main window.
+#include "extractor/AutoExtractor.h"
 #include "app/TKestrel.h"
 #include "engines/EngineDatabase.h"
 #include "engines/ProgramFolder.h"
-#include "extractor/AutoExtractor.h"
 #include "extractor/PieceServer.h"
 #include "net/HttpProt.h"
 #include "support/ScriptedDialogs.h"
@@ -148,8 +148,8 @@ TEST_F(AutoExtractorTest, DownloadStopsOnceAFormWithAUrlFieldHasClosed) {
 }
 
 TEST_F(AutoExtractorTest, FormThatNeverClosesIsDownloadedInFull) {
-    PieceServer server({"<form method=post action=/add.cgi><input name=url>",
-                        "<input name=email>", "<p>end of page"},
+    PieceServer server({"<form method=post action=/add.cgi><input name=url>", "<input name=email>",
+                        "<p>end of page"},
                        100);
     open();
     extractor->StartdaClick(server.url("/add.html"));
