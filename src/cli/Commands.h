@@ -10,5 +10,6 @@ int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
 int runRar(const QStringList& args);
 int runColour(const QStringList& args);
+int runIndexNow(const QStringList& args);
 
 } // namespace lb::cli

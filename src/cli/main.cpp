@@ -10,7 +10,10 @@ static void usage() {
                "       linkbeacon-cli submit [options] SESSION...\n"
                "       linkbeacon-cli rar test ARCHIVE [NAME...]\n"
                "       linkbeacon-cli rar extract ARCHIVE DIR [NAME...]\n"
-               "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n",
+               "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n"
+               "       linkbeacon-cli indexnow [--key KEY] [--key-location URL] [--endpoint URL]... "
+               "(--url URL... | SESSION...)\n"
+               "       linkbeacon-cli indexnow [--key KEY] --write-key DIR\n",
                stderr);
 }
 
@@ -31,6 +34,8 @@ int main(int argc, char** argv) {
         return lb::cli::runSubmit(args);
     if (command == QLatin1String("rar"))
         return lb::cli::runRar(args);
+    if (command == QLatin1String("indexnow"))
+        return lb::cli::runIndexNow(args);
     if (command == QLatin1String("colour"))
         return lb::cli::runColour(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
