@@ -10,6 +10,7 @@ int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
 int runRar(const QStringList& args);
 int runColour(const QStringList& args);
+int runMeta(const QStringList& args);
 int runIndexNow(const QStringList& args);
 
 } // namespace lb::cli

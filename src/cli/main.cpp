@@ -11,6 +11,7 @@ static void usage() {
                "       linkbeacon-cli rar test ARCHIVE [NAME...]\n"
                "       linkbeacon-cli rar extract ARCHIVE DIR [NAME...]\n"
                "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n"
+               "       linkbeacon-cli meta build|insert|save|list|delete ...\n"
                "       linkbeacon-cli indexnow [--key KEY] [--key-location URL] [--endpoint URL]... "
                "(--url URL... | SESSION...)\n"
                "       linkbeacon-cli indexnow [--key KEY] --write-key DIR\n",
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
         return lb::cli::runIndexNow(args);
     if (command == QLatin1String("colour"))
         return lb::cli::runColour(args);
+    if (command == QLatin1String("meta"))
+        return lb::cli::runMeta(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage();
     return 2;
