@@ -14,6 +14,7 @@ static void usage() {
                "       linkbeacon-cli meta build|insert|save|list|delete ...\n"
                "       linkbeacon-cli analyse FILE [--page-url URL] [--database D]\n"
                "       linkbeacon-cli extract URL [--database D]\n"
+               "       linkbeacon-cli ffa [options] LIST\n"
                "       linkbeacon-cli indexnow [--key KEY] [--key-location URL] [--endpoint URL]... "
                "(--url URL... | SESSION...)\n"
                "       linkbeacon-cli indexnow [--key KEY] --write-key DIR\n",
@@ -47,6 +48,8 @@ int main(int argc, char** argv) {
         return lb::cli::runAnalyse(args);
     if (command == QLatin1String("extract"))
         return lb::cli::runExtract(args);
+    if (command == QLatin1String("ffa"))
+        return lb::cli::runFfa(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage();
     return 2;
