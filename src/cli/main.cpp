@@ -15,6 +15,9 @@ static void usage() {
                "       linkbeacon-cli analyse FILE [--page-url URL] [--database D]\n"
                "       linkbeacon-cli extract URL [--database D]\n"
                "       linkbeacon-cli ffa [options] LIST\n"
+               "       linkbeacon-cli indexnow [--key KEY] [--key-location URL] [--endpoint URL]... "
+               "(--url URL... | SESSION...)\n"
+               "       linkbeacon-cli indexnow [--key KEY] --write-key DIR\n"
                "       linkbeacon-cli spider [--contact SESSION] [--yes] [--timeout SECONDS] URL\n",
                stderr);
 }
@@ -36,6 +39,8 @@ int main(int argc, char** argv) {
         return lb::cli::runSubmit(args);
     if (command == QLatin1String("rar"))
         return lb::cli::runRar(args);
+    if (command == QLatin1String("indexnow"))
+        return lb::cli::runIndexNow(args);
     if (command == QLatin1String("colour"))
         return lb::cli::runColour(args);
     if (command == QLatin1String("meta"))
