@@ -1,6 +1,8 @@
 // target-sim: a local HTTP/1.0 server of simulated submission targets, for
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
+#include "BatchSite.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -62,7 +64,10 @@ const char kHelp[] =
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
-    "                            one in twenty is slow (--demo-delay)\n";
+    "                            one in twenty is slow (--demo-delay)\n"
+    "  /demo/batch/NAME/...      a batch site: POST submit.cgi with a url field\n"
+    "                            answers 302 to thanks.html; info.html and the\n"
+    "                            link pages *.html answer 200 OK\n";
 
 int64_t nowMs() {
     timespec ts{};
@@ -638,6 +643,9 @@ private:
             send(c, queryValue(query, "data"));
         } else if (starts("/files/")) {
             serveFile(c, percentDecode(path.substr(7)));
+        } else if (starts("/demo/batch/")) {
+            const PageAnswer a = batchSiteAnswer(r.method, path, r.body);
+            page(c, a.code, a.phrase, a.title, a.text, a.extraHeaders);
         } else if (starts("/demo/")) {
             demo(c, path);
         } else {
