@@ -166,8 +166,13 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         m_meta->show();
     });
     connect(m_enginePage->crawlerButton(), &QPushButton::clicked, this, [this] {
-        if (m_crawler)
-            m_crawler->show();
+        if (!m_crawler)
+            return;
+        m_crawler->Pathtxt()->setText(m_appDir);
+        // The options window's store is assigned now, and "default" fetched.
+        if (m_options)
+            m_options->openStore(m_appDir);
+        m_crawler->show();
     });
     connect(m_enginePage->sourceButton(), &QPushButton::clicked, this, [this] {
         if (m_source)
@@ -249,6 +254,13 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
     m_meta = meta;
     m_crawler = crawler;
     m_options = options;
+    if (m_options) {
+        m_options->setDialogs(&m_dialogs);
+        connect(m_options, &TCustomQ::helpRequested, this, &TKestrel::showHelp,
+                Qt::UniqueConnection);
+    }
+    if (m_crawler)
+        m_crawler->setOptionsWindow(m_options);
 }
 
 lb::EngineLines& TKestrel::engineLines() {

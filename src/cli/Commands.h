@@ -8,5 +8,7 @@ namespace lb::cli {
 int runCipher(const QStringList& args);
 int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
+int runQdb(const QStringList& args);
+int runProfiles(const QStringList& args);
 
 } // namespace lb::cli

@@ -7,7 +7,11 @@
 static void usage() {
     std::fputs("usage: linkbeacon-cli cipher encode|decode IN OUT\n"
                "       linkbeacon-cli fetch [options] URL\n"
-               "       linkbeacon-cli submit [options] SESSION...\n",
+               "       linkbeacon-cli submit [options] SESSION...\n"
+               "       linkbeacon-cli qdb create|list|show|put|delete FILE [KEY] [FIELD...] "
+               "[--password P] [--raw] [--compress]\n"
+               "       linkbeacon-cli profiles list | show [NAME] | save NAME [CONTROL=TEXT]... "
+               "[--yes]\n",
                stderr);
 }
 
@@ -26,6 +30,10 @@ int main(int argc, char** argv) {
         return lb::cli::runFetch(args);
     if (command == QLatin1String("submit"))
         return lb::cli::runSubmit(args);
+    if (command == QLatin1String("qdb"))
+        return lb::cli::runQdb(args);
+    if (command == QLatin1String("profiles"))
+        return lb::cli::runProfiles(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage();
     return 2;
