@@ -10,5 +10,10 @@ int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
 int runQdb(const QStringList& args);
 int runProfiles(const QStringList& args);
+int runRar(const QStringList& args);
+int runColour(const QStringList& args);
+int runMeta(const QStringList& args);
+int runAnalyse(const QStringList& args);
+int runExtract(const QStringList& args);
 
 } // namespace lb::cli
