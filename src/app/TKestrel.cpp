@@ -35,6 +35,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QListView>
 #include <QListWidget>
 #include <QLocale>
@@ -263,8 +264,27 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
         connect(m_options, &TCustomQ::helpRequested, this, &TKestrel::showHelp,
                 Qt::UniqueConnection);
     }
-    if (m_crawler)
+    if (m_crawler) {
+        m_crawler->attach(
+            &m_dialogs, [this] { return m_engines->loaded(); }, m_proxy);
         m_crawler->setOptionsWindow(m_options);
+        connect(m_crawler, &TFFA_Crawler::helpRequested, this, [this](const QString& page) {
+            show();
+            raise();
+            showHelp(page);
+        });
+    }
+    if (m_crawler && m_options) {
+        // The crawler reads the options window's controls at each moment of use.
+        QPointer<TCustomQ> options = m_options;
+        m_crawler->setProfileSource(
+            [options] { return options ? options->crawlProfile() : CrawlProfile(); });
+        connect(m_options, &TCustomQ::saved, m_crawler,
+                [crawler = m_crawler](const QString& startString, const QString& count) {
+                    crawler->crawler().setCurrentString(startString);
+                    crawler->crawler().setStringCount(count.toLongLong());
+                });
+    }
 }
 
 lb::EngineLines& TKestrel::engineLines() {

@@ -274,7 +274,7 @@ TEST(CustomQFromCrawler, MainWindowAssignsTheStoreAndCustomizeShowsTheWindow) {
         EXPECT_EQ(crawler.Pathtxt()->text(), pf.dir.path());
         EXPECT_EQ(options.CkeyList()->currentText(), "default");
         EXPECT_EQ(options.Terms1()->toPlainText(), "a\nb");
-        QPushButton* customize = crawler.findChild<QPushButton*>("Customize");
+        QAbstractButton* customize = crawler.findChild<QAbstractButton*>("Customize");
         ASSERT_NE(customize, nullptr);
         EXPECT_EQ(customize->text(), "Customize Search Engine Queries");
         options.Label5()->setText("stale");

@@ -226,6 +226,20 @@ QString TCustomQ::optionText(OptionControl c) const {
     return QString();
 }
 
+CrawlProfile TCustomQ::crawlProfile() const {
+    CrawlProfile p;
+    p.maxKb = loadMaxSizeText();
+    p.timeoutSec = timeOutText();
+    p.startString = startStringText();
+    p.include = includeList();
+    p.ignore = ignoreList();
+    p.terms1 = keywordList(0);
+    p.terms2 = keywordList(1);
+    p.bonus1 = keywordList(2);
+    p.bonus2 = keywordList(3);
+    return p;
+}
+
 void TCustomQ::refreshCount() {
     m_label5->setText(QString::number(combinationCount()));
 }

@@ -4,6 +4,7 @@
 // Label5 and the profiles of "Custom List" kept in program folder +
 // "\setting.set". The crawler reads the panel through CrawlerOptions at the
 // moment of use.
+#include "ffa/CrawlProfile.h"
 #include "ffa/CrawlerOptions.h"
 #include "ffa/CrawlerProfiles.h"
 
@@ -39,6 +40,8 @@ public:
 
     // CrawlerOptions: the controls' texts as they stand now.
     QString optionText(OptionControl c) const override;
+    // The same, as the crawler takes it: a fresh copy at each moment of use.
+    CrawlProfile crawlProfile() const;
 
     // Recomputes Label5 from the four keyword memos.
     void refreshCount();
