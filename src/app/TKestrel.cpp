@@ -13,6 +13,7 @@
 #include "engines/EngineDatabase.h"
 #include "engines/ui/EnginePage.h"
 #include "extractor/AutoExtractor.h"
+#include "ffa/FfaCrawler.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "meta/ui/TMeta_Creator.h"

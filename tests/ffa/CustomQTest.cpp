@@ -1,6 +1,7 @@
 // The crawler options window driven as a user drives it.
 #include "app/TKestrel.h"
 #include "engines/ProgramFolder.h"
+#include "ffa/FfaCrawler.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "liststore/QDB.h"
@@ -281,6 +282,17 @@ TEST(CustomQFromCrawler, MainWindowAssignsTheStoreAndCustomizeShowsTheWindow) {
         QTest::mouseClick(customize, Qt::LeftButton);
         EXPECT_TRUE(options.isVisible());
         EXPECT_EQ(options.Label5()->text(), "6");
+        // The crawler reads the options window's controls as they stand.
+        options.Ckb()->setText("75");
+        EXPECT_EQ(crawler.crawler().options().maxKb, "75");
+        EXPECT_EQ(crawler.crawler().options().combinationCount(), 6);
+        EXPECT_EQ(crawler.crawler().options().terms1, QStringList({"a", "b"}));
+        // Save copies "String #" and the count into the crawler's captions.
+        options.Cstring()->setText("4");
+        options.CkeyList()->setEditText("other");
+        QTest::mouseClick(options.findChild<QPushButton*>("Button2"), Qt::LeftButton);
+        EXPECT_EQ(crawler.findChild<QLabel*>("Panel10")->text(), "4");
+        EXPECT_EQ(crawler.findChild<QLabel*>("Panel13")->text(), "6");
         // Help shows the settings page on the main window.
         QTest::mouseClick(options.findChild<QPushButton*>("Button4"), Qt::LeftButton);
         EXPECT_EQ(k.notebook()->currentIndex(), TKestrel::HelpPage);
