@@ -166,10 +166,14 @@ void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
     const QString base = ffaBaseName(pageUrl);
     QString name = base;
     for (int n = 1; list.keyListContains(name); ++n) {
-        if (list.keyList().indexOf(name) >= 0) {
+        // The record's Site_Url straight from its line: many pages of one host
+        // make this loop long, and only a match needs to be shown.
+        const QString line = list.lines().lineOfName(name);
+        const int eq = int(line.indexOf(QLatin1Char('=')));
+        const int bar = int(line.indexOf(QLatin1Char('|'), eq + 1));
+        if (eq >= 0 && bar > eq && asciiEqualsIgnoreCase(line.mid(eq + 1, bar - eq - 1), pageUrl)) {
             list.selectName(name);
-            if (asciiEqualsIgnoreCase(list.viewValue(FfaList::SiteUrl), pageUrl))
-                return;
+            return;
         }
         name = base + QString::number(n);
     }
@@ -221,10 +225,10 @@ void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
         }
         if (hasKeyValue(utag, "TYPE=", "HIDDEN") && utag.contains("NAME=") &&
             utag.contains("ALUE=")) {
-            list.setViewValue(FfaList::Hidden, list.viewValue(FfaList::Hidden) + QLatin1Char('&') +
-                                                   toText(readAfter(tag, utag, "NAME=")) +
-                                                   QLatin1Char('=') +
-                                                   toText(readAfter(tag, utag, "ALUE=")));
+            // Appended in place: a page may hold very many hidden fields.
+            list.appendViewValue(FfaList::Hidden,
+                                 QLatin1Char('&') + toText(readAfter(tag, utag, "NAME=")) +
+                                     QLatin1Char('=') + toText(readAfter(tag, utag, "ALUE=")));
         }
         if (utag.contains("TEXTAREA")) {
             const QByteArray field = readAfter(tag, utag, "NAME=");
