@@ -59,8 +59,28 @@ void BM_FormAnalysisManyForms(benchmark::State& state) {
     analyse(state, true);
 }
 
+// Option lists without values: small lists in a row, then one list that never closes.
+void BM_FormAnalysisPlainOptions(benchmark::State& state) {
+    const qint64 bytes = state.range(0) * 1000 * 1000 / 4;
+    QByteArray doc = "<form method=post action=add.cgi><input name=url>";
+    doc.reserve(bytes + 1024);
+    while (doc.size() < bytes / 2)
+        doc += "<select name=section><option>Business<option> Other&nbsp;x</select>\r\n";
+    doc += "<select name=section>";
+    while (doc.size() < bytes)
+        doc += "<option>Miscellaneous";
+    for (auto _ : state) {
+        lb::FfaList list;
+        benchmark::DoNotOptimize(
+            lb::analyseFfaPage(list, doc, QStringLiteral("http://www.a.com/links.htm")));
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * doc.size());
+    state.counters["MB"] = double(doc.size()) / 1e6;
+}
+
 } // namespace
 
+BENCHMARK(BM_FormAnalysisPlainOptions)->Arg(10)->Arg(20)->Arg(40)->Unit(benchmark::kMillisecond);
 // Sizes in quarter megabytes: 2.5, 5 and 10 MB.
 BENCHMARK(BM_FormAnalysisOneForm)->Arg(10)->Arg(20)->Arg(40)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FormAnalysisManyForms)->Arg(10)->Arg(20)->Arg(40)->Unit(benchmark::kMillisecond);

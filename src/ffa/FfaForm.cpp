@@ -113,20 +113,31 @@ QByteArray readAction(const QByteArray& tag, const QByteArray& upperTag) {
     return tag.mid(p, e - p);
 }
 
-// Display texts of value-less options inside selection blocks.
+// Display texts of value-less options inside selection blocks. The next
+// occurrence of each pattern is remembered, so the piece is walked once.
 void collectPlainOptions(const QByteArray& piece, const QByteArray& upper, QByteArrayList& out) {
+    struct Next {
+        const char* pattern;
+        qsizetype at = -2; // -2: not searched yet, -1: none left
+        qsizetype from(const QByteArray& text, qsizetype pos) {
+            if (at != -1 && at < pos)
+                at = text.indexOf(pattern, pos);
+            return at;
+        }
+    };
+    Next select{"<SELECT"}, endSelect{"</SELECT"}, plain{"<OPTION>"}, selected{"<OPTION SELECTED>"};
     qsizetype pos = 0;
     for (;;) {
-        const qsizetype open = upper.indexOf("<SELECT", pos);
+        const qsizetype open = select.from(upper, pos);
         if (open < 0)
             return;
-        qsizetype close = upper.indexOf("</SELECT", open + 7);
+        qsizetype close = endSelect.from(upper, open + 7);
         if (close < 0)
             close = upper.size();
         qsizetype p = open + 7;
         for (;;) {
-            const qsizetype a = upper.indexOf("<OPTION>", p);
-            const qsizetype b = upper.indexOf("<OPTION SELECTED>", p);
+            const qsizetype a = plain.from(upper, p);
+            const qsizetype b = selected.from(upper, p);
             qsizetype at = -1, len = 0;
             if (a >= 0 && a < close && (b < 0 || a <= b)) {
                 at = a;
