@@ -1,4 +1,5 @@
 #include "app/TKestrel.h"
+#include "indexnow/ui/TIndexNow.h"
 
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
@@ -13,6 +14,7 @@
 #include "engines/EngineDatabase.h"
 #include "engines/ui/EnginePage.h"
 #include "extractor/AutoExtractor.h"
+#include "ffa/FfaCrawler.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "meta/ui/TMeta_Creator.h"
@@ -35,6 +37,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QListView>
 #include <QListWidget>
 #include <QLocale>
@@ -169,8 +172,13 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         m_meta->show();
     });
     connect(m_enginePage->crawlerButton(), &QPushButton::clicked, this, [this] {
-        if (m_crawler)
-            m_crawler->show();
+        if (!m_crawler)
+            return;
+        m_crawler->Pathtxt()->setText(m_appDir);
+        // The options window's store is assigned now, and "default" fetched.
+        if (m_options)
+            m_options->openStore(m_appDir);
+        m_crawler->show();
     });
     connect(m_enginePage->sourceButton(), &QPushButton::clicked, this, [this] {
         if (m_source)
@@ -253,6 +261,32 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
     m_meta = meta;
     m_crawler = crawler;
     m_options = options;
+    if (m_options) {
+        m_options->setDialogs(&m_dialogs);
+        connect(m_options, &TCustomQ::helpRequested, this, &TKestrel::showHelp,
+                Qt::UniqueConnection);
+    }
+    if (m_crawler) {
+        m_crawler->attach(
+            &m_dialogs, [this] { return m_engines->loaded(); }, m_proxy);
+        m_crawler->setOptionsWindow(m_options);
+        connect(m_crawler, &TFFA_Crawler::helpRequested, this, [this](const QString& page) {
+            show();
+            raise();
+            showHelp(page);
+        });
+    }
+    if (m_crawler && m_options) {
+        // The crawler reads the options window's controls at each moment of use.
+        QPointer<TCustomQ> options = m_options;
+        m_crawler->setProfileSource(
+            [options] { return options ? options->crawlProfile() : CrawlProfile(); });
+        connect(m_options, &TCustomQ::saved, m_crawler,
+                [crawler = m_crawler](const QString& startString, const QString& count) {
+                    crawler->crawler().setCurrentString(startString);
+                    crawler->crawler().setStringCount(count.toLongLong());
+                });
+    }
 }
 
 lb::EngineLines& TKestrel::engineLines() {
@@ -550,13 +584,20 @@ QWidget* TKestrel::buildSubmitPage() {
     m_speedPanel->setMinimumWidth(40);
     m_subFaster = button(QStringLiteral("SubFaster"), QStringLiteral("Faster"), page);
     auto* help = button(QStringLiteral("SubHelp"), QStringLiteral("Help"), page);
+    auto* indexNow = button(QStringLiteral("SubIndexNow"), QStringLiteral("IndexNow"), page);
+    connect(indexNow, &QPushButton::clicked, this, [this] {
+        TIndexNow* d = indexNowDialog();
+        d->loadSettings();
+        d->show();
+        d->raise();
+    });
     m_subInd = new QLabel(page);
     m_subInd->setObjectName(QStringLiteral("SubInd"));
     m_subInd->setFixedSize(20, 20);
     m_subInd->setAutoFillBackground(true);
     for (QWidget* w :
          std::initializer_list<QWidget*>{m_subStop, m_subStart, m_subPause, m_subSlower,
-                                         m_speedPanel, m_subFaster, help, m_subInd})
+                                         m_speedPanel, m_subFaster, help, indexNow, m_subInd})
         row->addWidget(w);
     layout->addLayout(row);
     m_speedList = new QListWidget(page);
@@ -649,6 +690,23 @@ void TKestrel::closeEvent(QCloseEvent* event) {
     m_extractor->StopdaClick();
     QMainWindow::closeEvent(event);
     emit closed();
+}
+
+} // namespace lb
+
+namespace lb {
+
+TIndexNow* TKestrel::indexNowDialog() {
+    if (!m_indexNow) {
+        m_indexNow = new TIndexNow(m_appDir, m_dialogs, this);
+        m_indexNow->setWindowFlag(Qt::Window);
+        m_indexNow->sessionsToSubmit = [this] { return m_subList.names(); };
+        m_indexNow->memoLine = [this](const QString& line) { m_memo3.add(line); };
+        m_indexNow->reportWritten = [this](const QString& path) {
+            m_results->endOfRun(QFileInfo(path).completeBaseName(), true);
+        };
+    }
+    return m_indexNow;
 }
 
 } // namespace lb
