@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const lb::ColourRun& run : runs) {
         FUZZ_CHECK(run.length > 0 && run.start >= end && run.start + run.length <= text.size());
         for (int i = run.start; i < run.start + run.length; ++i)
-            FUZZ_CHECK(cells[size_t(i)] != 0 && matcher.palette()[cells[size_t(i)] - 1] == run.colour);
+            FUZZ_CHECK(cells[size_t(i)] != 0 &&
+                       matcher.palette()[cells[size_t(i)] - 1] == run.colour);
         end = run.start + run.length;
     }
     FUZZ_CHECK(runs == lb::ColourMatcher::runsOf(cells, matcher.palette()));

@@ -1,10 +1,10 @@
 // Engine lines and engine files: a record parsed from any line writes back to
 // a line that parses to the same record, a record without separators in its
 // values survives the round trip, and the file cipher is its own inverse.
-#include "FuzzCheck.h"
 #include "common/LineSplitter.h"
 #include "engines/EngineCipher.h"
 #include "engines/EngineRecord.h"
+#include "FuzzCheck.h"
 
 #include <QString>
 
@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // name) comes back exactly.
     const QList<QByteArray> pieces = bytes.split('\0');
     lb::EngineRecord built;
-    built.name = QString::fromUtf8(pieces.value(0)).remove(QLatin1Char('=')).remove(QLatin1Char('|'));
+    built.name =
+        QString::fromUtf8(pieces.value(0)).remove(QLatin1Char('=')).remove(QLatin1Char('|'));
     for (int f = 0; f < lb::EngineRecord::FieldCount; ++f)
         built[f] = QString::fromUtf8(pieces.value(f + 1)).remove(QLatin1Char('|'));
     built.setPost(built[lb::EngineRecord::Method].size() % 2 == 0);

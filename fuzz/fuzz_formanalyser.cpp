@@ -1,8 +1,8 @@
 // The submission form analyser on any page: it ends, and the record it fills
 // can be saved as an engine line and read back unchanged (no "|" in a value,
 // no "=" in the site name, no line breaks).
-#include "FuzzCheck.h"
 #include "extractor/FormAnalyser.h"
+#include "FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray page(reinterpret_cast<const char*>(data), qsizetype(size));

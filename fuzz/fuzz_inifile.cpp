@@ -1,7 +1,7 @@
 // IniFile on any file: reads never exceed the profile limits, and a value
 // written into a damaged file reads back while every other key keeps its value.
-#include "FuzzCheck.h"
 #include "common/IniFile.h"
+#include "FuzzCheck.h"
 
 #include <QFile>
 #include <QTemporaryDir>
