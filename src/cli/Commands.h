@@ -9,6 +9,7 @@ int runCipher(const QStringList& args);
 int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
 int runRar(const QStringList& args);
+int runUpdate(const QStringList& args);
 int runColour(const QStringList& args);
 
 } // namespace lb::cli

@@ -10,6 +10,7 @@ static void usage() {
                "       linkbeacon-cli submit [options] SESSION...\n"
                "       linkbeacon-cli rar test ARCHIVE [NAME...]\n"
                "       linkbeacon-cli rar extract ARCHIVE DIR [NAME...]\n"
+               "       linkbeacon-cli update [--host HOST[:PORT]]\n"
                "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n",
                stderr);
 }
@@ -31,6 +32,8 @@ int main(int argc, char** argv) {
         return lb::cli::runSubmit(args);
     if (command == QLatin1String("rar"))
         return lb::cli::runRar(args);
+    if (command == QLatin1String("update"))
+        return lb::cli::runUpdate(args);
     if (command == QLatin1String("colour"))
         return lb::cli::runColour(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));

@@ -1,6 +1,8 @@
 // target-sim: a local HTTP/1.0 server of simulated submission targets, for
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
+#include "UpdateArchive.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -27,6 +29,7 @@ namespace {
 
 const char kHelp[] =
     "usage: target-sim [--port N] [--log FILE] [--root DIR] [--demo-delay MS]\n"
+    "                  [--update-archive FILE]\n"
     "\n"
     "A local HTTP/1.0 server on 127.0.0.1 answering by path, then closing.\n"
     "  --port N        port to listen on (default 8642); 0 picks a free port and\n"
@@ -35,6 +38,8 @@ const char kHelp[] =
     "                  version, headers [[name, value]...], body\n"
     "  --root DIR      folder served under /files/\n"
     "  --demo-delay MS delay of the slow /demo/ targets (default 3000)\n"
+    "  --update-archive FILE  served at /halcyon/en-kestrel.hlz (default: the\n"
+    "                  sample en-kestrel.hlz beside this program)\n"
     "\n"
     "Paths:\n"
     "  /                         200 OK, a short page listing these paths\n"
@@ -57,6 +62,7 @@ const char kHelp[] =
     "  /bad-length               Content-Length that is not a number\n"
     "  /raw?data=D               sends the %-decoded bytes D exactly, then closes\n"
     "  /files/NAME               the file NAME under --root (404 when missing)\n"
+    "  /halcyon/en-kestrel.hlz   the update archive (404 when it cannot be read)\n"
     "  Absolute targets (\"GET http://host/path\", as sent to a proxy) are answered\n"
     "  by their path, so the server also stands in for a proxy.\n"
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
@@ -638,6 +644,12 @@ private:
             send(c, queryValue(query, "data"));
         } else if (starts("/files/")) {
             serveFile(c, percentDecode(path.substr(7)));
+        } else if (path == targetsim::kUpdateArchiveTarget) {
+            std::string archive;
+            if (targetsim::readUpdateArchive(updateArchive, archive))
+                answer(c, 200, "OK", archive, std::string(), "application/octet-stream");
+            else
+                page(c, 404, "Not Found", "Not Found", "No update available.");
         } else if (starts("/demo/")) {
             demo(c, path);
         } else {
@@ -701,6 +713,11 @@ private:
 
     std::string root_;
     int demoDelay_;
+
+public:
+    std::string updateArchive = targetsim::defaultUpdateArchive();
+
+private:
     int logFd_ = -1;
     int listenFd_ = -1;
     int epfd_ = -1;
@@ -728,6 +745,7 @@ int main(int argc, char** argv) {
     int port = 8642;
     std::string logPath, root;
     int demoDelay = 3000;
+    std::string updateArchive;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -748,6 +766,8 @@ int main(int argc, char** argv) {
             root = value();
         } else if (a == "--demo-delay") {
             demoDelay = std::atoi(value().c_str());
+        } else if (a == "--update-archive") {
+            updateArchive = value();
         } else {
             std::fprintf(stderr, "target-sim: unknown option %s (see --help)\n", a.c_str());
             return 2;
@@ -760,6 +780,8 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGPIPE, SIG_IGN);
     Server server(logPath, root, demoDelay);
+    if (!updateArchive.empty())
+        server.updateArchive = updateArchive;
     if (!server.listenOn(port))
         return 1;
     std::printf("%d\n", server.port());
