@@ -11,5 +11,6 @@ int runSubmit(const QStringList& args);
 int runRar(const QStringList& args);
 int runUpdate(const QStringList& args);
 int runColour(const QStringList& args);
+int runMeta(const QStringList& args);
 
 } // namespace lb::cli

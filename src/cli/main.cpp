@@ -11,7 +11,8 @@ static void usage() {
                "       linkbeacon-cli rar test ARCHIVE [NAME...]\n"
                "       linkbeacon-cli rar extract ARCHIVE DIR [NAME...]\n"
                "       linkbeacon-cli update [--host HOST[:PORT]]\n"
-               "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n",
+               "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n"
+               "       linkbeacon-cli meta build|insert|save|list|delete ...\n",
                stderr);
 }
 
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
         return lb::cli::runUpdate(args);
     if (command == QLatin1String("colour"))
         return lb::cli::runColour(args);
+    if (command == QLatin1String("meta"))
+        return lb::cli::runMeta(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage();
     return 2;

@@ -1,5 +1,5 @@
 // linkbeacon-cli colour as a script runs it.
-#include "CliRun.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
