@@ -12,5 +12,7 @@ int runRar(const QStringList& args);
 int runUpdate(const QStringList& args);
 int runColour(const QStringList& args);
 int runMeta(const QStringList& args);
+int runAnalyse(const QStringList& args);
+int runExtract(const QStringList& args);
 
 } // namespace lb::cli

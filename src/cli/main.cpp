@@ -12,7 +12,9 @@ static void usage() {
                "       linkbeacon-cli rar extract ARCHIVE DIR [NAME...]\n"
                "       linkbeacon-cli update [--host HOST[:PORT]]\n"
                "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n"
-               "       linkbeacon-cli meta build|insert|save|list|delete ...\n",
+               "       linkbeacon-cli meta build|insert|save|list|delete ...\n"
+               "       linkbeacon-cli analyse FILE [--page-url URL] [--database D]\n"
+               "       linkbeacon-cli extract URL [--database D]\n",
                stderr);
 }
 
@@ -39,6 +41,10 @@ int main(int argc, char** argv) {
         return lb::cli::runColour(args);
     if (command == QLatin1String("meta"))
         return lb::cli::runMeta(args);
+    if (command == QLatin1String("analyse"))
+        return lb::cli::runAnalyse(args);
+    if (command == QLatin1String("extract"))
+        return lb::cli::runExtract(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage();
     return 2;
