@@ -2,6 +2,7 @@
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
 #include "UpdateArchive.h"
+#include "FfaSite.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -29,7 +30,7 @@ namespace {
 
 const char kHelp[] =
     "usage: target-sim [--port N] [--log FILE] [--root DIR] [--demo-delay MS]\n"
-    "                  [--update-archive FILE]\n"
+    "                  [--update-archive FILE] [--ffa-pages N]\n"
     "\n"
     "A local HTTP/1.0 server on 127.0.0.1 answering by path, then closing.\n"
     "  --port N        port to listen on (default 8642); 0 picks a free port and\n"
@@ -40,6 +41,7 @@ const char kHelp[] =
     "  --demo-delay MS delay of the slow /demo/ targets (default 3000)\n"
     "  --update-archive FILE  served at /halcyon/en-kestrel.hlz (default: the\n"
     "                  sample en-kestrel.hlz beside this program)\n"
+    "  --ffa-pages N   generated FFA pages /ffa/gen/0..N-1/links.htm (default 12)\n"
     "\n"
     "Paths:\n"
     "  /                         200 OK, a short page listing these paths\n"
@@ -68,7 +70,11 @@ const char kHelp[] =
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
-    "                            one in twenty is slow (--demo-delay)\n";
+    "                            one in twenty is slow (--demo-delay)\n"
+    "  /altavista/cgi-bin/query?pg=aq&...&q=Q...  a search service's result pages\n"
+    "                            (two per query) listing the demo FFA pages\n"
+    "  /ffa/...                  demo FFA link pages with submission forms; the\n"
+    "                            generated ones link on to pages 2N+1 and 2N+2\n";
 
 int64_t nowMs() {
     timespec ts{};
@@ -175,8 +181,8 @@ struct Conn {
 
 class Server {
 public:
-    Server(std::string logPath, std::string root, int demoDelay)
-        : root_(std::move(root)), demoDelay_(demoDelay) {
+    Server(std::string logPath, std::string root, int demoDelay, int ffaPages)
+        : root_(std::move(root)), demoDelay_(demoDelay), ffaPages_(ffaPages) {
         if (!logPath.empty()) {
             logFd_ = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
             if (logFd_ < 0)
@@ -652,9 +658,20 @@ private:
                 page(c, 404, "Not Found", "Not Found", "No update available.");
         } else if (starts("/demo/")) {
             demo(c, path);
+        } else if (ffaRoute(c, path, query)) {
+            // answered by the search service emulation or a demo FFA page
         } else {
             page(c, 404, "Not Found", "Not Found", "No such target.");
         }
+    }
+
+    bool ffaRoute(Conn* c, const std::string& path, const std::string& query) {
+        std::string body;
+        int status = 0;
+        if (!ffaAnswer(path, query, port_, ffaPages_, status, body))
+            return false;
+        answer(c, status, standardPhrase(status), body);
+        return true;
     }
 
     void serveFile(Conn* c, const std::string& name) {
@@ -713,6 +730,7 @@ private:
 
     std::string root_;
     int demoDelay_;
+    int ffaPages_;
 
 public:
     std::string updateArchive = targetsim::defaultUpdateArchive();
@@ -746,6 +764,7 @@ int main(int argc, char** argv) {
     std::string logPath, root;
     int demoDelay = 3000;
     std::string updateArchive;
+    int ffaPages = 12;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -768,6 +787,8 @@ int main(int argc, char** argv) {
             demoDelay = std::atoi(value().c_str());
         } else if (a == "--update-archive") {
             updateArchive = value();
+        } else if (a == "--ffa-pages") {
+            ffaPages = std::atoi(value().c_str());
         } else {
             std::fprintf(stderr, "target-sim: unknown option %s (see --help)\n", a.c_str());
             return 2;
@@ -779,7 +800,7 @@ int main(int argc, char** argv) {
         setrlimit(RLIMIT_NOFILE, &rl);
     }
     std::signal(SIGPIPE, SIG_IGN);
-    Server server(logPath, root, demoDelay);
+    Server server(logPath, root, demoDelay, ffaPages);
     if (!updateArchive.empty())
         server.updateArchive = updateArchive;
     if (!server.listenOn(port))
