@@ -3,6 +3,7 @@
 // Every answer is followed by the server closing the connection.
 #include "UpdateArchive.h"
 #include "FfaSite.h"
+#include "IndexNowSim.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -67,6 +68,10 @@ const char kHelp[] =
     "  /halcyon/en-kestrel.hlz   the update archive (404 when it cannot be read)\n"
     "  Absolute targets (\"GET http://host/path\", as sent to a proxy) are answered\n"
     "  by their path, so the server also stands in for a proxy.\n"
+    "  /indexnow                 an IndexNow endpoint: POST the JSON; 400, 422,\n"
+    "                            403 (key file under --root holds another key),\n"
+    "                            200 (it holds the key) or 202 (no key file)\n"
+    "  /indexnow/busy            429 Too Many Requests\n"
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
@@ -656,6 +661,9 @@ private:
                 answer(c, 200, "OK", archive, std::string(), "application/octet-stream");
             else
                 page(c, 404, "Not Found", "Not Found", "No update available.");
+        } else if (path == "/indexnow" || starts("/indexnow/")) {
+            const sim::Answer a = sim::indexNowAnswer(r.method, path, r.body, root_);
+            answer(c, a.code, a.phrase, a.body, std::string(), "text/plain");
         } else if (starts("/demo/")) {
             demo(c, path);
         } else if (ffaRoute(c, path, query)) {
