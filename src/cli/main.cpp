@@ -52,9 +52,14 @@ const Command kCommands[] = {
     {"meta", lb::cli::runMeta, "meta build|insert|save|list|delete ...",
      "Build, insert and keep META tag sets.", ""},
     {"analyse", lb::cli::runAnalyse, "analyse FILE [--page-url URL] [--database D]",
-     "Turn the submission form of a saved page into an engine record.", ""},
+     "Turn the submission form of a saved page into an engine record.",
+     "  --page-url URL      the address the page was downloaded from (default: none)\n"
+     "  --database data|engines|all|FILE   the engine list new names are numbered\n"
+     "                      against (default: data)\n"},
     {"extract", lb::cli::runExtract, "extract URL [--database D]",
-     "Download a submission page and turn its form into an engine record.", ""},
+     "Download a submission page and turn its form into an engine record.",
+     "  --database data|engines|all|FILE   the engine list the page is checked and\n"
+     "                      numbered against (default: data)\n"},
     {"ffa", lb::cli::runFfa, "ffa [options] LIST",
      "Crawl for FFA link pages and save their forms into an FFA list.",
      "  --main LINE, --and1 LINE, --and2 LINE, --and3 LINE\n"
