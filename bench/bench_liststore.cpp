@@ -11,20 +11,21 @@
 #include "liststore/QDBFields.h"
 #include "liststore/QDBView.h"
 
+#include <cstdio>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
-#include <cstdio>
 #include <random>
 
 namespace {
 
 constexpr int ItemCount = 10000;
 
-const char* const Words[] = {"links", "free", "submit", "your", "site", "to", "search", "engines",
-                             "directory", "classified", "page", "the", "best", "web", "promotion",
-                             "add", "url", "keywords", "traffic", "home"};
+const char* const Words[] = {"links", "free",   "submit",   "your",      "site",
+                             "to",    "search", "engines",  "directory", "classified",
+                             "page",  "the",    "best",     "web",       "promotion",
+                             "add",   "url",    "keywords", "traffic",   "home"};
 
 // About 1 KB of page-like text: words, tags, a number or two.
 QByteArray itemBody(std::mt19937& rng, int i) {
@@ -129,9 +130,9 @@ int ratio() {
     fields[8] = lb::editField(QStringLiteral("2024\n2025"), true);
     const QByteArray userProfile = lb::qdb::packFields(fields);
     const QByteArray page = html(1000000);
-    for (const auto& [name, data] : {std::pair{"default profile", defaultProfile},
-                                     std::pair{"filled profile", userProfile},
-                                     std::pair{"1 MB of HTML", page}}) {
+    for (const auto& [name, data] :
+         {std::pair{"default profile", defaultProfile}, std::pair{"filled profile", userProfile},
+          std::pair{"1 MB of HTML", page}}) {
         QElapsedTimer t;
         t.start();
         const QByteArray packed = lb::qdb::compress(data);
