@@ -11,10 +11,12 @@
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -137,6 +139,7 @@ TEST_F(AutoExtractorTest, DownloadStopsOnceAFormWithAUrlFieldHasClosed) {
     server.setWaitAfter(1, 5000); // room to hang up before the third piece
     open();
     extractor->StartdaClick(server.url("/add.html"));
+    ASSERT_TRUE(server.waitUntilServed());
     EXPECT_TRUE(server.closedEarly());
     EXPECT_EQ(server.piecesSent(), 2);
     EXPECT_TRUE(extractor->UrlFieldSeen());
@@ -153,6 +156,7 @@ TEST_F(AutoExtractorTest, FormThatNeverClosesIsDownloadedInFull) {
                        100);
     open();
     extractor->StartdaClick(server.url("/add.html"));
+    ASSERT_TRUE(server.waitUntilServed());
     EXPECT_FALSE(server.closedEarly());
     EXPECT_EQ(server.piecesSent(), 3);
     EXPECT_EQ(db->editor()[R::UrlVar], "url");
@@ -261,7 +265,10 @@ protected:
 
 TEST_F(ExtractorSheetTest, GetFillsTheListAndYesAddsTheEngine) {
     PieceServer server({"<form method=post action=/cgi-bin/add.cgi><input name=url>"
-                        "<input name=title><input name=email> </form>"},
+                        "<input name=title><input name=email><select name=catagory>"
+                        "<option>Business<option>Computers<option>Education"
+                        "<option>Entertainment<option>Government<option>Personal"
+                        "<option>Miscellaneous</select> </form>"},
                        100);
     openWindow();
     auto* edit = child<QLineEdit>("Edit1");
@@ -288,7 +295,12 @@ TEST_F(ExtractorSheetTest, GetFillsTheListAndYesAddsTheEngine) {
     EXPECT_EQ(shown.at(5), "email");
     EXPECT_EQ(shown.at(15), "url");
     EXPECT_EQ(shown.at(16), "title");
+    EXPECT_EQ(shown.at(18), "catagory");
+    EXPECT_EQ(shown.at(19), "General");
     EXPECT_EQ(shown.at(20), "POST");
+    // The category type chosen from the options shows its categories.
+    EXPECT_EQ(child<QComboBox>("Cat_Type")->currentText(), "General");
+    EXPECT_EQ(child<QPlainTextEdit>("Cat_List")->toPlainText(), "Arts");
     auto* keyList = child<QListView>("KeyList");
     QStringList names;
     for (int r = 0; r < keyList->model()->rowCount(); ++r)
