@@ -1,4 +1,5 @@
 #include "app/TKestrel.h"
+#include "indexnow/ui/TIndexNow.h"
 
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
@@ -12,6 +13,7 @@
 #include "common/Paths.h"
 #include "engines/EngineDatabase.h"
 #include "engines/ui/EnginePage.h"
+#include "extractor/AutoExtractor.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "meta/ui/TMeta_Creator.h"
@@ -120,6 +122,8 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         c->setObjectName(QLatin1String(clientNames[i]));
         m_httpClients[std::size_t(i)] = c;
     }
+    m_extractor =
+        std::make_unique<AutoExtractor>(*m_engines, dialogs, *httpClient(QStringLiteral("HTTP9")));
     m_submissionHost = std::make_unique<KestrelHost>(*this);
     m_submission = std::make_unique<SubmissionRun>(m_appDir, *m_submissionHost, dialogs, m_subList);
     connect(m_submission.get(), &SubmissionRun::memoLine, this,
@@ -144,7 +148,7 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     m_notebook->addTab(buildSubmitPage(), QStringLiteral("Step3 Submit"));
     m_results = new ResultsPage(dialogs, m_notebook);
     m_notebook->addTab(m_results, QStringLiteral("Submit Results"));
-    m_enginePage = new EnginePage(*m_engines, m_notebook);
+    m_enginePage = new EnginePage(*m_engines, m_notebook, m_extractor.get());
     m_notebook->addTab(m_enginePage, QStringLiteral("Engine Database"));
     m_help = new ThtmlLite(m_notebook);
     m_help->setObjectName(QStringLiteral("Help1"));
@@ -166,8 +170,10 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         m_meta->open();
     });
     connect(m_enginePage->crawlerButton(), &QPushButton::clicked, this, [this] {
-        if (m_crawler)
-            m_crawler->show();
+        if (!m_crawler)
+            return;
+        m_crawler->Pathtxt()->setText(m_appDir);
+        m_crawler->show();
     });
     connect(m_enginePage->sourceButton(), &QPushButton::clicked, this, [this] {
         if (m_source)
@@ -193,6 +199,7 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
 TKestrel::~TKestrel() {
     // The run's clients go before the window's other members.
     m_submission.reset();
+    m_extractor.reset();
 }
 
 net::THttpCli* TKestrel::httpClient(const QString& name) const {
@@ -254,6 +261,16 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
         m_meta->attach(m_appDir, m_dialogs, m_proxy);
     m_crawler = crawler;
     m_options = options;
+    if (m_crawler) {
+        m_crawler->attach(
+            &m_dialogs, [this] { return m_engines->loaded(); }, m_proxy);
+        m_crawler->setOptionsWindow(m_options);
+        connect(m_crawler, &TFFA_Crawler::helpRequested, this, [this](const QString& page) {
+            show();
+            raise();
+            showHelp(page);
+        });
+    }
 }
 
 lb::EngineLines& TKestrel::engineLines() {
@@ -551,13 +568,20 @@ QWidget* TKestrel::buildSubmitPage() {
     m_speedPanel->setMinimumWidth(40);
     m_subFaster = button(QStringLiteral("SubFaster"), QStringLiteral("Faster"), page);
     auto* help = button(QStringLiteral("SubHelp"), QStringLiteral("Help"), page);
+    auto* indexNow = button(QStringLiteral("SubIndexNow"), QStringLiteral("IndexNow"), page);
+    connect(indexNow, &QPushButton::clicked, this, [this] {
+        TIndexNow* d = indexNowDialog();
+        d->loadSettings();
+        d->show();
+        d->raise();
+    });
     m_subInd = new QLabel(page);
     m_subInd->setObjectName(QStringLiteral("SubInd"));
     m_subInd->setFixedSize(20, 20);
     m_subInd->setAutoFillBackground(true);
     for (QWidget* w :
          std::initializer_list<QWidget*>{m_subStop, m_subStart, m_subPause, m_subSlower,
-                                         m_speedPanel, m_subFaster, help, m_subInd})
+                                         m_speedPanel, m_subFaster, help, indexNow, m_subInd})
         row->addWidget(w);
     layout->addLayout(row);
     m_speedList = new QListWidget(page);
@@ -646,8 +670,27 @@ void TKestrel::closeEvent(QCloseEvent* event) {
     // Nothing to save: every store was written when it changed.
     m_submission->stopWatchdog();
     m_clockTimer->stop();
+    // A download of the auto extractor would otherwise keep the program waiting.
+    m_extractor->StopdaClick();
     QMainWindow::closeEvent(event);
     emit closed();
+}
+
+} // namespace lb
+
+namespace lb {
+
+TIndexNow* TKestrel::indexNowDialog() {
+    if (!m_indexNow) {
+        m_indexNow = new TIndexNow(m_appDir, m_dialogs, this);
+        m_indexNow->setWindowFlag(Qt::Window);
+        m_indexNow->sessionsToSubmit = [this] { return m_subList.names(); };
+        m_indexNow->memoLine = [this](const QString& line) { m_memo3.add(line); };
+        m_indexNow->reportWritten = [this](const QString& path) {
+            m_results->endOfRun(QFileInfo(path).completeBaseName(), true);
+        };
+    }
+    return m_indexNow;
 }
 
 } // namespace lb

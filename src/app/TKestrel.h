@@ -28,6 +28,7 @@ class THttpCli;
 class TSTHttpCli;
 } // namespace net
 
+class AutoExtractor;
 class Dialogs;
 class SubmissionRun;
 class SubmissionHost;
@@ -36,6 +37,7 @@ class EngineLines;
 class EnginePage;
 class IniFile;
 class ResultsPage;
+class TIndexNow;
 class SessionPage;
 class SessionStore;
 class ThtmlLite;
@@ -83,6 +85,8 @@ public:
     void setGenerateReports(bool on);
     // The submission run of "Step3 Submit" (its buttons forward here).
     SubmissionRun& submission() { return *m_submission; }
+    // The auto extractor of the "Auto Extractor" sheet (it downloads with HTTP9).
+    AutoExtractor& extractor() { return *m_extractor; }
     // The HTTP client components: HTTP1, HTTP2, HttpR, HttpMap, HTTP9, HttpCli1, HttpCli2.
     net::THttpCli* httpClient(const QString& name) const;
     net::TSTHttpCli* HttpCli1() const { return m_httpCli1; }
@@ -94,6 +98,8 @@ public:
 
     QTabWidget* notebook() const { return m_notebook; }
     ResultsPage* resultsPage() const { return m_results; }
+    TIndexNow* indexNowDialog(); // made at first use
+
     ThtmlLite* helpViewer() const { return m_help; }
     // True when every creation step ran (no file-open error).
     bool createdCompletely() const { return m_createdCompletely; }
@@ -133,6 +139,7 @@ private:
     net::TSTHttpCli* m_httpCli1 = nullptr;
     std::unique_ptr<SubmissionHost> m_submissionHost;
     std::unique_ptr<SubmissionRun> m_submission;
+    std::unique_ptr<AutoExtractor> m_extractor;
     QItemSelectionModel* m_sesList2Sel = nullptr;
     bool m_createdCompletely = false;
     bool m_syncing = false;
@@ -145,6 +152,7 @@ private:
     lb::SessionPage* m_sessionPage = nullptr;
     EnginePage* m_enginePage = nullptr;
     ResultsPage* m_results = nullptr;
+    TIndexNow* m_indexNow = nullptr;
     ThtmlLite* m_help = nullptr;
     QRadioButton* m_engineCk = nullptr;
     QRadioButton* m_ranger = nullptr;

@@ -11,5 +11,9 @@ int runSubmit(const QStringList& args);
 int runRar(const QStringList& args);
 int runColour(const QStringList& args);
 int runMeta(const QStringList& args);
+int runAnalyse(const QStringList& args);
+int runExtract(const QStringList& args);
+int runFfa(const QStringList& args);
+int runIndexNow(const QStringList& args);
 
 } // namespace lb::cli

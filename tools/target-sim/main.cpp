@@ -1,6 +1,10 @@
 // target-sim: a local HTTP/1.0 server of simulated submission targets, for
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
+#include "BatchSite.h"
+#include "FfaSite.h"
+#include "IndexNowSim.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -27,6 +31,7 @@ namespace {
 
 const char kHelp[] =
     "usage: target-sim [--port N] [--log FILE] [--root DIR] [--demo-delay MS]\n"
+    "                  [--ffa-pages N]\n"
     "\n"
     "A local HTTP/1.0 server on 127.0.0.1 answering by path, then closing.\n"
     "  --port N        port to listen on (default 8642); 0 picks a free port and\n"
@@ -35,6 +40,7 @@ const char kHelp[] =
     "                  version, headers [[name, value]...], body\n"
     "  --root DIR      folder served under /files/\n"
     "  --demo-delay MS delay of the slow /demo/ targets (default 3000)\n"
+    "  --ffa-pages N   generated FFA pages /ffa/gen/0..N-1/links.htm (default 12)\n"
     "\n"
     "Paths:\n"
     "  /                         200 OK, a short page listing these paths\n"
@@ -59,10 +65,21 @@ const char kHelp[] =
     "  /files/NAME               the file NAME under --root (404 when missing)\n"
     "  Absolute targets (\"GET http://host/path\", as sent to a proxy) are answered\n"
     "  by their path, so the server also stands in for a proxy.\n"
+    "  /indexnow                 an IndexNow endpoint: POST the JSON; 400, 422,\n"
+    "                            403 (key file under --root holds another key),\n"
+    "                            200 (it holds the key) or 202 (no key file)\n"
+    "  /indexnow/busy            429 Too Many Requests\n"
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
-    "                            one in twenty is slow (--demo-delay)\n";
+    "                            one in twenty is slow (--demo-delay)\n"
+    "  /demo/batch/NAME/...      a batch site: POST submit.cgi with a url field\n"
+    "                            answers 302 to thanks.html; info.html and the\n"
+    "                            link pages *.html answer 200 OK\n"
+    "  /altavista/cgi-bin/query?pg=aq&...&q=Q...  a search service's result pages\n"
+    "                            (two per query) listing the demo FFA pages\n"
+    "  /ffa/...                  demo FFA link pages with submission forms; the\n"
+    "                            generated ones link on to pages 2N+1 and 2N+2\n";
 
 int64_t nowMs() {
     timespec ts{};
@@ -170,8 +187,8 @@ struct Conn {
 
 class Server {
 public:
-    Server(std::string logPath, std::string root, int demoDelay)
-        : root_(std::move(root)), demoDelay_(demoDelay) {
+    Server(std::string logPath, std::string root, int demoDelay, int ffaPages)
+        : root_(std::move(root)), demoDelay_(demoDelay), ffaPages_(ffaPages) {
         if (!logPath.empty()) {
             logFd_ = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
             if (logFd_ < 0)
@@ -646,11 +663,28 @@ private:
             send(c, queryValue(query, "data"));
         } else if (starts("/files/")) {
             serveFile(c, percentDecode(path.substr(7)));
+        } else if (path == "/indexnow" || starts("/indexnow/")) {
+            const sim::Answer a = sim::indexNowAnswer(r.method, path, r.body, root_);
+            answer(c, a.code, a.phrase, a.body, std::string(), "text/plain");
+        } else if (starts("/demo/batch/")) {
+            const PageAnswer a = batchSiteAnswer(r.method, path, r.body);
+            page(c, a.code, a.phrase, a.title, a.text, a.extraHeaders);
         } else if (starts("/demo/")) {
             demo(c, path);
+        } else if (ffaRoute(c, path, query)) {
+            // answered by the search service emulation or a demo FFA page
         } else {
             page(c, 404, "Not Found", "Not Found", "No such target.");
         }
+    }
+
+    bool ffaRoute(Conn* c, const std::string& path, const std::string& query) {
+        std::string body;
+        int status = 0;
+        if (!ffaAnswer(path, query, port_, ffaPages_, status, body))
+            return false;
+        answer(c, status, standardPhrase(status), body);
+        return true;
     }
 
     void serveFile(Conn* c, const std::string& name) {
@@ -709,6 +743,7 @@ private:
 
     std::string root_;
     int demoDelay_;
+    int ffaPages_;
     int logFd_ = -1;
     int listenFd_ = -1;
     int epfd_ = -1;
@@ -736,6 +771,7 @@ int main(int argc, char** argv) {
     int port = 8642;
     std::string logPath, root;
     int demoDelay = 3000;
+    int ffaPages = 12;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -756,6 +792,8 @@ int main(int argc, char** argv) {
             root = value();
         } else if (a == "--demo-delay") {
             demoDelay = std::atoi(value().c_str());
+        } else if (a == "--ffa-pages") {
+            ffaPages = std::atoi(value().c_str());
         } else {
             std::fprintf(stderr, "target-sim: unknown option %s (see --help)\n", a.c_str());
             return 2;
@@ -767,7 +805,7 @@ int main(int argc, char** argv) {
         setrlimit(RLIMIT_NOFILE, &rl);
     }
     std::signal(SIGPIPE, SIG_IGN);
-    Server server(logPath, root, demoDelay);
+    Server server(logPath, root, demoDelay, ffaPages);
     if (!server.listenOn(port))
         return 1;
     std::printf("%d\n", server.port());
