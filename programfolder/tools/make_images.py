@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
 """Draws the program's own pictures and writes them without any imaging library:
 kwnlogo.bmp (About page, 400x300), kwnico.ico (application icon, 32x32) and
-help/steps.jpg (the picture on the help start page, baseline JPEG).
+help/steps.jpg (the picture on the help start page, baseline JPEG), and the
+desktop icon in every theme size under dist/icons/ (PNG).
 
 Run from anywhere: python3 programfolder/tools/make_images.py
 The outputs are committed; the build only copies them."""
 import math
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
+DIST = os.path.join(os.path.dirname(ROOT), "dist")
+ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 # 5x7 capitals, digits and a few signs; each row is 5 bits, leftmost = 0x10.
 FONT = {
@@ -177,17 +181,21 @@ def make_logo():
     return cv
 
 
-def make_icon():
-    cv = Canvas(32, 32, (0, 0, 0))
-    alpha = [[0] * 32 for _ in range(32)]
-    art = Canvas(32, 32, (20, 60, 120))
-    art.disc(16, 16, 15.5, (30, 80, 150))
-    art.glow(16, 11, 12, (255, 240, 170), 0.7)
-    beacon(art, 16, 29, 24, 0.42)
-    for y in range(32):
-        for x in range(32):
-            d = math.hypot(x + 0.5 - 16, y + 0.5 - 16)
-            a = 1.0 if d <= 15.5 else max(0.0, 16.5 - d)
+def make_icon(size=32):
+    """The round beacon badge; drawn at each size rather than scaled, so small
+    sizes stay crisp and large ones smooth. 32 gives kwnico.ico."""
+    k = size / 32
+    cv = Canvas(size, size, (0, 0, 0))
+    alpha = [[0] * size for _ in range(size)]
+    art = Canvas(size, size, (20, 60, 120))
+    c = size / 2
+    art.disc(c, c, c - 0.5, (30, 80, 150))
+    art.glow(c, 11 * k, 12 * k, (255, 240, 170), 0.7)
+    beacon(art, c, 29 * k, 24 * k, 0.42 * k)
+    for y in range(size):
+        for x in range(size):
+            d = math.hypot(x + 0.5 - c, y + 0.5 - c)
+            a = 1.0 if d <= c - 0.5 else max(0.0, c + 0.5 - d)
             alpha[y][x] = int(255 * min(1.0, a))
             cv.px[y][x] = art.px[y][x]
     return cv, alpha
@@ -249,6 +257,25 @@ def write_ico(path, cv, alpha):
     entry = struct.pack("<BBBBHHII", cv.w, cv.h, 0, 0, 1, 32, len(image), 6 + 16)
     with open(path, "wb") as f:
         f.write(directory + entry + image)
+
+
+def write_png(path, cv, alpha):
+    raw = bytearray()
+    for y in range(cv.h):
+        raw.append(0)
+        for x in range(cv.w):
+            r, g, b = cv.px[y][x]
+            raw += bytes((r, g, b, alpha[y][x]))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    head = struct.pack(">IIBBBBB", cv.w, cv.h, 8, 6, 0, 0, 0)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", head) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+                + chunk(b"IEND", b""))
 
 
 # --- baseline JPEG (JFIF, 4:4:4, standard tables) ---------------------------
@@ -406,6 +433,11 @@ def main():
     icon, alpha = make_icon()
     write_ico(os.path.join(ROOT, "kwnico.ico"), icon, alpha)
     write_jpeg(os.path.join(ROOT, "help", "steps.jpg"), make_help_picture())
+    # The desktop icon theme sizes, from the same drawing as kwnico.ico.
+    for size in ICON_SIZES:
+        icon, alpha = make_icon(size)
+        write_png(os.path.join(DIST, "icons", "hicolor", "%dx%d" % (size, size), "apps", "linkbeacon.png"),
+                  icon, alpha)
 
 
 if __name__ == "__main__":

@@ -12,6 +12,7 @@
 #include "common/Paths.h"
 #include "engines/EngineDatabase.h"
 #include "engines/ui/EnginePage.h"
+#include "extractor/AutoExtractor.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "meta/ui/TMeta_Creator.h"
@@ -120,6 +121,8 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         c->setObjectName(QLatin1String(clientNames[i]));
         m_httpClients[std::size_t(i)] = c;
     }
+    m_extractor =
+        std::make_unique<AutoExtractor>(*m_engines, dialogs, *httpClient(QStringLiteral("HTTP9")));
     m_submissionHost = std::make_unique<KestrelHost>(*this);
     m_submission = std::make_unique<SubmissionRun>(m_appDir, *m_submissionHost, dialogs, m_subList);
     connect(m_submission.get(), &SubmissionRun::memoLine, this,
@@ -144,7 +147,7 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     m_notebook->addTab(buildSubmitPage(), QStringLiteral("Step3 Submit"));
     m_results = new ResultsPage(dialogs, m_notebook);
     m_notebook->addTab(m_results, QStringLiteral("Submit Results"));
-    m_enginePage = new EnginePage(*m_engines, m_notebook);
+    m_enginePage = new EnginePage(*m_engines, m_notebook, m_extractor.get());
     m_notebook->addTab(m_enginePage, QStringLiteral("Engine Database"));
     m_help = new ThtmlLite(m_notebook);
     m_help->setObjectName(QStringLiteral("Help1"));
@@ -192,6 +195,7 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
 TKestrel::~TKestrel() {
     // The run's clients go before the window's other members.
     m_submission.reset();
+    m_extractor.reset();
 }
 
 net::THttpCli* TKestrel::httpClient(const QString& name) const {
@@ -641,6 +645,8 @@ void TKestrel::closeEvent(QCloseEvent* event) {
     // Nothing to save: every store was written when it changed.
     m_submission->stopWatchdog();
     m_clockTimer->stop();
+    // A download of the auto extractor would otherwise keep the program waiting.
+    m_extractor->StopdaClick();
     QMainWindow::closeEvent(event);
     emit closed();
 }

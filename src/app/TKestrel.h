@@ -28,6 +28,7 @@ class THttpCli;
 class TSTHttpCli;
 } // namespace net
 
+class AutoExtractor;
 class Dialogs;
 class SubmissionRun;
 class SubmissionHost;
@@ -83,6 +84,8 @@ public:
     void setGenerateReports(bool on);
     // The submission run of "Step3 Submit" (its buttons forward here).
     SubmissionRun& submission() { return *m_submission; }
+    // The auto extractor of the "Auto Extractor" sheet (it downloads with HTTP9).
+    AutoExtractor& extractor() { return *m_extractor; }
     // The HTTP client components: HTTP1, HTTP2, HttpR, HttpMap, HTTP9, HttpCli1, HttpCli2.
     net::THttpCli* httpClient(const QString& name) const;
     net::TSTHttpCli* HttpCli1() const { return m_httpCli1; }
@@ -133,6 +136,7 @@ private:
     net::TSTHttpCli* m_httpCli1 = nullptr;
     std::unique_ptr<SubmissionHost> m_submissionHost;
     std::unique_ptr<SubmissionRun> m_submission;
+    std::unique_ptr<AutoExtractor> m_extractor;
     QItemSelectionModel* m_sesList2Sel = nullptr;
     bool m_createdCompletely = false;
     bool m_syncing = false;

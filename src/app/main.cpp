@@ -12,6 +12,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Linkbeacon"));
     QApplication::setApplicationDisplayName(QStringLiteral("Linkbeacon"));
+    // Lets the desktop match the window to linkbeacon.desktop and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("linkbeacon"));
 
     lb::QtDialogs dialogs;
     lb::TKestrel kestrel(dialogs);

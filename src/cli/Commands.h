@@ -8,5 +8,10 @@ namespace lb::cli {
 int runCipher(const QStringList& args);
 int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
+int runRar(const QStringList& args);
+int runColour(const QStringList& args);
+int runMeta(const QStringList& args);
+int runAnalyse(const QStringList& args);
+int runExtract(const QStringList& args);
 
 } // namespace lb::cli

@@ -1,5 +1,6 @@
 // linkbeacon-cli submit: the submission run of "Step3 Submit" without a window.
 #include "cli/Commands.h"
+#include "cli/EngineSetup.h"
 #include "common/Dialogs.h"
 #include "common/FileError.h"
 #include "common/ProxySettings.h"
@@ -18,32 +19,6 @@
 namespace lb::cli {
 
 namespace {
-
-// Messages go to stderr; the only file dialog a run asks is the custom
-// database's, answered with the file named on the command line.
-class ConsoleDialogs : public Dialogs {
-public:
-    QString customFile;
-    int shown = 0;
-    void inform(const QString& text, const QString& caption, Icon) override {
-        ++shown;
-        std::fprintf(stderr, "%s: %s\n", qPrintable(caption), qPrintable(text));
-    }
-    bool askYesNo(const QString& text, const QString& caption) override {
-        inform(text, caption, Icon::Question);
-        return false;
-    }
-    void showError(const QString& text) override {
-        ++shown;
-        std::fprintf(stderr, "%s\n", qPrintable(text));
-    }
-    QString openFileName(const QString&, const QString&, const QString&) override {
-        return customFile;
-    }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override {
-        return QString();
-    }
-};
 
 class ConsoleHost : public DatabaseHost {
 public:
@@ -108,29 +83,13 @@ int runSubmit(const QStringList& args) {
     if (sessions.isEmpty())
         return usageError("no session named");
 
+    if (!isDatabaseChoice(database))
+        return usageError(qPrintable(QStringLiteral("unknown database ") + database));
+
     const QString appDir = QDir::currentPath();
     ConsoleDialogs dialogs;
     EngineDatabase db(appDir, dialogs);
-    // The start-up steps of the main window that concern the engines.
-    try {
-        db.runStartSteps();
-    } catch (const FileError& e) {
-        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
-    }
-
-    if (database == QLatin1String("data")) {
-        db.selectClassifieds();
-    } else if (database == QLatin1String("engines")) {
-        db.selectSearchEngines();
-    } else if (database == QLatin1String("all")) {
-        db.selectAllEngines();
-    } else {
-        const QFileInfo file(database);
-        if (!file.isFile())
-            return usageError(qPrintable(QStringLiteral("unknown database ") + database));
-        dialogs.customFile = file.absoluteFilePath();
-        db.selectCustom();
-    }
+    openEngineDatabase(db, dialogs, database);
     if (!batch)
         db.setBatchIncluded(false);
 

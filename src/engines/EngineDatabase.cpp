@@ -338,6 +338,13 @@ void EngineDatabase::ClearEngineEditor() {
     emit editorChanged();
 }
 
+void EngineDatabase::setEditorRecord(const EngineRecord& record) {
+    m_editor = record;
+    m_editor.setPost(record.isPost());
+    emit editorChanged();
+    readCategoryMemo();
+}
+
 void EngineDatabase::selectKeyListRow(int row) {
     if (row < 0 || row >= m_keyList.count()) {
         m_keySel.clear();
@@ -499,6 +506,13 @@ QList<std::pair<QString, QString>> EngineDatabase::nameValueRows() const {
 
 void EngineDatabase::refreshNameValueView() {
     m_nameValue = nameValueRows();
+    emit nameValueChanged();
+}
+
+void EngineDatabase::setNameValueValues(const QStringList& values) {
+    m_nameValue = nameValueRows();
+    for (int i = 0; i < m_nameValue.size(); ++i)
+        m_nameValue[i].second = values.value(i);
     emit nameValueChanged();
 }
 

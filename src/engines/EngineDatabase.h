@@ -79,6 +79,8 @@ public:
     void setEditorPost(bool post);
     void setEditorCategoryType(const QString& type); // drop-down change
     void ClearEngineEditor();
+    // Puts a whole record into the editor and shows the categories of its type.
+    void setEditorRecord(const EngineRecord& record);
     // Shows the engine selected in KeyList (or nothing when none is selected).
     void ShowEngine();
     // Selects row of KeyList (-1 for none) without showing it.
@@ -94,6 +96,8 @@ public:
     QList<std::pair<QString, QString>> nameValueRows() const;
     const QList<std::pair<QString, QString>>& nameValueView() const { return m_nameValue; }
     void refreshNameValueView();
+    // Shows the given values in the view's fixed rows (missing values empty).
+    void setNameValueValues(const QStringList& values);
 
 signals:
     void editorChanged();

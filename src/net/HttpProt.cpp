@@ -169,15 +169,16 @@ void THttpCli::setState(THttpState s) {
     if (state_ == s)
         return;
     state_ = s;
-    QPointer<THttpCli> self(this);
-    if (OnStateChange)
-        OnStateChange(this);
-    if (s == hsReady && self) {
+    if (s == hsReady && doneQueued_ != request_) {
+        // One request-done per request, however many ways it ended.
+        const quint64 rq = request_;
+        doneQueued_ = rq;
         const THttpRequest type = requestType_;
         const quint16 error = requestDoneError_;
         QMetaObject::invokeMethod(
             this,
-            [this, type, error] {
+            [this, rq, type, error] {
+                doneFired_ = rq;
                 try {
                     if (OnRequestDone)
                         OnRequestDone(this, type, error);
@@ -189,6 +190,12 @@ void THttpCli::setState(THttpState s) {
             },
             Qt::QueuedConnection);
     }
+    if (OnStateChange)
+        OnStateChange(this);
+}
+
+bool THttpCli::ended(const QPointer<THttpCli>& self, quint64 rq) {
+    return !self || self->request_ != rq || self->state_ == hsReady || self->state_ == hsAborting;
 }
 
 void THttpCli::postSetReady() {
@@ -219,7 +226,6 @@ void THttpCli::connectionClosedStep() {
     if (closedStepDone_)
         return;
     closedStepDone_ = true;
-    connected_ = false;
     QPointer<THttpCli> self(this);
     const quint64 rq = request_;
     if (bodyChunks_ > 0 && OnDocEnd)
@@ -251,14 +257,21 @@ void THttpCli::Head() {
 
 void THttpCli::doRequestSync(THttpRequest type) {
     startRequest(type);
+    const quint64 rq = request_;
     QPointer<THttpCli> self(this);
     // Waits for the next event instead of spinning; other components keep working.
     while (self && state_ != hsReady)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!self)
         throw EHttpException(QStringLiteral("Connection aborted on request"), 404);
-    if (statusCode_ >= 400)
-        throw EHttpException(reasonPhrase_, quint16(statusCode_));
+    const int status = statusCode_;
+    const QString phrase = reasonPhrase_;
+    // The request-done is already queued: deliver it before returning, so
+    // nothing of this request reaches the caller after the call.
+    while (self && doneQueued_ == rq && doneFired_ != rq)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (status >= 400)
+        throw EHttpException(phrase, quint16(status));
 }
 
 void THttpCli::startRequest(THttpRequest type) {
@@ -336,7 +349,6 @@ void THttpCli::startRequest(THttpRequest type) {
 void THttpCli::login() {
     const quint64 rq = request_;
     closedStepDone_ = false;
-    connected_ = false;
     if (requestType_ == httpPOST && redirections_ > 0 && SendStream)
         SendStream->seek(sendStreamStart_); // the body goes again to the new place
     tunnel_ = Tunnel::None;
@@ -490,10 +502,7 @@ void THttpCli::socketTlsDone(quint16 error) {
 void THttpCli::sessionReady() {
     QPointer<THttpCli> self(this);
     const quint64 rq = request_;
-    auto gone = [&] {
-        return !self || rq != request_ || state_ == hsReady || state_ == hsAborting;
-    };
-    connected_ = true;
+    auto gone = [&] { return ended(self, rq); };
     setState(hsConnected);
     if (gone())
         return;
@@ -525,9 +534,7 @@ void THttpCli::sendCommand(const QString& line) {
 void THttpCli::sendRequest() {
     QPointer<THttpCli> self(this);
     const quint64 rq = request_;
-    auto gone = [&] {
-        return !self || rq != request_ || state_ == hsReady || state_ == hsAborting;
-    };
+    auto gone = [&] { return ended(self, rq); };
 
     if (OnRequestHeaderBegin)
         OnRequestHeaderBegin(this);
@@ -635,9 +642,8 @@ void THttpCli::socketDataAvailable() {
     if (state_ != hsWaitingHeader && state_ != hsWaitingBody)
         return; // nothing expected: the socket drops what came
     if (receiveLen_ >= kBufSize - 1) {
-        // A line that does not fit: give up on this answer.
-        statusCode_ = 404;
-        reasonPhrase_ = QStringLiteral("HTTP line too long");
+        // A line that does not fit: the socket aborts the connection and the
+        // request ends as a closed connection, keeping the status it had.
         throw EHttpException(QStringLiteral("HTTP line too long"), 4);
     }
     const int n = socket_->Receive(receiveBuffer_ + receiveLen_, kBufSize - 1 - receiveLen_);
@@ -662,7 +668,7 @@ void THttpCli::socketDataAvailable() {
             // An answer without a header: this line and the rest are the body.
             if (headerLines_++ == 0 && OnHeaderBegin) {
                 OnHeaderBegin(this);
-                if (!self || rq != request_ || state_ != hsWaitingHeader)
+                if (ended(self, rq))
                     return;
             }
             if (contentType_.isEmpty())
@@ -679,8 +685,8 @@ void THttpCli::socketDataAvailable() {
             --lineLen;
         lineRest_ = next;
         headerLine(p, lineLen);
-        if (!self || rq != request_)
-            return;
+        if (ended(self, rq))
+            return; // aborted by a handler: nothing more of this answer
         if (lineHandler_ == LineHandler::Body || receiveLen_ == 0)
             return; // the rest went to the body, or was discarded for a redirection
         start = next;
@@ -694,17 +700,17 @@ void THttpCli::socketDataAvailable() {
 void THttpCli::startBody(int from) {
     QPointer<THttpCli> self(this);
     const quint64 rq = request_;
-    setState(hsWaitingBody);
     lineHandler_ = LineHandler::Body;
-    if (!self || rq != request_)
+    setState(hsWaitingBody);
+    if (ended(self, rq))
         return;
     if (OnHeaderEnd)
         OnHeaderEnd(this);
-    if (!self || rq != request_)
+    if (ended(self, rq))
         return;
     const int len = receiveLen_ - from;
     receiveLen_ = 0;
-    if (len > 0 && state_ != hsReady && state_ != hsAborting) {
+    if (len > 0) {
         if (from > 0)
             std::memmove(receiveBuffer_, receiveBuffer_ + from, size_t(len));
         bodyChunk(receiveBuffer_, len);
@@ -714,9 +720,7 @@ void THttpCli::startBody(int from) {
 void THttpCli::headerLine(const char* data, int len) {
     QPointer<THttpCli> self(this);
     const quint64 rq = request_;
-    auto gone = [&] {
-        return !self || rq != request_ || state_ == hsReady || state_ == hsAborting;
-    };
+    auto gone = [&] { return ended(self, rq); };
     if (headerLines_++ == 0 && OnHeaderBegin) {
         OnHeaderBegin(this);
         if (gone())
@@ -817,7 +821,7 @@ void THttpCli::bodyChunk(const char* data, int len) {
     const quint64 rq = request_;
     if (bodyChunks_++ == 0 && OnDocBegin) {
         OnDocBegin(this);
-        if (!self || rq != request_ || state_ == hsReady || state_ == hsAborting)
+        if (ended(self, rq))
             return;
     }
     receivedCount_ += len;
@@ -907,7 +911,6 @@ void THttpCli::takeLocation(const QString& v) {
 void THttpCli::socketSessionClosed(quint16 error) {
     if (closedStep_ == ClosedStep::Redirect) {
         closedStep_ = ClosedStep::Normal;
-        connected_ = false;
         locationSeen_ = false;
         if (++redirections_ > kMaxRedirections) {
             statusCode_ = 404;
@@ -919,7 +922,7 @@ void THttpCli::socketSessionClosed(quint16 error) {
         const quint64 rq = request_;
         if (OnLocationChange)
             OnLocationChange(this);
-        if (!self || rq != request_ || state_ == hsReady || state_ == hsAborting)
+        if (ended(self, rq))
             return;
         QMetaObject::invokeMethod(
             this,
@@ -948,8 +951,8 @@ void THttpCli::socketSessionClosed(quint16 error) {
         }
     }
     tunnel_ = Tunnel::None;
-    if (error != 0 && requestDoneError_ == 0)
-        requestDoneError_ = error;
+    // A close, even a reset by the peer, ends the request without an error
+    // number: only lookup, connect and Abort set one.
     connectionClosedStep();
 }
 

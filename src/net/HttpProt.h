@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -113,8 +114,11 @@ public:
     TWSocket* CtrlSocket() const { return socket_; }
 
     // Operations. The Async ones return at once; the result comes as events
-    // ending with OnRequestDone. Get/Post/Head wait, processing events, and
-    // raise EHttpException when StatusCode is 400 or more.
+    // ending with OnRequestDone. Get/Post/Head wait, processing events, until
+    // the request is done (its OnRequestDone included), then raise
+    // EHttpException when StatusCode is 400 or more.
+    // After Abort() returns no event of the request fires but the one
+    // OnRequestDone (error 3), later.
     void GetAsync();
     void PostAsync();
     void HeadAsync();
@@ -154,6 +158,9 @@ private:
     void doRequestSync(THttpRequest type);
     void login();
     void setState(THttpState s);
+    // True when the request rq has ended, was aborted or replaced, or the
+    // client is gone: no further event of rq may fire.
+    static bool ended(const QPointer<THttpCli>& self, quint64 rq);
     void fail(int error, const QString& phrase);
     void connectionClosedStep();
     void postSetReady();
@@ -206,11 +213,9 @@ private:
     int tunnelStatus_ = 0;
     QString tunnelPhrase_;
     int tunnelLines_ = 0;
-    bool connected_ = false;
     bool allowedToSend_ = false;
     bool locationSeen_ = false;
     bool closedStepDone_ = true;
-    bool lineTooLong_ = false;
     ClosedStep closedStep_ = ClosedStep::Normal;
     LineHandler lineHandler_ = LineHandler::Header;
     int headerLines_ = 0;
@@ -219,7 +224,8 @@ private:
     qint64 sendStreamStart_ = 0;
     quint16 requestDoneError_ = 0;
     quint64 request_ = 0;    // bumps at every request start: stale posts are ignored
-    quint64 readyPosts_ = 0; // set-ready posts of the current request still queued
+    quint64 doneQueued_ = 0; // last request whose request-done was posted
+    quint64 doneFired_ = 0;  // last request whose request-done was delivered
 
     QByteArray requestHeader_;
     static constexpr int kBufSize = 8193;

@@ -14,6 +14,7 @@ enum : int {
     wsaENOTSOCK = 10038,
     wsaECONNABORTED = 10053,
     wsaECONNRESET = 10054,
+    wsaEISCONN = 10056,
     wsaENOTCONN = 10057,
     wsaETIMEDOUT = 10060,
     wsaECONNREFUSED = 10061,

@@ -112,6 +112,13 @@ void TWSocket::report(const QString& message) {
     throw ESocketException(message);
 }
 
+void TWSocket::refuseConnect(int error, const QString& message) {
+    // A setting that cannot be used is still an error with a number and a
+    // text, so a caller that reports LastError never shows "No Error".
+    lastError_ = error;
+    report(message);
+}
+
 void TWSocket::socketError(const QString& function, int error) {
     if (error == wsaECONNRESET || error == wsaENOTCONN)
         closeHandle();
@@ -189,8 +196,10 @@ void TWSocket::changeState(TSocketState newState) {
 // ---- name lookup ----------------------------------------------------------
 
 void TWSocket::DnsLookup(const QString& hostName) {
+    lastError_ = 0;
     const QString name = hostName.trimmed();
     if (name.isEmpty()) {
+        lastError_ = wsaEINVAL;
         report(QStringLiteral("DNS lookup: invalid host name."));
         if (OnDnsLookupDone)
             OnDnsLookupDone(this, wsaEINVAL);
@@ -262,26 +271,27 @@ void TWSocket::CancelDnsLookup() {
 // ---- connecting -----------------------------------------------------------
 
 void TWSocket::Connect() {
+    lastError_ = 0;
     if (fd_ >= 0 && state_ != wsClosed) {
-        report(QStringLiteral("Connect: Socket already in use"));
+        refuseConnect(wsaEISCONN, QStringLiteral("Connect: Socket already in use"));
         return;
     }
     if (!portAssigned_ || port_.isEmpty()) {
-        report(QStringLiteral("Connect: No Port Specified"));
+        refuseConnect(wsaEINVAL, QStringLiteral("Connect: No Port Specified"));
         return;
     }
     if (!addrAssigned_ || addr_.isEmpty()) {
-        report(QStringLiteral("Connect: No IP Address Specified"));
+        refuseConnect(wsaEINVAL, QStringLiteral("Connect: No IP Address Specified"));
         return;
     }
     if (!protoAssigned_ || proto_.isEmpty()) {
-        report(QStringLiteral("Connect: No Protocol Specified"));
+        refuseConnect(wsaEINVAL, QStringLiteral("Connect: No Protocol Specified"));
         return;
     }
 
     // Protocol.
     if (proto_.size() >= 32) {
-        report(QStringLiteral("WSocketResolveProto: Invalid Protocol."));
+        refuseConnect(wsaEINVAL, QStringLiteral("WSocketResolveProto: Invalid Protocol."));
         return;
     }
     long protoNumber = 0;
@@ -292,12 +302,14 @@ void TWSocket::Connect() {
         else if (proto_.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0)
             protoNumber = IPPROTO_TCP; // no protocol database in minimal systems
         else {
-            report(QStringLiteral("WSocketResolveProto: Cannot convert protocol '%1'").arg(proto_));
+            refuseConnect(
+                wsaEINVAL,
+                QStringLiteral("WSocketResolveProto: Cannot convert protocol '%1'").arg(proto_));
             return;
         }
     }
     if (protoNumber == IPPROTO_UDP) {
-        report(QStringLiteral("Connect: datagram sockets are not supported"));
+        refuseConnect(wsaEINVAL, QStringLiteral("Connect: datagram sockets are not supported"));
         return;
     }
 
@@ -319,31 +331,36 @@ void TWSocket::Connect() {
     quint16 remotePort = 0;
     switch (resolvePort(port_, &remotePort)) {
     case 1:
-        report(QStringLiteral("WSocketResolvePort: Invalid Port."));
+        refuseConnect(wsaEINVAL, QStringLiteral("WSocketResolvePort: Invalid Port."));
         return;
     case 2:
-        report(QStringLiteral("WSocketResolvePort: Cannot convert port '%1'").arg(port_));
+        refuseConnect(wsaEINVAL,
+                      QStringLiteral("WSocketResolvePort: Cannot convert port '%1'").arg(port_));
         return;
     }
     quint16 localPort = 0;
     switch (resolvePort(localPort_, &localPort)) {
     case 1:
-        report(QStringLiteral("WSocketResolvePort: Invalid Port."));
+        refuseConnect(wsaEINVAL, QStringLiteral("WSocketResolvePort: Invalid Port."));
         return;
     case 2:
-        report(QStringLiteral("WSocketResolvePort: Cannot convert port '%1'").arg(localPort_));
+        refuseConnect(
+            wsaEINVAL,
+            QStringLiteral("WSocketResolvePort: Cannot convert port '%1'").arg(localPort_));
         return;
     }
 
     // Address.
     if (addr_.size() >= 257) {
-        report(QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(addr_));
+        refuseConnect(wsaEINVAL,
+                      QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(addr_));
         return;
     }
     QString first;
     if (isDottedAddress(addr_, &first) || isIPv6Address(addr_, &first)) {
     } else if (isDottedShape(addr_)) {
-        report(QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(addr_));
+        refuseConnect(wsaEINVAL,
+                      QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(addr_));
         return;
     } else {
         // Blocking lookup: only reached by callers that did not resolve first.
@@ -352,7 +369,8 @@ void TWSocket::Connect() {
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* res = nullptr;
         if (::getaddrinfo(addr_.toUtf8().constData(), nullptr, &hints, &res) != 0 || !res) {
-            report(
+            refuseConnect(
+                wsaHOST_NOT_FOUND,
                 QStringLiteral("WSocketResolveHost: Cannot convert host address '%1'").arg(addr_));
             return;
         }
@@ -379,6 +397,7 @@ void TWSocket::Connect() {
 
     sendQueue_.clear();
     writePosted_ = false;
+    dataSentDue_ = false;
     peerClosed_ = false;
     peerError_ = 0;
     closeNotified_ = false;
@@ -584,8 +603,8 @@ void TWSocket::onReadable() {
             if (tryToSend()) {
                 if (!self || conn != connection_)
                     return;
-                if (OnDataSent)
-                    OnDataSent(this, 0);
+                writeNotifier_->setEnabled(false);
+                queueEmptied();
             }
             if (!self || conn != connection_ || fd_ < 0)
                 return;
@@ -776,8 +795,7 @@ void TWSocket::onWritable() {
             if (!self || conn != connection_)
                 return;
             writeNotifier_->setEnabled(false);
-            if (OnDataSent)
-                OnDataSent(this, 0);
+            queueEmptied();
         }
     });
 }
@@ -791,10 +809,20 @@ void TWSocket::onPostedWrite() {
         if (tryToSend()) {
             if (!self || conn != connection_)
                 return;
-            if (OnDataSent)
-                OnDataSent(this, 0);
+            writeNotifier_->setEnabled(false);
+            queueEmptied();
         }
     });
+}
+
+void TWSocket::queueEmptied() {
+    // Once per emptied queue, whether the posted notification or the
+    // socket's writability saw it empty first.
+    if (!dataSentDue_)
+        return;
+    dataSentDue_ = false;
+    if (OnDataSent)
+        OnDataSent(this, 0);
 }
 
 // ---- sending --------------------------------------------------------------
@@ -816,7 +844,7 @@ int TWSocket::Send(const void* data, int len) {
         p += n;
         left -= n;
     }
-    allSent_ = false;
+    dataSentDue_ = true;
     QPointer<TWSocket> self(this);
     const quint64 conn = connection_;
     if (tryToSend() && self && conn == connection_ && !writePosted_) {
@@ -849,10 +877,8 @@ bool TWSocket::tryToSend() {
             }
             sendQueue_.pop_front();
         }
-        if (sendQueue_.empty() || sendQueue_.front().head == sendQueue_.front().tail) {
-            allSent_ = true;
+        if (sendQueue_.empty() || sendQueue_.front().head == sendQueue_.front().tail)
             return true;
-        }
         iovec iov[64];
         int count = 0;
         for (auto it = sendQueue_.begin(); it != sendQueue_.end() && count < 64; ++it) {
@@ -921,10 +947,8 @@ bool TWSocket::tlsTryToSend() {
             }
             sendQueue_.pop_front();
         }
-        if (sendQueue_.empty() || sendQueue_.front().head == sendQueue_.front().tail) {
-            allSent_ = true;
+        if (sendQueue_.empty() || sendQueue_.front().head == sendQueue_.front().tail)
             return true;
-        }
         SendBuffer& b = sendQueue_.front();
         TlsSession::Result result;
         const int sent = tls_->write(b.data + b.head, b.tail - b.head, &result);
@@ -1051,7 +1075,7 @@ void TWSocket::restoreDefaults() {
     lingerTimeout_ = 0;
     readCount_ = 0;
     sendQueue_.clear();
-    allSent_ = true;
+    dataSentDue_ = false;
     writePosted_ = false;
     peerClosed_ = false;
     peerError_ = 0;

@@ -142,6 +142,7 @@ private:
     void changeState(TSocketState newState);
     void report(const QString& message);
     void socketError(const QString& function, int error);
+    void refuseConnect(int error, const QString& message);
     void closeHandle();
     void internalClose(bool shutdownFirst);
     void restoreDefaults();
@@ -153,6 +154,7 @@ private:
     void closeStep(int error);
     bool tryToSend();
     bool tlsTryToSend();
+    void queueEmptied();
     void guarded(const std::function<void()>& step);
     bool refuseUnlessClosed(const char* what);
     int openAndConnect(QString* failure);
@@ -184,7 +186,7 @@ private:
     int lookupId_ = -1;        // running QHostInfo lookup, -1 when none
     quint64 lookupSerial_ = 0; // answers of cancelled lookups are recognised by this
     std::deque<SendBuffer> sendQueue_;
-    bool allSent_ = true;
+    bool dataSentDue_ = false; // queued data not yet announced by OnDataSent
     bool closeNotified_ = false;
     bool writePosted_ = false;
     bool destroying_ = false;

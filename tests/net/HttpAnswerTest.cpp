@@ -290,17 +290,90 @@ TEST_F(HttpAnswer, MalformedNumbersDoNotBreakTheRequest) {
     EXPECT_EQ(length.log.body, "<html>length</html>");
 }
 
-TEST_F(HttpAnswer, OverlongHeaderLineAbortsTheAnswer) {
+TEST_F(HttpAnswer, OverlongHeaderLineAbortsTheConnectionKeepingTheStatus) {
+    // The status line came first: it stays, the request just ends early.
     Fetch f(sim->url("/long-header"));
     ASSERT_TRUE(f.run());
-    EXPECT_EQ(f.client.StatusCode(), 404);
-    EXPECT_EQ(f.client.ReasonPhrase(), "HTTP line too long");
+    EXPECT_EQ(f.client.StatusCode(), 200);
+    EXPECT_EQ(f.client.ReasonPhrase(), "OK");
     EXPECT_FALSE(f.log.events.contains("HeaderEnd"));
+    EXPECT_FALSE(f.log.events.contains("DocBegin"));
     EXPECT_EQ(f.log.done, 1);
+    EXPECT_EQ(f.log.doneError, 0);
     // A line that just fits is fine.
     Fetch g(sim->url("/long-header/8000"));
     ASSERT_TRUE(g.run());
     EXPECT_EQ(g.client.StatusCode(), 200);
+    EXPECT_TRUE(g.log.events.contains("HeaderEnd"));
+
+    // Synchronously: no status of 400 or more, so Get() returns normally;
+    // with no status line at all the status stays 0.
+    THttpCli c;
+    EventLog log;
+    log.attach(&c);
+    c.URL = sim->url("/long-header");
+    EXPECT_NO_THROW(c.Get());
+    EXPECT_EQ(log.done, 1);
+    EXPECT_EQ(c.StatusCode(), 200);
+    RawServer server;
+    server.addAnswer(QByteArray(9000, 'x'));
+    c.URL = local(server);
+    EXPECT_NO_THROW(c.Get());
+    EXPECT_EQ(c.StatusCode(), 0);
+    EXPECT_EQ(c.ReasonPhrase(), "");
+    EXPECT_EQ(log.done, 2);
+    EXPECT_EQ(c.State(), hsReady);
+}
+
+TEST_F(HttpAnswer, ResetByThePeerMidBodyIsANormalEnd) {
+    RawServer server;
+    server.addScript({{Step::Send, "HTTP/1.0 200 OK\r\n\r\npart of the body", 0},
+                      {Step::Pause, {}, 300},
+                      {Step::Reset, {}, 0}});
+    Fetch f(local(server));
+    ASSERT_TRUE(f.run());
+    EXPECT_EQ(f.log.done, 1);
+    EXPECT_EQ(f.log.doneError, 0);
+    EXPECT_EQ(f.client.StatusCode(), 200);
+    EXPECT_EQ(f.log.body, "part of the body");
+    EXPECT_EQ(f.log.events.count("DocEnd"), 1);
+}
+
+TEST_F(HttpAnswer, UnusablePortGivesARealErrorAndTheNextRequestStartsClean) {
+    // A refused connection leaves an error number on the socket...
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    THttpCli c;
+    EventLog log;
+    log.attach(&c);
+    c.URL = QStringLiteral("http://127.0.0.1:%1/").arg(ntohs(a.sin_port));
+    c.GetAsync();
+    ASSERT_TRUE(log.waitDone());
+    ::close(fd);
+    EXPECT_EQ(log.doneError, 10061);
+
+    // ...which neither a bad port nor a good request may inherit.
+    for (const char* port : {"99999", "abc"}) {
+        SCOPED_TRACE(port);
+        log.done = 0;
+        c.URL = QStringLiteral("http://127.0.0.1:%1/").arg(QLatin1String(port));
+        c.GetAsync();
+        ASSERT_TRUE(log.waitDone());
+        EXPECT_EQ(log.doneError, 10022);
+        EXPECT_EQ(c.StatusCode(), 404);
+        EXPECT_EQ(c.ReasonPhrase(), "can't connect: Invalid argument (Error #10022)");
+    }
+    log.done = 0;
+    c.URL = sim->url("/bytes/3");
+    c.GetAsync();
+    ASSERT_TRUE(log.waitDone());
+    EXPECT_EQ(log.doneError, 0);
+    EXPECT_EQ(c.CtrlSocket()->LastError(), 0);
 }
 
 TEST_F(HttpAnswer, ServerClosingEarly) {

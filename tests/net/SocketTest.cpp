@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QThread>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -124,6 +125,41 @@ TEST(SocketConnection, SendGivesExactlyOneLaterDataSent) {
     EXPECT_EQ(sent, 0) << "fired inside Send";
     ASSERT_TRUE(runUntil([&] { return sent > 0; }));
     runUntil([] { return false; }, 200);
+    EXPECT_EQ(sent, 1);
+    s.Close();
+}
+
+TEST(SocketConnection, DataSentOncePerEmptiedQueueWhenASendWouldBlock) {
+    RawServer server;
+    // The server reads nothing at first, so the client's sends soon block.
+    server.addScript({{RawServer::Step::Pause, {}, 300}, {RawServer::Step::Drain, {}, 0}}, false);
+    TWSocket s;
+    int sent = 0;
+    bool connected = false;
+    qint64 leftNow = 0;
+    s.OnSessionConnected = [&](TWSocket*, quint16 e) { connected = e == 0; };
+    s.OnDataSent = [&](TWSocket*, quint16) { ++sent; };
+    s.OnSendData = [&](TWSocket*, int n) { leftNow += n; };
+    connectTo(s, server.port());
+    ASSERT_TRUE(runUntil([&] { return connected; }));
+
+    // A first send leaves at once; its notification is still queued when
+    // the next sends fill the connection until one would block.
+    ASSERT_EQ(s.Send("x", 1), 1);
+    const QByteArray chunk(64 * 1024, 'c');
+    bool blocked = false;
+    for (int i = 0; i < 2000 && !blocked; ++i) {
+        leftNow = 0;
+        s.Send(chunk.constData(), int(chunk.size()));
+        blocked = leftNow < chunk.size();
+    }
+    ASSERT_TRUE(blocked);
+    EXPECT_EQ(sent, 0);
+    // The server drains what the connection holds; the rest of the last
+    // chunk then leaves in one go from the queued notification.
+    QThread::msleep(800);
+    ASSERT_TRUE(runUntil([&] { return sent > 0; }));
+    runUntil([] { return false; }, 300);
     EXPECT_EQ(sent, 1);
     s.Close();
 }

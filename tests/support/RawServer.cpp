@@ -119,6 +119,16 @@ void RawServer::serve(int fd) {
             }
         } else if (s.kind == Step::Pause) {
             std::this_thread::sleep_for(std::chrono::milliseconds(s.ms));
+        } else if (s.kind == Step::Reset) {
+            linger l{1, 0}; // closing now sends a reset
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+            return;
+        } else if (s.kind == Step::Drain) {
+            while (!stop_ && readable(fd, 5000)) {
+                char buf[65536];
+                if (::recv(fd, buf, sizeof buf, 0) <= 0)
+                    break;
+            }
         } else {
             // Keep the connection until the client closes it (bounded).
             for (int i = 0; i < 100 && !stop_; ++i) {

@@ -19,7 +19,9 @@ namespace lb::test {
 class RawServer {
 public:
     struct Step {
-        enum Kind { Send, Pause, HoldUntilClosed } kind;
+        // Reset ends the connection with a TCP reset instead of a close;
+        // Drain reads everything until the client closes (bounded).
+        enum Kind { Send, Pause, HoldUntilClosed, Reset, Drain } kind;
         QByteArray data;
         int ms = 0;
     };

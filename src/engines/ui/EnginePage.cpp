@@ -1,12 +1,12 @@
 #include "engines/ui/EnginePage.h"
 
 #include "engines/EngineDatabase.h"
+#include "extractor/ui/ExtractorSheet.h"
 
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -14,7 +14,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace lb {
@@ -27,7 +26,8 @@ static QPushButton* button(const QString& name, const QString& caption, QWidget*
     return b;
 }
 
-EnginePage::EnginePage(EngineDatabase& db, QWidget* parent) : QWidget(parent), m_db(db) {
+EnginePage::EnginePage(EngineDatabase& db, QWidget* parent, AutoExtractor* extractor)
+    : QWidget(parent), m_db(db) {
     m_edits.resize(R::FieldCount);
     auto* outer = new QHBoxLayout(this);
 
@@ -56,7 +56,7 @@ EnginePage::EnginePage(EngineDatabase& db, QWidget* parent) : QWidget(parent), m
     sheets->addTab(buildDescriptionSheet(), QStringLiteral("Description"));
     sheets->addTab(buildContactSheet(), QStringLiteral("Contact"));
     sheets->addTab(buildKeywordSheet(), QStringLiteral("Keywords"));
-    sheets->addTab(buildExtractorSheet(), QStringLiteral("Auto Extractor"));
+    sheets->addTab(new ExtractorSheet(db, extractor), QStringLiteral("Auto Extractor"));
     right->addWidget(sheets, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -83,11 +83,9 @@ EnginePage::EnginePage(EngineDatabase& db, QWidget* parent) : QWidget(parent), m
     connect(&db, &EngineDatabase::loadedChanged, this,
             [this] { m_loaded->setText(m_db.loaded()); });
     connect(&db, &EngineDatabase::categoriesChanged, this, &EnginePage::showCategories);
-    connect(&db, &EngineDatabase::nameValueChanged, this, &EnginePage::showNameValue);
     m_loaded->setText(db.loaded());
     showEditor();
     showCategories();
-    showNameValue();
 }
 
 QLineEdit* EnginePage::fieldEdit(int field, QWidget* parent) {
@@ -175,35 +173,6 @@ QWidget* EnginePage::buildKeywordSheet() {
     return sheet;
 }
 
-QWidget* EnginePage::buildExtractorSheet() {
-    auto* sheet = new QWidget;
-    auto* layout = new QVBoxLayout(sheet);
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("URL:"), sheet));
-    auto* url = new QLineEdit(QStringLiteral("http://"), sheet);
-    url->setObjectName(QStringLiteral("Edit1"));
-    row->addWidget(url);
-    row->addWidget(button(QStringLiteral("Startda"), QStringLiteral("Get"), sheet));
-    auto* abort = button(QStringLiteral("Stopda"), QStringLiteral("Abort"), sheet);
-    abort->setEnabled(false);
-    row->addWidget(abort);
-    auto* lamp = new QLabel(sheet);
-    lamp->setObjectName(QStringLiteral("Panel10"));
-    lamp->setFixedSize(16, 16);
-    lamp->setStyleSheet(QStringLiteral("background-color: red;"));
-    row->addWidget(lamp);
-    layout->addLayout(row);
-    m_nameValue = new QTreeWidget(sheet);
-    m_nameValue->setObjectName(QStringLiteral("ListView1"));
-    m_nameValue->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
-    m_nameValue->setRootIsDecorated(false);
-    m_nameValue->setSelectionMode(QAbstractItemView::NoSelection);
-    for (const auto& [name, value] : m_db.nameValueRows())
-        new QTreeWidgetItem(m_nameValue, {name, QString()});
-    layout->addWidget(m_nameValue, 1);
-    return sheet;
-}
-
 void EnginePage::showEditor() {
     m_syncing = true;
     const EngineRecord& r = m_db.editor();
@@ -231,12 +200,6 @@ void EnginePage::showCategories() {
         m_catType->setEditText(text);
         m_syncing = false;
     }
-}
-
-void EnginePage::showNameValue() {
-    const auto& rows = m_db.nameValueView();
-    for (int i = 0; i < rows.size() && i < m_nameValue->topLevelItemCount(); ++i)
-        m_nameValue->topLevelItem(i)->setText(1, rows.at(i).second);
 }
 
 } // namespace lb

@@ -13,16 +13,18 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class QTreeWidget;
 
 namespace lb {
 
+class AutoExtractor;
 class EngineDatabase;
 
 class EnginePage : public QWidget {
     Q_OBJECT
 public:
-    explicit EnginePage(EngineDatabase& db, QWidget* parent = nullptr);
+    // The extractor drives the "Auto Extractor" sheet; without one its buttons do nothing.
+    explicit EnginePage(EngineDatabase& db, QWidget* parent = nullptr,
+                        AutoExtractor* extractor = nullptr);
 
     QPushButton* helpButton() const { return m_help; }
     QPushButton* sourceButton() const { return m_source; }
@@ -35,10 +37,8 @@ private:
     QWidget* buildDescriptionSheet();
     QWidget* buildContactSheet();
     QWidget* buildKeywordSheet();
-    QWidget* buildExtractorSheet();
     void showEditor();
     void showCategories();
-    void showNameValue();
 
     EngineDatabase& m_db;
     QListView* m_keyList = nullptr;
@@ -49,7 +49,6 @@ private:
     QComboBox* m_catType = nullptr;
     QRadioButton* m_post = nullptr;
     QRadioButton* m_get = nullptr;
-    QTreeWidget* m_nameValue = nullptr;
     QPushButton* m_help = nullptr;
     QPushButton* m_source = nullptr;
     QPushButton* m_crawler = nullptr;

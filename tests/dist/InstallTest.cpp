@@ -1,0 +1,167 @@
+// The desktop entry, the icons and scripts/install, checked the way a desktop
+// and a user meet them: validated, installed into a fresh prefix, started.
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+namespace {
+
+const QString kSource = QStringLiteral(LB_SOURCE_DIR);
+const QString kBuild = QFileInfo(QStringLiteral(LB_CLI)).absolutePath();
+const int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+struct Result {
+    int code = -1;
+    QString out;
+};
+
+Result run(const QString& program, const QStringList& args,
+           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    Result r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        r.out = QStringLiteral("timed out");
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAll());
+    return r;
+}
+
+QString validator() {
+    return QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+}
+
+// Installs once into a fresh prefix; the tests below look at the result.
+class Installed : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir = new QTemporaryDir;
+        prefix = dir->filePath(QStringLiteral("prefix"));
+        install = run(QStringLiteral("bash"),
+                      {kSource + QStringLiteral("/scripts/install"), QStringLiteral("--prefix"),
+                       prefix, QStringLiteral("--from"), kBuild});
+    }
+    static void TearDownTestSuite() {
+        delete dir;
+        dir = nullptr;
+    }
+    static QTemporaryDir* dir;
+    static QString prefix;
+    static Result install;
+};
+QTemporaryDir* Installed::dir = nullptr;
+QString Installed::prefix;
+Result Installed::install;
+
+} // namespace
+
+TEST(DesktopEntry, BundledEntryAndIconsAreValid) {
+    ASSERT_FALSE(validator().isEmpty())
+        << "desktop-file-validate is not installed (scripts/bootstrap)";
+    const Result r = run(validator(), {kSource + QStringLiteral("/dist/linkbeacon.desktop")});
+    EXPECT_EQ(r.code, 0) << qPrintable(r.out);
+    EXPECT_TRUE(r.out.trimmed().isEmpty()) << qPrintable(r.out);
+
+    for (int size : kIconSizes) {
+        const QString path = QStringLiteral("%1/dist/icons/hicolor/%2x%2/apps/linkbeacon.png")
+                                 .arg(kSource)
+                                 .arg(size);
+        QImage icon(path);
+        ASSERT_FALSE(icon.isNull()) << qPrintable(path);
+        EXPECT_EQ(icon.size(), QSize(size, size)) << qPrintable(path);
+        EXPECT_TRUE(icon.hasAlphaChannel()) << qPrintable(path);
+        // Round badge: corners see through, the centre is opaque.
+        EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0) << qPrintable(path);
+        EXPECT_EQ(qAlpha(icon.pixel(size / 2, size / 2)), 255) << qPrintable(path);
+    }
+}
+
+TEST_F(Installed, PutsBinariesEntryAndIconsUnderThePrefix) {
+    ASSERT_EQ(install.code, 0) << qPrintable(install.out);
+    EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/bin/linkbeacon")).isExecutable());
+    EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/bin/linkbeacon-cli")).isExecutable());
+    EXPECT_TRUE(
+        QFileInfo::exists(prefix + QStringLiteral("/lib/linkbeacon/programfolder/data/data.hlz")));
+
+    const QString entry = prefix + QStringLiteral("/share/applications/linkbeacon.desktop");
+    if (!validator().isEmpty()) {
+        const Result r = run(validator(), {entry});
+        EXPECT_EQ(r.code, 0) << qPrintable(r.out);
+    }
+    QFile f(entry);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    // The menu must start the launcher even when ~/.local/bin is not on PATH.
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("\nExec=") + prefix + QStringLiteral("/bin/linkbeacon\n")))
+        << qPrintable(text);
+    EXPECT_TRUE(text.contains(QStringLiteral("\nIcon=linkbeacon\n")));
+    for (int size : kIconSizes)
+        EXPECT_TRUE(
+            QFileInfo::exists(QStringLiteral("%1/share/icons/hicolor/%2x%2/apps/linkbeacon.png")
+                                  .arg(prefix)
+                                  .arg(size)))
+            << size;
+
+    // The installed command-line front end works from any folder.
+    const Result cli = run(prefix + QStringLiteral("/bin/linkbeacon-cli"), {});
+    EXPECT_EQ(cli.code, 2);
+    EXPECT_TRUE(cli.out.contains(QStringLiteral("usage:"))) << qPrintable(cli.out);
+}
+
+TEST_F(Installed, LauncherMakesTheProgramFolderOnceAndKeepsTheUsersFiles) {
+    ASSERT_EQ(install.code, 0) << qPrintable(install.out);
+    const QString xdg = dir->filePath(QStringLiteral("xdg"));
+    const QString folder = xdg + QStringLiteral("/linkbeacon");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), xdg);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+
+    // Starts the window, waits until it stands in its program folder, closes it.
+    auto startOnce = [&](const QString& mustExist) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(prefix + QStringLiteral("/bin/linkbeacon"), {});
+        EXPECT_TRUE(p.waitForStarted(10000));
+        bool seen = false;
+        // Polls for at least a second, so the window has had time to come up.
+        for (int i = 0; i < 300 && p.state() == QProcess::Running && !(seen && i >= 20); ++i) {
+            seen = QFileInfo::exists(mustExist);
+            QThread::msleep(50);
+        }
+        // Still running means the main window came up and waits for the user.
+        EXPECT_EQ(p.state(), QProcess::Running)
+            << qPrintable(QString::fromLocal8Bit(p.readAllStandardError()));
+        p.terminate();
+        if (!p.waitForFinished(10000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+        return seen;
+    };
+
+    ASSERT_TRUE(startOnce(folder + QStringLiteral("/data/session/session.hlx")));
+    const QString mine = folder + QStringLiteral("/data/session/mine.hlx");
+    {
+        QFile f(mine);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("[mine]\r\nurl=http://example.org/\r\n");
+    }
+    QFile::remove(folder + QStringLiteral("/data/data.hlz"));
+    EXPECT_TRUE(startOnce(mine));
+    // A second start neither re-copies the bundle nor touches the user's files.
+    EXPECT_TRUE(QFileInfo::exists(mine));
+    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/data/data.hlz")));
+}

@@ -1,0 +1,146 @@
+#pragma once
+// A page server on 127.0.0.1 that sends its answer in pieces and, between
+// pieces, watches whether the client has hung up: so a test sees from the
+// server's side how much of a page a client took. Runs on its own thread
+// with blocking sockets; every wait is bounded.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace lb::test {
+
+class PieceServer {
+public:
+    // The header is sent with the first piece; after each piece the server
+    // waits up to waitMs for the client to close before sending the next.
+    // With hold, the connection stays open (bounded) after the last piece.
+    PieceServer(QList<QByteArray> pieces, int waitMs, bool hold = false)
+        : m_pieces(std::move(pieces)), m_waitMs(waitMs), m_hold(hold) {
+        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_listen, 16);
+        socklen_t len = sizeof a;
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~PieceServer() {
+        m_stop = true;
+        ::shutdown(m_listen, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listen);
+    }
+    PieceServer(const PieceServer&) = delete;
+    PieceServer& operator=(const PieceServer&) = delete;
+
+    QString url(const QString& path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    }
+    int connections() const { return m_connections; }
+    // Pieces sent on the last connection, and whether the client closed before the end.
+    int piecesSent() const { return m_sent; }
+    bool closedEarly() const { return m_closedEarly; }
+    QByteArray request() const {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_request;
+    }
+
+private:
+    static bool peerClosed(int fd, int ms) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, ms) <= 0)
+            return false;
+        char c;
+        return ::recv(fd, &c, 1, MSG_PEEK) <= 0;
+    }
+    static bool sendAll(int fd, const QByteArray& data) {
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t n =
+                ::send(fd, data.constData() + done, size_t(data.size() - done), MSG_NOSIGNAL);
+            if (n <= 0)
+                return false;
+            done += n;
+        }
+        return true;
+    }
+
+    void run() {
+        while (!m_stop) {
+            pollfd p{m_listen, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            ++m_connections;
+            serve(fd);
+            ::close(fd);
+        }
+    }
+
+    void serve(int fd) {
+        QByteArray request;
+        for (int i = 0; i < 50 && !request.contains("\r\n\r\n"); ++i) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            char buf[4096];
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            request.append(buf, n);
+        }
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_request = request;
+        }
+        m_sent = 0;
+        m_closedEarly = false;
+        QByteArray next = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+        for (int i = 0; i < m_pieces.size(); ++i) {
+            if (i > 0 && peerClosed(fd, m_waitMs)) {
+                m_closedEarly = true;
+                return;
+            }
+            if (!sendAll(fd, next + m_pieces.at(i)))
+                return;
+            next.clear();
+            m_sent = i + 1;
+        }
+        if (m_hold) {
+            for (int i = 0; i < 100 && !m_stop; ++i)
+                if (peerClosed(fd, 100))
+                    return;
+        }
+    }
+
+    QList<QByteArray> m_pieces;
+    int m_waitMs;
+    bool m_hold;
+    int m_listen = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_connections{0};
+    std::atomic<int> m_sent{0};
+    std::atomic<bool> m_closedEarly{false};
+    mutable std::mutex m_mutex;
+    QByteArray m_request;
+    std::thread m_thread;
+};
+
+} // namespace lb::test

@@ -1,0 +1,283 @@
+// The colouring rules against hand-made texts.
+#include "source/ColourMatcher.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+using namespace lb;
+
+namespace {
+
+TColorRule beginEnd(QStringList entries, quint8 z = 0, RgbColor def = colours::Red) {
+    TColorRule r;
+    r.KeyBegEndLst = std::move(entries);
+    r.ZOrder = z;
+    r.DefKeyColor = def;
+    return r;
+}
+
+TColorRule keywords(QStringList words, bool partWord, bool keyCase = false, quint8 z = 0) {
+    TColorRule r;
+    r.KeyDrawingType = dtKeyShow;
+    r.Keywords = std::move(words);
+    r.PartWord = partWord;
+    r.KeyCase = keyCase;
+    r.ZOrder = z;
+    return r;
+}
+
+// The runs as "start+length:colour" items, easy to compare and read in failures.
+QStringList runs(const TDrawRules& rules, const QString& text) {
+    QStringList out;
+    for (const ColourRun& r : ColourMatcher(rules).runs(text))
+        out << QStringLiteral("%1+%2:%3").arg(r.start).arg(r.length).arg(colourText(r.colour));
+    return out;
+}
+
+} // namespace
+
+TEST(ColourText, NamesAndHexValues) {
+    RgbColor c = 0;
+    ASSERT_TRUE(parseColour(QStringLiteral(" navy "), c));
+    EXPECT_EQ(c, colours::Navy);
+    ASSERT_TRUE(parseColour(QStringLiteral("#0000FF"), c));
+    EXPECT_EQ(colourText(c), "blue");
+    ASSERT_TRUE(parseColour(QStringLiteral("#FF0000"), c));
+    EXPECT_EQ(colourText(c), "red");
+    ASSERT_TRUE(parseColour(QStringLiteral("$123456"), c));
+    EXPECT_EQ(colourText(c), "#123456");
+    ASSERT_TRUE(parseColour(QStringLiteral("abcdef"), c));
+    EXPECT_EQ(colourText(c), "#ABCDEF");
+    EXPECT_FALSE(parseColour(QStringLiteral("pink"), c));
+    EXPECT_FALSE(parseColour(QStringLiteral("#"), c));
+    EXPECT_FALSE(parseColour(QStringLiteral("#1234567"), c));
+}
+
+TEST(ColourEntries, ParsingRulesAndLimits) {
+    // A first ";" missing or in front: no entry, and no table slot taken.
+    QList<TokenEntry> e = parseBeginEndList(
+        {";x", "nothing", "<META;>;purple", "\";\"", "<TEXTAREA;</TEXTAREA;pink", "<a;"},
+        colours::Red);
+    ASSERT_EQ(e.size(), 4);
+    EXPECT_EQ(e[0].begin, "<META");
+    EXPECT_EQ(e[0].colour, colours::Purple);
+    EXPECT_EQ(e[1].begin, "\"");
+    EXPECT_EQ(e[1].end, "\"");
+    EXPECT_EQ(e[1].colour, colours::Red);
+    EXPECT_EQ(e[2].begin, "<TEXTA"); // cut to six characters
+    EXPECT_EQ(e[2].end, "</TEXT");
+    EXPECT_EQ(e[2].colour, colours::Red); // unknown colour text: the default
+    EXPECT_EQ(e[3].end, "");
+
+    QStringList many;
+    for (int i = 0; i < 45; ++i)
+        many << QStringLiteral("<t%1;>").arg(i);
+    many.prepend(QStringLiteral(";bad"));
+    e = parseBeginEndList(many, colours::Red);
+    ASSERT_EQ(e.size(), kMaxTokenEntries);
+    EXPECT_EQ(e.last().begin, "<t39");
+
+    e = parseLineEndList({";;red", "//;navy", "#", ";blue"}, colours::Green);
+    ASSERT_EQ(e.size(), 3);
+    EXPECT_EQ(e[0].begin, ";");
+    EXPECT_EQ(e[0].colour, colours::Red);
+    EXPECT_EQ(e[1].colour, colours::Navy);
+    EXPECT_EQ(e[2].begin, "#");
+    EXPECT_EQ(e[2].colour, colours::Green);
+
+    const QList<KeywordEntry> k =
+        parseKeywordList({"  name= ; blue ", "   ", "a*b", "Value="}, false, colours::Red);
+    ASSERT_EQ(k.size(), 2);
+    EXPECT_EQ(k[0].word, "NAME=");
+    EXPECT_EQ(k[0].colour, colours::Blue);
+    EXPECT_EQ(k[1].word, "VALUE=");
+    EXPECT_EQ(k[1].colour, colours::Red);
+
+    QStringList colourful;
+    for (int i = 0; i < 42; ++i)
+        colourful << QStringLiteral("w%1;#%2").arg(i).arg(i + 1, 6, 10, QLatin1Char('0'));
+    const QList<KeywordEntry> kc = parseKeywordList(colourful, true, colours::Lime);
+    ASSERT_EQ(kc.size(), 42);
+    EXPECT_EQ(kc[39].colour, 0x000040u);
+    EXPECT_EQ(kc[40].colour, colours::Lime); // past forty colours: the rule's colour
+}
+
+TEST(ColourMatcher, BeginEndSpans) {
+    // A comment across three lines is one run; case matters for begin tokens.
+    const TDrawRules meta = {beginEnd({"<!--;-->;teal", "<META;>;purple", "<meta;>;purple"})};
+    EXPECT_EQ(runs(meta, "a<!-- x\r\ny\nz -->b"), QStringList{"1+15:teal"});
+    EXPECT_EQ(runs(meta, "<META a><meta b><Meta c>"), QStringList({"0+16:purple"}));
+    // An unclosed span ends the search: nothing after it is coloured.
+    EXPECT_EQ(runs(meta, "<META a> <!-- open <META b>"), QStringList{"0+8:purple"});
+    // The end token is searched from the character after the begin's first one.
+    EXPECT_EQ(runs({beginEnd({"<!--;-->"})}, "<!-->x"), QStringList{"0+5:red"});
+    // A begin token longer than six characters matches on its first six.
+    EXPECT_EQ(runs({beginEnd({"<HTML LANG;>;navy"})}, "<HTML xyz>"), QStringList{"0+10:navy"});
+    // Equal begin positions: the earlier entry decides the end token.
+    EXPECT_EQ(runs({beginEnd({"<a;!;blue", "<ab;>;green"})}, "<ab>c!"), QStringList{"0+6:blue"});
+    EXPECT_EQ(runs({beginEnd({"<ab;>;green", "<a;!;blue"})}, "<ab>c!"), QStringList{"0+4:green"});
+    // The earliest begin wins whatever its entry's place.
+    EXPECT_EQ(runs({beginEnd({"<b;>;blue", "<a;>;green"})}, "x<a><b>"),
+              QStringList({"1+3:green", "4+3:blue"}));
+    // Overlap inside one rule: the later match wins.
+    EXPECT_EQ(runs({beginEnd({"a;bc;blue", "c;d;green"})}, "abcd"),
+              QStringList({"0+2:blue", "2+2:green"}));
+}
+
+TEST(ColourMatcher, LineEndSpans) {
+    TColorRule r;
+    r.KeyDrawingType = dtBeginLineEnd;
+    r.KeyLineEndLst = {"//;navy", ";;teal"};
+    EXPECT_EQ(runs({r}, "x // one\r\ny; two\nz"), QStringList({"2+6:navy", "11+5:teal"}));
+    EXPECT_EQ(runs({r}, "//a // b\n"), QStringList({"0+8:navy"}));
+    r.Enabled = false;
+    EXPECT_TRUE(runs({r}, "// off").isEmpty());
+}
+
+TEST(ColourMatcher, KeywordsCaseAndWholeWords) {
+    // Part words: inside "username=" too; whole words: not after a letter.
+    EXPECT_EQ(runs({keywords({"name=;blue"}, true)}, "username=x NAME=y"),
+              QStringList({"4+5:blue", "11+5:blue"}));
+    EXPECT_EQ(runs({keywords({"name=;blue"}, false)}, "username=x NAME= y @name= 1name=."),
+              QStringList({"11+5:blue", "27+5:blue"}));
+    EXPECT_EQ(runs({keywords({"go"}, false)}, "go goal ago go@ go."),
+              QStringList({"0+2:red", "16+2:red"}));
+    // With case kept only the exact spelling matches.
+    EXPECT_EQ(runs({keywords({"Head"}, true, true)}, "head Head HEAD"), QStringList{"5+4:red"});
+    // Upper-casing is ASCII only: offsets never move, other letters are not folded.
+    EXPECT_EQ(runs({keywords({"straße"}, true)}, "ßSTRASSE STRAßE straße"),
+              QStringList({"9+6:red", "16+6:red"}));
+    // Overlapping occurrences: every one is a match; the later one wins the overlap.
+    EXPECT_EQ(runs({keywords({"aa;blue", "ab;green"}, true)}, "aaab"),
+              QStringList({"0+2:blue", "2+2:green"}));
+    // At one start the earlier keyword wins where both cover.
+    EXPECT_EQ(runs({keywords({"ab;blue", "abcd;green"}, true)}, "abcd"),
+              QStringList({"0+2:blue", "2+2:green"}));
+    EXPECT_TRUE(runs({keywords({}, true)}, "anything").isEmpty());
+}
+
+TEST(ColourMatcher, PriorityBetweenRules) {
+    const TColorRule quotes = beginEnd({"\";\""}, 1, colours::Green);
+    const TColorRule tags = beginEnd({"<a;>"}, 0);
+    // Higher ZOrder wins whatever the order; equal ZOrder: the later rule.
+    EXPECT_EQ(runs({quotes, tags}, "<a href=\"x\">"),
+              QStringList({"0+8:red", "8+3:green", "11+1:red"}));
+    EXPECT_EQ(runs({tags, quotes}, "<a href=\"x\">"),
+              QStringList({"0+8:red", "8+3:green", "11+1:red"}));
+    const TColorRule quotes0 = beginEnd({"\";\""}, 0, colours::Green);
+    EXPECT_EQ(runs({quotes0, tags}, "<a href=\"x\">"), QStringList({"0+12:red"}));
+    // Adjacent matches of one colour form one run; a gap splits it.
+    EXPECT_EQ(runs({beginEnd({"<;>"})}, "<a><b> <c>"), QStringList({"0+6:red", "7+3:red"}));
+}
+
+TEST(ColourMatcher, SourceViewerRules) {
+    const QString page =
+        QStringLiteral("<FORM ACTION=\"/cgi\" method=post><input name=\"q\" value=\"\">"
+                       "<select name=s><option value=1>One</option></select>"
+                       "<textarea>t</textarea><p name=x></FORM>");
+    const QList<ColourRun> r = ColourMatcher(sourceViewerRules()).runs(page);
+    QStringList got;
+    for (const ColourRun& c : r)
+        got << page.mid(c.start, c.length) + QLatin1Char('|') + colourText(c.colour);
+    EXPECT_EQ(got, QStringList({"<FORM |red", "ACTION=|blue", "\"/cgi\" |red", "method=|blue",
+                                "post><input |red", "name=|blue", "\"q\" |red", "value=|blue",
+                                "\"\"><select |red", "name=|blue", "s>|red",
+                                "<option value=1>|blue", "</option>|blue",
+                                // "</textarea>" is cut to its first six characters
+                                "</select><textarea>t</text|red", "name=|blue", "</FORM>|red"}));
+}
+
+namespace {
+
+// The rules' wording taken literally, slowly: search every token with indexOf
+// from the current position, then paint match by match.
+std::vector<quint16> naiveColours(const TDrawRules& rules, const QString& text,
+                                  std::vector<RgbColor>& palette) {
+    auto slotOf = [&](RgbColor c) {
+        for (size_t i = 0; i < palette.size(); ++i)
+            if (palette[i] == c)
+                return quint16(i + 1);
+        palette.push_back(c);
+        return quint16(palette.size());
+    };
+    const int n = int(text.size());
+    std::vector<quint16> cells(size_t(n), 0);
+    std::vector<int> prio(size_t(n), 0);
+    auto paint = [&](int a, int b, RgbColor c, int z) {
+        for (int x = a; x <= b && x < n; ++x)
+            if (prio[size_t(x)] <= z) {
+                prio[size_t(x)] = z;
+                cells[size_t(x)] = slotOf(c);
+            }
+    };
+    for (const TColorRule& r : rules) {
+        if (!r.Enabled)
+            continue;
+        if (r.KeyDrawingType == dtBeginEnd) {
+            const QList<TokenEntry> e = parseBeginEndList(r.KeyBegEndLst, r.DefKeyColor);
+            int pos = 0;
+            for (;;) {
+                int best = -1, which = -1;
+                for (int i = 0; i < e.size(); ++i) {
+                    const int at = int(text.indexOf(e[i].begin, pos));
+                    if (at >= 0 && (best < 0 || at < best))
+                        best = at, which = i;
+                }
+                if (best < 0)
+                    break;
+                const int end = int(text.indexOf(e[which].end, best + 1));
+                if (end < 0)
+                    break;
+                paint(best, end + int(e[which].end.size()) - 1, e[which].colour, r.ZOrder);
+                pos = end + 1;
+            }
+        } else if (r.KeyDrawingType == dtKeyShow) {
+            const QList<KeywordEntry> k = parseKeywordList(r.Keywords, r.KeyCase, r.DefKeyColor);
+            const QString hay = r.KeyCase ? text : text.toUpper();
+            struct Hit {
+                int start, kw;
+            };
+            std::vector<Hit> hits;
+            for (int i = 0; i < k.size(); ++i)
+                for (int at = int(hay.indexOf(k[i].word)); at >= 0;
+                     at = int(hay.indexOf(k[i].word, at + 1)))
+                    hits.push_back({at, i});
+            std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) {
+                return a.start != b.start ? a.start < b.start : a.kw > b.kw;
+            });
+            for (const Hit& h : hits)
+                paint(h.start, h.start + int(k[h.kw].word.size()) - 1, k[h.kw].colour, r.ZOrder);
+        }
+    }
+    return cells;
+}
+
+} // namespace
+
+TEST(ColourMatcher, AgreesWithTheLiteralReadingOnRandomTexts) {
+    const TDrawRules rules = {
+        beginEnd({"<a;>;blue", "<ab;b>;green", "\";\";teal", "<!;->;navy"}, 1),
+        beginEnd({"a;b;maroon", "<;>"}, 0),
+        keywords({"ab;lime", "aba;olive", "b<;gray", "<a"}, true, false, 1),
+        keywords({"a", "ba;silver"}, true, true, 0),
+    };
+    const ColourMatcher matcher(rules);
+    std::mt19937 rng(12345);
+    const QString alphabet = QStringLiteral("ab<>\"!-\n");
+    for (int round = 0; round < 300; ++round) {
+        QString text;
+        const int len = int(rng() % 60);
+        for (int i = 0; i < len; ++i)
+            text += alphabet.at(int(rng() % alphabet.size()));
+        std::vector<RgbColor> palette;
+        const std::vector<quint16> expected = naiveColours(rules, text, palette);
+        std::vector<quint16> got;
+        matcher.colourMap(text, got);
+        ASSERT_EQ(got.size(), expected.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            const RgbColor want = expected[i] ? palette[expected[i] - 1u] : 0xFFFFFFFF;
+            const RgbColor have = got[i] ? matcher.palette()[got[i] - 1u] : 0xFFFFFFFF;
+            ASSERT_EQ(have, want) << "at " << i << " in \"" << text.toStdString() << "\"";
+        }
+    }
+}
