@@ -169,8 +169,10 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         m_meta->show();
     });
     connect(m_enginePage->crawlerButton(), &QPushButton::clicked, this, [this] {
-        if (m_crawler)
-            m_crawler->show();
+        if (!m_crawler)
+            return;
+        m_crawler->Pathtxt()->setText(m_appDir);
+        m_crawler->show();
     });
     connect(m_enginePage->sourceButton(), &QPushButton::clicked, this, [this] {
         if (m_source)
@@ -253,6 +255,16 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
     m_meta = meta;
     m_crawler = crawler;
     m_options = options;
+    if (m_crawler) {
+        m_crawler->attach(
+            &m_dialogs, [this] { return m_engines->loaded(); }, m_proxy);
+        m_crawler->setOptionsWindow(m_options);
+        connect(m_crawler, &TFFA_Crawler::helpRequested, this, [this](const QString& page) {
+            show();
+            raise();
+            showHelp(page);
+        });
+    }
 }
 
 lb::EngineLines& TKestrel::engineLines() {

@@ -13,5 +13,6 @@ int runColour(const QStringList& args);
 int runMeta(const QStringList& args);
 int runAnalyse(const QStringList& args);
 int runExtract(const QStringList& args);
+int runFfa(const QStringList& args);
 
 } // namespace lb::cli

@@ -13,7 +13,8 @@ static void usage() {
                "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n"
                "       linkbeacon-cli meta build|insert|save|list|delete ...\n"
                "       linkbeacon-cli analyse FILE [--page-url URL] [--database D]\n"
-               "       linkbeacon-cli extract URL [--database D]\n",
+               "       linkbeacon-cli extract URL [--database D]\n"
+               "       linkbeacon-cli ffa [options] LIST\n",
                stderr);
 }
 
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
         return lb::cli::runAnalyse(args);
     if (command == QLatin1String("extract"))
         return lb::cli::runExtract(args);
+    if (command == QLatin1String("ffa"))
+        return lb::cli::runFfa(args);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage();
     return 2;

@@ -6,6 +6,9 @@
 
 #include <QByteArrayView>
 
+#include <array>
+#include <vector>
+
 namespace lb {
 
 using R = EngineRecord;
@@ -91,6 +94,19 @@ const char* const MiddleCategorySet[10] = {
 const char* const SmallestCategorySet[7] = {"Business",      "Computers",  "Education",
                                             "Entertainment", "Government", "Personal",
                                             "Miscellaneous"};
+
+// Rows of the role table by the first character of their variable name;
+// the category rows are left out (only a SELECT names the category variable).
+const std::array<std::vector<int>, 256>& rowsByFirstCharacter() {
+    static const std::array<std::vector<int>, 256> table = [] {
+        std::array<std::vector<int>, 256> t;
+        for (int row = 0; row < 32; ++row)
+            if (!FormRoles[row].category)
+                t[uchar(FormRoles[row].variable[0])].push_back(row);
+        return t;
+    }();
+    return table;
+}
 
 template <std::size_t N> bool containsAll(View text, const char* const (&words)[N]) {
     for (const char* w : words)
@@ -197,31 +213,33 @@ void FormAnalyser::tag(QByteArrayView t, QByteArrayView u) {
         formTag(t, u);
 
     if (has(u, "INPUT") && !has(u, "HIDDEN")) {
-        // Where each "NAME=" ends, once; every row is a prefix test there.
-        QList<qsizetype> names;
-        for (qsizetype at = u.indexOf(View("NAME=")); at >= 0;
-             at = u.indexOf(View("NAME="), at + 1))
-            names.append(at + 5);
-        if (!names.isEmpty()) {
-            const bool submit = has(u, "TYPE=\"SUBMIT") || has(u, "TYPE=SUBMIT");
+        // Which rows follow some "NAME=" (or "NAME=\""): one look per
+        // occurrence at the rows that begin with the character found there.
+        std::array<bool, 32> matched{};
+        bool any = false;
+        const View key("NAME=");
+        auto look = [&](View rest) {
+            if (rest.isEmpty())
+                return;
+            for (int row : rowsByFirstCharacter()[uchar(rest[0])]) {
+                if (!matched[row] && rest.startsWith(View(FormRoles[row].variable))) {
+                    matched[row] = true;
+                    any = true;
+                }
+            }
+        };
+        for (qsizetype at = u.indexOf(key); at >= 0; at = u.indexOf(key, at + 1)) {
+            const View rest = u.sliced(at + key.size());
+            look(rest);
+            if (rest.startsWith('"'))
+                look(rest.sliced(1));
+        }
+        if (any && !(has(u, "TYPE=\"SUBMIT") || has(u, "TYPE=SUBMIT"))) {
             readAfter(t, u, "NAME=", name);
             const QString field = fieldText(name);
-            for (const FormRole& row : FormRoles) {
-                if (row.category)
-                    continue; // only a SELECT names the category variable
-                const View var(row.variable);
-                bool match = false;
-                for (qsizetype at : names) {
-                    const View rest = u.sliced(at);
-                    if (rest.startsWith(var) ||
-                        (rest.startsWith('"') && rest.sliced(1).startsWith(var))) {
-                        match = true;
-                        break;
-                    }
-                }
-                if (match && !submit)
-                    m_editor[row.field] = field;
-            }
+            for (int row = 0; row < 32; ++row)
+                if (matched[row])
+                    m_editor[FormRoles[row].field] = field;
         }
     }
 

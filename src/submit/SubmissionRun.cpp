@@ -216,15 +216,27 @@ QString SubmissionRun::buildPairString(const EngineRecord& e) const {
 }
 
 void SubmissionRun::submitNext() {
-    // A speed above the engines left steps down first, as far as it goes.
-    while (speedValue() > engines() - 1 && m_speedIndex > 0)
-        slower();
+    // Each pass starts one engine; the fan-out test at its end decides
+    // whether the next pass runs. A loop, not a call to itself: on a fast
+    // network requests finish inside the passes, the number in flight stays
+    // below the speed and the fan-out may go on for the whole database.
+    for (;;) {
+        // A speed above the engines left steps down first, as far as it goes.
+        while (speedValue() > engines() - 1 && m_speedIndex > 0)
+            slower();
+        if (!m_startGate)
+            return;
+        m_startGate = false;
+        if (m_nextEngine >= engines())
+            return;
+        startEngine();
+        m_startGate = true;
+        if (!(int(m_clients.size()) < speedValue() && speedValue() + m_nextEngine <= engines() - 1))
+            return;
+    }
+}
 
-    if (!m_startGate)
-        return;
-    m_startGate = false;
-    if (m_nextEngine >= engines())
-        return;
+void SubmissionRun::startEngine() {
     m_starting = true;
 
     if (!m_watchdog.isActive())
@@ -289,11 +301,7 @@ void SubmissionRun::submitNext() {
         QMetaObject::invokeMethod(
             this, [this, client] { onRequestDone(client); }, Qt::QueuedConnection);
     }
-
     m_starting = false;
-    m_startGate = true;
-    if (int(m_clients.size()) < speedValue() && speedValue() + m_nextEngine <= engines() - 1)
-        submitNext();
 }
 
 void SubmissionRun::onHeaderEnd(THttpCli* sender) {
@@ -318,7 +326,9 @@ void SubmissionRun::onHeaderEnd(THttpCli* sender) {
 void SubmissionRun::onRequestDone(THttpCli* sender) {
     auto* client = static_cast<TSTHttpCli*>(sender);
     const qsizetype pos = m_clients.indexOf(client);
-    if (pos < 0)
+    // A request is counted once: a client that already finished is no
+    // longer in the run, even while this handler lets other events run.
+    if (pos < 0 || !m_results.contains(client))
         return;
     const int i = int(client->Tag);
     Result r = m_results.take(client);

@@ -83,7 +83,7 @@ public:
 signals:
     void memoLine(const QString& line);
     void memoCleared();
-    void stateChanged();   // buttons, indicator, speed
+    void stateChanged(); // buttons, indicator, speed
     void countersChanged();
     // One session's results, when its last request has finished.
     void sessionFinished(const QString& sessionName, int postingTo, int submitted, int successful,
@@ -104,6 +104,7 @@ private:
     void resetCounters();
     void setBarMaxima(int extra);
     void submitNext();
+    void startEngine(); // one pass of submitNext: the request of engine NextEngine
     QString buildPairString(const EngineRecord& engine) const;
     void onHeaderEnd(net::THttpCli* sender);
     void onRequestDone(net::THttpCli* sender);
@@ -123,8 +124,8 @@ private:
     SessionRecord m_session;
     QStringList m_reportLines; // ReportLines of the session being submitted
 
-    QList<net::TSTHttpCli*> m_clients;     // RequestClients, in start order
-    QList<int> m_inFlightEngines;     // parallel to m_clients
+    QList<net::TSTHttpCli*> m_clients; // RequestClients, in start order
+    QList<int> m_inFlightEngines;      // parallel to m_clients
     QList<int> m_inFlightTicks;
     QHash<net::TSTHttpCli*, Result> m_results;
 

@@ -5,6 +5,7 @@
 // with blocking sockets; every wait is bounded.
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QString>
 
 #include <arpa/inet.h>
@@ -46,6 +47,12 @@ public:
     }
     PieceServer(const PieceServer&) = delete;
     PieceServer& operator=(const PieceServer&) = delete;
+
+    // A wait of its own after one piece (index from 0).
+    void setWaitAfter(int piece, int ms) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_waitAfter[piece] = ms;
+    }
 
     QString url(const QString& path) const {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
@@ -113,7 +120,12 @@ private:
         m_closedEarly = false;
         QByteArray next = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
         for (int i = 0; i < m_pieces.size(); ++i) {
-            if (i > 0 && peerClosed(fd, m_waitMs)) {
+            int wait = m_waitMs;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                wait = m_waitAfter.value(i - 1, m_waitMs);
+            }
+            if (i > 0 && peerClosed(fd, wait)) {
                 m_closedEarly = true;
                 return;
             }
@@ -140,6 +152,7 @@ private:
     std::atomic<bool> m_closedEarly{false};
     mutable std::mutex m_mutex;
     QByteArray m_request;
+    QMap<int, int> m_waitAfter;
     std::thread m_thread;
 };
 

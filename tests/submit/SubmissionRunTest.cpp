@@ -1,19 +1,25 @@
 // The submission run against a real local target-sim: fan-out, requests as
 // sent, judging, pause, watchdog, reports and the batch pass.
+#include "submit/SubmissionRun.h"
 #include "common/IniFile.h"
 #include "engines/EngineDatabase.h"
 #include "engines/ProgramFolder.h"
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
 #include "submit/SpeedSteps.h"
-#include "submit/SubmissionRun.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
 
-#include <QCoreApplication>
-#include <QJsonArray>
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QSet>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace lb;
 using lb::test::ProgramFolder;
@@ -127,8 +133,63 @@ TEST_F(SubmissionRunTest, FanOutFollowsTheSpeedAndTheEnginesLeft) {
     EXPECT_EQ(sim.requests().size(), 30);
 }
 
+TEST_F(SubmissionRunTest, TenThousandEnginesStartInOrderAndEachFinishesOnce) {
+    // On loopback most requests finish while the fan-out is still starting
+    // engines, so the fan-out runs through nearly the whole database.
+    const int n = 10000;
+    const int refusing = ::socket(AF_INET, SOCK_STREAM, 0); // bound, never listening
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(refusing, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(refusing, reinterpret_cast<sockaddr*>(&a), &len);
+    QStringList lines;
+    for (int i = 0; i < n; ++i) {
+        EngineRecord r;
+        r.name = QStringLiteral("E%1").arg(i, 5, 10, QLatin1Char('0'));
+        r[EngineRecord::CgiUrl] =
+            i % 10 == 0   ? QStringLiteral("http://127.0.0.1:%1/x").arg(ntohs(a.sin_port))
+            : i % 10 == 5 ? sim.url(QStringLiteral("/status/404/Not%20Found?e=%1").arg(i))
+                          : sim.url(QStringLiteral("/status/302?e=%1").arg(i));
+        r[EngineRecord::TitleVar] = QStringLiteral("title");
+        r.setPost(true);
+        lines.append(r.toLine());
+    }
+    pf.writeEngines("data/data.hlz", lines);
+    open();
+    run->setSpeedIndex(int(speedSteps().indexOf(QStringLiteral("300"))));
+    subList.add(QStringLiteral("one"));
+    const bool ended = runToEnd();
+    ::close(refusing);
+    ASSERT_TRUE(ended);
+
+    EXPECT_EQ(run->counters().postingTo, n);
+    EXPECT_EQ(run->counters().successful, 8000);
+    EXPECT_EQ(run->counters().failed, 2000);
+    QList<int> started;
+    QSet<int> finished;
+    int finishedLines = 0;
+    for (const QString& l : std::as_const(memo)) {
+        if (l.contains(QLatin1String(" Contacting: ")))
+            started << l.section(QLatin1Char(' '), 0, 0).toInt();
+        if (l.contains(QLatin1String(". Submission Finished "))) {
+            ++finishedLines;
+            finished.insert(l.section(QLatin1Char('.'), 0, 0).toInt());
+        }
+    }
+    ASSERT_EQ(started.size(), n);
+    for (int i = 0; i < n; ++i)
+        ASSERT_EQ(started[i], i + 1) << "start order";
+    EXPECT_EQ(finishedLines, n);
+    EXPECT_EQ(finished.size(), n);
+    const QString report = QString::fromUtf8(pf.readBytes("reports/one.htm"));
+    EXPECT_EQ(report.count(QLatin1String(" Status: ")), n);
+    EXPECT_EQ(report.count(QLatin1String(" Status: OK")), 8000);
+}
+
 TEST_F(SubmissionRunTest, HundredEnginesAtSpeed25KeepTwentyFiveInFlight) {
-    writeEngines(100, QStringLiteral("/delay/100/status/200/OK/%1"));
+    writeEngines(100, QStringLiteral("/delay/400/status/200/OK/%1"));
     open();
     subList.add(QStringLiteral("one"));
     ASSERT_TRUE(runToEnd());
@@ -185,7 +246,8 @@ TEST_F(SubmissionRunTest, RequestsCarryThePairStringUnescaped) {
     // 302 succeeds; the phrase "Ok" is not "OK" and fails.
     EXPECT_EQ(run->counters().successful, 1);
     EXPECT_EQ(run->counters().failed, 1);
-    EXPECT_TRUE(results().contains("1. Submission Finished  Result = OK")) << results().join("\n").toStdString();
+    EXPECT_TRUE(results().contains("1. Submission Finished  Result = OK"))
+        << results().join("\n").toStdString();
     EXPECT_TRUE(results().contains("2. Submission Finished  Result = Ok"));
 }
 

@@ -1,6 +1,7 @@
 // target-sim: a local HTTP/1.0 server of simulated submission targets, for
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
+#include "FfaSite.h"
 #include "Tls.h"
 
 #include <arpa/inet.h>
@@ -29,6 +30,7 @@ namespace {
 
 const char kHelp[] =
     "usage: target-sim [--port N] [--log FILE] [--root DIR] [--demo-delay MS]\n"
+    "                  [--ffa-pages N]\n"
     "                  [--tls-port N [--cert FILE --key FILE | --cert-out FILE]]\n"
     "\n"
     "A local HTTP/1.0 server on 127.0.0.1 answering by path, then closing.\n"
@@ -44,6 +46,7 @@ const char kHelp[] =
     "                  them a self-signed certificate for localhost, 127.0.0.1\n"
     "                  and ::1 is made at start-up\n"
     "  --cert-out FILE write the generated certificate there (to trust it)\n"
+    "  --ffa-pages N   generated FFA pages /ffa/gen/0..N-1/links.htm (default 12)\n"
     "\n"
     "Paths:\n"
     "  /                         200 OK, a short page listing these paths\n"
@@ -73,7 +76,11 @@ const char kHelp[] =
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
-    "                            one in twenty is slow (--demo-delay)\n";
+    "                            one in twenty is slow (--demo-delay)\n"
+    "  /altavista/cgi-bin/query?pg=aq&...&q=Q...  a search service's result pages\n"
+    "                            (two per query) listing the demo FFA pages\n"
+    "  /ffa/...                  demo FFA link pages with submission forms; the\n"
+    "                            generated ones link on to pages 2N+1 and 2N+2\n";
 
 int64_t nowMs() {
     timespec ts{};
@@ -185,8 +192,8 @@ struct Conn {
 
 class Server {
 public:
-    Server(std::string logPath, std::string root, int demoDelay)
-        : root_(std::move(root)), demoDelay_(demoDelay) {
+    Server(std::string logPath, std::string root, int demoDelay, int ffaPages)
+        : root_(std::move(root)), demoDelay_(demoDelay), ffaPages_(ffaPages) {
         if (!logPath.empty()) {
             logFd_ = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
             if (logFd_ < 0)
@@ -747,9 +754,20 @@ private:
             serveFile(c, percentDecode(path.substr(7)));
         } else if (starts("/demo/")) {
             demo(c, path);
+        } else if (ffaRoute(c, path, query)) {
+            // answered by the search service emulation or a demo FFA page
         } else {
             page(c, 404, "Not Found", "Not Found", "No such target.");
         }
+    }
+
+    bool ffaRoute(Conn* c, const std::string& path, const std::string& query) {
+        std::string body;
+        int status = 0;
+        if (!ffaAnswer(path, query, port_, ffaPages_, status, body))
+            return false;
+        answer(c, status, standardPhrase(status), body);
+        return true;
     }
 
     void serveFile(Conn* c, const std::string& name) {
@@ -808,6 +826,7 @@ private:
 
     std::string root_;
     int demoDelay_;
+    int ffaPages_;
     int logFd_ = -1;
     int listenFd_ = -1;
     int epfd_ = -1;
@@ -841,6 +860,7 @@ int main(int argc, char** argv) {
     int demoDelay = 3000;
     int tlsPort = -1;
     std::string certFile, keyFile, certOut;
+    int ffaPages = 12;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -869,6 +889,8 @@ int main(int argc, char** argv) {
             keyFile = value();
         } else if (a == "--cert-out") {
             certOut = value();
+        } else if (a == "--ffa-pages") {
+            ffaPages = std::atoi(value().c_str());
         } else {
             std::fprintf(stderr, "target-sim: unknown option %s (see --help)\n", a.c_str());
             return 2;
@@ -880,7 +902,7 @@ int main(int argc, char** argv) {
         setrlimit(RLIMIT_NOFILE, &rl);
     }
     std::signal(SIGPIPE, SIG_IGN);
-    Server server(logPath, root, demoDelay);
+    Server server(logPath, root, demoDelay, ffaPages);
     if (!server.listenOn(port))
         return 1;
     tsim::TlsServer tls;

@@ -1,0 +1,383 @@
+#include "ffa/FfaForm.h"
+
+#include "common/AsciiText.h"
+#include "net/HttpProt.h"
+
+#include <cstring>
+
+namespace lb {
+
+namespace {
+
+struct FieldName {
+    const char* entry;
+    int row; // view row the field name goes to; -1: category (selection fields only)
+};
+
+const FieldName kFieldNames[] = {
+    {"URL", FfaList::Url},
+    {"NEWURL", FfaList::Url},
+    {"Q", FfaList::Url},
+    {"QUERY", FfaList::Url},
+    {"PAGE", FfaList::Url},
+    {"LINKADDR", FfaList::Url},
+    {"EMAIL", FfaList::Email},
+    {"CONTACT_EMAIL", FfaList::Email},
+    {"FROM", FfaList::Email},
+    {"REPLY_EMAIL", FfaList::Email},
+    {"NAME", FfaList::Name},
+    {"CONTACT_NAME", FfaList::Name},
+    {"CONTACT", FfaList::Name},
+    {"REALNAME", FfaList::Name},
+    {"USRNAME", FfaList::Name},
+    {"SECTION", -1},
+    {"SELECTION", -1},
+    {"CATAGORY", -1},
+    {"TITLE", FfaList::Title},
+    {"SITENAME", FfaList::Title},
+    {"URLNAME", FfaList::Title},
+    {"SITETITLE", FfaList::Title},
+    {"DESCRIPTION", FfaList::Description},
+    {"TEL", FfaList::Phone},
+    {"PHONE", FfaList::Phone},
+    {"FAX", FfaList::Fax},
+    {"CITY", FfaList::City},
+    {"KEYWORDS", FfaList::Keyword1},
+    {"ZIP", FfaList::Zip},
+    {"STATE", FfaList::State},
+    {"COUNTRY", FfaList::Country},
+    {"ADDRESS", FfaList::Address1},
+};
+
+const char* const kCat3[] = {
+    "Automotive", "Business",      "Communications", "Community",     "Computers",
+    "Consumer",   "Education",     "Employment",     "Entertainment", "Finance",
+    "Government", "Health",        "Internet",       "Manufacturing", "Media",
+    "Medical",    "Miscellaneous", "News",           "Opportunities", "Personal",
+    "Politics",   "Publishing",    "Recreation",     "Reference",     "Religion",
+    "Sci-Tech",   "Services",      "Transportation", "Travel",        "Web_Stuff"};
+const char* const kCat2[] = {"Business",   "Computers",    "Education", "Entertainment",
+                             "Government", "Personal",     "Health",    "Recreation",
+                             "Web Stuff",  "Miscellaneous"};
+const char* const kCat1[] = {"Business",   "Computers", "Education",    "Entertainment",
+                             "Government", "Personal",  "Miscellaneous"};
+
+template <size_t N> bool allOccur(const QByteArray& text, const char* const (&names)[N]) {
+    for (const char* n : names)
+        if (!text.contains(n))
+            return false;
+    return true;
+}
+
+QString toText(const QByteArray& bytes) {
+    return decodeText(bytes);
+}
+
+// "KEY=" followed by the value, also with a double quote after the "=".
+bool hasKeyValue(const QByteArray& upperTag, const char* key, const char* value) {
+    const QByteArray k(key);
+    return upperTag.contains(k + value) || upperTag.contains(k + '"' + value);
+}
+
+// The value after the first occurrence of key ("NAME=", "ALUE="), read from
+// the tag as written. A quoted value runs to its closing quote; otherwise it
+// ends at a double quote, a blank or the end of the tag.
+QByteArray readAfter(const QByteArray& tag, const QByteArray& upperTag, const char* key) {
+    qsizetype p = upperTag.indexOf(key);
+    if (p < 0)
+        return QByteArray();
+    p += qsizetype(std::strlen(key));
+    if (p < tag.size() && tag.at(p) == '"') {
+        const qsizetype close = tag.indexOf('"', p + 1);
+        if (close >= 0)
+            return tag.mid(p + 1, close - p - 1);
+        ++p;
+    }
+    qsizetype e = p;
+    while (e < tag.size() && tag.at(e) != '"' && tag.at(e) != ' ' && tag.at(e) != '>')
+        ++e;
+    return tag.mid(p, e - p);
+}
+
+// The action: after "ACTION=", a leading quote dropped, up to a blank, quote or ">".
+QByteArray readAction(const QByteArray& tag, const QByteArray& upperTag) {
+    qsizetype p = upperTag.indexOf("ACTION=");
+    if (p < 0)
+        return QByteArray();
+    p += 7;
+    if (p < tag.size() && tag.at(p) == '"')
+        ++p;
+    qsizetype e = p;
+    while (e < tag.size() && tag.at(e) != '"' && tag.at(e) != ' ' && tag.at(e) != '>')
+        ++e;
+    return tag.mid(p, e - p);
+}
+
+// Display texts of value-less options inside selection blocks.
+void collectPlainOptions(const QByteArray& piece, const QByteArray& upper, QByteArrayList& out) {
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype open = upper.indexOf("<SELECT", pos);
+        if (open < 0)
+            return;
+        qsizetype close = upper.indexOf("</SELECT", open + 7);
+        if (close < 0)
+            close = upper.size();
+        qsizetype p = open + 7;
+        for (;;) {
+            const qsizetype a = upper.indexOf("<OPTION>", p);
+            const qsizetype b = upper.indexOf("<OPTION SELECTED>", p);
+            qsizetype at = -1, len = 0;
+            if (a >= 0 && a < close && (b < 0 || a <= b)) {
+                at = a;
+                len = 8;
+            } else if (b >= 0 && b < close) {
+                at = b;
+                len = 17;
+            }
+            if (at < 0)
+                break;
+            const qsizetype from = at + len;
+            qsizetype to = piece.indexOf('<', from);
+            if (to < 0)
+                to = piece.size();
+            QByteArray text = piece.mid(from, to - from);
+            const qsizetype nbsp = text.indexOf("&nbsp;");
+            if (nbsp >= 0)
+                text.truncate(nbsp);
+            if (!text.isEmpty() && text != " " && text != "\r" && text != "\n" && text != "\r\n") {
+                if (text.startsWith(' '))
+                    text.remove(0, 1);
+                if (text.startsWith('\r') || text.startsWith('\n'))
+                    text.remove(0, 1);
+                out.append(text);
+            }
+            p = from;
+        }
+        pos = close;
+        if (pos >= upper.size())
+            return;
+    }
+}
+
+void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
+                  const FormProgress& progress) {
+    // 1. A page already in the list is not taken again.
+    const QString base = ffaBaseName(pageUrl);
+    QString name = base;
+    for (int n = 1; list.keyListContains(name); ++n) {
+        if (list.keyList().indexOf(name) >= 0) {
+            list.selectName(name);
+            if (asciiEqualsIgnoreCase(list.viewValue(FfaList::SiteUrl), pageUrl))
+                return;
+        }
+        name = base + QString::number(n);
+    }
+    // 2. and 3.
+    list.clearView();
+    piece.replace("\n", "");
+    piece.replace("\r", "");
+    list.setViewValue(FfaList::SiteUrl, pageUrl);
+    list.setViewValue(FfaList::SiteName, name);
+
+    const QByteArray upper = asciiUpper(piece);
+    const qsizetype length = piece.size();
+    QByteArrayList options;
+    // 4. The tags, in order.
+    qsizetype pos = 0;
+    while (pos < length) {
+        const qsizetype lt = piece.indexOf('<', pos);
+        if (lt < 0)
+            break;
+        qsizetype gt = piece.indexOf('>', lt + 1);
+        if (gt < 0)
+            gt = length;
+        const QByteArray tag = piece.mid(lt + 1, gt - lt - 1);
+        const QByteArray utag = upper.mid(lt + 1, gt - lt - 1);
+        pos = gt + 1;
+        if (progress)
+            progress(pos < length ? pos : length, length);
+
+        if (utag.contains("METHOD=")) {
+            const QByteArray action = readAction(tag, utag);
+            if (!action.isEmpty()) {
+                list.setViewValue(FfaList::Method, hasKeyValue(utag, "METHOD=", "POST")
+                                                       ? QStringLiteral("POST")
+                                                       : QStringLiteral("GET"));
+                QString cgi = toText(action);
+                if (action.size() > 3 && !action.contains("http"))
+                    cgi = resolveFormAction(cgi, pageUrl);
+                list.setViewValue(FfaList::CgiUrl, cgi);
+            }
+        }
+        if (utag.contains("INPUT") && !utag.contains("HIDDEN")) {
+            for (const FieldName& f : kFieldNames) {
+                if (!hasKeyValue(utag, "NAME=", f.entry))
+                    continue;
+                const QByteArray field = readAfter(tag, utag, "NAME=");
+                if (f.row >= 0 && !hasKeyValue(utag, "TYPE=", "SUBMIT"))
+                    list.setViewValue(f.row, toText(field));
+            }
+        }
+        if (hasKeyValue(utag, "TYPE=", "HIDDEN") && utag.contains("NAME=") &&
+            utag.contains("ALUE=")) {
+            list.setViewValue(FfaList::Hidden, list.viewValue(FfaList::Hidden) + QLatin1Char('&') +
+                                                   toText(readAfter(tag, utag, "NAME=")) +
+                                                   QLatin1Char('=') +
+                                                   toText(readAfter(tag, utag, "ALUE=")));
+        }
+        if (utag.contains("TEXTAREA")) {
+            const QByteArray field = readAfter(tag, utag, "NAME=");
+            const QByteArray ufield = asciiUpper(field);
+            for (const FieldName& f : kFieldNames)
+                if (f.row >= 0 && ufield == f.entry)
+                    list.setViewValue(f.row, toText(field));
+        }
+        if (utag.contains("SELECT NAME=")) {
+            const QByteArray field = readAfter(tag, utag, "NAME=");
+            const QByteArray ufield = asciiUpper(field);
+            for (const FieldName& f : kFieldNames)
+                if (f.row < 0 && ufield == f.entry)
+                    list.setViewValue(FfaList::Catagory, toText(field));
+        }
+        if (utag.contains("OPTION VALUE="))
+            options.append(readAfter(tag, utag, "ALUE="));
+    }
+    collectPlainOptions(piece, upper, options);
+
+    // 5. The category set the options offer.
+    const QByteArray offered = options.join("\r\n");
+    const QString catagory = list.viewValue(FfaList::Catagory);
+    if (allOccur(offered, kCat3)) {
+        list.setViewValue(FfaList::CatType, QStringLiteral("Cat3"));
+    } else if (allOccur(offered, kCat2)) {
+        list.setViewValue(FfaList::CatType, QStringLiteral("Cat2"));
+    } else if (allOccur(offered, kCat1)) {
+        list.setViewValue(FfaList::CatType, QStringLiteral("Cat1"));
+    } else {
+        bool fixed = false;
+        if (!catagory.isEmpty()) {
+            for (const char* word : {"Business", "Miscellaneous", "Other"}) {
+                if (offered.contains(word)) {
+                    list.setViewValue(FfaList::Hidden, QLatin1Char('&') + catagory +
+                                                           QLatin1Char('=') + QLatin1String(word));
+                    list.setViewValue(FfaList::Catagory, QStringLiteral("default"));
+                    fixed = true;
+                    break;
+                }
+            }
+        }
+        if (!fixed)
+            list.setViewValue(FfaList::Catagory, QString());
+    }
+
+    // 6. Store.
+    if (list.viewValue(FfaList::CgiUrl).isEmpty() || list.viewValue(FfaList::Url).isEmpty() ||
+        list.viewValue(FfaList::Catagory).isEmpty())
+        return;
+    if (list.viewValue(FfaList::Catagory) == QLatin1String("default"))
+        list.setViewValue(FfaList::Catagory, QString());
+    list.storeView();
+}
+
+} // namespace
+
+QList<QPair<QString, QString>> ffaFieldNames() {
+    QList<QPair<QString, QString>> out;
+    for (const FieldName& f : kFieldNames) {
+        const char* key = "catagory";
+        switch (f.row) {
+        case FfaList::Url:
+            key = "url";
+            break;
+        case FfaList::Email:
+            key = "email";
+            break;
+        case FfaList::Name:
+            key = "name";
+            break;
+        case FfaList::Title:
+            key = "title";
+            break;
+        case FfaList::Description:
+            key = "description";
+            break;
+        case FfaList::Phone:
+            key = "phone";
+            break;
+        case FfaList::Fax:
+            key = "fax";
+            break;
+        case FfaList::City:
+            key = "city";
+            break;
+        case FfaList::Keyword1:
+            key = "keywords";
+            break;
+        case FfaList::Zip:
+            key = "zip";
+            break;
+        case FfaList::State:
+            key = "state";
+            break;
+        case FfaList::Country:
+            key = "country";
+            break;
+        case FfaList::Address1:
+            key = "address";
+            break;
+        default:
+            break;
+        }
+        out.append({QString::fromLatin1(f.entry), QString::fromLatin1(key)});
+    }
+    return out;
+}
+
+QString ffaBaseName(const QString& pageUrl) {
+    QString proto, user, pass, host, port, path;
+    net::SplitUrl(pageUrl, proto, user, pass, host, port, path);
+    if (asciiUpper(host).contains(QLatin1String("WWW.")))
+        host = host.mid(4);
+    const int dot = host.indexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : host.left(dot);
+}
+
+QString resolveFormAction(const QString& action, const QString& pageUrl) {
+    QString proto, user, pass, host, port, path;
+    net::SplitUrl(pageUrl, proto, user, pass, host, port, path);
+    // The form lives on the page's server, port included.
+    if (!port.isEmpty())
+        host += QLatin1Char(':') + port;
+    const QString root = proto + QStringLiteral("://") + host;
+    if (action.startsWith(QLatin1Char('/')))
+        return root + action;
+    if (action.startsWith(QLatin1String("..")))
+        return root + action.mid(2);
+    const int slash = int(path.lastIndexOf(QLatin1Char('/')));
+    const QString folder = slash < 0 ? QStringLiteral("/") : path.left(slash + 1);
+    return root + folder + action;
+}
+
+int analyseFfaPage(FfaList& list, const QByteArray& document, const QString& pageUrl,
+                   const FormProgress& progress) {
+    const int before = list.keyList().count();
+    const QByteArray upper = asciiUpper(document);
+    qsizetype start = 0;
+    for (bool first = true;; first = false) {
+        // Each later piece begins with the closing tag that ended the one before.
+        qsizetype end = upper.indexOf("</FOR", first ? 0 : start + 1);
+        if (end < 0)
+            end = document.size();
+        const QByteArray upiece = QByteArray::fromRawData(upper.constData() + start, end - start);
+        if (upiece.contains("NAME=URL") || upiece.contains("NAME=\"URL") ||
+            upiece.contains("NAME=NEWURL") || upiece.contains("NAME=\"NEWURL"))
+            analysePiece(list, document.mid(start, end - start), pageUrl, progress);
+        if (end >= document.size())
+            break;
+        start = end;
+    }
+    return list.keyList().count() - before;
+}
+
+} // namespace lb

@@ -1,0 +1,179 @@
+// The demo as a newcomer runs it: a fresh copy of the bundled program folder,
+// the demo targets (slow and failing ones included), session "Garden Tools"
+// moved into "Sessions to submit" and Start pressed on "Step3 Submit". The
+// window must end with the same counters, memo results and report lines as
+// linkbeacon-cli submit on another copy of the same folder.
+#include "app/TKestrel.h"
+#include "sessions/SessionStore.h"
+#include "submit/SubmissionRun.h"
+#include "support/DemoFolder.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace lb;
+using lb::test::ScriptedDialogs;
+using lb::test::TargetSim;
+
+namespace {
+
+const QString kSession = QStringLiteral("Garden Tools");
+
+struct Outcome {
+    int postingTo = -1, submitted = -1, successful = -1, failed = -1;
+    QStringList finished;    // "n. Submission Finished  Result = ..." of the engines
+    QStringList reportLines; // "name Status: text", time stamps left out
+    QStringList memo;        // every memo line, in order
+};
+
+// The engine results of a report, without their time stamps.
+QStringList reportResults(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {QStringLiteral("no report ") + file};
+    QStringList out;
+    static const QRegularExpression line(QStringLiteral("^<br>[^<]*?: (.*) Status: (.*)$"));
+    for (const QString& l : QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"))) {
+        const auto m = line.match(l);
+        if (m.hasMatch())
+            out << m.captured(1) + QStringLiteral(" Status: ") + m.captured(2);
+    }
+    return out;
+}
+
+// Readable in a failure message.
+std::string text(QStringList lines, bool sorted = false) {
+    if (sorted)
+        lines.sort();
+    return lines.join(QLatin1Char('\n')).toStdString();
+}
+
+QStringList finishedLines(const QStringList& memo) {
+    QStringList out;
+    for (const QString& l : memo)
+        if (l.contains(QLatin1String(". Submission Finished ")))
+            out << l;
+    return out;
+}
+
+Outcome runCli(const QString& folder) {
+    Outcome o;
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    p.start(QStringLiteral(LB_CLI), {QStringLiteral("submit"), kSession});
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return o;
+    }
+    o.memo = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+    static const QRegularExpression counts(QStringLiteral(
+        "^Posting to: (\\d+)  Submitting: (\\d+)  Successful: (\\d+)  Failed: (\\d+)$"));
+    QStringList memo;
+    for (const QString& l : std::as_const(o.memo)) {
+        const auto m = counts.match(l);
+        if (m.hasMatch()) {
+            o.postingTo = m.captured(1).toInt();
+            o.submitted = m.captured(2).toInt();
+            o.successful = m.captured(3).toInt();
+            o.failed = m.captured(4).toInt();
+        } else {
+            memo << l;
+        }
+    }
+    o.memo = memo;
+    o.finished = finishedLines(memo);
+    o.reportLines = reportResults(folder + QStringLiteral("/reports/") + kSession + ".htm");
+    return o;
+}
+
+Outcome runWindow(const QString& folder, ScriptedDialogs& dialogs) {
+    Outcome o;
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(folder);
+    {
+        TKestrel w(dialogs);
+        w.show();
+        QObject::connect(&w.submission(), &SubmissionRun::memoLine,
+                         [&o](const QString& l) { o.memo << l; });
+        auto* saved = w.findChild<QListView*>(QStringLiteral("SesList2"));
+        auto* start = w.findChild<QPushButton*>(QStringLiteral("SubStart"));
+        if (!saved || !start)
+            return o;
+        const int row = w.sessions().sesList2().indexOf(kSession);
+        saved->selectionModel()->setCurrentIndex(saved->model()->index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect);
+        w.findChild<QPushButton*>(QStringLiteral("AddSubmitSession"))->click();
+        w.notebook()->setCurrentIndex(TKestrel::SubmitPage);
+        start->click();
+        QElapsedTimer t;
+        t.start();
+        while (!start->isEnabled() && t.elapsed() < 120000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        auto count = [&w](const char* name) {
+            auto* l = w.findChild<QLabel*>(QLatin1String(name));
+            return l ? l->text().toInt() : -1;
+        };
+        o.postingTo = count("Posting_to");
+        o.submitted = count("Submitted");
+        o.successful = count("Successfull");
+        o.failed = count("Failed");
+    }
+    QDir::setCurrent(old);
+    o.finished = finishedLines(o.memo);
+    o.reportLines = reportResults(folder + QStringLiteral("/reports/") + kSession + ".htm");
+    return o;
+}
+
+} // namespace
+
+TEST(DemoRun, WindowAndCommandLineAgreeOnEveryEngine) {
+    TargetSim sim({QStringLiteral("--demo-delay"), QStringLiteral("400")});
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir forWindow, forCli;
+    ASSERT_TRUE(lb::test::copyBundledFolder(forWindow.path(), sim.port()));
+    ASSERT_TRUE(lb::test::copyBundledFolder(forCli.path(), sim.port()));
+
+    const Outcome cli = runCli(forCli.path());
+    ScriptedDialogs dialogs;
+    const Outcome win = runWindow(forWindow.path(), dialogs);
+    EXPECT_TRUE(dialogs.texts().isEmpty()) << qPrintable(dialogs.texts().join('|'));
+
+    // The bundled demo database: 30 engines, each with one result line.
+    ASSERT_EQ(cli.finished.size(), 30) << qPrintable(cli.memo.join('\n'));
+    EXPECT_EQ(win.finished.size(), 30) << qPrintable(win.memo.join('\n'));
+    EXPECT_EQ(win.postingTo, cli.postingTo);
+    // "Submitting:" names the last request to finish, which depends on timing:
+    // it must agree with the run's own memo.
+    ASSERT_FALSE(win.finished.isEmpty());
+    EXPECT_EQ(win.submitted, win.finished.last().section(QLatin1Char('.'), 0, 0).toInt() - 1);
+    EXPECT_EQ(cli.submitted, cli.finished.last().section(QLatin1Char('.'), 0, 0).toInt() - 1);
+    EXPECT_EQ(win.successful, cli.successful);
+    EXPECT_EQ(win.failed, cli.failed);
+    EXPECT_EQ(win.successful + win.failed, cli.postingTo);
+
+    // The same request numbers with the same results, each number once.
+    EXPECT_EQ(text(win.finished, true), text(cli.finished, true));
+    QStringList numbers;
+    for (const QString& l : std::as_const(win.finished))
+        numbers << l.section(QLatin1Char('.'), 0, 0);
+    numbers.removeDuplicates();
+    EXPECT_EQ(numbers.size(), win.finished.size());
+
+    // One report line per engine, with its own name and result.
+    ASSERT_EQ(cli.reportLines.size(), 30);
+    EXPECT_EQ(text(win.reportLines, true), text(cli.reportLines, true));
+    for (const QString& l : std::as_const(win.reportLines))
+        EXPECT_FALSE(l.startsWith(QLatin1String(" Status: "))) << qPrintable(l);
+}

@@ -1,0 +1,326 @@
+// The auto extractor against local page servers: the checks before a fetch,
+// the duplicate test, the early stop seen from the server, Abort and the
+// idle limit, the add question, and the "Auto Extractor" sheet driven in the
+// main window.
+#include "extractor/AutoExtractor.h"
+#include "app/TKestrel.h"
+#include "engines/EngineDatabase.h"
+#include "engines/ProgramFolder.h"
+#include "extractor/PieceServer.h"
+#include "net/HttpProt.h"
+#include "support/ScriptedDialogs.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+using namespace lb;
+using lb::test::engineLine;
+using lb::test::PieceServer;
+using lb::test::ProgramFolder;
+using lb::test::ScriptedDialogs;
+using R = EngineRecord;
+using Kind = ScriptedDialogs::Kind;
+
+namespace {
+
+const QString AddQuestion =
+    QStringLiteral("The site meets the submission requirements.\nDo you wish to add it  ?");
+
+QString siteLine(const QString& name, const QString& siteUrl) {
+    EngineRecord r = EngineRecord::fromLine(engineLine(name));
+    r[R::SiteUrl] = siteUrl;
+    return r.toLine();
+}
+
+class AutoExtractorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pf.writeStandardFiles();
+        pf.writeEngines("data/data.hlz", {engineLine("alpha")});
+        pf.writeBytes("data/catagory.hlx", "[CatType]\r\nGeneral=\r\n[General]\r\nArts=\r\n");
+        pf.writeBytes("data/batch.hlx",
+                      "[batchlist]\r\nbatch.example.com=\r\n[count]\r\ncount=1\r\n");
+    }
+    void open() {
+        db = std::make_unique<EngineDatabase>(pf.dir.path(), dialogs);
+        db->runStartSteps();
+        extractor = std::make_unique<AutoExtractor>(*db, dialogs, http9);
+    }
+    QStringList values() const {
+        QStringList out;
+        for (const auto& [caption, value] : db->nameValueView())
+            out.append(value);
+        return out;
+    }
+    QStringList captionsShown() const {
+        QStringList out;
+        for (const auto& s : dialogs.shown)
+            out.append(s.caption);
+        return out;
+    }
+
+    ProgramFolder pf;
+    ScriptedDialogs dialogs;
+    net::THttpCli http9;
+    std::unique_ptr<EngineDatabase> db;
+    std::unique_ptr<AutoExtractor> extractor;
+};
+
+} // namespace
+
+TEST_F(AutoExtractorTest, ChecksRefuseAddressesBeforeAnythingHappens) {
+    open();
+    for (const QString& bad : {QStringLiteral("http://"), QStringLiteral("http://localhost:80/"),
+                               QStringLiteral("a.b")}) {
+        dialogs.clear();
+        extractor->StartdaClick(bad);
+        ASSERT_EQ(dialogs.shown.size(), 1) << bad.toStdString();
+        EXPECT_EQ(dialogs.shown[0].text, "The url you have entered is invalid.");
+        EXPECT_EQ(dialogs.shown[0].caption, "Url Incomplete");
+        EXPECT_EQ(dialogs.shown[0].icon, Dialogs::Icon::Exclamation);
+        EXPECT_EQ(extractor->outcome(), AutoExtractor::Outcome::Refused);
+    }
+    dialogs.clear();
+    extractor->StartdaClick("http://www.batch.example.com/submit.html");
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text, "This page is already included in the batch submissions.");
+    EXPECT_EQ(dialogs.shown[0].caption, "Already Exists");
+    EXPECT_TRUE(extractor->startEnabled());
+    EXPECT_FALSE(extractor->stopEnabled());
+    EXPECT_FALSE(extractor->working());
+    EXPECT_EQ(db->editor().name, "alpha"); // the editor was not touched
+}
+
+TEST_F(AutoExtractorTest, SiteAlreadyInTheDatabaseIsNotFetched) {
+    PieceServer server({"<form method=post action=/a.cgi><input name=url> </form>"}, 100);
+    const QString url = server.url("/dir/add.html");
+    // "127" has another page, "1271" the same host and path (the port does not count).
+    pf.writeEngines("data/data.hlz", {siteLine("127", "http://127.0.0.1/other.html"),
+                                      siteLine("1271", "http://127.0.0.1/dir/add.html")});
+    open();
+    extractor->StartdaClick(url);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text, "The site already exists in the database.");
+    EXPECT_EQ(dialogs.shown[0].caption, "Cannot add to database");
+    EXPECT_EQ(server.connections(), 0);
+    EXPECT_EQ(extractor->outcome(), AutoExtractor::Outcome::AlreadyInDatabase);
+    EXPECT_EQ(db->editor().name, "1271"); // the engine found stays shown
+    EXPECT_EQ(values(), QStringList(38, QString()));
+    EXPECT_TRUE(extractor->startEnabled());
+    EXPECT_FALSE(extractor->stopEnabled());
+}
+
+TEST_F(AutoExtractorTest, DuplicateTestEndsAtTheFirstFreeCandidate) {
+    PieceServer server({"<form method=post action=/a.cgi><input name=url> </form>"}, 100);
+    // The stem occurs only inside a longer name: "1271" is free, the fetch goes on.
+    pf.writeEngines("data/data.hlz", {siteLine("x127", "http://127.0.0.1/dir/add.html")});
+    open();
+    extractor->StartdaClick(server.url("/dir/add.html"));
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_EQ(captionsShown(), QStringList{"Add to database"});
+    EXPECT_EQ(db->editor().name, "1271");
+}
+
+TEST_F(AutoExtractorTest, DownloadStopsOnceAFormWithAUrlFieldHasClosed) {
+    // The URL field comes in the first piece, the end of its form in the second.
+    PieceServer server({"<html><FORM METHOD=POST ACTION=\"/add.cgi\"><input name=\"url\">",
+                        " <input name=title> </form>\n",
+                        "<form method=get action=/late.cgi><input name=url> </form>",
+                        "<p>the rest of a long page</p>"},
+                       100);
+    server.setWaitAfter(1, 5000); // room to hang up before the third piece
+    open();
+    extractor->StartdaClick(server.url("/add.html"));
+    EXPECT_TRUE(server.closedEarly());
+    EXPECT_EQ(server.piecesSent(), 2);
+    EXPECT_TRUE(extractor->UrlFieldSeen());
+    EXPECT_EQ(db->editor()[R::CgiUrl], server.url("/add.cgi"));
+    EXPECT_TRUE(db->editor().isPost());
+    EXPECT_EQ(db->editor()[R::TitleVar], "title");
+    EXPECT_TRUE(server.request().startsWith("GET /add.html HTTP/1.0\r\n"));
+    EXPECT_TRUE(server.request().contains("\r\nUser-Agent: Mozilla/3.0 (compatible)\r\n"));
+}
+
+TEST_F(AutoExtractorTest, FormThatNeverClosesIsDownloadedInFull) {
+    PieceServer server({"<form method=post action=/add.cgi><input name=url>", "<input name=email>",
+                        "<p>end of page"},
+                       100);
+    open();
+    extractor->StartdaClick(server.url("/add.html"));
+    EXPECT_FALSE(server.closedEarly());
+    EXPECT_EQ(server.piecesSent(), 3);
+    EXPECT_EQ(db->editor()[R::UrlVar], "url");
+    EXPECT_EQ(db->editor()[R::EmailVar], "email");
+}
+
+TEST_F(AutoExtractorTest, StalledServerIsGivenUpAndWhatArrivedIsAnalysed) {
+    PieceServer server({"<form method=get action=/add.cgi><input name=url> "}, 100, true);
+    open();
+    extractor->setIdleTimeout(300);
+    extractor->StartdaClick(server.url("/add.html"));
+    EXPECT_EQ(db->editor()[R::UrlVar], "url");
+    EXPECT_FALSE(db->editor().isPost());
+    EXPECT_EQ(captionsShown(), QStringList{"Add to database"});
+    EXPECT_EQ(values().at(20), "GET");
+    EXPECT_TRUE(extractor->startEnabled());
+    EXPECT_FALSE(extractor->working());
+}
+
+TEST_F(AutoExtractorTest, CategoryVariableWithoutTypeIsShownButNotOffered) {
+    PieceServer server({"<form method=post action=/add.cgi><input name=url>"
+                        "<select name=catagory><option>Cars<option>Boats</select> </form>"},
+                       100);
+    open();
+    extractor->StartdaClick(server.url("/add.html"));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(values().at(18), "catagory");
+    EXPECT_EQ(values().at(15), "url");
+    EXPECT_EQ(extractor->outcome(), AutoExtractor::Outcome::Finished);
+    EXPECT_EQ(db->keyList().names(), QStringList{"alpha"});
+}
+
+TEST_F(AutoExtractorTest, FailedFetchEndsWithRequirementsNotMet) {
+    // Nothing listens on the port of a server that has gone.
+    QString url;
+    {
+        PieceServer gone({"x"}, 10);
+        url = gone.url("/add.html");
+    }
+    open();
+    extractor->StartdaClick(url);
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text, "Site did not meet the submission requirements.");
+    EXPECT_EQ(dialogs.shown[0].caption, "Requirements not met.");
+    EXPECT_EQ(db->editor().name, "");
+    EXPECT_EQ(values(), QStringList(38, QString())); // the method row too: no action
+}
+
+TEST_F(AutoExtractorTest, YesAddsTheRecordToTheEngineList) {
+    PieceServer server({"<form method=post action=add.cgi><input type=hidden name=k value=v>"
+                        "<input name=url><textarea name=description></textarea> </form>"},
+                       100);
+    open();
+    dialogs.answers = {true};
+    extractor->StartdaClick(server.url("/dir/add.html"));
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].kind, Kind::Ask);
+    EXPECT_EQ(dialogs.shown[0].text, AddQuestion);
+    EXPECT_EQ(db->keyList().names(), QStringList({"127", "alpha"}));
+    EXPECT_EQ(db->keyList().at(db->keyListRow()), "127");
+    const EngineRecord added = EngineRecord::fromLine(db->engineLines().lineOfName("127"));
+    EXPECT_EQ(added[R::CgiUrl], server.url("/dir/add.cgi"));
+    EXPECT_EQ(added[R::HiddenValues], "&k=v");
+    EXPECT_EQ(added[R::DescriptionVar], "description");
+    EXPECT_TRUE(added.isPost());
+    // A second extraction of the same page finds it in the database.
+    dialogs.clear();
+    extractor->StartdaClick(server.url("/dir/add.html"));
+    EXPECT_EQ(captionsShown(), QStringList{"Cannot add to database"});
+}
+
+// --- the sheet in the main window ---
+
+namespace {
+
+class ExtractorSheetTest : public AutoExtractorTest {
+protected:
+    void TearDown() override {
+        w.reset();
+        QDir::setCurrent(old);
+    }
+    void openWindow() {
+        old = QDir::currentPath();
+        QDir::setCurrent(pf.dir.path());
+        w = std::make_unique<TKestrel>(dialogs);
+        w->show();
+    }
+    template <class T> T* child(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    QStringList rowTexts(int column) {
+        QStringList out;
+        auto* list = child<QTreeWidget>("ListView1");
+        for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+            out.append(list->topLevelItem(i)->text(column));
+        return out;
+    }
+
+    QString old;
+    std::unique_ptr<TKestrel> w;
+};
+
+} // namespace
+
+TEST_F(ExtractorSheetTest, GetFillsTheListAndYesAddsTheEngine) {
+    PieceServer server({"<form method=post action=/cgi-bin/add.cgi><input name=url>"
+                        "<input name=title><input name=email> </form>"},
+                       100);
+    openWindow();
+    auto* edit = child<QLineEdit>("Edit1");
+    auto* get = child<QPushButton>("Startda");
+    ASSERT_TRUE(edit && get);
+    EXPECT_EQ(edit->text(), "http://");
+    EXPECT_FALSE(child<QPushButton>("Stopda")->isEnabled());
+    EXPECT_TRUE(child<QLabel>("Panel10")->styleSheet().contains("red"));
+    const QStringList captions = rowTexts(0);
+    ASSERT_EQ(captions.size(), 38);
+    EXPECT_EQ(captions.mid(0, 3), QStringList({"Site_Name", "Site_Url", "Cgi_Url"}));
+    EXPECT_EQ(captions.at(20), "Method");
+    EXPECT_EQ(captions.at(37), "Keyword16");
+
+    dialogs.answers = {true};
+    edit->setText(server.url("/add.html"));
+    get->click();
+
+    EXPECT_EQ(dialogs.texts(), QStringList{AddQuestion});
+    const QStringList shown = rowTexts(1);
+    EXPECT_EQ(shown.at(0), "127");
+    EXPECT_EQ(shown.at(1), server.url("/add.html"));
+    EXPECT_EQ(shown.at(2), server.url("/cgi-bin/add.cgi"));
+    EXPECT_EQ(shown.at(5), "email");
+    EXPECT_EQ(shown.at(15), "url");
+    EXPECT_EQ(shown.at(16), "title");
+    EXPECT_EQ(shown.at(20), "POST");
+    auto* keyList = child<QListView>("KeyList");
+    QStringList names;
+    for (int r = 0; r < keyList->model()->rowCount(); ++r)
+        names.append(keyList->model()->index(r, 0).data().toString());
+    EXPECT_EQ(names, QStringList({"127", "alpha"}));
+    EXPECT_EQ(keyList->currentIndex().data().toString(), "127");
+    EXPECT_EQ(child<QLineEdit>("Site_Name")->text(), "127");
+    EXPECT_EQ(child<QLineEdit>("Url_Name")->text(), "url");
+    EXPECT_TRUE(get->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Stopda")->isEnabled());
+    EXPECT_TRUE(child<QLabel>("Panel10")->styleSheet().contains("red"));
+}
+
+TEST_F(ExtractorSheetTest, AbortEndsTheDownloadAndTheAnswerIsNo) {
+    // A URL field and then silence: only Abort ends this download.
+    PieceServer server({"<form method=get action=/add.cgi><input name=url> "}, 100, true);
+    openWindow();
+    child<QLineEdit>("Edit1")->setText(server.url("/add.html"));
+    auto* abort = child<QPushButton>("Stopda");
+    auto* get = child<QPushButton>("Startda");
+    bool sawWorking = false;
+    QTimer::singleShot(300, w.get(), [&] {
+        sawWorking = !get->isEnabled() && abort->isEnabled() &&
+                     child<QLabel>("Panel10")->styleSheet().contains("lime");
+        abort->click();
+    });
+    get->click();
+    EXPECT_TRUE(sawWorking);
+    EXPECT_EQ(dialogs.texts(), QStringList{AddQuestion});
+    EXPECT_EQ(rowTexts(1).at(15), "url");
+    EXPECT_EQ(rowTexts(1).at(20), "GET");
+    EXPECT_EQ(child<QListView>("KeyList")->model()->rowCount(), 1); // answered No
+    EXPECT_TRUE(get->isEnabled());
+    EXPECT_FALSE(abort->isEnabled());
+}

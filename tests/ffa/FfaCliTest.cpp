@@ -1,0 +1,162 @@
+// linkbeacon-cli ffa as a user runs it, in a program folder of its own.
+#include "engines/EngineCipher.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using lb::test::TargetSim;
+
+namespace {
+
+struct CliRun {
+    int exitCode = -1;
+    QStringList out;
+    QStringList err;
+};
+
+CliRun ffa(const QString& folder, const QStringList& args) {
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    p.start(QStringLiteral(LB_CLI), QStringList{"ffa"} + args);
+    CliRun r;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished(3000);
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    r.err = QString::fromUtf8(p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    return r;
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QRegularExpression kLastLine(
+    "^Links to Crawl: (\\d+)  Crawled: (\\d+)  Engine Queries: (\\d+)  Quries left: (\\d+)  "
+    "String Count: (\\d+)  Current String: (\\d+)  Links Saved: (\\d+)  Rejected: (\\d+)$");
+
+} // namespace
+
+TEST(FfaCli, BadArgumentsChangeNothing) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QList<QStringList> bad = {
+        {},
+        {"a.hlx", "b.hlx"},
+        {"--frobnicate", "a.hlx"},
+        {"a.hlx", "--main"},
+        {"--timeout", "ten", "a.hlx"},
+        {"--timeout", "", "a.hlx"},
+        {"--start", "-1", "a.hlx"},
+        {"--max-kb", "2k", "a.hlx"},
+        {"--max-kb", "99999999999999999999", "a.hlx"},
+    };
+    for (const QStringList& args : bad) {
+        const CliRun r = ffa(dir.path(), args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_EQ(r.err.size(), 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+TEST(FfaCli, ListsThatCannotBeMadeOrRead) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    CliRun r = ffa(dir.path(), {"no/such/folder/list.hlx"});
+    EXPECT_EQ(r.exitCode, 1);
+    ASSERT_FALSE(r.err.isEmpty());
+    EXPECT_EQ(r.err.last(), "Unable to write to " + dir.filePath("no/such/folder/list.chc"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("no")));
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.chc"));
+    r = ffa(dir.path(), {"folder.chc"});
+    EXPECT_EQ(r.exitCode, 1);
+    ASSERT_FALSE(r.err.isEmpty());
+    EXPECT_EQ(r.err.last(), "Cannot open file " + dir.filePath("folder.chc"));
+
+    // A new "x.hlx" never overwrites an "x.chc" that is there.
+    QFile keep(dir.filePath("kept.chc"));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.write("precious");
+    keep.close();
+    r = ffa(dir.path(), {"kept.hlx"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(readBytes(dir.filePath("kept.chc")), "precious");
+}
+
+TEST(FfaCli, CrawlSavesTheListAndReportsCounters) {
+    TargetSim sim({"--ffa-pages", "3"});
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // The search base comes from zkt.ini when no option names it.
+    QFile ini(dir.filePath("zkt.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Crawler]\r\nSearchBase=" + sim.url("/altavista").toUtf8() + "\r\n");
+    ini.close();
+
+    CliRun r = ffa(dir.path(), {"--main", "garden", "--and1", "free", "--and2", "links", "--and3",
+                                "ffa", "--timeout", "5", "Garden.HLX"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.join('\n').toStdString();
+    ASSERT_GE(r.out.size(), 4);
+    EXPECT_EQ(r.out.first(), "Crawler Status: Search string count for this profile is: 1 strings");
+    EXPECT_TRUE(r.out.contains("Engine Status: Contacting: " + sim.url("/altavista") +
+                               "/cgi-bin/query?pg=aq&text=yes&q=(garden)+and+(free)+and+(links)+"
+                               "and+(ffa)&r=ffa&stq=0"));
+    EXPECT_TRUE(r.out.contains("Crawling Url: " + sim.url("/ffa/garden/links.htm")));
+    EXPECT_EQ(r.out.at(r.out.size() - 2),
+              "Crawling Url: All Done crawling please try another custom search");
+    const QRegularExpressionMatch m = kLastLine.match(r.out.last());
+    ASSERT_TRUE(m.hasMatch()) << r.out.last().toStdString();
+    EXPECT_EQ(m.captured(1), "0");
+    EXPECT_EQ(m.captured(3), "2");
+    EXPECT_EQ(m.captured(5), "1");
+    EXPECT_EQ(m.captured(6), "2");
+    const int saved = m.captured(7).toInt();
+    EXPECT_EQ(saved, 9); // six demo forms and three generated pages
+    for (const QString& line : r.out)
+        EXPECT_TRUE(line.startsWith("Engine Status: ") || line.startsWith("Crawler Status: ") ||
+                    line.startsWith("Crawling Url: ") || line == r.out.last())
+            << line.toStdString();
+
+    // Saved enciphered under the ".chc" name, CR LF after every line.
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("Garden.HLX")));
+    const QByteArray plain = lb::decipherEngineText(readBytes(dir.filePath("Garden.chc")));
+    EXPECT_EQ(plain.count("\r\n"), saved);
+    EXPECT_TRUE(plain.endsWith("|\r\n"));
+    EXPECT_TRUE(plain.contains("=" + sim.url("/ffa/garden/links.htm").toUtf8() + "|" +
+                               sim.url("/ffa/garden/add.cgi").toUtf8() +
+                               "|title|url|email||"
+                               "section|Cat1||&action=add|"));
+
+    // Opened again: the records are kept, pages already in the list add nothing.
+    r = ffa(dir.path(), {"--main", "garden", "--and1", "free", "--and2", "links", "--and3", "ffa",
+                         "--start", "1", "--no-extractor", "Garden.chc"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.join('\n').toStdString();
+    const QRegularExpressionMatch again = kLastLine.match(r.out.last());
+    ASSERT_TRUE(again.hasMatch());
+    EXPECT_EQ(again.captured(7).toInt(), saved);
+    EXPECT_EQ(lb::decipherEngineText(readBytes(dir.filePath("Garden.chc"))), plain);
+
+    // A plain list, and a profile with no combination: nothing is asked.
+    const int asked = int(sim.requests().size());
+    r = ffa(dir.path(), {"--search-base", sim.url("/altavista"), "plain.txt"});
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out,
+              (QStringList{"Crawler Status: Search string count for this profile is: 0 strings",
+                           "Crawling Url: All Done crawling please try another custom search",
+                           "Links to Crawl: 0  Crawled: 0  Engine Queries: 0  Quries left: 0  "
+                           "String Count: 0  Current String: 1  Links Saved: 0  Rejected: 0"}));
+    EXPECT_EQ(int(sim.requests().size()), asked);
+    EXPECT_EQ(readBytes(dir.filePath("plain.txt")), "");
+}

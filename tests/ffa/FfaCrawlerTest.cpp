@@ -1,0 +1,364 @@
+// The crawl against real local servers: target-sim's search service and FFA
+// pages, and scripted servers for lying, stalling and oversized answers.
+#include "ffa/FfaCrawler.h"
+#include "support/RawServer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+using namespace lb;
+using lb::test::RawServer;
+using lb::test::runUntil;
+using lb::test::ScriptedDialogs;
+using lb::test::TargetSim;
+
+namespace {
+
+QByteArray httpPage(const QByteArray& body) {
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body;
+}
+
+// A result page of the search service: result links and further result pages.
+QByteArray resultPage(const QStringList& links, const QStringList& pagePaths = {}) {
+    QByteArray out = "<html><body>\r\n";
+    for (const QString& p : pagePaths)
+        out += "<a href=\"" + p.toUtf8() + "\">next</a>\r\n";
+    int i = 0;
+    for (const QString& l : links)
+        out +=
+            "<dt><b>" + QByteArray::number(++i) + ". </B><A HREF=" + l.toUtf8() + ">result</A>\r\n";
+    return httpPage(out + "</body></html>\r\n");
+}
+
+QString quoted(const QString& s) {
+    return QLatin1Char('"') + s + QLatin1Char('"');
+}
+
+class Crawl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        crawler.setOptionsSource([this] { return opts; });
+        crawler.setAppDir(dir.path());
+        crawler.setPollInterval(20);
+        opts.terms1 = {"free"};
+        opts.terms2 = {"links"};
+        opts.bonus1 = {"ffa"};
+        opts.bonus2 = {"page"};
+        QObject::connect(&crawler, &FfaCrawler::crawlerStatusChanged,
+                         [this](const QString& t) { crawlerTexts.append(t); });
+        QObject::connect(&crawler, &FfaCrawler::engineStatusChanged,
+                         [this](const QString& t) { engineTexts.append(t); });
+        QObject::connect(&crawler, &FfaCrawler::crawlEnded, [this] { ++ended; });
+    }
+
+    // One crawl from the start, as after "Create New Database" and "Start Crawler".
+    bool crawl(int timeoutMs = 30000) {
+        if (crawler.loadedName().isEmpty())
+            crawler.createList(dir.filePath("list.hlx"));
+        else
+            crawler.setCurrentString(opts.startString);
+        const int before = ended;
+        crawler.SubStartClick();
+        return runUntil([&] { return ended > before && !crawler.busy(); }, timeoutMs);
+    }
+
+    qint64 lastLoading() const {
+        qint64 n = -1;
+        for (const QString& t : crawlerTexts)
+            if (t.startsWith(QLatin1String("Loading: ")))
+                n = t.mid(9).toLongLong();
+        return n;
+    }
+
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    FfaCrawler crawler{dialogs};
+    CrawlProfile opts;
+    QStringList crawlerTexts, engineTexts;
+    int ended = 0;
+};
+
+QStringList queriesAsked(const TargetSim& sim) {
+    QStringList out;
+    for (const QJsonObject& r : sim.requests()) {
+        const QString t = r.value("target").toString();
+        if (t.startsWith(QLatin1String("/altavista/")))
+            out.append(t);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(Crawl, QueriesGoOutInCombinationOrderFromTheStartPoint) {
+    TargetSim sim({"--ffa-pages", "0"});
+    ASSERT_TRUE(sim.ok());
+    crawler.setSearchBase(sim.url("/altavista"));
+    opts.terms1 = {"a0", "a1"};
+    opts.terms2 = {"b0"};
+    opts.bonus1 = {"c0"};
+    opts.bonus2 = {"d0", "d1", "d2"};
+    opts.startString = "5";
+    ASSERT_TRUE(crawl());
+    EXPECT_EQ(crawler.urlAddr(), "All Done crawling please try another custom search");
+    const QStringList asked = queriesAsked(sim);
+    ASSERT_EQ(asked.size(), 4) << asked.join('\n').toStdString();
+    EXPECT_EQ(
+        asked.at(0),
+        "/altavista/cgi-bin/query?pg=aq&text=yes&q=(a1)+and+(b0)+and+(c0)+and+(d1)&r=ffa&stq=0");
+    EXPECT_EQ(asked.at(1), "/altavista/cgi-bin/query?pg=aq&stype=stext&Translate=on&text=yes&q=(a1)"
+                           "+and+(b0)+and+(c0)+and+(d1)&stq=10");
+    EXPECT_TRUE(asked.at(2).contains("q=(a1)+and+(b0)+and+(c0)+and+(d2)&r=ffa"));
+    EXPECT_TRUE(asked.at(3).contains("stq=10"));
+    const FfaCrawler::Counters& c = crawler.counters();
+    EXPECT_EQ(c.engineQueries, 4);
+    EXPECT_EQ(c.stringCount, 6);
+    EXPECT_EQ(c.quriesLeft, 0);
+    EXPECT_EQ(c.linksToCrawl, 0);
+    // The seven demo pages: six with a form, one without.
+    EXPECT_EQ(c.crawled, c.linksSaved + c.rejected);
+    EXPECT_EQ(c.linksSaved, 6);
+    EXPECT_EQ(crawler.list().lines().count(), 6);
+    EXPECT_FALSE(crawler.running());
+    EXPECT_TRUE(crawler.startEnabled());
+
+    // Again from the start: the whole order, and pages fetched before are not fetched again.
+    const int crawledBefore = c.crawled;
+    opts.startString = "1";
+    ASSERT_TRUE(crawl());
+    const QStringList all = queriesAsked(sim).mid(4);
+    QStringList firstPages;
+    for (const QString& q : all)
+        if (q.contains("&r=ffa&stq=0"))
+            firstPages.append(q.section("q=", 1).section("&r=", 0, 0));
+    EXPECT_EQ(firstPages,
+              (QStringList{"(a0)+and+(b0)+and+(c0)+and+(d0)", "(a0)+and+(b0)+and+(c0)+and+(d1)",
+                           "(a0)+and+(b0)+and+(c0)+and+(d2)", "(a1)+and+(b0)+and+(c0)+and+(d0)",
+                           "(a1)+and+(b0)+and+(c0)+and+(d1)", "(a1)+and+(b0)+and+(c0)+and+(d2)"}));
+    EXPECT_EQ(crawler.counters().crawled, crawledBefore);
+    EXPECT_EQ(crawler.counters().engineQueries, 16);
+
+    // A start point past the last combination ends at once, asking nothing.
+    opts.startString = "7";
+    ASSERT_TRUE(crawl());
+    EXPECT_EQ(queriesAsked(sim).size(), 16);
+}
+
+TEST_F(Crawl, ResultLinksTakenAndRefused) {
+    RawServer engine;
+    const QString base = QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port());
+    const QString next = "/cgi-bin/query?pg=aq&stype=stext&Translate=on&text=yes&q=(free)&stq=10";
+    engine.addAnswer(resultPage(
+        {quoted("http://127.0.0.1:1/a/links.htm"), "http://127.0.0.1:1/b/page.htm",
+         quoted("http://127.0.0.1:1/c/add.cgi"), quoted("http://127.0.0.1:1/altavista/x.htm"),
+         quoted("/relative/links.htm"), quoted("http://127.0.0.1:1/d/")},
+        {next, next}));
+    crawler.setSearchBase(base);
+    crawler.setPollInterval(600000); // pages wait: the queues stay as the scan left them
+    crawler.createList(dir.filePath("list.hlx"));
+    crawler.SubStartClick();
+    ASSERT_TRUE(runUntil([&] { return !crawler.busy() && crawler.counters().engineQueries == 1; }));
+    EXPECT_EQ(crawler.foundUrls().names(),
+              (QStringList{"http://127.0.0.1:1/a/links.htm", "http://127.0.0.1:1/b/page.htm",
+                           "http://127.0.0.1:1/d/"}));
+    EXPECT_EQ(crawler.altaUrls().names(), QStringList{base + next});
+    EXPECT_EQ(crawler.counters().quriesLeft, 1);
+    EXPECT_EQ(crawler.counters().linksToCrawl, 3);
+    EXPECT_TRUE(engine.request(0).startsWith(
+        "GET /altavista/cgi-bin/query?pg=aq&text=yes&q=(free)+and+(links)+and+(ffa)+and+(page)"
+        "&r=ffa&stq=0 HTTP/1.0\r\n"));
+    crawler.SubStopClick();
+    EXPECT_FALSE(crawler.running());
+}
+
+TEST_F(Crawl, AStalledPageAndAStalledServiceAreGivenUp) {
+    RawServer engine;
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+    opts.timeoutSec = "1";
+    opts.terms1 = {"one", "two"};
+    engine.addAnswer(resultPage({quoted(sim.url("/hang"))}));
+    engine.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}});
+    ASSERT_TRUE(crawl());
+    const FfaCrawler::Counters& c = crawler.counters();
+    EXPECT_EQ(c.engineQueries, 2);
+    EXPECT_EQ(c.crawled, 1);
+    EXPECT_EQ(c.rejected, 1);
+    EXPECT_EQ(crawler.history().names(), QStringList{sim.url("/hang")});
+    EXPECT_EQ(crawler.urlAddr(), "All Done crawling please try another custom search");
+}
+
+TEST_F(Crawl, OversizedPagesAreCutAndStillAnalysed) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    RawServer engine;
+    crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+    engine.addAnswer(resultPage({quoted(sim.url("/bytes/600000"))}));
+    opts.maxKb = "10";
+    ASSERT_TRUE(crawl());
+    QString tooLong;
+    for (const QString& t : crawlerTexts)
+        if (t.startsWith(QLatin1String("To long have to move on: ")))
+            tooLong = t;
+    ASSERT_FALSE(tooLong.isEmpty());
+    const qint64 got = tooLong.mid(25).toLongLong();
+    EXPECT_GT(got, 10000);
+    EXPECT_LT(got, 600000);
+    EXPECT_EQ(crawler.counters().rejected, 1);
+
+    // An empty limit is 0 bytes: the first chunk already ends the page.
+    crawlerTexts.clear();
+    opts.maxKb = "";
+    engine.addAnswer(resultPage({quoted(sim.url("/bytes/600001"))}));
+    ASSERT_TRUE(crawl());
+    EXPECT_TRUE(crawlerTexts.filter("To long have to move on: ").size() == 1);
+    EXPECT_EQ(crawler.counters().crawled, 2);
+}
+
+TEST_F(Crawl, PageLinksFollowTheIncludeAndIgnoreLists) {
+    RawServer server;
+    const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    crawler.setSearchBase(origin + "/altavista");
+    const QString page = origin + "/start/links.htm";
+    const QString longLink = "http://127.0.0.1:1/" + QString(90, 'x') + "/links.htm";
+    QByteArray html = "<html><body>"
+                      "<a href=\"http://127.0.0.1:1/sub/links.htm\">one</a>"
+                      "<A HREF=http://127.0.0.1:1/folder/>folder</A>"
+                      "<a href=\"http://127.0.0.1:1/q/ffa.htm?x=1\">query</a>"
+                      "<a href=\"http://127.0.0.1:1/two/LINK.HTM\">two</a>"
+                      "<a href=\"/rel/links.htm\">relative</a>"
+                      "<a href=\"" +
+                      longLink.toUtf8() +
+                      "\">long</a>"
+                      "<a href=\"http://127.0.0.1:1/sub/links.htm\">again</a>"
+                      "<a href=\"" +
+                      page.toUtf8() + "\">self</a></body></html>";
+    server.addAnswer(resultPage({quoted(page)}));
+    server.addAnswer(httpPage(html));
+    ASSERT_TRUE(crawl());
+    EXPECT_EQ(crawler.history().names(), (QStringList{page, "http://127.0.0.1:1/sub/links.htm",
+                                                      "http://127.0.0.1:1/two/LINK.HTM"}));
+
+    // Other lists, read at the moment of use.
+    opts.include = {"ffa.htm", "folder"};
+    opts.ignore = {".cgi"};
+    const QString page2 = origin + "/start2/links.htm";
+    server.addAnswer(resultPage({quoted(page2)}));
+    server.addAnswer(httpPage(html.replace("/start/", "/start2/")));
+    ASSERT_TRUE(crawl());
+    EXPECT_EQ(crawler.history().names().mid(3),
+              (QStringList{page2, "http://127.0.0.1:1/q/ffa.htm?x=1"}));
+}
+
+TEST_F(Crawl, WithoutTheExtractorAPageEndsAtItsClosingFormTag) {
+    RawServer server;
+    const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    crawler.setSearchBase(origin + "/altavista");
+    const QByteArray first = "<form method=post action=/add.cgi><input name=url>"
+                             "<select name=section><option>Business</select></form>";
+    const QByteArray rest = "<p>" + QByteArray(3000, 'x') + "</p></body></html>";
+    for (bool extractor : {false, true}) {
+        crawlerTexts.clear();
+        crawler.setExOnOff(extractor);
+        const QString page = origin + (extractor ? "/b/links.htm" : "/a/links.htm");
+        server.addAnswer(resultPage({quoted(page)}));
+        server.addScript({{RawServer::Step::Send, httpPage(first), 0},
+                          {RawServer::Step::Pause, {}, 300},
+                          {RawServer::Step::Send, rest, 0}});
+        ASSERT_TRUE(crawl());
+        EXPECT_EQ(lastLoading(), extractor ? first.size() + rest.size() : first.size());
+    }
+    // Both pages analysed: two records.
+    EXPECT_EQ(crawler.counters().linksSaved, 2);
+}
+
+TEST_F(Crawl, EndsWhenTheServiceIsAskedEveryTime) {
+    TargetSim sim({"--ffa-pages", "6"});
+    ASSERT_TRUE(sim.ok());
+    crawler.setSearchBase(sim.url("/altavista"));
+    crawler.setEngContact(false);
+    opts.terms1 = {"a", "b"};
+    ASSERT_TRUE(crawl());
+    EXPECT_EQ(crawler.urlAddr(), "All Done crawling please try another custom search");
+    EXPECT_EQ(crawler.counters().engineQueries, 4);
+    EXPECT_EQ(crawler.counters().linksToCrawl, 0);
+    EXPECT_GE(crawler.counters().linksSaved, 12);
+}
+
+TEST_F(Crawl, StopLetsTheRunningPageFinishAndStartsNothingMore) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    RawServer engine;
+    crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+    const QString slow = sim.url("/delay/700/ffa/garden/links.htm");
+    engine.addAnswer(resultPage({quoted(slow), quoted(sim.url("/ffa/pond/ffa.htm"))}));
+    crawler.createList(dir.filePath("list.hlx"));
+    crawler.SubStartClick();
+    ASSERT_TRUE(runUntil([&] { return crawler.urlAddr() == slow; }));
+    crawler.SubStopClick();
+    EXPECT_FALSE(crawler.running());
+    EXPECT_TRUE(crawler.startEnabled());
+    ASSERT_TRUE(runUntil([&] { return !crawler.busy(); }));
+    // Give a wrongly started request the chance to show.
+    runUntil([] { return false; }, 300);
+    EXPECT_FALSE(crawler.busy());
+    EXPECT_EQ(crawler.history().names(), QStringList{slow});
+    EXPECT_EQ(crawler.counters().linksSaved, 1);
+    // The finished page was still scanned for links.
+    EXPECT_EQ(crawler.foundUrls().names(),
+              (QStringList{sim.url("/ffa/pond/ffa.htm"), sim.url("/ffa/kites/links.htm")}));
+    EXPECT_EQ(ended, 0);
+
+    // Start again: the run goes on from "Current String" (combination 1, shown
+    // while it was asked) with the pages left over.
+    EXPECT_EQ(crawler.counters().currentString, "1");
+    crawler.SubStartClick();
+    ASSERT_TRUE(runUntil([&] { return ended == 1 && !crawler.busy(); }));
+    EXPECT_EQ(crawler.counters().linksSaved, 3);
+    EXPECT_EQ(crawler.counters().engineQueries, 2);
+}
+
+TEST_F(Crawl, ListFilesThroughTheButtons) {
+    const QString custom = dir.filePath("data/custom");
+    ASSERT_TRUE(QDir().mkpath(custom));
+    dialogs.fileNames = {custom + "/mine.HLX"};
+    crawler.FileNewClick();
+    EXPECT_EQ(crawler.loadedName(), custom + "/mine.chc");
+    EXPECT_TRUE(QFileInfo::exists(custom + "/mine.chc"));
+    EXPECT_EQ(crawler.crawlerStatus(), "Search string count for this profile is: 1 strings");
+    EXPECT_TRUE(crawler.startEnabled());
+    EXPECT_FALSE(crawler.saveEnabled());
+
+    saveFfaListFile({"b=x|", "a=y|"}, custom + "/two.chc");
+    crawler.setInUseSource([&] { return custom + "/inuse.chc"; });
+    dialogs.fileNames = {custom + "/inuse.chc"};
+    crawler.OpenProClick();
+    ASSERT_EQ(dialogs.texts().size(), 1);
+    EXPECT_EQ(dialogs.texts().first(), "The database you have selected is in use by the rangers.");
+    EXPECT_EQ(dialogs.shown.last().caption, "Database in use");
+    EXPECT_EQ(crawler.loadedName(), custom + "/mine.chc");
+
+    dialogs.fileNames = {custom + "/two.chc"};
+    crawler.OpenProClick();
+    EXPECT_EQ(crawler.loadedName(), custom + "/two.chc");
+    EXPECT_EQ(crawler.counters().linksSaved, 2);
+    EXPECT_EQ(crawler.list().keyList().names(), (QStringList{"a", "b"}));
+    EXPECT_EQ(crawler.list().viewValue(FfaList::SiteName), "a");
+    EXPECT_TRUE(crawler.saveEnabled());
+
+    dialogs.fileNames = {custom + "/missing.chc"};
+    crawler.OpenProClick();
+    EXPECT_EQ(dialogs.texts().last(), "Cannot open file " + custom + "/missing.chc");
+    EXPECT_EQ(crawler.loadedName(), custom + "/two.chc");
+
+    // A start point that is no number is refused with the conversion message.
+    crawler.setCurrentString("x1");
+    crawler.SubStartClick();
+    EXPECT_FALSE(crawler.running());
+    EXPECT_EQ(dialogs.texts().last(), "'x1' is not a valid integer value");
+}
