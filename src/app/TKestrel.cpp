@@ -1,4 +1,5 @@
 #include "app/TKestrel.h"
+#include "indexnow/ui/TIndexNow.h"
 
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
@@ -562,13 +563,20 @@ QWidget* TKestrel::buildSubmitPage() {
     m_speedPanel->setMinimumWidth(40);
     m_subFaster = button(QStringLiteral("SubFaster"), QStringLiteral("Faster"), page);
     auto* help = button(QStringLiteral("SubHelp"), QStringLiteral("Help"), page);
+    auto* indexNow = button(QStringLiteral("SubIndexNow"), QStringLiteral("IndexNow"), page);
+    connect(indexNow, &QPushButton::clicked, this, [this] {
+        TIndexNow* d = indexNowDialog();
+        d->loadSettings();
+        d->show();
+        d->raise();
+    });
     m_subInd = new QLabel(page);
     m_subInd->setObjectName(QStringLiteral("SubInd"));
     m_subInd->setFixedSize(20, 20);
     m_subInd->setAutoFillBackground(true);
     for (QWidget* w :
          std::initializer_list<QWidget*>{m_subStop, m_subStart, m_subPause, m_subSlower,
-                                         m_speedPanel, m_subFaster, help, m_subInd})
+                                         m_speedPanel, m_subFaster, help, indexNow, m_subInd})
         row->addWidget(w);
     layout->addLayout(row);
     m_speedList = new QListWidget(page);
@@ -661,6 +669,23 @@ void TKestrel::closeEvent(QCloseEvent* event) {
     m_extractor->StopdaClick();
     QMainWindow::closeEvent(event);
     emit closed();
+}
+
+} // namespace lb
+
+namespace lb {
+
+TIndexNow* TKestrel::indexNowDialog() {
+    if (!m_indexNow) {
+        m_indexNow = new TIndexNow(m_appDir, m_dialogs, this);
+        m_indexNow->setWindowFlag(Qt::Window);
+        m_indexNow->sessionsToSubmit = [this] { return m_subList.names(); };
+        m_indexNow->memoLine = [this](const QString& line) { m_memo3.add(line); };
+        m_indexNow->reportWritten = [this](const QString& path) {
+            m_results->endOfRun(QFileInfo(path).completeBaseName(), true);
+        };
+    }
+    return m_indexNow;
 }
 
 } // namespace lb

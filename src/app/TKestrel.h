@@ -37,6 +37,7 @@ class EngineLines;
 class EnginePage;
 class IniFile;
 class ResultsPage;
+class TIndexNow;
 class SessionPage;
 class SessionStore;
 class ThtmlLite;
@@ -97,6 +98,8 @@ public:
 
     QTabWidget* notebook() const { return m_notebook; }
     ResultsPage* resultsPage() const { return m_results; }
+    TIndexNow* indexNowDialog(); // made at first use
+
     ThtmlLite* helpViewer() const { return m_help; }
     // True when every creation step ran (no file-open error).
     bool createdCompletely() const { return m_createdCompletely; }
@@ -149,6 +152,7 @@ private:
     lb::SessionPage* m_sessionPage = nullptr;
     EnginePage* m_enginePage = nullptr;
     ResultsPage* m_results = nullptr;
+    TIndexNow* m_indexNow = nullptr;
     ThtmlLite* m_help = nullptr;
     QRadioButton* m_engineCk = nullptr;
     QRadioButton* m_ranger = nullptr;

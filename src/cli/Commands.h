@@ -14,5 +14,6 @@ int runMeta(const QStringList& args);
 int runAnalyse(const QStringList& args);
 int runExtract(const QStringList& args);
 int runFfa(const QStringList& args);
+int runIndexNow(const QStringList& args);
 
 } // namespace lb::cli

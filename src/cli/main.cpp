@@ -4,48 +4,118 @@
 #include <cstdio>
 #include <QCoreApplication>
 
-static void usage() {
-    std::fputs("usage: linkbeacon-cli cipher encode|decode IN OUT\n"
-               "       linkbeacon-cli fetch [options] URL\n"
-               "       linkbeacon-cli submit [options] SESSION...\n"
-               "       linkbeacon-cli rar test ARCHIVE [NAME...]\n"
-               "       linkbeacon-cli rar extract ARCHIVE DIR [NAME...]\n"
-               "       linkbeacon-cli colour [--rules source|meta | --rules-file RULES] FILE\n"
-               "       linkbeacon-cli meta build|insert|save|list|delete ...\n"
-               "       linkbeacon-cli analyse FILE [--page-url URL] [--database D]\n"
-               "       linkbeacon-cli extract URL [--database D]\n"
-               "       linkbeacon-cli ffa [options] LIST\n",
-               stderr);
+namespace {
+
+struct Command {
+    const char* name;
+    int (*run)(const QStringList&);
+    const char* synopsis; // one or more lines, each without the program name
+    const char* summary;
+    const char* details; // options, or empty
+};
+
+const Command kCommands[] = {
+    {"cipher", lb::cli::runCipher, "cipher encode|decode IN OUT",
+     "Encipher or decipher an engine file with the engine file cipher.", ""},
+    {"fetch", lb::cli::runFetch, "fetch [options] URL",
+     "Fetch a URL: the body on stdout, the status on stderr.",
+     "  --post DATA         POST DATA as a form body instead of GET\n"
+     "  --user USER:PASS    server authentication\n"
+     "  --proxy HOST[:PORT] go through a proxy\n"
+     "  --proxy-user USER:PASS  proxy authentication\n"
+     "  --referer URL       send a Referer line\n"
+     "  --trace             print the client's events on stderr\n"},
+    {"submit", lb::cli::runSubmit, "submit [options] SESSION...",
+     "Submit saved sessions to an engine database.",
+     "  --database data|engines|all|FILE   the engine database (default: data)\n"
+     "  --speed N           requests in flight: 1 5 10 25 ... 300 (default 25)\n"
+     "  --no-reports        write no HTML or CSV report\n"
+     "  --no-batch          leave out the batch sites\n"},
+    {"rar", lb::cli::runRar, "rar test ARCHIVE [NAME...]\nrar extract ARCHIVE DIR [NAME...]",
+     "Test or unpack a RAR archive, checking every entry.", ""},
+    {"colour", lb::cli::runColour, "colour [--rules source|meta | --rules-file RULES] FILE",
+     "Print the coloured runs of a file, as the source viewer paints them.", ""},
+    {"meta", lb::cli::runMeta, "meta build|insert|save|list|delete ...",
+     "Build, insert and keep META tag sets.", ""},
+    {"analyse", lb::cli::runAnalyse, "analyse FILE [--page-url URL] [--database D]",
+     "Turn the submission form of a saved page into an engine record.", ""},
+    {"extract", lb::cli::runExtract, "extract URL [--database D]",
+     "Download a submission page and turn its form into an engine record.", ""},
+    {"ffa", lb::cli::runFfa, "ffa [options] LIST",
+     "Crawl for FFA link pages and save their forms into an FFA list.", ""},
+    {"indexnow", lb::cli::runIndexNow,
+     "indexnow [--key KEY] [--key-location URL] [--endpoint URL]... (--url URL... | SESSION...)\n"
+     "indexnow [--key KEY] --write-key DIR",
+     "Tell IndexNow search engines about new or changed URLs.",
+     "  --key KEY           the site's key (default: Key of [IndexNow] in zkt.ini)\n"
+     "  --key-location URL  where the key file is, when not at the site's root\n"
+     "  --endpoint URL      an endpoint; may be given more than once\n"
+     "  --url URL           a URL to submit; may be given more than once\n"
+     "  --write-key DIR     write DIR/KEY.txt holding the key\n"},
+};
+
+void printSynopsis(FILE* out, const Command& c, bool first) {
+    const QStringList lines = QString::fromUtf8(c.synopsis).split(QLatin1Char('\n'));
+    for (const QString& line : lines) {
+        std::fprintf(out, "%s linkbeacon-cli %s\n", first ? "usage:" : "      ", qPrintable(line));
+        first = false;
+    }
 }
+
+void usage(FILE* out) {
+    bool first = true;
+    for (const Command& c : kCommands) {
+        printSynopsis(out, c, first);
+        first = false;
+    }
+}
+
+void help() {
+    std::printf("usage: linkbeacon-cli COMMAND [ARGUMENTS]\n"
+                "       linkbeacon-cli COMMAND --help\n"
+                "       linkbeacon-cli --help | --version\n\n"
+                "Linkbeacon without windows. Every command runs in the program folder (the\n"
+                "current directory) with the same logic as the desktop program.\n\n"
+                "Commands:\n");
+    for (const Command& c : kCommands)
+        std::printf("  %-9s %s\n", c.name, c.summary);
+    std::printf("\nExit codes: 0 success, 1 failure or refusal, 2 bad arguments.\n");
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Linkbeacon"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LB_VERSION));
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
-        usage();
+        usage(stderr);
         return 2;
     }
     const QString command = args.takeFirst();
-    if (command == QLatin1String("cipher"))
-        return lb::cli::runCipher(args);
-    if (command == QLatin1String("fetch"))
-        return lb::cli::runFetch(args);
-    if (command == QLatin1String("submit"))
-        return lb::cli::runSubmit(args);
-    if (command == QLatin1String("rar"))
-        return lb::cli::runRar(args);
-    if (command == QLatin1String("colour"))
-        return lb::cli::runColour(args);
-    if (command == QLatin1String("meta"))
-        return lb::cli::runMeta(args);
-    if (command == QLatin1String("analyse"))
-        return lb::cli::runAnalyse(args);
-    if (command == QLatin1String("extract"))
-        return lb::cli::runExtract(args);
-    if (command == QLatin1String("ffa"))
-        return lb::cli::runFfa(args);
+    if (command == QLatin1String("--help") || command == QLatin1String("-h")) {
+        help();
+        return 0;
+    }
+    if (command == QLatin1String("--version")) {
+        std::printf("linkbeacon-cli %s\n", LB_VERSION);
+        return 0;
+    }
+    for (const Command& c : kCommands) {
+        if (command != QLatin1String(c.name))
+            continue;
+        if (args.size() == 1 &&
+            (args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h"))) {
+            printSynopsis(stdout, c, true);
+            std::printf("\n%s\n", c.summary);
+            if (*c.details)
+                std::printf("\nOptions:\n%s", c.details);
+            return 0;
+        }
+        return c.run(args);
+    }
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
-    usage();
+    usage(stderr);
     return 2;
 }

@@ -2,6 +2,7 @@
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
 #include "FfaSite.h"
+#include "IndexNowSim.h"
 #include "Tls.h"
 
 #include <arpa/inet.h>
@@ -71,6 +72,10 @@ const char kHelp[] =
     "  /files/NAME               the file NAME under --root (404 when missing)\n"
     "  Absolute targets (\"GET http://host/path\", as sent to a proxy) are answered\n"
     "  by their path, so the server also stands in for a proxy.\n"
+    "  /indexnow                 an IndexNow endpoint: POST the JSON; 400, 422,\n"
+    "                            403 (key file under --root holds another key),\n"
+    "                            200 (it holds the key) or 202 (no key file)\n"
+    "  /indexnow/busy            429 Too Many Requests\n"
     "  /no-close-notify/REST     (https) answers as /REST, then closes without\n"
     "                            a TLS close_notify\n"
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
@@ -752,6 +757,9 @@ private:
             send(c, queryValue(query, "data"));
         } else if (starts("/files/")) {
             serveFile(c, percentDecode(path.substr(7)));
+        } else if (path == "/indexnow" || starts("/indexnow/")) {
+            const sim::Answer a = sim::indexNowAnswer(r.method, path, r.body, root_);
+            answer(c, a.code, a.phrase, a.body, std::string(), "text/plain");
         } else if (starts("/demo/")) {
             demo(c, path);
         } else if (ffaRoute(c, path, query)) {

@@ -1,0 +1,70 @@
+// linkbeacon-cli's --help and --version, and each command's --help.
+#include <gtest/gtest.h>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace {
+
+struct CliRun {
+    int code = -1;
+    QString out, err;
+};
+
+CliRun cli(const QStringList& args) {
+    QProcess p;
+    p.start(QStringLiteral(LB_CLI), args);
+    CliRun r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.code = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+TEST(CliHelp, HelpListsEveryCommandAndEachCommandExplainsItself) {
+    const CliRun top = cli({QStringLiteral("--help")});
+    EXPECT_EQ(top.code, 0);
+    EXPECT_TRUE(top.err.isEmpty());
+    EXPECT_TRUE(top.out.startsWith(QStringLiteral("usage: linkbeacon-cli COMMAND")));
+
+    // Every command the bare usage names is listed by --help and answers its own --help.
+    const CliRun bare = cli({});
+    EXPECT_EQ(bare.code, 2);
+    QStringList names;
+    const QRegularExpression line(QStringLiteral("linkbeacon-cli ([a-z]+)"));
+    for (auto it = line.globalMatch(bare.err); it.hasNext();) {
+        const QString name = it.next().captured(1);
+        if (!names.contains(name))
+            names.append(name);
+    }
+    EXPECT_GE(names.size(), 10);
+    for (const QString& name : std::as_const(names)) {
+        EXPECT_TRUE(top.out.contains(QStringLiteral("\n  ") + name + QLatin1Char(' ')))
+            << qPrintable(name);
+        const CliRun own = cli({name, QStringLiteral("--help")});
+        EXPECT_EQ(own.code, 0) << qPrintable(name);
+        EXPECT_TRUE(own.out.startsWith(QStringLiteral("usage: linkbeacon-cli ") + name))
+            << qPrintable(own.out);
+        EXPECT_TRUE(own.err.isEmpty()) << qPrintable(name);
+    }
+}
+
+TEST(CliHelp, VersionAndUnknownCommand) {
+    const CliRun v = cli({QStringLiteral("--version")});
+    EXPECT_EQ(v.code, 0);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^linkbeacon-cli \\d+\\.\\d+(\\.\\d+)?\n$"))
+                    .match(v.out)
+                    .hasMatch())
+        << qPrintable(v.out);
+    const CliRun bad = cli({QStringLiteral("frobnicate")});
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_TRUE(
+        bad.err.startsWith(QStringLiteral("linkbeacon-cli: unknown command 'frobnicate'\nusage:")));
+    EXPECT_TRUE(bad.out.isEmpty());
+}

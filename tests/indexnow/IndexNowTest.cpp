@@ -1,0 +1,274 @@
+// IndexNow: the JSON of a post, how URLs become posts, the command line
+// against target-sim's endpoint, and the submitter's time-out.
+#include "indexnow/IndexNow.h"
+#include "common/IniFile.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonArray>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+using lb::test::TargetSim;
+
+namespace {
+
+const QString kKey = QStringLiteral("a1b2c3d4-e5f6");
+
+struct CliRun {
+    int exitCode = -1;
+    QString out, err;
+};
+
+CliRun indexnow(const QString& dir, const QStringList& args) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(QStringLiteral(LB_CLI), QStringList{QStringLiteral("indexnow")} + args);
+    CliRun r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished(3000);
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+void writeFile(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+void writeSession(const QString& dir, const QString& name, const QString& url) {
+    QDir().mkpath(dir + QStringLiteral("/data/session"));
+    lb::IniFile(dir + QStringLiteral("/data/session/") + name + QStringLiteral(".hlx"))
+        .writeString(name, QStringLiteral("url"), url);
+}
+
+} // namespace
+
+TEST(IndexNowBody, EscapesOnlyWhatJsonNeeds) {
+    const QString odd = QStringLiteral("http://h/\"q\"\\x\b\f\n\r\t") + QChar(1) + QChar(0x1f) +
+                        QStringLiteral("/é/€?a=1&b=<2>");
+    EXPECT_EQ(
+        lb::indexNowBody(QStringLiteral("h"), kKey, QString(), {odd, QStringLiteral("http://h/")}),
+        QByteArray(
+            "{\"host\":\"h\",\"key\":\"a1b2c3d4-e5f6\",\"urlList\":[\"http://h/\\\"q\\\"\\\\x"
+            "\\b\\f\\n\\r\\t\\u0001\\u001f/\xc3\xa9/\xe2\x82\xac?a=1&b=<2>\",\"http://h/\"]}"));
+    EXPECT_EQ(
+        lb::indexNowBody(QStringLiteral("h"), kKey, QStringLiteral("http://h/k.txt"),
+                         {QStringLiteral("u")}),
+        QByteArray("{\"host\":\"h\",\"key\":\"a1b2c3d4-e5f6\",\"keyLocation\":\"http://h/k.txt\","
+                   "\"urlList\":[\"u\"]}"));
+}
+
+TEST(IndexNowKeys, LengthAndAlphabet) {
+    EXPECT_FALSE(lb::isValidIndexNowKey(QStringLiteral("abcdefg")));
+    EXPECT_TRUE(lb::isValidIndexNowKey(QStringLiteral("abcdefgh")));
+    EXPECT_TRUE(lb::isValidIndexNowKey(QString(128, QLatin1Char('Z'))));
+    EXPECT_FALSE(lb::isValidIndexNowKey(QString(129, QLatin1Char('Z'))));
+    EXPECT_FALSE(lb::isValidIndexNowKey(QStringLiteral("abcd_efgh")));
+    EXPECT_FALSE(lb::isValidIndexNowKey(QStringLiteral("abcdéfgh")));
+}
+
+TEST(IndexNowPlan, GroupsByHostInOrderAndChunksPerEndpoint) {
+    QStringList urls{
+        QStringLiteral("HTTP://Example.COM:8080/a"), QStringLiteral("http://other.org/x"),
+        QStringLiteral("http://user:pw@example.com/b"), QStringLiteral("http://other.org/x")};
+    const auto posts = lb::planIndexNowPosts({QStringLiteral("E1"), QStringLiteral("E2")}, urls);
+    ASSERT_EQ(posts.size(), 4);
+    EXPECT_EQ(posts[0].endpoint, QStringLiteral("E1"));
+    EXPECT_EQ(posts[0].host, QStringLiteral("example.com"));
+    EXPECT_EQ(posts[0].urls, QStringList({urls[0], urls[2]}));
+    EXPECT_EQ(posts[1].host, QStringLiteral("other.org"));
+    EXPECT_EQ(posts[1].urls, QStringList({urls[1], urls[3]})); // duplicates kept
+    EXPECT_EQ(posts[2].endpoint, QStringLiteral("E2"));
+    EXPECT_EQ(posts[3].urls, posts[1].urls);
+
+    QStringList many;
+    for (int i = 0; i < 20001; ++i)
+        many.append(QStringLiteral("http://h/%1").arg(i));
+    const auto chunks = lb::planIndexNowPosts({QStringLiteral("E")}, many);
+    ASSERT_EQ(chunks.size(), 3);
+    EXPECT_EQ(chunks[0].urls.size(), 10000);
+    EXPECT_EQ(chunks[1].urls.first(), QStringLiteral("http://h/10000"));
+    EXPECT_EQ(chunks[2].urls, QStringList{QStringLiteral("http://h/20000")});
+}
+
+TEST(IndexNowCli, AnswersOfTheEndpointAndTheBytesSent) {
+    QTemporaryDir root;
+    TargetSim sim({QStringLiteral("--root"), root.path()});
+    ASSERT_TRUE(sim.ok());
+    const QString endpoint = sim.url(QStringLiteral("/indexnow"));
+    QTemporaryDir dir;
+
+    // No key file on the host yet: accepted, validation pending.
+    CliRun r =
+        indexnow(dir.path(), {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), endpoint,
+                              QStringLiteral("--url"), QStringLiteral("http://Site.example/a b"),
+                              QStringLiteral("--url"), QStringLiteral("http://site.example/é")});
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    EXPECT_EQ(r.out, endpoint + QStringLiteral(" site.example: 202 Accepted\n"));
+    auto log = sim.requests();
+    ASSERT_EQ(log.size(), 1);
+    EXPECT_EQ(log[0][QStringLiteral("method")].toString(), QStringLiteral("POST"));
+    EXPECT_EQ(log[0][QStringLiteral("version")].toString(), QStringLiteral("HTTP/1.0"));
+    // target-sim logs non-ASCII bytes as \u00XX, so é arrives as its two UTF-8 bytes.
+    EXPECT_EQ(
+        log[0][QStringLiteral("body")].toString(),
+        QStringLiteral("{\"host\":\"site.example\",\"key\":\"a1b2c3d4-e5f6\",\"urlList\":"
+                       "[\"http://Site.example/a b\",\"http://site.example/\u00c3\u00a9\"]}"));
+    bool contentType = false, referer = false;
+    for (const auto& h : log[0][QStringLiteral("headers")].toArray()) {
+        const QString name = h.toArray().at(0).toString();
+        if (name.compare(QStringLiteral("Content-Type"), Qt::CaseInsensitive) == 0)
+            contentType =
+                h.toArray().at(1).toString() == QStringLiteral("application/json; charset=utf-8");
+        referer |= name.compare(QStringLiteral("Referer"), Qt::CaseInsensitive) == 0;
+    }
+    EXPECT_TRUE(contentType);
+    EXPECT_FALSE(referer);
+
+    // The key file holds the key: 200; another key: 403 with its line.
+    writeFile(root.filePath(kKey + QStringLiteral(".txt")), kKey.toUtf8());
+    r = indexnow(dir.path(), {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), endpoint,
+                              QStringLiteral("--url"), QStringLiteral("http://site.example/")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, endpoint + QStringLiteral(" site.example: 200 OK\n"));
+    writeFile(root.filePath(QStringLiteral("keys/k.txt")), QByteArray("somebody-elses-key"));
+    r = indexnow(dir.path(),
+                 {QStringLiteral("--key"), kKey, QStringLiteral("--key-location"),
+                  QStringLiteral("http://site.example/keys/k.txt"), QStringLiteral("--endpoint"),
+                  endpoint, QStringLiteral("--url"), QStringLiteral("http://site.example/")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, endpoint + QStringLiteral(
+                                    " site.example: 403 Forbidden\nForbidden: key not valid\n"));
+
+    // A key location on another host, a busy endpoint and one that does not
+    // answer: every post is made, each reported, exit 1.
+    const QString busy = sim.url(QStringLiteral("/indexnow/busy"));
+    r = indexnow(dir.path(), {QStringLiteral("--key"), kKey, QStringLiteral("--key-location"),
+                              QStringLiteral("http://elsewhere.example/k.txt"),
+                              QStringLiteral("--endpoint"), endpoint, QStringLiteral("--endpoint"),
+                              busy, QStringLiteral("--endpoint"), sim.url(QStringLiteral("/close")),
+                              QStringLiteral("--url"), QStringLiteral("http://site.example/")});
+    EXPECT_EQ(r.exitCode, 1);
+    const QStringList lines = r.out.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 6) << qPrintable(r.out);
+    EXPECT_EQ(lines[0], endpoint + QStringLiteral(" site.example: 422 Unprocessable Entity"));
+    EXPECT_EQ(lines[1], QStringLiteral("Unprocessable Entity: URLs do not belong to the host"));
+    EXPECT_EQ(lines[2], busy + QStringLiteral(" site.example: 429 Too Many Requests"));
+    EXPECT_EQ(lines[3], QStringLiteral("Too Many Requests"));
+    // Closed without a status line: the client's code stays 0 and has no phrase.
+    EXPECT_EQ(lines[4], sim.url(QStringLiteral("/close")) + QStringLiteral(" site.example: 0"));
+}
+
+TEST(IndexNowCli, SessionsAndSettingsOfTheProgramFolder) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir dir;
+    writeSession(dir.path(), QStringLiteral("One"), QStringLiteral("http://a.example/1"));
+    writeSession(dir.path(), QStringLiteral("Two"), QStringLiteral("http://b.example/2"));
+    writeSession(dir.path(), QStringLiteral("Empty"), QString());
+    lb::IniFile ini(dir.path() + QStringLiteral("/zkt.ini"));
+    ini.writeString(QStringLiteral("IndexNow"), QStringLiteral("Key"), kKey);
+    ini.writeString(QStringLiteral("IndexNow"), QStringLiteral("Endpoints"),
+                    QStringLiteral(" ,  ") + sim.url(QStringLiteral("/indexnow")) +
+                        QStringLiteral(" , "));
+
+    const CliRun r = indexnow(dir.path(), {QStringLiteral("One"), QStringLiteral("Missing"),
+                                           QStringLiteral("Empty"), QStringLiteral("Two"),
+                                           QStringLiteral("One")});
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    const QString e = sim.url(QStringLiteral("/indexnow"));
+    EXPECT_EQ(r.out, e + QStringLiteral(" a.example: 202 Accepted\n") + e +
+                         QStringLiteral(" b.example: 202 Accepted\n"));
+    const auto log = sim.requests();
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_TRUE(log[0][QStringLiteral("body")].toString().endsWith(
+        QStringLiteral("[\"http://a.example/1\",\"http://a.example/1\"]}")));
+}
+
+TEST(IndexNowCli, BadArgumentsPostNothing) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir dir;
+    const QString e = sim.url(QStringLiteral("/indexnow"));
+    const QString u = QStringLiteral("http://site.example/");
+    const QList<QStringList> bad{
+        {QStringLiteral("--endpoint"), e, QStringLiteral("--url"), u}, // no key
+        {QStringLiteral("--key"), QStringLiteral("short"), QStringLiteral("--endpoint"), e,
+         QStringLiteral("--url"), u},
+        {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), e}, // no URL
+        {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), e, QStringLiteral("--url"), u,
+         QStringLiteral("S")},
+        {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), e, QStringLiteral("--url"),
+         QStringLiteral("http:///x")},
+        {QStringLiteral("--key"), kKey, QStringLiteral("--bogus"), QStringLiteral("--url"), u},
+        {QStringLiteral("--key"), kKey, QStringLiteral("--url")},
+        {QStringLiteral("--key"), kKey, QStringLiteral("--write-key"), dir.path(),
+         QStringLiteral("--url"), u},
+    };
+    for (const QStringList& args : bad) {
+        const CliRun r = indexnow(dir.path(), args);
+        EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(QLatin1Char(' ')));
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << qPrintable(r.err);
+    }
+    EXPECT_TRUE(sim.requests().isEmpty());
+}
+
+TEST(IndexNowCli, WriteKeyFile) {
+    QTemporaryDir dir;
+    const QString target = dir.filePath(QStringLiteral("site/root"));
+    CliRun r = indexnow(dir.path(),
+                        {QStringLiteral("--key"), kKey, QStringLiteral("--write-key"), target});
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    const QString path = target + QLatin1Char('/') + kKey + QStringLiteral(".txt");
+    EXPECT_EQ(r.out, path + QLatin1Char('\n'));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), kKey.toUtf8());
+
+    // A file where the folder should be: the file error, exit 1.
+    writeFile(dir.filePath(QStringLiteral("blocked")), "x");
+    r = indexnow(dir.path(), {QStringLiteral("--key"), kKey, QStringLiteral("--write-key"),
+                              dir.filePath(QStringLiteral("blocked"))});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Unable to write to "))) << qPrintable(r.err);
+}
+
+TEST(IndexNowSubmitter, AbortsAPostThatNeverEndsAndGoesOn) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    lb::IndexNowSubmitter submitter;
+    submitter.postTimeoutSeconds = 1;
+    QList<int> codes;
+    bool finished = false, accepted = true;
+    QObject::connect(
+        &submitter, &lb::IndexNowSubmitter::posted,
+        [&](const lb::IndexNowPost&, int code, const QString&) { codes.append(code); });
+    QEventLoop loop;
+    QObject::connect(&submitter, &lb::IndexNowSubmitter::finished, [&](bool ok) {
+        finished = true;
+        accepted = ok;
+        loop.quit();
+    });
+    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+    submitter.start(lb::planIndexNowPosts(
+                        {sim.url(QStringLiteral("/hang")), sim.url(QStringLiteral("/indexnow"))},
+                        {QStringLiteral("http://site.example/")}),
+                    kKey, QString());
+    loop.exec();
+    ASSERT_TRUE(finished);
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(codes, QList<int>({404, 202}));
+}
