@@ -6,7 +6,9 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
 
 #include <cstdio>
 
@@ -39,6 +41,7 @@ int runFetch(const QStringList& args) {
     bool tracing = false;
     QStringList caFiles;
     bool insecure = false;
+    double timeoutSeconds = 0; // none
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         auto value = [&](QString& out) {
@@ -63,6 +66,13 @@ int runFetch(const QStringList& args) {
         } else if (a == QLatin1String("--referer")) {
             if (!value(referer))
                 return badArguments("--referer needs URL");
+        } else if (a == QLatin1String("--timeout")) {
+            QString t;
+            bool ok = false;
+            if (value(t))
+                timeoutSeconds = t.toDouble(&ok);
+            if (!ok || !(timeoutSeconds > 0) || timeoutSeconds > 86400)
+                return badArguments("--timeout needs SECONDS (more than 0)");
         } else if (a == QLatin1String("--trace")) {
             tracing = true;
         } else if (a == QLatin1String("--cacert")) {
@@ -89,7 +99,8 @@ int runFetch(const QStringList& args) {
     if (url.isEmpty())
         return badArguments("usage: fetch [--post DATA] [--proxy HOST[:PORT]] "
                             "[--proxy-user USER:PASSWORD] [--user USER:PASSWORD] "
-                            "[--referer URL] [--cacert FILE] [--insecure] [--trace] URL");
+                            "[--referer URL] [--timeout SECONDS] [--cacert FILE] [--insecure] "
+                            "[--trace] URL");
 
     using net::THttpCli;
     THttpCli http; // takes the "TLS" section of zkt.ini in the current directory
@@ -116,6 +127,7 @@ int runFetch(const QStringList& args) {
     }
 
     bool done = false;
+    bool headerEnded = false;
     http.OnDocData = [&](THttpCli*, const char* data, int len) {
         std::fwrite(data, 1, size_t(len), stdout);
         trace(tracing, QStringLiteral("DocData %1").arg(len));
@@ -151,6 +163,23 @@ int runFetch(const QStringList& args) {
         http.OnCookie = [](THttpCli*, const QString& v, bool&) { trace(true, "Cookie " + v); };
     }
 
+    // Whether the header of the last answer (after any redirection) ended.
+    auto chain = [](THttpCli::TNotifyEvent& event, std::function<void()> first) {
+        event = [first, then = event](THttpCli* c) {
+            first();
+            if (then)
+                then(c);
+        };
+    };
+    chain(http.OnHeaderBegin, [&headerEnded] { headerEnded = false; });
+    chain(http.OnHeaderEnd, [&headerEnded] { headerEnded = true; });
+    // Running out of time aborts the request like any other Abort.
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, [&http] { http.Abort(); });
+    if (timeoutSeconds > 0)
+        timeout.start(std::chrono::milliseconds(qint64(timeoutSeconds * 1000)));
+
     try {
         if (hasPost)
             http.Post();
@@ -161,15 +190,13 @@ int runFetch(const QStringList& args) {
     } catch (const std::exception& e) {
         trace(true, QString::fromLocal8Bit(e.what()));
     }
-    // The request-done event follows the ready state; let it arrive (bounded).
-    QElapsedTimer clock;
-    clock.start();
-    while (!done && clock.elapsed() < 2000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     std::fflush(stdout);
     std::fprintf(stderr, "status: %d %s\n", http.StatusCode(),
                  http.ReasonPhrase().toLocal8Bit().constData());
-    return http.StatusCode() < 400 ? 0 : 1;
+    // Success needs a status line below 400 and a complete header: an empty
+    // answer or one cut off in its header is a failure.
+    const int status = http.StatusCode();
+    return status > 0 && status < 400 && headerEnded ? 0 : 1;
 }
 
 } // namespace lb::cli

@@ -1,6 +1,11 @@
 #pragma once
 // Socket error numbers as the program reports them (the classic WinSock
 // numbering), and the mapping of POSIX errno values onto them.
+//
+// Name lookups end with 11001 "Host not found" when the name does not exist
+// (the resolver says so, or the name lies under the reserved "invalid",
+// which is answered without asking anyone), and with 11002 when the
+// resolver could not answer at all (no name server reachable).
 #include <QString>
 
 namespace lb::net {

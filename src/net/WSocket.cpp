@@ -61,10 +61,9 @@ TWSocket::TWSocket(QObject* parent) : QObject(parent) {
 
 TWSocket::~TWSocket() {
     destroying_ = true;
-    if (lookupId_ != -1) {
+    if (lookupId_ >= 0)
         QHostInfo::abortHostLookup(lookupId_);
-        lookupId_ = -1;
-    }
+    lookupId_ = -1;
     if (fd_ >= 0) {
         readNotifier_->setEnabled(false);
         writeNotifier_->setEnabled(false);
@@ -86,6 +85,13 @@ bool TWSocket::isIPv6Address(const QString& text, QString* normalized) {
         *normalized = QString::fromLatin1(buf);
     }
     return true;
+}
+
+bool TWSocket::isReservedInvalidName(const QString& name) {
+    QString n = name.trimmed().toLower();
+    if (n.endsWith(QLatin1Char('.')))
+        n.chop(1);
+    return n == QLatin1String("invalid") || n.endsWith(QLatin1String(".invalid"));
 }
 
 bool TWSocket::isDottedAddress(const QString& text, QString* normalized) {
@@ -205,10 +211,9 @@ void TWSocket::DnsLookup(const QString& hostName) {
             OnDnsLookupDone(this, wsaEINVAL);
         return;
     }
-    if (lookupId_ != -1) {
+    if (lookupId_ >= 0)
         QHostInfo::abortHostLookup(lookupId_);
-        lookupId_ = -1;
-    }
+    lookupId_ = -1;
     ++lookupSerial_;
     dnsResult_.clear();
     dnsResultList_.clear();
@@ -223,6 +228,24 @@ void TWSocket::DnsLookup(const QString& hostName) {
     }
 
     const quint64 serial = lookupSerial_;
+    if (isReservedInvalidName(name)) {
+        // Names under "invalid" never resolve: answer "Host not found" as a
+        // lookup would, later, without asking any name server.
+        lookupId_ = -2;
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (serial != lookupSerial_)
+                    return;
+                lookupId_ = -1;
+                guarded([this] {
+                    if (OnDnsLookupDone)
+                        OnDnsLookupDone(this, wsaHOST_NOT_FOUND);
+                });
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     lookupId_ = QHostInfo::lookupHost(name, this, [this, serial](const QHostInfo& info) {
         if (serial != lookupSerial_)
             return; // cancelled or superseded
@@ -236,7 +259,9 @@ void TWSocket::DnsLookup(const QString& hostName) {
                 error = wsaHOST_NOT_FOUND;
                 break;
             default:
-                error = wsaNO_RECOVERY;
+                // The resolver could not answer (no name server reachable,
+                // or it failed): the name may exist, it just cannot be looked up now.
+                error = wsaTRY_AGAIN;
                 break;
             }
             if (error == 0) {
@@ -261,7 +286,8 @@ void TWSocket::DnsLookup(const QString& hostName) {
 void TWSocket::CancelDnsLookup() {
     if (lookupId_ == -1)
         return;
-    QHostInfo::abortHostLookup(lookupId_);
+    if (lookupId_ >= 0)
+        QHostInfo::abortHostLookup(lookupId_);
     lookupId_ = -1;
     ++lookupSerial_;
     if (!destroying_ && OnDnsLookupDone)

@@ -130,6 +130,8 @@ public:
     // True for an IPv6 address written without brackets; normalized receives
     // its canonical form.
     static bool isIPv6Address(const QString& text, QString* normalized = nullptr);
+    // True for "invalid" and names under it, which never resolve.
+    static bool isReservedInvalidName(const QString& name);
 
 private:
     struct SendBuffer {
@@ -183,7 +185,7 @@ private:
     int flushTimeout_ = 60;
     TSocketSendFlags sendFlags_ = wsSendNormal;
 
-    int lookupId_ = -1;        // running QHostInfo lookup, -1 when none
+    int lookupId_ = -1;        // running QHostInfo lookup; -2 a name answered without one; -1 none
     quint64 lookupSerial_ = 0; // answers of cancelled lookups are recognised by this
     std::deque<SendBuffer> sendQueue_;
     bool dataSentDue_ = false; // queued data not yet announced by OnDataSent

@@ -150,6 +150,11 @@ TEST(DemoRun, WindowAndCommandLineAgreeOnEveryEngine) {
     const Outcome win = runWindow(forWindow.path(), dialogs);
     EXPECT_TRUE(dialogs.texts().isEmpty()) << qPrintable(dialogs.texts().join('|'));
 
+    // The bundled batch site takes the session for all its pages.
+    EXPECT_TRUE(win.memo.contains(QStringLiteral("Submission to all 127.0.0.1 pages succeeded.")))
+        << qPrintable(win.memo.join('\n'));
+    EXPECT_EQ(cli.memo.count(QStringLiteral("Submission to all 127.0.0.1 pages succeeded.")), 1);
+
     // The bundled demo database: 30 engines, each with one result line.
     ASSERT_EQ(cli.finished.size(), 30) << qPrintable(cli.memo.join('\n'));
     EXPECT_EQ(win.finished.size(), 30) << qPrintable(win.memo.join('\n'));

@@ -84,10 +84,38 @@ TEST(FetchCli, ProxyOption) {
     EXPECT_EQ(reqs[0].value("target").toString(), "http://far.example/status/200/OK");
 }
 
+TEST(FetchCli, TimeoutAbortsAStallingServer) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    CliRun r = fetch({"--timeout", "0.5", sim.url("/hang")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.lastErrLine(), "status: 404 Connection aborted on request");
+    // A server that answers in time is not disturbed by the timer.
+    r = fetch({"--timeout", "20", sim.url("/bytes/4")});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "abcd");
+    EXPECT_EQ(r.lastErrLine(), "status: 200 OK");
+}
+
+TEST(FetchCli, AnswerWithoutCompleteHeaderFails) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    CliRun r = fetch({sim.url("/close")}); // nothing at all
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.lastErrLine(), "status: 0");
+    r = fetch({sim.url("/close-in-header")}); // status line, then the connection ends
+    EXPECT_EQ(r.exitCode, 1);
+    // After a redirection only the last answer's header counts.
+    r = fetch({sim.url("/redirect-to?url=/close-in-header")});
+    EXPECT_EQ(r.exitCode, 1);
+}
+
 TEST(FetchCli, BadArgumentsGiveExitTwo) {
     for (const QStringList& args :
          {QStringList{}, QStringList{"--post"}, QStringList{"--user", "nocolon", "http://x/"},
-          QStringList{"--nonsense", "http://x/"}, QStringList{"http://a/", "http://b/"}}) {
+          QStringList{"--timeout", "0", "http://x/"}, QStringList{"--timeout", "soon", "http://x/"},
+          QStringList{"--timeout"}, QStringList{"--nonsense", "http://x/"},
+          QStringList{"http://a/", "http://b/"}}) {
         const CliRun r = fetch(args);
         EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(' '));
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();

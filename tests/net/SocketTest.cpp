@@ -100,14 +100,32 @@ TEST(SocketLookup, CancelFiresInterruptedOnceAndNothingAfter) {
     EXPECT_EQ(answers.size(), 1);
 }
 
-TEST(SocketLookup, UnknownHostGivesHostNotFound) {
+TEST(SocketLookup, ReservedInvalidNamesGiveHostNotFoundWithoutAResolver) {
+    // Answered the same whatever the machine's resolver can reach, and
+    // later, as every lookup is.
+    for (const char* name : {"no-such-host.invalid", "INVALID", "a.b.Invalid."}) {
+        SCOPED_TRACE(name);
+        TWSocket s;
+        QList<quint16> answers;
+        s.OnDnsLookupDone = [&](TWSocket*, quint16 e) { answers << e; };
+        s.DnsLookup(name);
+        EXPECT_TRUE(answers.isEmpty()) << "answered inside DnsLookup";
+        ASSERT_TRUE(runUntil([&] { return !answers.isEmpty(); }));
+        runUntil([] { return false; }, 50);
+        EXPECT_EQ(answers, QList<quint16>{11001});
+        EXPECT_TRUE(s.DnsResult().isEmpty());
+    }
+    // A cancelled one is interrupted once and never answered.
     TWSocket s;
-    int error = -1;
-    s.OnDnsLookupDone = [&](TWSocket*, quint16 e) { error = e; };
-    s.DnsLookup("no-such-host.invalid");
-    ASSERT_TRUE(runUntil([&] { return error >= 0; }));
-    EXPECT_EQ(error, 11001);
-    EXPECT_TRUE(s.DnsResult().isEmpty());
+    QList<quint16> answers;
+    s.OnDnsLookupDone = [&](TWSocket*, quint16 e) { answers << e; };
+    s.DnsLookup("gone.invalid");
+    s.CancelDnsLookup();
+    runUntil([] { return false; }, 100);
+    EXPECT_EQ(answers, QList<quint16>{10004});
+    // A name that merely looks alike still goes to the resolver.
+    EXPECT_FALSE(TWSocket::isReservedInvalidName("invalid.example"));
+    EXPECT_FALSE(TWSocket::isReservedInvalidName("notinvalid"));
 }
 
 TEST(SocketConnection, SendGivesExactlyOneLaterDataSent) {

@@ -1,6 +1,7 @@
 // target-sim: a local HTTP/1.0 server of simulated submission targets, for
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
+#include "BatchSite.h"
 #include "FfaSite.h"
 #include "IndexNowSim.h"
 #include "Tls.h"
@@ -82,6 +83,9 @@ const char kHelp[] =
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
     "                            one in twenty is slow (--demo-delay)\n"
+    "  /demo/batch/NAME/...      a batch site: POST submit.cgi with a url field\n"
+    "                            answers 302 to thanks.html; info.html and the\n"
+    "                            link pages *.html answer 200 OK\n"
     "  /altavista/cgi-bin/query?pg=aq&...&q=Q...  a search service's result pages\n"
     "                            (two per query) listing the demo FFA pages\n"
     "  /ffa/...                  demo FFA link pages with submission forms; the\n"
@@ -760,6 +764,9 @@ private:
         } else if (path == "/indexnow" || starts("/indexnow/")) {
             const sim::Answer a = sim::indexNowAnswer(r.method, path, r.body, root_);
             answer(c, a.code, a.phrase, a.body, std::string(), "text/plain");
+        } else if (starts("/demo/batch/")) {
+            const PageAnswer a = batchSiteAnswer(r.method, path, r.body);
+            page(c, a.code, a.phrase, a.title, a.text, a.extraHeaders);
         } else if (starts("/demo/")) {
             demo(c, path);
         } else if (ffaRoute(c, path, query)) {
