@@ -31,6 +31,16 @@ const Command kCommands[] = {
      "  --speed N           requests in flight: 1 5 10 25 ... 300 (default 25)\n"
      "  --no-reports        write no HTML or CSV report\n"
      "  --no-batch          leave out the batch sites\n"},
+    {"qdb", lb::cli::runQdb,
+     "qdb create|list|show|put|delete FILE [KEY] [FIELD...] [--password P] [--raw] [--compress]",
+     "Create, list, show, add to and delete from a list store file.",
+     "  --password P        the store's password (UTF-8 bytes of P; default empty)\n"
+     "  --raw               show: the item's bytes exactly\n"
+     "  --compress          put: store the body compressed\n"},
+    {"profiles", lb::cli::runProfiles,
+     "profiles list\nprofiles show [NAME]\nprofiles save NAME [CONTROL=TEXT]... [--yes]",
+     "List, show and save the crawler options window's profiles in setting.set.",
+     "  --yes               save: answer Yes when asked before overwriting \"default\"\n"},
     {"rar", lb::cli::runRar, "rar test ARCHIVE [NAME...]\nrar extract ARCHIVE DIR [NAME...]",
      "Test or unpack a RAR archive, checking every entry.", ""},
     {"colour", lb::cli::runColour, "colour [--rules source|meta | --rules-file RULES] FILE",
