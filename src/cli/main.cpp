@@ -48,11 +48,27 @@ const Command kCommands[] = {
     {"meta", lb::cli::runMeta, "meta build|insert|save|list|delete ...",
      "Build, insert and keep META tag sets.", ""},
     {"analyse", lb::cli::runAnalyse, "analyse FILE [--page-url URL] [--database D]",
-     "Turn the submission form of a saved page into an engine record.", ""},
+     "Turn the submission form of a saved page into an engine record.",
+     "  --page-url URL      the address the page was downloaded from (default: none)\n"
+     "  --database data|engines|all|FILE   the engine list new names are numbered\n"
+     "                      against (default: data)\n"},
     {"extract", lb::cli::runExtract, "extract URL [--database D]",
-     "Download a submission page and turn its form into an engine record.", ""},
+     "Download a submission page and turn its form into an engine record.",
+     "  --database data|engines|all|FILE   the engine list the page is checked and\n"
+     "                      numbered against (default: data)\n"},
     {"ffa", lb::cli::runFfa, "ffa [options] LIST",
-     "Crawl for FFA link pages and save their forms into an FFA list.", ""},
+     "Crawl for FFA link pages and save their forms into an FFA list.",
+     "  --main LINE, --and1 LINE, --and2 LINE, --and3 LINE\n"
+     "                      add a line to a keyword list (repeatable, in order)\n"
+     "  --include LINE      a line of \"Extract Urls Containing\" (replaces the default)\n"
+     "  --ignore LINE       a line of \"Ignore Urls Containing\" (replaces the default)\n"
+     "  --max-kb TEXT       \"Load Max Size: Kb\" (default 200)\n"
+     "  --timeout TEXT      \"Time out: sec\" (default 30)\n"
+     "  --start TEXT        \"String #\", the first combination (default 1)\n"
+     "  --no-engine-contact ask the search service without waiting for pages\n"
+     "  --no-extractor      no link scan; a page ends at its closing form tag\n"
+     "  --search-base URL   the search service (default: SearchBase of [Crawler] in\n"
+     "                      zkt.ini, else http://127.0.0.1:8642/altavista)\n"},
     {"indexnow", lb::cli::runIndexNow,
      "indexnow [--key KEY] [--key-location URL] [--endpoint URL]... (--url URL... | SESSION...)\n"
      "indexnow [--key KEY] --write-key DIR",
