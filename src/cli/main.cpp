@@ -43,6 +43,10 @@ const Command kCommands[] = {
      "  --yes               save: answer Yes when asked before overwriting \"default\"\n"},
     {"rar", lb::cli::runRar, "rar test ARCHIVE [NAME...]\nrar extract ARCHIVE DIR [NAME...]",
      "Test or unpack a RAR archive, checking every entry.", ""},
+    {"update", lb::cli::runUpdate, "update [--host HOST[:PORT]]",
+     "Download the engine database update, unpack it into data/ and encipher it.",
+     "  --host HOST[:PORT]  update server (default: Host of [Update] in zkt.ini, else\n"
+     "                      127.0.0.1:8642)\n"},
     {"colour", lb::cli::runColour, "colour [--rules source|meta | --rules-file RULES] FILE",
      "Print the coloured runs of a file, as the source viewer paints them.", ""},
     {"meta", lb::cli::runMeta, "meta build|insert|save|list|delete ...",
