@@ -15,6 +15,7 @@
 #include "engines/EngineDatabase.h"
 #include "engines/ui/EnginePage.h"
 #include "extractor/AutoExtractor.h"
+#include "ffa/FfaCrawler.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "meta/ui/TMeta_Creator.h"
@@ -38,6 +39,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QListView>
 #include <QListWidget>
 #include <QLocale>
@@ -177,6 +179,9 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         if (!m_crawler)
             return;
         m_crawler->Pathtxt()->setText(m_appDir);
+        // The options window's store is assigned now, and "default" fetched.
+        if (m_options)
+            m_options->openStore(m_appDir);
         m_crawler->show();
     });
     connect(m_enginePage->sourceButton(), &QPushButton::clicked, this, [this] {
@@ -260,6 +265,11 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
     m_meta = meta;
     m_crawler = crawler;
     m_options = options;
+    if (m_options) {
+        m_options->setDialogs(&m_dialogs);
+        connect(m_options, &TCustomQ::helpRequested, this, &TKestrel::showHelp,
+                Qt::UniqueConnection);
+    }
     if (m_crawler) {
         m_crawler->attach(
             &m_dialogs, [this] { return m_engines->loaded(); }, m_proxy);
@@ -269,6 +279,17 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
             raise();
             showHelp(page);
         });
+    }
+    if (m_crawler && m_options) {
+        // The crawler reads the options window's controls at each moment of use.
+        QPointer<TCustomQ> options = m_options;
+        m_crawler->setProfileSource(
+            [options] { return options ? options->crawlProfile() : CrawlProfile(); });
+        connect(m_options, &TCustomQ::saved, m_crawler,
+                [crawler = m_crawler](const QString& startString, const QString& count) {
+                    crawler->crawler().setCurrentString(startString);
+                    crawler->crawler().setStringCount(count.toLongLong());
+                });
     }
 }
 

@@ -8,6 +8,8 @@ namespace lb::cli {
 int runCipher(const QStringList& args);
 int runFetch(const QStringList& args);
 int runSubmit(const QStringList& args);
+int runQdb(const QStringList& args);
+int runProfiles(const QStringList& args);
 int runRar(const QStringList& args);
 int runColour(const QStringList& args);
 int runMeta(const QStringList& args);

@@ -31,6 +31,16 @@ const Command kCommands[] = {
      "  --speed N           requests in flight: 1 5 10 25 ... 300 (default 25)\n"
      "  --no-reports        write no HTML or CSV report\n"
      "  --no-batch          leave out the batch sites\n"},
+    {"qdb", lb::cli::runQdb,
+     "qdb create|list|show|put|delete FILE [KEY] [FIELD...] [--password P] [--raw] [--compress]",
+     "Create, list, show, add to and delete from a list store file.",
+     "  --password P        the store's password (UTF-8 bytes of P; default empty)\n"
+     "  --raw               show: the item's bytes exactly\n"
+     "  --compress          put: store the body compressed\n"},
+    {"profiles", lb::cli::runProfiles,
+     "profiles list\nprofiles show [NAME]\nprofiles save NAME [CONTROL=TEXT]... [--yes]",
+     "List, show and save the crawler options window's profiles in setting.set.",
+     "  --yes               save: answer Yes when asked before overwriting \"default\"\n"},
     {"rar", lb::cli::runRar, "rar test ARCHIVE [NAME...]\nrar extract ARCHIVE DIR [NAME...]",
      "Test or unpack a RAR archive, checking every entry.", ""},
     {"colour", lb::cli::runColour, "colour [--rules source|meta | --rules-file RULES] FILE",
@@ -42,7 +52,18 @@ const Command kCommands[] = {
     {"extract", lb::cli::runExtract, "extract URL [--database D]",
      "Download a submission page and turn its form into an engine record.", ""},
     {"ffa", lb::cli::runFfa, "ffa [options] LIST",
-     "Crawl for FFA link pages and save their forms into an FFA list.", ""},
+     "Crawl for FFA link pages and save their forms into an FFA list.",
+     "  --main LINE, --and1 LINE, --and2 LINE, --and3 LINE\n"
+     "                      add a line to a keyword list (repeatable, in order)\n"
+     "  --include LINE      a line of \"Extract Urls Containing\" (replaces the default)\n"
+     "  --ignore LINE       a line of \"Ignore Urls Containing\" (replaces the default)\n"
+     "  --max-kb TEXT       \"Load Max Size: Kb\" (default 200)\n"
+     "  --timeout TEXT      \"Time out: sec\" (default 30)\n"
+     "  --start TEXT        \"String #\", the first combination (default 1)\n"
+     "  --no-engine-contact ask the search service without waiting for pages\n"
+     "  --no-extractor      no link scan; a page ends at its closing form tag\n"
+     "  --search-base URL   the search service (default: SearchBase of [Crawler] in\n"
+     "                      zkt.ini, else http://127.0.0.1:8642/altavista)\n"},
     {"indexnow", lb::cli::runIndexNow,
      "indexnow [--key KEY] [--key-location URL] [--endpoint URL]... (--url URL... | SESSION...)\n"
      "indexnow [--key KEY] --write-key DIR",

@@ -336,6 +336,7 @@ void FfaCrawler::engineStep() {
             return; // every combination asked; pages remain
         const QString query = opts.queryText(m_counter);
         m_altaDups.clear();
+        m_altaDupSet.clear();
         url = m_searchBase + QStringLiteral("/cgi-bin/query?pg=aq&text=yes&q=") + query +
               QStringLiteral("&r=ffa&stq=0");
         m_counters.currentString = QString::number(m_counter);
@@ -436,8 +437,8 @@ void FfaCrawler::scanResultLinks() {
         const QString link = decodeText(m_resultBuf.mid(from, end - from));
         const bool ignored = anyOccurs(ignore, link);
         if (!link.contains(QLatin1String("altavista")) && link.contains(QLatin1String("http://")) &&
-            !m_historyText.contains(link) && !ignored) {
-            m_foundUrls.add(link);
+            !m_historySet.contains(link) && !ignored) {
+            addFound(link);
             added = true;
         }
         m_resultPos = qMax(from, end - 1);
@@ -463,13 +464,20 @@ void FfaCrawler::scanPageLinks() {
         }
         m_pageLinkPos = s;
         const QString path = decodeText(m_pageLinkBuf.mid(s, e - s));
-        if (path.size() < 36 || m_altaDups.names().join(QStringLiteral("\r\n")).contains(path))
+        const QString url = m_searchBase + path;
+        if (path.size() < 36 || m_altaDupSet.contains(url))
             continue;
-        m_altaUrls.add(m_searchBase + path);
-        m_altaDups.add(m_searchBase + path);
+        m_altaUrls.add(url);
+        m_altaDups.add(url);
+        m_altaDupSet.insert(url);
         m_counters.quriesLeft = m_altaUrls.count();
         emit countersChanged();
     }
+}
+
+int FfaCrawler::addFound(const QString& link) {
+    ++m_foundCount[link];
+    return m_foundUrls.add(link);
 }
 
 void FfaCrawler::engineTimedOut() {
@@ -521,8 +529,9 @@ void FfaCrawler::startPageRequest() {
     m_timer2->stop();
     m_pageUrl = m_foundUrls.at(0);
     m_history.add(m_pageUrl);
-    m_historyText += m_pageUrl;
-    m_historyText += QStringLiteral("\r\n");
+    m_historySet.insert(m_pageUrl);
+    if (--m_foundCount[m_pageUrl] <= 0)
+        m_foundCount.remove(m_pageUrl);
     m_foundUrls.removeAt(0);
     m_foundCurrent = m_foundUrls.isEmpty() ? -1 : 0;
     refreshLinksToCrawl();
@@ -640,10 +649,9 @@ void FfaCrawler::scanLinks(const QByteArray& buffer) {
         if (!wanted || !link.contains(QLatin1String("http://")) || link.size() >= 100 ||
             !path.contains(QLatin1Char('.')))
             continue;
-        if (m_historyText.contains(link) ||
-            m_foundUrls.names().join(QStringLiteral("\r\n")).contains(link))
+        if (m_historySet.contains(link) || m_foundCount.contains(link))
             continue;
-        m_foundCurrent = m_foundUrls.add(link);
+        m_foundCurrent = addFound(link);
         added = true;
     }
     if (added)

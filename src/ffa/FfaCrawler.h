@@ -10,8 +10,10 @@
 #include <functional>
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 class QBuffer;
@@ -155,6 +157,7 @@ private:
     void startPageRequest();
     void pageData(const char* data, int len);
     void scanLinks(const QByteArray& buffer);
+    int addFound(const QString& link);
     void pageDone();
     void maybePump();
 
@@ -185,7 +188,10 @@ private:
     NameListModel m_altaUrls{false};
     NameListModel m_altaDups{false};
     NameListModel m_history{false};
-    QString m_historyText;
+    // Membership of the lists, so that a page full of links is checked in linear time.
+    QSet<QString> m_historySet;
+    QSet<QString> m_altaDupSet;
+    QHash<QString, int> m_foundCount;
     int m_foundCurrent = -1;
     FfaList m_list;
     Counters m_counters;

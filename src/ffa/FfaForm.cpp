@@ -113,20 +113,31 @@ QByteArray readAction(const QByteArray& tag, const QByteArray& upperTag) {
     return tag.mid(p, e - p);
 }
 
-// Display texts of value-less options inside selection blocks.
+// Display texts of value-less options inside selection blocks. The next
+// occurrence of each pattern is remembered, so the piece is walked once.
 void collectPlainOptions(const QByteArray& piece, const QByteArray& upper, QByteArrayList& out) {
+    struct Next {
+        const char* pattern;
+        qsizetype at = -2; // -2: not searched yet, -1: none left
+        qsizetype from(const QByteArray& text, qsizetype pos) {
+            if (at != -1 && at < pos)
+                at = text.indexOf(pattern, pos);
+            return at;
+        }
+    };
+    Next select{"<SELECT"}, endSelect{"</SELECT"}, plain{"<OPTION>"}, selected{"<OPTION SELECTED>"};
     qsizetype pos = 0;
     for (;;) {
-        const qsizetype open = upper.indexOf("<SELECT", pos);
+        const qsizetype open = select.from(upper, pos);
         if (open < 0)
             return;
-        qsizetype close = upper.indexOf("</SELECT", open + 7);
+        qsizetype close = endSelect.from(upper, open + 7);
         if (close < 0)
             close = upper.size();
         qsizetype p = open + 7;
         for (;;) {
-            const qsizetype a = upper.indexOf("<OPTION>", p);
-            const qsizetype b = upper.indexOf("<OPTION SELECTED>", p);
+            const qsizetype a = plain.from(upper, p);
+            const qsizetype b = selected.from(upper, p);
             qsizetype at = -1, len = 0;
             if (a >= 0 && a < close && (b < 0 || a <= b)) {
                 at = a;
@@ -166,10 +177,14 @@ void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
     const QString base = ffaBaseName(pageUrl);
     QString name = base;
     for (int n = 1; list.keyListContains(name); ++n) {
-        if (list.keyList().indexOf(name) >= 0) {
+        // The record's Site_Url straight from its line: many pages of one host
+        // make this loop long, and only a match needs to be shown.
+        const QString line = list.lines().lineOfName(name);
+        const int eq = int(line.indexOf(QLatin1Char('=')));
+        const int bar = int(line.indexOf(QLatin1Char('|'), eq + 1));
+        if (eq >= 0 && bar > eq && asciiEqualsIgnoreCase(line.mid(eq + 1, bar - eq - 1), pageUrl)) {
             list.selectName(name);
-            if (asciiEqualsIgnoreCase(list.viewValue(FfaList::SiteUrl), pageUrl))
-                return;
+            return;
         }
         name = base + QString::number(n);
     }
@@ -221,10 +236,10 @@ void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
         }
         if (hasKeyValue(utag, "TYPE=", "HIDDEN") && utag.contains("NAME=") &&
             utag.contains("ALUE=")) {
-            list.setViewValue(FfaList::Hidden, list.viewValue(FfaList::Hidden) + QLatin1Char('&') +
-                                                   toText(readAfter(tag, utag, "NAME=")) +
-                                                   QLatin1Char('=') +
-                                                   toText(readAfter(tag, utag, "ALUE=")));
+            // Appended in place: a page may hold very many hidden fields.
+            list.appendViewValue(FfaList::Hidden,
+                                 QLatin1Char('&') + toText(readAfter(tag, utag, "NAME=")) +
+                                     QLatin1Char('=') + toText(readAfter(tag, utag, "ALUE=")));
         }
         if (utag.contains("TEXTAREA")) {
             const QByteArray field = readAfter(tag, utag, "NAME=");

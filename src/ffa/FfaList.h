@@ -54,6 +54,7 @@ public:
     const std::array<QString, RowCount>& view() const { return m_view; }
     QString viewValue(int row) const { return m_view[size_t(row)]; }
     void setViewValue(int row, const QString& value) { m_view[size_t(row)] = value; }
+    void appendViewValue(int row, const QString& text) { m_view[size_t(row)] += text; }
 
     // New list: no lines, no names, an empty view.
     void reset();

@@ -137,6 +137,7 @@ TEST_F(AutoExtractorTest, DownloadStopsOnceAFormWithAUrlFieldHasClosed) {
     server.setWaitAfter(1, 5000); // room to hang up before the third piece
     open();
     extractor->StartdaClick(server.url("/add.html"));
+    ASSERT_TRUE(server.waitUntilServed());
     EXPECT_TRUE(server.closedEarly());
     EXPECT_EQ(server.piecesSent(), 2);
     EXPECT_TRUE(extractor->UrlFieldSeen());
@@ -153,6 +154,7 @@ TEST_F(AutoExtractorTest, FormThatNeverClosesIsDownloadedInFull) {
                        100);
     open();
     extractor->StartdaClick(server.url("/add.html"));
+    ASSERT_TRUE(server.waitUntilServed());
     EXPECT_FALSE(server.closedEarly());
     EXPECT_EQ(server.piecesSent(), 3);
     EXPECT_EQ(db->editor()[R::UrlVar], "url");

@@ -10,6 +10,7 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <netinet/in.h>
 #include <poll.h>
@@ -58,6 +59,13 @@ public:
         return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
     }
     int connections() const { return m_connections; }
+    // Waits (bounded) until the server is done with its connections so far:
+    // it may notice a hang-up only after the client has moved on.
+    bool waitUntilServed(int ms = 10000) const {
+        for (int waited = 0; m_served < m_connections && waited < ms; waited += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return m_served == m_connections;
+    }
     // Pieces sent on the last connection, and whether the client closed before the end.
     int piecesSent() const { return m_sent; }
     bool closedEarly() const { return m_closedEarly; }
@@ -97,6 +105,7 @@ private:
             ++m_connections;
             serve(fd);
             ::close(fd);
+            ++m_served;
         }
     }
 
@@ -148,6 +157,7 @@ private:
     quint16 m_port = 0;
     std::atomic<bool> m_stop{false};
     std::atomic<int> m_connections{0};
+    std::atomic<int> m_served{0};
     std::atomic<int> m_sent{0};
     std::atomic<bool> m_closedEarly{false};
     mutable std::mutex m_mutex;

@@ -279,6 +279,7 @@ void TFFA_Crawler::setProfileSource(std::function<CrawlProfile()> source) {
 void TFFA_Crawler::CustomizeClick() {
     if (!m_options)
         return;
+    m_options->refreshCount();
     m_options->show();
     m_options->raise();
 }

@@ -1,0 +1,302 @@
+// The crawler options window driven as a user drives it.
+#include "app/TKestrel.h"
+#include "engines/ProgramFolder.h"
+#include "ffa/FfaCrawler.h"
+#include "ffa/ui/TCustomQ.h"
+#include "ffa/ui/TFFA_Crawler.h"
+#include "liststore/QDB.h"
+#include "support/ScriptedDialogs.h"
+
+#include <gtest/gtest.h>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace lb;
+using lb::test::ProgramFolder;
+using lb::test::ScriptedDialogs;
+
+namespace {
+
+class CustomQTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        w.setDialogs(&dialogs);
+        w.openStore(pf.dir.path());
+    }
+    template <class T> T* child(const char* name) {
+        T* c = w.findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    void click(const char* button) {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
+    void typeName(const QString& name) { child<QComboBox>("CkeyList")->setEditText(name); }
+    void choose(const QString& name) {
+        QComboBox* box = child<QComboBox>("CkeyList");
+        box->setEditText(name);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    }
+    QString text(const char* name) {
+        if (auto* e = w.findChild<QLineEdit*>(QLatin1String(name)))
+            return e->text();
+        return child<QPlainTextEdit>(name)->toPlainText();
+    }
+    void setText(const char* name, const QString& t) {
+        if (auto* e = w.findChild<QLineEdit*>(QLatin1String(name))) {
+            e->clear();
+            QTest::keyClicks(e, t);
+            return;
+        }
+        child<QPlainTextEdit>(name)->setPlainText(t);
+    }
+    QStringList listed() {
+        QStringList out;
+        QComboBox* box = child<QComboBox>("CkeyList");
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
+    }
+    QString storeFile() const { return pf.path("setting.set"); }
+
+    ProgramFolder pf;
+    ScriptedDialogs dialogs;
+    TCustomQ w;
+};
+
+} // namespace
+
+TEST_F(CustomQTest, OpensWithTheDefaultsAndNamedControls) {
+    EXPECT_EQ(w.objectName(), "CustomQ");
+    EXPECT_EQ(child<QWidget>("Panel2")->objectName(), "Panel2");
+    EXPECT_EQ(text("Ckb"), "200");
+    EXPECT_EQ(text("Csec"), "30");
+    EXPECT_EQ(text("Cstring"), "1");
+    EXPECT_EQ(w.includeList(), QStringList({"links.shtm", "link.shtm", "links.htm", "link.htm",
+                                            "ffa.htm", "ffa.shtm"}));
+    EXPECT_EQ(w.ignoreList().size(), 18);
+    EXPECT_EQ(w.ignoreList().first(), ">");
+    EXPECT_EQ(w.ignoreList().last(), "mailto:");
+    for (const char* m : {"Terms1", "Terms2", "Bonus1", "Bonus2"})
+        EXPECT_EQ(text(m), "");
+    EXPECT_EQ(child<QLabel>("Label5")->text(), "0");
+    const QStringList captions = {"New", "Save", "Edit", "Help", "Delete", "Cancel"};
+    for (int i = 1; i <= 6; ++i)
+        EXPECT_EQ(child<QPushButton>(qPrintable(QString("Button%1").arg(i)))->text(),
+                  captions[i - 1]);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    // Not editing: the panel's controls show silver.
+    EXPECT_EQ(child<QLineEdit>("Ckb")->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
+}
+
+TEST_F(CustomQTest, CombinationCountFollowsTheKeywordMemos) {
+    setText("Terms1", "a\nb");
+    setText("Terms2", "x\ny\nz");
+    setText("Bonus2", "only");
+    setText("Bonus1", "1\n2\n3\n4");
+    EXPECT_EQ(child<QLabel>("Label5")->text(), "24");
+    // Typing a fifth line changes the caption at once.
+    QPlainTextEdit* bonus1 = child<QPlainTextEdit>("Bonus1");
+    bonus1->moveCursor(QTextCursor::End);
+    QTest::keyClick(bonus1, Qt::Key_Return);
+    EXPECT_EQ(child<QLabel>("Label5")->text(), "24"); // an empty last line is no line
+    QTest::keyClicks(bonus1, "5");
+    EXPECT_EQ(child<QLabel>("Label5")->text(), "30");
+    EXPECT_EQ(w.combinationCount(), 30u);
+    EXPECT_EQ(w.keywordList(2), QStringList({"1", "2", "3", "4", "5"}));
+    setText("Terms2", "");
+    EXPECT_EQ(child<QLabel>("Label5")->text(), "0");
+}
+
+TEST_F(CustomQTest, NewSaveSelectEditDelete) {
+    QSignalSpy saved(&w, &TCustomQ::saved);
+    click("Button1"); // New
+    EXPECT_EQ(text("Ckb"), "");
+    EXPECT_EQ(text("Memo3"), "");
+    EXPECT_NE(child<QLineEdit>("Ckb")->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
+    setText("Ckb", "150");
+    setText("Cstring", "3");
+    setText("Terms1", "red\nblue");
+    setText("Terms2", "car");
+    setText("Bonus1", "fast");
+    setText("Bonus2", "new\nold");
+    typeName("Cars");
+    click("Button2"); // Save
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.texts().join("|").toStdString();
+    EXPECT_EQ(listed(), QStringList({"Cars"}));
+    EXPECT_EQ(child<QComboBox>("CkeyList")->currentText(), "Cars");
+    ASSERT_EQ(saved.count(), 1);
+    EXPECT_EQ(saved[0][0].toString(), "3");
+    EXPECT_EQ(saved[0][1].toString(), "4");
+    EXPECT_EQ(child<QLineEdit>("Ckb")->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
+
+    click("Button1");
+    setText("Ckb", "99");
+    setText("Terms1", "x");
+    typeName("boats");
+    click("Button2");
+    EXPECT_EQ(listed(), QStringList({"boats", "Cars"}));
+
+    // The file on disk holds both profiles.
+    {
+        TQDB raw;
+        raw.setFileName(storeFile());
+        EXPECT_TRUE(raw.findKey("cars"));
+        EXPECT_TRUE(raw.findKey("boats"));
+    }
+
+    choose("Cars"); // selecting fetches the profile and recounts
+    EXPECT_EQ(text("Ckb"), "150");
+    EXPECT_EQ(text("Terms1"), "red\nblue");
+    EXPECT_EQ(child<QLabel>("Label5")->text(), "4");
+
+    click("Button3"); // Edit
+    setText("Ckb", "175");
+    click("Button2");
+    EXPECT_EQ(listed(), QStringList({"boats", "Cars"}));
+    choose("boats");
+    EXPECT_EQ(text("Ckb"), "99");
+    choose("Cars");
+    EXPECT_EQ(text("Ckb"), "175");
+
+    // Cancel abandons an edit and shows the stored values again.
+    click("Button3");
+    setText("Ckb", "1");
+    click("Button6");
+    EXPECT_EQ(text("Ckb"), "175");
+
+    click("Button5"); // Delete
+    EXPECT_EQ(listed(), QStringList({"boats"}));
+    TQDB raw;
+    raw.setFileName(storeFile());
+    EXPECT_FALSE(raw.findKey("Cars"));
+    EXPECT_TRUE(raw.findKey("boats"));
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.texts().join("|").toStdString();
+}
+
+TEST_F(CustomQTest, DefaultQuestionAndEmptyNameLeaveTheFileAlone) {
+    click("Button1");
+    typeName("x");
+    click("Button2");
+    const QByteArray before = pf.readBytes("setting.set");
+    click("Button1");
+    setText("Ckb", "1");
+    typeName("default");
+    dialogs.answers = {false};
+    click("Button2");
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].kind, ScriptedDialogs::Kind::Ask);
+    EXPECT_EQ(dialogs.shown[0].caption, "Default Overwrite WARNING!!");
+    EXPECT_EQ(dialogs.shown[0].text,
+              "You are about to overwrite your default settings.\n Do you wish to continue  ?");
+    EXPECT_EQ(pf.readBytes("setting.set"), before);
+
+    dialogs.clear();
+    typeName("");
+    click("Button2");
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].caption, "No Custom Name Entered");
+    EXPECT_EQ(dialogs.shown[0].text,
+              "You have not entered custom name to save in the Custom List Box");
+    EXPECT_EQ(dialogs.shown[0].icon, Dialogs::Icon::Warning);
+    EXPECT_EQ(pf.readBytes("setting.set"), before);
+
+    // Answered Yes, "default" is stored and fetched at the next opening.
+    dialogs.clear();
+    typeName("default");
+    dialogs.answers = {true};
+    click("Button2");
+    TCustomQ other;
+    other.setDialogs(&dialogs);
+    other.openStore(pf.dir.path());
+    EXPECT_EQ(other.Ckb()->text(), "1");
+    EXPECT_EQ(other.CkeyList()->currentText(), "default");
+}
+
+TEST_F(CustomQTest, StoreOfAnotherPanelIsReportedAndLeftAlone) {
+    ProgramFolder other;
+    {
+        TQDB db;
+        db.setFileName(other.path("setting.set"));
+        db.addItem("QF.0000", "\x06.Something.TEdit");
+        db.addItem("profile", "x");
+        db.save();
+    }
+    const QByteArray before = other.readBytes("setting.set");
+    TCustomQ q;
+    q.setDialogs(&dialogs);
+    q.openStore(other.dir.path());
+    EXPECT_EQ(dialogs.texts(), QStringList({"File doesn't match panel"}));
+    EXPECT_EQ(q.CkeyList()->count(), 0);
+    dialogs.clear();
+    q.CkeyList()->setEditText("p");
+    QTest::mouseClick(q.findChild<QPushButton*>("Button2"), Qt::LeftButton);
+    EXPECT_EQ(dialogs.texts(), QStringList({"Illegal operation - no file assigned"}));
+    EXPECT_EQ(other.readBytes("setting.set"), before);
+}
+
+TEST(CustomQFromCrawler, MainWindowAssignsTheStoreAndCustomizeShowsTheWindow) {
+    ProgramFolder pf;
+    pf.writeStandardFiles();
+    pf.writeEngines("data/data.hlz", lb::test::engineLines({"Alpha"}));
+    pf.writeEngines("data/engines.hlz", lb::test::engineLines({"Search1"}));
+    pf.writeBytes("data/session/session.hlx", "[List]\r\n");
+    pf.writeBytes("help/settings.htm", "<html><body>settings help</body></html>");
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(pf.dir.path());
+    {
+        ScriptedDialogs dialogs;
+        TKestrel k(dialogs);
+        TFFA_Crawler crawler;
+        TCustomQ options;
+        k.setWindows(nullptr, nullptr, nullptr, &crawler, &options);
+        // A default profile with keyword lists waits in the store.
+        {
+            TCustomQ writer;
+            writer.setDialogs(&dialogs);
+            writer.openStore(pf.dir.path());
+            writer.Terms1()->setPlainText("a\nb");
+            writer.Terms2()->setPlainText("c");
+            writer.Bonus1()->setPlainText("d");
+            writer.Bonus2()->setPlainText("e\nf\ng");
+            writer.CkeyList()->setEditText("default");
+            dialogs.answers = {true};
+            writer.Button2Click();
+            dialogs.clear();
+        }
+        QTest::mouseClick(k.findChild<QPushButton*>("Crawler"), Qt::LeftButton);
+        EXPECT_TRUE(crawler.isVisible());
+        EXPECT_EQ(crawler.Pathtxt()->text(), pf.dir.path());
+        EXPECT_EQ(options.CkeyList()->currentText(), "default");
+        EXPECT_EQ(options.Terms1()->toPlainText(), "a\nb");
+        QAbstractButton* customize = crawler.findChild<QAbstractButton*>("Customize");
+        ASSERT_NE(customize, nullptr);
+        EXPECT_EQ(customize->text(), "Customize Search Engine Queries");
+        options.Label5()->setText("stale");
+        QTest::mouseClick(customize, Qt::LeftButton);
+        EXPECT_TRUE(options.isVisible());
+        EXPECT_EQ(options.Label5()->text(), "6");
+        // The crawler reads the options window's controls as they stand.
+        options.Ckb()->setText("75");
+        EXPECT_EQ(crawler.crawler().options().maxKb, "75");
+        EXPECT_EQ(crawler.crawler().options().combinationCount(), 6);
+        EXPECT_EQ(crawler.crawler().options().terms1, QStringList({"a", "b"}));
+        // Save copies "String #" and the count into the crawler's captions.
+        options.Cstring()->setText("4");
+        options.CkeyList()->setEditText("other");
+        QTest::mouseClick(options.findChild<QPushButton*>("Button2"), Qt::LeftButton);
+        EXPECT_EQ(crawler.findChild<QLabel*>("Panel10")->text(), "4");
+        EXPECT_EQ(crawler.findChild<QLabel*>("Panel13")->text(), "6");
+        // Help shows the settings page on the main window.
+        QTest::mouseClick(options.findChild<QPushButton*>("Button4"), Qt::LeftButton);
+        EXPECT_EQ(k.notebook()->currentIndex(), TKestrel::HelpPage);
+        EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join("|").toStdString();
+    }
+    QDir::setCurrent(old);
+}

@@ -1,0 +1,500 @@
+// The list store: file layout, cipher, keys, items, cache and save rules.
+#include "liststore/QDB.h"
+#include "liststore/QDBCompress.h"
+#include "liststore/QDBFields.h"
+#include "liststore/StoreFiles.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+
+using namespace lb;
+using namespace lb::test;
+
+namespace {
+
+const QByteArray FreshStore("QDB\0\0\0\0\0QIX\0\x05\0\0\0\0\0\0\0\0", 21);
+
+class StoreTest : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
+    QStringList filesInFolder() const {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    QTemporaryDir dir;
+};
+
+QByteArray randomBytes(qsizetype n, quint32 seed) {
+    QRandomGenerator g(seed);
+    QByteArray b(n, '\0');
+    for (qsizetype i = 0; i < n; ++i)
+        b[i] = char(g.bounded(256));
+    return b;
+}
+
+QString messageOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EQDBError& e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+} // namespace
+
+TEST_F(StoreTest, MissingFileIsCreatedAsTheFresh21ByteStore) {
+    TQDB db;
+    db.setFileName(path("fresh"));
+    EXPECT_EQ(db.fileName(), path("fresh.QDB"));
+    EXPECT_TRUE(db.isOpen());
+    EXPECT_EQ(db.count(), 0);
+    EXPECT_EQ(readAll(path("fresh.QDB")), FreshStore);
+    // A name with an extension keeps it.
+    db.setFileName(path("setting.set"));
+    EXPECT_EQ(db.fileName(), path("setting.set"));
+    EXPECT_EQ(readAll(path("setting.set")), FreshStore);
+    db.save();
+    EXPECT_EQ(readAll(path("setting.set")), FreshStore);
+}
+
+TEST_F(StoreTest, ReadsFilesLaidOutByHandWithUnsortedIndexAndPassword) {
+    // Bodies in the data section in one order, index entries in another.
+    const QByteArray data = "zebra-body" + QByteArray("apple") + QByteArray(700, 'x');
+    const QList<RawEntry> entries = {{"Zebra", 0, 10}, {"mango", 15, 700}, {"apple", 10, 5}};
+    for (const QByteArray& pw : {QByteArray(), QByteArray("secret")}) {
+        writeAll(path("hand.QDB"), buildStore(data, entries, pw));
+        TQDB db;
+        db.password = pw;
+        db.setFileName(path("hand.QDB"));
+        ASSERT_EQ(db.count(), 3);
+        QStringList keys;
+        db.listKeys(keys);
+        EXPECT_EQ(keys, QStringList({"apple", "mango", "Zebra"}));
+        EXPECT_TRUE(db.findKey("ZEBRA"));
+        EXPECT_EQ(db.currentItem(), "zebra-body");
+        EXPECT_EQ(db.itemIndex(), 2);
+        EXPECT_EQ(db.readItem(0), "apple");
+        EXPECT_EQ(db.readItem(1), QByteArray(700, 'x'));
+    }
+}
+
+TEST_F(StoreTest, SectionsOverHalfAMegabyteAreCipheredInChunks) {
+    // 524288 + 700 bytes: the second chunk starts the keystream afresh.
+    const QByteArray big = randomBytes(524288 + 700, 7);
+    writeAll(path("big.QDB"), buildStore(big, {{"big", 0, quint32(big.size())}}, "pw"));
+    {
+        TQDB db;
+        db.password = "pw";
+        db.setFileName(path("big.QDB"));
+        ASSERT_TRUE(db.findKey("big"));
+        EXPECT_EQ(db.currentItem(), big);
+        // Writing it back gives the same bytes as the independent writer.
+        db.addItem("small", "s");
+        db.deleteItem("small");
+        db.save();
+    }
+    QByteArray data = big + "s";
+    EXPECT_EQ(readAll(path("big.QDB")), buildStore(data, {{"big", 0, quint32(big.size())}}, "pw"));
+}
+
+TEST_F(StoreTest, RoundTripsWithAndWithoutPasswordAndCompression) {
+    const QByteArray text = QByteArray("<html><body>").repeated(2000) + "</body></html>";
+    const QList<QByteArray> bodies = {QByteArray(), "x", text, randomBytes(70000, 3),
+                                      QByteArray(600000, 'q')};
+    for (const QByteArray& pw : {QByteArray(), QByteArray("pässword")}) {
+        for (bool compress : {false, true}) {
+            SCOPED_TRACE(QString("pw=%1 compress=%2").arg(QString(pw)).arg(compress).toStdString());
+            QFile::remove(path("rt.QDB"));
+            {
+                TQDB db;
+                db.password = pw;
+                db.compression = compress;
+                db.setFileName(path("rt"));
+                for (int i = 0; i < bodies.size(); ++i)
+                    db.addItem(QString("item%1").arg(i), bodies[i]);
+                EXPECT_TRUE(db.changed());
+                db.save();
+                EXPECT_FALSE(db.changed());
+            }
+            const QByteArray onDisk = readAll(path("rt.QDB"));
+            EXPECT_EQ(onDisk.mid(4, 4) == QByteArray("QPW\0", 4), !pw.isEmpty());
+            EXPECT_EQ(onDisk.contains("<html><body><html>"), pw.isEmpty() && !compress);
+            TQDB db;
+            db.password = pw;
+            db.setFileName(path("rt"));
+            ASSERT_EQ(db.count(), bodies.size());
+            for (int i = 0; i < bodies.size(); ++i) {
+                ASSERT_TRUE(db.findKey(QString("item%1").arg(i)));
+                EXPECT_EQ(db.currentItem(), bodies[i]) << i;
+                EXPECT_EQ(db.entry(db.itemIndex()).flags, compress ? 1u : 0u);
+            }
+            if (compress) // the repeated HTML shrinks
+                EXPECT_LT(db.entry(db.indexOf("item2")).length, quint32(text.size() / 4));
+        }
+    }
+}
+
+TEST_F(StoreTest, WrongPasswordIsRefusedBeforeAnySectionIsRead) {
+    {
+        TQDB db;
+        db.password = "right";
+        db.setFileName(path("pw"));
+        db.addItem("k", "v");
+        db.save();
+    }
+    QByteArray bytes = readAll(path("pw.QDB"));
+    // Lengths that lie far past the end do not matter: the password is checked first.
+    bytes.truncate(28);
+    bytes += u32(0xFFFFFFF0u);
+    writeAll(path("pw2.QDB"), bytes);
+    for (const char* name : {"pw", "pw2"}) {
+        for (const QByteArray& wrong : {QByteArray(), QByteArray("Right"), QByteArray("wrong")}) {
+            TQDB db;
+            db.password = wrong;
+            EXPECT_THROW(db.setFileName(path(name)), EQDBInvalidPW);
+            EXPECT_EQ(messageOf([&] { db.setFileName(path(name)); }),
+                      "The password you have provided is invalid");
+            EXPECT_FALSE(db.isOpen());
+        }
+    }
+    // A file without "QPW" opens whatever the password; saving with one protects it.
+    TQDB plain;
+    plain.password = "new";
+    plain.setFileName(path("plain"));
+    plain.save();
+    EXPECT_EQ(readAll(path("plain.QDB")).mid(4, 4), QByteArray("QPW\0", 4));
+}
+
+TEST_F(StoreTest, KeysAreUniqueIgnoringCaseAndSortedByLowerCase) {
+    TQDB db;
+    db.setFileName(path("keys"));
+    for (const char* k : {"b2", "B1", "a", "Zed", "_x", "9"})
+        db.addItem(k, k);
+    EXPECT_EQ(messageOf([&] { db.addItem("ZED", "other"); }), "Duplicate keys are not allowed");
+    EXPECT_THROW(db.addItem("zed", "other"), EQDBIndexError);
+    EXPECT_EQ(db.count(), 6);
+    QStringList keys;
+    db.listKeys(keys);
+    EXPECT_EQ(keys, QStringList({"9", "_x", "a", "B1", "b2", "Zed"}));
+    EXPECT_TRUE(db.findKey("zED"));
+    EXPECT_EQ(db.currentItem(), "Zed");
+    // Keys are 1 to 255 bytes of UTF-8.
+    EXPECT_THROW(db.addItem(QString(256, 'k'), "v"), EQDBBadKey);
+    EXPECT_THROW(db.addItem(QString(), "v"), EQDBBadKey);
+    db.addItem(QString(255, 'k'), "v");
+    EXPECT_EQ(db.count(), 7);
+
+    // Binary search over many keys finds every one of them.
+    TQDB many;
+    many.setFileName(path("many"));
+    QRandomGenerator g(11);
+    QStringList added;
+    for (int i = 0; i < 2000; ++i) {
+        const QString k = QString("K%1-%2").arg(g.bounded(1000000)).arg(i);
+        many.addItem(k, k.toUtf8());
+        added << k;
+    }
+    for (const QString& k : added) {
+        ASSERT_TRUE(many.findKey(k.toLower())) << k.toStdString();
+        ASSERT_EQ(many.currentItem(), k.toUtf8());
+    }
+    QStringList sorted;
+    many.listKeys(sorted);
+    for (int i = 1; i < sorted.size(); ++i)
+        ASSERT_LT(sorted[i - 1].toLower(), sorted[i].toLower());
+}
+
+TEST_F(StoreTest, CaseSensitiveItemMakesCaseCount) {
+    {
+        TQDB db;
+        db.setFileName(path("cs"));
+        db.addItem("QDBCaseSensitive", qdb::packFields({QByteArray(1, '\x01')}));
+        db.addItem("key", "lower");
+        EXPECT_THROW(db.addItem("KEY", "upper"), EQDBIndexError); // mode is read at open
+        db.save();
+    }
+    TQDB db;
+    db.setFileName(path("cs"));
+    EXPECT_TRUE(db.caseSensitive());
+    db.addItem("KEY", "upper");
+    EXPECT_THROW(db.addItem("key", "again"), EQDBIndexError);
+    ASSERT_TRUE(db.findKey("KEY"));
+    EXPECT_EQ(db.currentItem(), "upper");
+    ASSERT_TRUE(db.findKey("key"));
+    EXPECT_EQ(db.currentItem(), "lower");
+    EXPECT_FALSE(db.findKey("Key"));
+    // The same switch saying false leaves case out.
+    TQDB off;
+    off.setFileName(path("off"));
+    off.addItem("QDBCaseSensitive", qdb::packFields({QByteArray(1, '\0')}));
+    off.save();
+    off.setFileName(path("off"));
+    EXPECT_FALSE(off.caseSensitive());
+}
+
+TEST_F(StoreTest, EditDeleteAndCursor) {
+    TQDB db;
+    db.setFileName(path("ed"));
+    db.addItem("one", "1");
+    db.addItem("two", "2");
+    db.addItem("three", "3");
+    ASSERT_TRUE(db.findKey("two"));
+    db.changeCurrent("22");
+    EXPECT_EQ(db.currentItem(), "22");
+    const qint64 before = db.dataSize();
+    db.deleteItem("THREE");
+    EXPECT_EQ(db.dataSize(), before); // the body's bytes stay in the data section
+    EXPECT_EQ(messageOf([&] { db.deleteItem("three"); }), "The key 'three' does not exist");
+    EXPECT_EQ(messageOf([&] { db.readItem(5); }), "The list index is out of bounds");
+    db.first();
+    EXPECT_EQ(db.currentKey(), "one");
+    db.next();
+    EXPECT_EQ(db.currentKey(), "two");
+    db.next();
+    EXPECT_TRUE(db.eof());
+    db.save();
+    // Reopening under its own name (the name handed back by the store itself).
+    db.setFileName(db.fileName());
+    EXPECT_TRUE(db.isOpen());
+    EXPECT_EQ(db.count(), 2);
+    TQDB again;
+    again.setFileName(path("ed"));
+    QStringList keys;
+    again.listKeys(keys);
+    EXPECT_EQ(keys, QStringList({"one", "two"}));
+    ASSERT_TRUE(again.findKey("two"));
+    EXPECT_EQ(again.currentItem(), "22");
+}
+
+TEST_F(StoreTest, OperationsWithoutFileOrOnReadOnlyFilesAreRefused) {
+    TQDB none;
+    EXPECT_EQ(messageOf([&] { none.addItem("k", "v"); }), "Illegal operation - no file assigned");
+    EXPECT_THROW(none.save(), EQDBNoFile);
+    EXPECT_THROW(none.findKey("k"), EQDBNoFile);
+
+    TQDB db;
+    db.setFileName(path("ro"));
+    db.setReadOnly(true);
+    db.setFileName(path("ro"));
+    EXPECT_TRUE(db.readOnly());
+    EXPECT_EQ(messageOf([&] { db.addItem("k", "v"); }), path("ro.QDB") + " is marked as read-only");
+
+    writeAll(path("empty.QDB"), QByteArray());
+    TQDB e;
+    EXPECT_EQ(messageOf([&] { e.setFileName(path("empty.QDB")); }),
+              "File " + path("empty.QDB") + " is empty");
+}
+
+TEST_F(StoreTest, CacheKeepsRepeatedReadsOffTheWorkingFile) {
+    TQDB db;
+    db.cacheSize = 1000;
+    db.setFileName(path("cache"));
+    db.addItem("a", QByteArray(400, 'a'));
+    db.addItem("b", QByteArray(400, 'b'));
+    db.addItem("c", QByteArray(400, 'c'));
+    db.addItem("huge", QByteArray(1000, 'h'));
+    const qint64 r0 = db.workingFileReads();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(db.readItem(db.indexOf("a")), QByteArray(400, 'a'));
+    EXPECT_EQ(db.workingFileReads(), r0 + 1);
+    // A body as large as the cache is never cached.
+    for (int i = 0; i < 3; ++i)
+        db.readItem(db.indexOf("huge"));
+    EXPECT_EQ(db.workingFileReads(), r0 + 4);
+    // Two more 400-byte bodies do not fit beside "a": the least recent goes.
+    db.readItem(db.indexOf("b"));
+    db.readItem(db.indexOf("c"));
+    const qint64 r1 = db.workingFileReads();
+    db.readItem(db.indexOf("c"));
+    EXPECT_EQ(db.workingFileReads(), r1);
+    db.readItem(db.indexOf("a"));
+    EXPECT_EQ(db.workingFileReads(), r1 + 1);
+    // A changed item is read afresh, not from the cache.
+    ASSERT_TRUE(db.findKey("c"));
+    db.changeCurrent("new");
+    EXPECT_EQ(db.currentItem(), "new");
+}
+
+TEST_F(StoreTest, FileChangedOnDiskSavesBesideItUnderOneDotName) {
+    TQDB db;
+    db.setFileName(path("setting.set"));
+    db.addItem("mine", "1");
+    // Somebody else writes the file meanwhile.
+    QThread::msleep(20);
+    writeAll(path("setting.set"), FreshStore + QByteArray("x"));
+    writeAll(path("1.setting.set"), "occupied");
+    db.save();
+    EXPECT_EQ(db.fileName(), path("1.1.setting.set"));
+    EXPECT_EQ(readAll(path("setting.set")), FreshStore + QByteArray("x"));
+    EXPECT_EQ(readAll(path("1.setting.set")), "occupied");
+    TQDB check;
+    check.setFileName(path("1.1.setting.set"));
+    EXPECT_TRUE(check.findKey("mine"));
+
+    // An owner that agrees to overwrite gets the file replaced.
+    TQDB over;
+    over.OnFileChanged = [](const QString&) { return true; };
+    over.setFileName(path("over"));
+    over.addItem("k", "v");
+    QThread::msleep(20);
+    writeAll(path("over.QDB"), FreshStore);
+    over.save();
+    EXPECT_EQ(over.fileName(), path("over.QDB"));
+    TQDB check2;
+    check2.setFileName(path("over"));
+    EXPECT_TRUE(check2.findKey("k"));
+}
+
+TEST_F(StoreTest, WorkingAndTemporaryFilesDoNotOutliveTheStore) {
+    QTemporaryDir tmp;
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.path().toUtf8());
+    {
+        TQDB db;
+        db.setFileName(path("work"));
+        db.addItem("k", QByteArray(100000, 'k'));
+        // The working file is open but has no name anywhere.
+        EXPECT_TRUE(QDir(tmp.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());
+        db.save();
+        db.addItem("k2", "v");
+        db.save();
+    }
+    EXPECT_TRUE(QDir(tmp.path()).entryList(QDir::Files | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_EQ(filesInFolder(), QStringList({"work.QDB"}));
+    if (oldTmp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", oldTmp);
+}
+
+TEST_F(StoreTest, DamagedFilesGiveTheInvalidFileMessage) {
+    const QString f = path("bad.QDB");
+    const QString invalid = "The file " + f + " is not a valid QDB file";
+    auto openMessage = [&](const QByteArray& bytes) {
+        writeAll(f, bytes);
+        TQDB db;
+        return messageOf([&] { db.setFileName(f); });
+    };
+    EXPECT_EQ(openMessage("QDX\0rest-of-it"), invalid);
+    EXPECT_EQ(openMessage(QByteArray("QDB\0", 4) + u32(1000)), invalid); // data past the end
+    EXPECT_EQ(openMessage(QByteArray("QDB\0", 4) + u32(0) + "QIY\0" + u32(5) + QByteArray(5, 0)),
+              invalid);
+    // A count the index section cannot hold.
+    QByteArray lying = QByteArray("QDB\0", 4) + u32(0) + QByteArray("QIX\0", 4) + u32(5) +
+                       u32(0x7FFFFFFF) + QByteArray(1, 0);
+    EXPECT_EQ(openMessage(lying), invalid);
+    // An entry running past the section.
+    EXPECT_EQ(openMessage(buildStore("abc", {{"k", 0, 3}}, {}, {}).chopped(1)), invalid);
+
+    // Entries are checked when read: the bad one fails, the others work.
+    writeAll(
+        f, buildStore(
+               "good",
+               {{"good", 0, 4}, {"wrap", 0xFFFFFFF0u, 0x20}, {"past", 2, 3}, {"packed", 0, 4, 1}}));
+    TQDB db;
+    db.setFileName(f);
+    EXPECT_EQ(db.count(), 4);
+    EXPECT_EQ(db.readItem(db.indexOf("good")), "good");
+    EXPECT_EQ(messageOf([&] { db.readItem(db.indexOf("wrap")); }), invalid);
+    EXPECT_EQ(messageOf([&] { db.readItem(db.indexOf("past")); }), invalid);
+    EXPECT_EQ(messageOf([&] { db.readItem(db.indexOf("packed")); }), invalid);
+}
+
+TEST_F(StoreTest, TruncatedAndMutatedFilesNeverCrash) {
+    {
+        TQDB db;
+        db.password = "pw";
+        db.compression = true;
+        db.setFileName(path("src"));
+        for (int i = 0; i < 20; ++i)
+            db.addItem(QString("key%1").arg(i), QByteArray("body ").repeated(i * 7));
+        db.save();
+    }
+    const QByteArray good = readAll(path("src.QDB"));
+    QRandomGenerator g(99);
+    const QString f = path("fuzz.QDB");
+    auto exercise = [&](const QByteArray& bytes, const QByteArray& pw) {
+        writeAll(f, bytes);
+        TQDB db;
+        db.password = pw;
+        try {
+            db.setFileName(f);
+        } catch (const EQDBError&) {
+            return;
+        }
+        ASSERT_LE(db.dataSize(), bytes.size());
+        for (int i = 0; i < db.count(); ++i) {
+            try {
+                const QByteArray body = db.readItem(i);
+                ASSERT_LE(body.size(), qint64(bytes.size()) * 9);
+            } catch (const EQDBError&) {
+            }
+        }
+    };
+    for (qsizetype n = 0; n < good.size(); n += 11)
+        exercise(good.left(n), "pw");
+    for (int round = 0; round < 200; ++round) {
+        QByteArray bytes = good;
+        const int flips = 1 + int(g.bounded(8));
+        for (int k = 0; k < flips; ++k)
+            bytes[g.bounded(int(bytes.size()))] = char(g.bounded(256));
+        exercise(bytes, "pw");
+        // And plain stores built from random pieces.
+        QByteArray plain = QByteArray("QDB\0", 4) + randomBytes(g.bounded(200), g.generate());
+        exercise(plain, QByteArray());
+    }
+}
+
+TEST(StoreCompression, RoundTripsAndRefusesDamagedInput) {
+    QList<QByteArray> inputs = {QByteArray(), "a", "abcabcabcabcabc", QByteArray(5000, 'z'),
+                                randomBytes(10000, 5)};
+    QByteArray text;
+    for (int i = 0; i < 3000; ++i)
+        text += "<a href=\"links" + QByteArray::number(i % 37) + ".htm\">x</a>\n";
+    inputs << text;
+    for (const QByteArray& in : inputs) {
+        const QByteArray packed = qdb::compress(in);
+        const auto back = qdb::expand(packed);
+        ASSERT_TRUE(back.has_value());
+        EXPECT_EQ(*back, in);
+    }
+    EXPECT_LT(qdb::compress(text).size(), text.size() / 3);
+    EXPECT_LE(qdb::compress(inputs[4]).size(), inputs[4].size() * 9 / 8 + 8);
+
+    // Damaged streams are refused, never read outside their bounds.
+    const QByteArray packed = qdb::compress(text);
+    QRandomGenerator g(1);
+    for (int round = 0; round < 300; ++round) {
+        QByteArray bad = packed.left(g.bounded(int(packed.size())));
+        if (round % 2)
+            bad[g.bounded(int(bad.size()) + 1) % qMax<qsizetype>(1, bad.size())] =
+                char(g.bounded(256));
+        const auto out = qdb::expand(bad);
+        if (out)
+            EXPECT_LE(out->size(), qint64(bad.size()) * 9);
+    }
+    EXPECT_FALSE(qdb::expand(u32(0xFFFFFFFFu) + "abc").has_value());
+    // A match reaching before the start.
+    EXPECT_FALSE(
+        qdb::expand(u32(5) + QByteArray("\x01\x00", 2) + QByteArray("\x20\x00", 2)).has_value());
+}
+
+TEST(StoreFields, TypedFieldsReadBackAndOverrunsAreRefused) {
+    const QByteArray body = fieldsBody({"one", "", "three"});
+    const auto f = qdb::unpackFields(body);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(*f, QList<QByteArray>({"one", "", "three"}));
+    EXPECT_EQ(qdb::packFields(*f), body);
+    // Negative lengths read back empty; lengths past the body are refused.
+    const auto neg = qdb::unpackFields(u32(0xFFFFFFFFu) + u32(2) + "ok");
+    ASSERT_TRUE(neg.has_value());
+    EXPECT_EQ(*neg, QList<QByteArray>({"", "ok"}));
+    EXPECT_FALSE(qdb::unpackFields(u32(10) + "short").has_value());
+    EXPECT_FALSE(qdb::unpackFields(u32(3) + "abc" + "xy").has_value());
+    EXPECT_TRUE(qdb::unpackFields(QByteArray())->isEmpty());
+}
