@@ -25,6 +25,8 @@
 #include "sessions/SessionStore.h"
 #include "sessions/ui/SessionPage.h"
 #include "source/ui/TSource.h"
+#include "update/TRAR.h"
+#include "update/Updater.h"
 #include "update/ui/TUpdateBox.h"
 
 #include <QApplication>
@@ -127,6 +129,12 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         c->setObjectName(QLatin1String(clientNames[i]));
         m_httpClients[std::size_t(i)] = c;
     }
+    m_rar = new TRAR(this);
+    m_rar->setObjectName(QStringLiteral("RAR1"));
+    m_updater = std::make_unique<Updater>(m_appDir, *httpClient(QStringLiteral("HttpCli2")), *m_rar,
+                                          dialogs);
+    // Yes to loading the new database: "All Engines", as its click does.
+    m_updater->loadDatabase = [this] { m_engines->selectAllEngines(); };
     m_extractor =
         std::make_unique<AutoExtractor>(*m_engines, dialogs, *httpClient(QStringLiteral("HTTP9")));
     m_submissionHost = std::make_unique<KestrelHost>(*this);
@@ -189,9 +197,11 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
             m_source->show();
     });
     connect(m_enginePage->updateButton(), &QPushButton::clicked, this, [this] {
-        if (m_updateBox)
-            m_updateBox->show();
+        m_updater->host = Updater::configuredHost(m_appDir);
+        m_updater->UpdateButtonClick();
     });
+    connect(m_updater.get(), &Updater::changed, this,
+            [this] { m_enginePage->updateButton()->setEnabled(m_updater->updateEnabled()); });
     connect(&m_memo3, &StatusMemo::changed, this, &TKestrel::syncMemo3);
     connect(&m_submit, &SubmitPanel::changed, this, &TKestrel::syncSubmitPanel);
     connect(m_engines.get(), &EngineDatabase::choiceChanged, this, &TKestrel::syncDatabaseChoice);
@@ -261,6 +271,10 @@ void TKestrel::applyProxyPanel() {
 void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* meta,
                           TFFA_Crawler* crawler, TCustomQ* options) {
     m_updateBox = update;
+    if (update) {
+        update->setWindowIcon(windowIcon());
+        update->bind(m_updater.get());
+    }
     m_source = source;
     m_meta = meta;
     m_crawler = crawler;

@@ -42,6 +42,8 @@ class SessionPage;
 class SessionStore;
 class ThtmlLite;
 class TUpdateBox;
+class TRAR;
+class Updater;
 class TSource;
 class TMeta_Creator;
 class TFFA_Crawler;
@@ -92,6 +94,9 @@ public:
     // The HTTP client components: HTTP1, HTTP2, HttpR, HttpMap, HTTP9, HttpCli1, HttpCli2.
     net::THttpCli* httpClient(const QString& name) const;
     net::TSTHttpCli* HttpCli1() const { return m_httpCli1; }
+    // RAR1 and the database update behind "DB Update".
+    TRAR* RAR1() const { return m_rar; }
+    Updater& updater() { return *m_updater; }
 
     // Shows the engine selected in KeyList in the editor, then lets pending events run.
     void ShowEngine();
@@ -141,6 +146,8 @@ private:
     net::TSTHttpCli* m_httpCli1 = nullptr;
     std::unique_ptr<SubmissionHost> m_submissionHost;
     std::unique_ptr<SubmissionRun> m_submission;
+    TRAR* m_rar = nullptr;
+    std::unique_ptr<Updater> m_updater;
     std::unique_ptr<AutoExtractor> m_extractor;
     QItemSelectionModel* m_sesList2Sel = nullptr;
     bool m_createdCompletely = false;

@@ -11,6 +11,7 @@ int runSubmit(const QStringList& args);
 int runQdb(const QStringList& args);
 int runProfiles(const QStringList& args);
 int runRar(const QStringList& args);
+int runUpdate(const QStringList& args);
 int runColour(const QStringList& args);
 int runMeta(const QStringList& args);
 int runAnalyse(const QStringList& args);

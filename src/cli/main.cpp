@@ -43,14 +43,23 @@ const Command kCommands[] = {
      "  --yes               save: answer Yes when asked before overwriting \"default\"\n"},
     {"rar", lb::cli::runRar, "rar test ARCHIVE [NAME...]\nrar extract ARCHIVE DIR [NAME...]",
      "Test or unpack a RAR archive, checking every entry.", ""},
+    {"update", lb::cli::runUpdate, "update [--host HOST[:PORT]]",
+     "Download the engine database update, unpack it into data/ and encipher it.",
+     "  --host HOST[:PORT]  update server (default: Host of [Update] in zkt.ini, else\n"
+     "                      127.0.0.1:8642)\n"},
     {"colour", lb::cli::runColour, "colour [--rules source|meta | --rules-file RULES] FILE",
      "Print the coloured runs of a file, as the source viewer paints them.", ""},
     {"meta", lb::cli::runMeta, "meta build|insert|save|list|delete ...",
      "Build, insert and keep META tag sets.", ""},
     {"analyse", lb::cli::runAnalyse, "analyse FILE [--page-url URL] [--database D]",
-     "Turn the submission form of a saved page into an engine record.", ""},
+     "Turn the submission form of a saved page into an engine record.",
+     "  --page-url URL      the address the page was downloaded from (default: none)\n"
+     "  --database data|engines|all|FILE   the engine list new names are numbered\n"
+     "                      against (default: data)\n"},
     {"extract", lb::cli::runExtract, "extract URL [--database D]",
-     "Download a submission page and turn its form into an engine record.", ""},
+     "Download a submission page and turn its form into an engine record.",
+     "  --database data|engines|all|FILE   the engine list the page is checked and\n"
+     "                      numbered against (default: data)\n"},
     {"ffa", lb::cli::runFfa, "ffa [options] LIST",
      "Crawl for FFA link pages and save their forms into an FFA list.",
      "  --main LINE, --and1 LINE, --and2 LINE, --and3 LINE\n"

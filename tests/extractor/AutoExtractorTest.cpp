@@ -11,10 +11,12 @@
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -263,7 +265,10 @@ protected:
 
 TEST_F(ExtractorSheetTest, GetFillsTheListAndYesAddsTheEngine) {
     PieceServer server({"<form method=post action=/cgi-bin/add.cgi><input name=url>"
-                        "<input name=title><input name=email> </form>"},
+                        "<input name=title><input name=email><select name=catagory>"
+                        "<option>Business<option>Computers<option>Education"
+                        "<option>Entertainment<option>Government<option>Personal"
+                        "<option>Miscellaneous</select> </form>"},
                        100);
     openWindow();
     auto* edit = child<QLineEdit>("Edit1");
@@ -290,7 +295,12 @@ TEST_F(ExtractorSheetTest, GetFillsTheListAndYesAddsTheEngine) {
     EXPECT_EQ(shown.at(5), "email");
     EXPECT_EQ(shown.at(15), "url");
     EXPECT_EQ(shown.at(16), "title");
+    EXPECT_EQ(shown.at(18), "catagory");
+    EXPECT_EQ(shown.at(19), "General");
     EXPECT_EQ(shown.at(20), "POST");
+    // The category type chosen from the options shows its categories.
+    EXPECT_EQ(child<QComboBox>("Cat_Type")->currentText(), "General");
+    EXPECT_EQ(child<QPlainTextEdit>("Cat_List")->toPlainText(), "Arts");
     auto* keyList = child<QListView>("KeyList");
     QStringList names;
     for (int r = 0; r < keyList->model()->rowCount(); ++r)

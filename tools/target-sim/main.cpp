@@ -2,6 +2,7 @@
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
 #include "BatchSite.h"
+#include "UpdateArchive.h"
 #include "FfaSite.h"
 #include "IndexNowSim.h"
 
@@ -31,7 +32,7 @@ namespace {
 
 const char kHelp[] =
     "usage: target-sim [--port N] [--log FILE] [--root DIR] [--demo-delay MS]\n"
-    "                  [--ffa-pages N]\n"
+    "                  [--update-archive FILE] [--ffa-pages N]\n"
     "\n"
     "A local HTTP/1.0 server on 127.0.0.1 answering by path, then closing.\n"
     "  --port N        port to listen on (default 8642); 0 picks a free port and\n"
@@ -40,6 +41,8 @@ const char kHelp[] =
     "                  version, headers [[name, value]...], body\n"
     "  --root DIR      folder served under /files/\n"
     "  --demo-delay MS delay of the slow /demo/ targets (default 3000)\n"
+    "  --update-archive FILE  served at /halcyon/en-kestrel.hlz (default: the\n"
+    "                  sample en-kestrel.hlz beside this program)\n"
     "  --ffa-pages N   generated FFA pages /ffa/gen/0..N-1/links.htm (default 12)\n"
     "\n"
     "Paths:\n"
@@ -63,6 +66,7 @@ const char kHelp[] =
     "  /bad-length               Content-Length that is not a number\n"
     "  /raw?data=D               sends the %-decoded bytes D exactly, then closes\n"
     "  /files/NAME               the file NAME under --root (404 when missing)\n"
+    "  /halcyon/en-kestrel.hlz   the update archive (404 when it cannot be read)\n"
     "  Absolute targets (\"GET http://host/path\", as sent to a proxy) are answered\n"
     "  by their path, so the server also stands in for a proxy.\n"
     "  /indexnow                 an IndexNow endpoint: POST the JSON; 400, 422,\n"
@@ -655,6 +659,12 @@ private:
             send(c, queryValue(query, "data"));
         } else if (starts("/files/")) {
             serveFile(c, percentDecode(path.substr(7)));
+        } else if (path == targetsim::kUpdateArchiveTarget) {
+            std::string archive;
+            if (targetsim::readUpdateArchive(updateArchive, archive))
+                answer(c, 200, "OK", archive, std::string(), "application/octet-stream");
+            else
+                page(c, 404, "Not Found", "Not Found", "No update available.");
         } else if (path == "/indexnow" || starts("/indexnow/")) {
             const sim::Answer a = sim::indexNowAnswer(r.method, path, r.body, root_);
             answer(c, a.code, a.phrase, a.body, std::string(), "text/plain");
@@ -736,6 +746,11 @@ private:
     std::string root_;
     int demoDelay_;
     int ffaPages_;
+
+public:
+    std::string updateArchive = targetsim::defaultUpdateArchive();
+
+private:
     int logFd_ = -1;
     int listenFd_ = -1;
     int epfd_ = -1;
@@ -763,6 +778,7 @@ int main(int argc, char** argv) {
     int port = 8642;
     std::string logPath, root;
     int demoDelay = 3000;
+    std::string updateArchive;
     int ffaPages = 12;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -784,6 +800,8 @@ int main(int argc, char** argv) {
             root = value();
         } else if (a == "--demo-delay") {
             demoDelay = std::atoi(value().c_str());
+        } else if (a == "--update-archive") {
+            updateArchive = value();
         } else if (a == "--ffa-pages") {
             ffaPages = std::atoi(value().c_str());
         } else {
@@ -798,6 +816,8 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGPIPE, SIG_IGN);
     Server server(logPath, root, demoDelay, ffaPages);
+    if (!updateArchive.empty())
+        server.updateArchive = updateArchive;
     if (!server.listenOn(port))
         return 1;
     std::printf("%d\n", server.port());

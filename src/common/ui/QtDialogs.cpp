@@ -22,7 +22,10 @@ static QMessageBox::Icon toIcon(Dialogs::Icon icon) {
 }
 
 void QtDialogs::inform(const QString& text, const QString& caption, Icon icon) {
-    QMessageBox box(toIcon(icon), caption, text, QMessageBox::Ok, m_parent);
+    // A box without a caption of its own shows the program's title.
+    QMessageBox box(toIcon(icon),
+                    caption.isEmpty() ? QApplication::applicationDisplayName() : caption, text,
+                    QMessageBox::Ok, m_parent);
     box.exec();
 }
 
