@@ -181,7 +181,7 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         if (!m_meta)
             return;
         m_meta->setWindowIcon(QApplication::windowIcon());
-        m_meta->show();
+        m_meta->open();
     });
     connect(m_enginePage->crawlerButton(), &QPushButton::clicked, this, [this] {
         if (!m_crawler)
@@ -194,7 +194,8 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     });
     connect(m_enginePage->sourceButton(), &QPushButton::clicked, this, [this] {
         if (m_source)
-            m_source->show();
+            m_source->VSourceClick(m_engines->editor().name,
+                                   m_engines->editor()[EngineRecord::SiteUrl]);
     });
     connect(m_enginePage->updateButton(), &QPushButton::clicked, this, [this] {
         m_updater->host = Updater::configuredHost(m_appDir);
@@ -277,6 +278,10 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
     }
     m_source = source;
     m_meta = meta;
+    if (m_source)
+        m_source->attach(m_dialogs, m_proxy);
+    if (m_meta)
+        m_meta->attach(m_appDir, m_dialogs, m_proxy);
     m_crawler = crawler;
     m_options = options;
     if (m_options) {

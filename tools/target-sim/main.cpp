@@ -183,6 +183,7 @@ struct Conn {
     uint64_t patternLeft = 0; // generated body bytes still to send
     uint64_t patternOffset = 0;
     bool closeWhenWritten = true;
+    bool holdWhenWritten = false; // after the answer, keep the connection open and silent
     std::string delayedTarget;
     int64_t drainUntil = 0;
     bool wantOut = false;
@@ -533,6 +534,10 @@ private:
             c->outPos += size_t(n);
         }
         setOut(c, false);
+        if (c->holdWhenWritten) {
+            c->phase = Phase::Hanging;
+            return;
+        }
         finish(c);
     }
 
@@ -656,6 +661,9 @@ private:
             send(c, "HTTP/1.0 200 OK\r\nContent-Length: lots\r\nContent-Type: "
                     "text/html\r\n\r\n<html>length</html>");
         } else if (path == "/raw") {
+            send(c, queryValue(query, "data"));
+        } else if (path == "/stall") {
+            c->holdWhenWritten = true;
             send(c, queryValue(query, "data"));
         } else if (starts("/files/")) {
             serveFile(c, percentDecode(path.substr(7)));
