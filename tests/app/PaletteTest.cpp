@@ -74,6 +74,8 @@ protected:
         for (QWidget* wd : top->findChildren<QWidget*>()) {
             if (!wd->styleSheet().isEmpty())
                 continue; // paints its own colours, checked by eye in the screenshots
+            if (!wd->isEnabled())
+                continue; // greyed out on purpose
             const bool field =
                 qobject_cast<QLineEdit*>(wd) || qobject_cast<QAbstractScrollArea*>(wd);
             if (!field)
