@@ -95,6 +95,4 @@ private:
     QString m_website;
 };
 
-
-
 } // namespace lb

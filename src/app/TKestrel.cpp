@@ -3,6 +3,7 @@
 
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
+#include "submit/ReportWriter.h"
 #include "submit/SessionSelection.h"
 #include "submit/SpeedSteps.h"
 #include "submit/SubmissionRun.h"
@@ -19,6 +20,7 @@
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "meta/ui/TMeta_Creator.h"
+#include "reports/ui/HelpPage.h"
 #include "reports/ui/ResultsPage.h"
 #include "reports/ui/ThtmlLite.h"
 #include "sessions/SessionStore.h"
@@ -95,7 +97,8 @@ public:
         return m_db.editor();
     }
     bool generateReports() const override { return m_w.generateReports(); }
-    bool behindProxy() const override { return m_w.proxy().behindProxy; }
+    // Read from the radio button at each request, as the user left it.
+    bool behindProxy() const override { return m_w.behindProxySelected(); }
     const net::THttpCli* proxyTemplate() const override { return m_w.HttpCli1(); }
     net::THttpCli* batchClient() override { return m_w.httpClient(QStringLiteral("HTTP2")); }
     void showWebsite(const QString& url) override { m_w.submitPanel().setWebsite(url); }
@@ -174,6 +177,7 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     m_notebook->addTab(m_enginePage, QStringLiteral("Engine Database"));
     m_help = new ThtmlLite(m_notebook);
     m_help->setObjectName(QStringLiteral("Help1"));
+    setUpHelpViewer(*m_help, m_appDir);
     m_notebook->addTab(m_help, QStringLiteral("Help"));
     layout->addWidget(m_notebook, 1);
     setCentralWidget(central);
@@ -332,6 +336,12 @@ IniFile& TKestrel::CategoryIni() {
     return m_engines->categoryIni();
 }
 
+bool TKestrel::behindProxySelected() const {
+    const auto* behind =
+        m_sessionPage->proxyPanel()->findChild<QRadioButton*>(QStringLiteral("KeyProxy"));
+    return behind && behind->isChecked();
+}
+
 bool TKestrel::generateReports() const {
     return m_reports->isChecked();
 }
@@ -395,14 +405,14 @@ void TKestrel::loadProxySettings() {
 }
 
 void TKestrel::loadPictureAndIcon() {
+    // The picture first: a missing icon stops the start-up after it.
     const QString logo = appPath(m_appDir, QStringLiteral("\\kwnlogo.bmp"));
-    const QString ico = appPath(m_appDir, QStringLiteral("\\kwnico.ico"));
-    for (const QString& path : {logo, ico}) {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            throw FileError::cannotOpen(path);
-    }
+    if (!QFile(logo).open(QIODevice::ReadOnly))
+        throw FileError::cannotOpen(logo);
     m_logo->setPixmap(QPixmap(logo));
+    const QString ico = appPath(m_appDir, QStringLiteral("\\kwnico.ico"));
+    if (!QFile(ico).open(QIODevice::ReadOnly))
+        throw FileError::cannotOpen(ico);
     const QIcon icon(ico);
     setWindowIcon(icon);
     QApplication::setWindowIcon(icon);
@@ -434,11 +444,8 @@ QWidget* TKestrel::buildTopStrip() {
 }
 
 void TKestrel::updateClock() {
-    // Format "c": the locale's short date and long time.
-    const QLocale loc;
-    const QDateTime now = QDateTime::currentDateTime();
-    m_clock->setText(loc.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-                     loc.toString(now.time(), QLocale::LongFormat));
+    // Format "c": the locale's short date and long time, as the reports write it.
+    m_clock->setText(reportTimeStamp(QDateTime::currentDateTime()));
 }
 
 QWidget* TKestrel::buildAboutPage() {
@@ -498,7 +505,7 @@ QWidget* TKestrel::buildSessionPage() {
     for (QRadioButton* r : {m_engineCk, m_ranger, m_custom, m_allEngines})
         choiceRow->addWidget(r);
     m_reports = new QCheckBox(QStringLiteral("Generate Reports"), choice);
-    m_reports->setObjectName(QStringLiteral("GenerateReports"));
+    m_reports->setObjectName(QStringLiteral("GenReport"));
     m_reports->setChecked(true);
     choiceRow->addWidget(m_reports);
     m_batch = new QCheckBox(QStringLiteral("Include batch  Submissions"), choice);
@@ -600,12 +607,15 @@ QWidget* TKestrel::buildSubmitPage() {
     auto* grid = new QGridLayout;
     const char* const names[4] = {"Posting_to", "Submitted", "Successfull", "Failed"};
     const char* const captions[4] = {"Posting to:", "Submitting:", "Successful:", "Failed:"};
+    const char* const barCaptions[4] = {"Posting to: Progress", "Submitted: Progress", "Successful",
+                                        "Failed"};
     for (int i = 0; i < 4; ++i) {
         grid->addWidget(new QLabel(QLatin1String(captions[i]), page), i, 0);
         m_counters[i] = panel(QLatin1String(names[i]), QStringLiteral("0"), page);
         grid->addWidget(m_counters[i], i, 1);
         m_bars[i] = new QProgressBar(page);
         m_bars[i]->setObjectName(QStringLiteral("Bar%1").arg(i + 1));
+        m_bars[i]->setAccessibleName(QLatin1String(barCaptions[i]));
         m_bars[i]->setRange(0, 100);
         m_bars[i]->setValue(0);
         grid->addWidget(m_bars[i], i, 2);

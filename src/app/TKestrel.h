@@ -84,6 +84,8 @@ public:
     NameListModel& subList() { return m_subList; } // "Sessions to submit"
     QItemSelectionModel& subListSelection() { return m_subSel; }
     bool generateReports() const;
+    // "I am behind a firewall or proxy" as selected right now (Apply or not).
+    bool behindProxySelected() const;
     void setGenerateReports(bool on);
     // The submission run of "Step3 Submit" (its buttons forward here).
     SubmissionRun& submission() { return *m_submission; }

@@ -1,3 +1,4 @@
+#include "app/AppSetup.h"
 #include "app/TKestrel.h"
 #include "common/ui/QtDialogs.h"
 #include "ffa/ui/TCustomQ.h"
@@ -10,10 +11,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Linkbeacon"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Linkbeacon"));
-    // Lets the desktop match the window to linkbeacon.desktop and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("linkbeacon"));
+    lb::setUpApplication();
 
     lb::QtDialogs dialogs;
     lb::TKestrel kestrel(dialogs);

@@ -83,9 +83,9 @@ void SubmissionRun::runBatchSubmissions() {
         QStringList pages;
         if (isSafeFileName(site)) {
             try {
-                LoadEngineFile(appPath(m_appDir, QStringLiteral("\\data\\") + site +
-                                                     QStringLiteral(".hlz")),
-                               pages);
+                LoadEngineFile(
+                    appPath(m_appDir, QStringLiteral("\\data\\") + site + QStringLiteral(".hlz")),
+                    pages);
             } catch (const std::exception&) {
                 pages.clear();
             }
@@ -113,8 +113,7 @@ void SubmissionRun::runBatchSubmissions() {
             memo(QStringLiteral("Submission to all ") + host + QStringLiteral(" pages failed."));
             memo(host + QStringLiteral(" Server may be busy or down for maintenance."));
         } else {
-            memo(QStringLiteral("Submission to all ") + host +
-                 QStringLiteral(" pages succeeded."));
+            memo(QStringLiteral("Submission to all ") + host + QStringLiteral(" pages succeeded."));
         }
         for (const QString& l : report::batchSiteResult(host, failed))
             addReport(l);

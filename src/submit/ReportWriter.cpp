@@ -145,8 +145,21 @@ void writeReport(const QString& appDir, const QString& sessionName, const QStrin
 }
 
 ReportWriter::ReportWriter(const QString& appDir, bool generateReports, const QString& appTitle)
-    : m_appDir(appDir), m_appTitle(appTitle), m_enabled(generateReports) {
-    if (m_enabled)
+    : m_appDir(appDir), m_appTitle(appTitle),
+      m_enabled([generateReports] { return generateReports; }) {
+    restart();
+}
+
+ReportWriter::ReportWriter(const QString& appDir, std::function<bool()> generateReports,
+                           const QString& appTitle)
+    : m_appDir(appDir), m_appTitle(appTitle), m_enabled(std::move(generateReports)),
+      m_headerAlways(true) {
+    restart();
+}
+
+void ReportWriter::restart() {
+    m_lines.clear();
+    if (m_headerAlways || m_enabled())
         m_lines = report::headerLines(m_appTitle);
 }
 
@@ -156,21 +169,22 @@ void ReportWriter::addSessionHeading(const QString& sessionName, const QString& 
 
 void ReportWriter::addRequestResult(const QString& engineSiteName, const QString& statusText,
                                     const QDateTime& when) {
-    add(report::requestLine(reportTimeStamp(when), engineSiteName, statusText));
+    if (m_enabled())
+        m_lines.append(report::requestLine(reportTimeStamp(when), engineSiteName, statusText));
 }
 
 void ReportWriter::add(const QString& line) {
-    if (m_enabled)
+    if (m_enabled())
         m_lines.append(line);
 }
 
 void ReportWriter::add(const QStringList& lines) {
-    if (m_enabled)
+    if (m_enabled())
         m_lines.append(lines);
 }
 
 QString ReportWriter::endSession(const QString& sessionName) {
-    if (!m_enabled)
+    if (!m_enabled())
         return QString();
     QStringList finished = m_lines;
     finished.append(report::footerLines(m_appTitle));

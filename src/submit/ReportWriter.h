@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace lb {
 
 // The application title the report header and footer name.
@@ -58,9 +60,18 @@ class ReportWriter {
 public:
     ReportWriter(const QString& appDir, bool generateReports,
                  const QString& appTitle = QString::fromLatin1(kReportAppTitle));
+    // Asks `generateReports` at every line and at the session end (a check
+    // box that may change during a run). The lines start with the header
+    // whatever it answers, so a report switched on later is still whole.
+    ReportWriter(const QString& appDir, std::function<bool()> generateReports,
+                 const QString& appTitle = QString::fromLatin1(kReportAppTitle));
 
-    bool enabled() const { return m_enabled; }
+    bool enabled() const { return m_enabled(); }
     const QStringList& lines() const { return m_lines; }
+    // A new run: the header alone (when reports are on, or always with a
+    // changing switch). clear(): nothing at all, as after a run.
+    void restart();
+    void clear() { m_lines.clear(); }
 
     void addSessionHeading(const QString& sessionName, const QString& sessionUrl);
     void addRequestResult(const QString& engineSiteName, const QString& statusText,
@@ -77,7 +88,8 @@ public:
 private:
     QString m_appDir;
     QString m_appTitle;
-    bool m_enabled;
+    std::function<bool()> m_enabled;
+    bool m_headerAlways = false;
     QStringList m_lines;
 };
 

@@ -28,7 +28,9 @@ constexpr int kWatchdogTicks = 60;
 SubmissionRun::SubmissionRun(QString appDir, SubmissionHost& host, Dialogs& dialogs,
                              NameListModel& subList, QObject* parent)
     : QObject(parent), m_appDir(std::move(appDir)), m_host(host), m_dialogs(dialogs),
-      m_subList(subList), m_speedIndex(DefaultSpeedIndex) {
+      m_subList(subList), m_report(m_appDir, [&host] { return host.generateReports(); }),
+      m_speedIndex(DefaultSpeedIndex) {
+    m_report.clear(); // created with the header when a run starts
     m_watchdog.setObjectName(QStringLiteral("Timer1"));
     m_watchdog.setInterval(1000);
     connect(&m_watchdog, &QTimer::timeout, this, &SubmissionRun::watchdogTick);
@@ -48,8 +50,7 @@ SubmissionRun::~SubmissionRun() {
 }
 
 void SubmissionRun::addReport(const QString& line) {
-    if (m_host.generateReports())
-        m_reportLines.append(line);
+    m_report.add(line);
 }
 
 int SubmissionRun::engines() const {
@@ -145,7 +146,7 @@ void SubmissionRun::start() {
                          QStringLiteral("Emtpy Database"));
         return;
     }
-    m_reportLines = report::headerLines();
+    m_report.restart();
     loadSubmissionSession();
     m_host.showWebsite(m_session[SessionRecord::Url]);
 
@@ -166,7 +167,7 @@ void SubmissionRun::start() {
 
     memo(QStringLiteral("Starting Submissions"));
     memo(QStringLiteral(" "));
-    addReport(report::sessionHeading(m_session.name, m_session[SessionRecord::Url]));
+    m_report.addSessionHeading(m_session.name, m_session[SessionRecord::Url]);
     memo(QStringLiteral("Starting Submission for ") + m_session[SessionRecord::Url]);
 
     m_batchPageCount = 0;
@@ -348,8 +349,7 @@ void SubmissionRun::onRequestDone(THttpCli* sender) {
         ++m_counters.successful;
     else
         ++m_counters.failed;
-    addReport(
-        report::requestLine(reportTimeStamp(QDateTime::currentDateTime()), r.siteName, r.text));
+    m_report.addRequestResult(r.siteName, r.text);
     ++m_counters.bar[1];
     m_counters.bar[2] = m_counters.successful;
     m_counters.bar[3] = m_counters.failed;
@@ -385,15 +385,12 @@ void SubmissionRun::endSession() {
     const QString finishedName = m_session.name;
     emit sessionFinished(finishedName, m_counters.postingTo, m_counters.submitted,
                          m_counters.successful, m_counters.failed);
-    if (m_host.generateReports()) {
-        m_reportLines += report::footerLines();
+    if (m_host.generateReports())
         m_lastReportSession = finishedName;
-        try {
-            writeReport(m_appDir, finishedName, m_reportLines);
-        } catch (const FileError& e) {
-            m_host.showFileError(e.message());
-        }
-        m_reportLines = report::headerLines();
+    try {
+        m_report.endSession(finishedName);
+    } catch (const FileError& e) {
+        m_host.showFileError(e.message());
     }
     if (m_subList.rowCount() > 0)
         m_subList.removeAt(0);
@@ -421,7 +418,7 @@ void SubmissionRun::endSession() {
             return;
         }
         if (m_stopEnabled) {
-            addReport(report::sessionHeading(m_session.name, m_session[SessionRecord::Url]));
+            m_report.addSessionHeading(m_session.name, m_session[SessionRecord::Url]);
             emit memoCleared();
             memo(QStringLiteral(" "));
             memo(QStringLiteral("Starting Submission for ") + m_session[SessionRecord::Url]);
@@ -443,7 +440,7 @@ void SubmissionRun::controlsToRest() {
     m_indicator = Indicator::Ended;
     m_databaseEnabled = m_batchEnabled = true;
     m_watchdog.stop();
-    m_reportLines.clear();
+    m_report.clear();
     emit stateChanged();
 }
 

@@ -7,6 +7,7 @@
 #include "common/NameListModel.h"
 #include "engines/EngineRecord.h"
 #include "sessions/SessionRecord.h"
+#include "submit/ReportWriter.h"
 
 #include <QBuffer>
 #include <QHash>
@@ -72,7 +73,7 @@ public:
     int nextEngine() const { return m_nextEngine; }
     int batchPageCount() const { return m_batchPageCount; }
     const SessionRecord& currentSession() const { return m_session; }
-    const QStringList& reportLines() const { return m_reportLines; }
+    const QStringList& reportLines() const { return m_report.lines(); }
 
     // The watchdog ticks once a second; tests may make the ticks shorter.
     void setWatchdogInterval(int ms) { m_watchdog.setInterval(ms); }
@@ -122,7 +123,7 @@ private:
     Dialogs& m_dialogs;
     NameListModel& m_subList;
     SessionRecord m_session;
-    QStringList m_reportLines; // ReportLines of the session being submitted
+    ReportWriter m_report; // ReportLines of the session being submitted
 
     QList<net::TSTHttpCli*> m_clients; // RequestClients, in start order
     QList<int> m_inFlightEngines;      // parallel to m_clients

@@ -160,3 +160,25 @@ TEST(ReportWriter, RequestResultUsesTheLocaleDateAndTime) {
     EXPECT_EQ(writer.lines().last(),
               QStringLiteral("<br>") + reportTimeStamp(when) + ": Engine Status: OK");
 }
+
+TEST(ReportWriter, SwitchAskedAtEveryLineAndAtTheSessionEnd) {
+    QTemporaryDir dir;
+    bool on = false;
+    ReportWriter writer(dir.path(), [&on] { return on; });
+    // The header is there from the start, so a report switched on later is whole.
+    EXPECT_EQ(writer.lines(), report::headerLines());
+    writer.addRequestResult(QStringLiteral("Skipped"), QStringLiteral("OK"));
+    EXPECT_EQ(writer.endSession(QStringLiteral("s")), QString());
+    EXPECT_FALSE(QFile::exists(dir.path() + "/reports/s.htm"));
+    on = true;
+    writer.addRequestResult(QStringLiteral("Kept"), QStringLiteral("OK"));
+    const QString path = writer.endSession(QStringLiteral("s"));
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    EXPECT_TRUE(bytes.startsWith("<title>Linkbeacon</title>\r\n"));
+    EXPECT_TRUE(bytes.contains(": Kept Status: OK\r\n"));
+    EXPECT_FALSE(bytes.contains("Skipped"));
+    EXPECT_TRUE(bytes.endsWith("</body></html>\r\n"));
+    EXPECT_EQ(writer.lines(), report::headerLines());
+}

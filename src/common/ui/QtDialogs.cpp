@@ -38,8 +38,9 @@ bool QtDialogs::askYesNo(const QString& text, const QString& caption) {
 }
 
 void QtDialogs::showError(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text,
-                    QMessageBox::Ok, m_parent);
+    // The platform's error text under the application title, as the program shows it.
+    QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok,
+                    m_parent);
     box.exec();
 }
 

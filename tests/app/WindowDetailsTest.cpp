@@ -1,0 +1,261 @@
+// Details of the main window a user sees: exact captions (no application
+// name added), the help viewer following links from the program folder, the
+// progress bars' names, the clock, the picture without the icon, and the
+// proxy choice taken from the radio button when a run sends its requests.
+#include "app/AppSetup.h"
+#include "app/TKestrel.h"
+#include "common/ui/QtDialogs.h"
+#include "engines/EngineDatabase.h"
+#include "engines/ProgramFolder.h"
+#include "reports/ui/ThtmlLite.h"
+#include "submit/ReportWriter.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QListView>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+
+using namespace lb;
+using lb::test::ProgramFolder;
+using lb::test::ScriptedDialogs;
+using lb::test::TargetSim;
+
+namespace {
+
+class WindowDetails : public ::testing::Test {
+protected:
+    void SetUp() override {
+        old = QDir::currentPath();
+        pf.writeStandardFiles();
+    }
+    void TearDown() override {
+        w.reset();
+        QDir::setCurrent(old);
+    }
+    TKestrel& open() {
+        QDir::setCurrent(pf.dir.path());
+        w = std::make_unique<TKestrel>(dialogs);
+        w->resize(900, 640);
+        w->show();
+        QCoreApplication::processEvents();
+        return *w;
+    }
+    template <class T> T* child(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    bool waitFor(const std::function<bool()>& done, int ms = 20000) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        return done();
+    }
+
+    ProgramFolder pf;
+    ScriptedDialogs dialogs;
+    QString old;
+    std::unique_ptr<TKestrel> w;
+};
+
+// Where a link with this target is drawn in the viewer, in viewport coordinates.
+QPoint linkPoint(ThtmlLite* v, const QString& href) {
+    QTextDocument* doc = v->document();
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            if (f.charFormat().isAnchor() && f.charFormat().anchorHref() == href) {
+                QTextCursor c(doc);
+                c.setPosition(f.position() + f.length() / 2);
+                return v->cursorRect(c).center();
+            }
+        }
+    }
+    return QPoint(-1, -1);
+}
+
+// Runs `show` (which opens a modal box) and returns the caption of the box
+// it opened, closing it.
+QString captionOf(const std::function<void()>& show) {
+    QString caption = QStringLiteral("<no box>");
+    QTimer poll;
+    int tries = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            caption = box->windowTitle();
+            box->done(QMessageBox::No);
+        } else if (++tries > 200) {
+            poll.stop();
+        }
+    });
+    poll.start(10);
+    show();
+    return caption;
+}
+
+} // namespace
+
+TEST_F(WindowDetails, CaptionsAreTheWindowsOwnWithoutTheApplicationName) {
+    // Program entry leaves the display name unset, so the platform adds
+    // nothing to a caption: the display name then simply follows the name.
+    const QString name = QCoreApplication::applicationName();
+    setUpApplication();
+    EXPECT_EQ(QCoreApplication::applicationName(), "Linkbeacon");
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+    QCoreApplication::setApplicationName(QStringLiteral("Linkbeacon"));
+
+    TKestrel& k = open();
+    EXPECT_EQ(k.windowTitle(), "Kestrel English");
+    EXPECT_EQ(k.windowHandle()->title(), "Kestrel English");
+
+    QtDialogs qt(&k);
+    EXPECT_EQ(captionOf([&] {
+                  qt.inform(QStringLiteral("You have not selected an item to Transfer"),
+                            QStringLiteral("No Item"), Dialogs::Icon::Exclamation);
+              }),
+              "No Item");
+    EXPECT_EQ(captionOf([&] {
+                  qt.askYesNo(QStringLiteral("Session name already exists."),
+                              QStringLiteral("Duplicate Session Name"));
+              }),
+              "Duplicate Session Name");
+    EXPECT_EQ(captionOf([&] { qt.showError(QStringLiteral("Cannot open file x.")); }),
+              "Linkbeacon");
+    QCoreApplication::setApplicationName(name);
+}
+
+TEST_F(WindowDetails, HelpLinksFromTheRootAndFromAboveResolveInTheProgramFolder) {
+    pf.writeBytes("help/help.htm", "<html><body><p><a href=\"/help/manual.htm\">Manual</a></p>"
+                                   "<p><a href=\"../help/submit.htm\">Submitting</a></p>"
+                                   "</body></html>");
+    pf.writeBytes("help/manual.htm", "<html><body><p>The manual page.</p></body></html>");
+    pf.writeBytes("help/submit.htm", "<html><body><p>The submit page.</p></body></html>");
+    TKestrel& k = open();
+    k.notebook()->setCurrentIndex(TKestrel::HelpPage);
+    ThtmlLite* help = child<ThtmlLite>("Help1");
+    ASSERT_NE(help, nullptr);
+    EXPECT_EQ(help->DefHotSpotColor(), QColor(0, 128, 0));
+    EXPECT_TRUE(help->ViewImages());
+    EXPECT_EQ(help->HistoryMaxCount(), 0);
+    const QString folder = QDir(pf.dir.path()).canonicalPath();
+
+    struct Click {
+        const char* href;
+        const char* file;
+        const char* text;
+    };
+    for (const Click& click :
+         {Click{"/help/manual.htm", "help/manual.htm", "The manual page."},
+          Click{"../help/submit.htm", "help/submit.htm", "The submit page."}}) {
+        SCOPED_TRACE(click.href);
+        k.showHelp(QStringLiteral("\\help\\help.htm"));
+        QCoreApplication::processEvents();
+        // Another window may have pointed the viewer elsewhere meanwhile.
+        help->SetServerRoot(QDir::tempPath());
+        const QPoint at = linkPoint(help, QLatin1String(click.href));
+        ASSERT_GE(at.x(), 0) << "link not shown";
+        QTest::mouseClick(help->viewport(), Qt::LeftButton, {}, at);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(QFileInfo(help->CurrentFile()).canonicalFilePath(),
+                  folder + QLatin1Char('/') + QLatin1String(click.file));
+        EXPECT_TRUE(help->toPlainText().contains(QLatin1String(click.text)));
+        EXPECT_EQ(QDir(help->ServerRoot()).canonicalPath(), folder);
+    }
+}
+
+TEST_F(WindowDetails, BarsClockAndReportSwitchCarryTheirNames) {
+    const QDateTime before = QDateTime::currentDateTime();
+    open();
+    const QStringList names = {"Posting to: Progress", "Submitted: Progress", "Successful",
+                               "Failed"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(
+            child<QProgressBar>(qPrintable(QStringLiteral("Bar%1").arg(i + 1)))->accessibleName(),
+            names[i]);
+    EXPECT_TRUE(child<QCheckBox>("GenReport")->isChecked());
+    EXPECT_EQ(child<QCheckBox>("GenReport")->text(), "Generate Reports");
+
+    // The clock shows what the reports write: short date, long time, no zone.
+    const QString clock = child<QLabel>("Clock")->text();
+    const QDateTime after = QDateTime::currentDateTime();
+    QStringList stamps;
+    for (QDateTime t = before; t <= after.addSecs(1); t = t.addSecs(1))
+        stamps << reportTimeStamp(t);
+    EXPECT_TRUE(stamps.contains(clock)) << qPrintable(clock + " / " + stamps.join(" | "));
+    const QString zone = after.timeZoneAbbreviation();
+    if (!zone.isEmpty())
+        EXPECT_FALSE(clock.endsWith(zone)) << qPrintable(clock);
+}
+
+TEST_F(WindowDetails, PictureShowsEvenWhenTheIconIsMissing) {
+    QImage logo(8, 8, QImage::Format_RGB32);
+    logo.fill(Qt::blue);
+    ASSERT_TRUE(logo.save(pf.path("kwnlogo.bmp"), "BMP"));
+    pf.remove("kwnico.ico");
+    pf.writeEngines("data/data.hlz", {lb::test::engineLine("Gone")});
+    pf.writeBytes("data/exclude.tmp", "Gone\r\n");
+    open();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].text.contains("kwnico.ico")) << qPrintable(dialogs.shown[0].text);
+    EXPECT_FALSE(child<QLabel>("Image1")->pixmap().isNull());
+    // The steps after the icon were skipped: the ignore list stays empty.
+    EXPECT_EQ(w->engines().excludeList().rowCount(), 0);
+}
+
+TEST_F(WindowDetails, ProxyChoiceIsTakenFromTheRadioButtonAtEachRun) {
+    TargetSim target, proxy;
+    ASSERT_TRUE(target.ok());
+    ASSERT_TRUE(proxy.ok());
+    pf.writeBytes("zkt.ini", QStringLiteral("[Proxy]\r\nProxyHost=127.0.0.1\r\nProxyPort=%1\r\n"
+                                            "ProxyUserName=\r\nProxyPassword=\r\nKeyProxy=1\r\n")
+                                 .arg(proxy.port())
+                                 .toLatin1());
+    pf.writeEngines("data/data.hlz",
+                    {lb::test::engineLine("One", target.url("/status/200/OK?e=1")),
+                     lb::test::engineLine("Two", target.url("/status/200/OK?e=2"))});
+    pf.writeBytes("data/session/session.hlx", "[Session]\r\nCount=1\r\n[List]\r\n0=Shop\r\n");
+    pf.writeBytes("data/session/Shop.hlx", "[Shop]\r\nurl=http://shop.example.com/\r\n");
+    open();
+    w->engines().setBatchIncluded(false);
+    auto* behind = child<QRadioButton>("KeyProxy");
+    auto* notBehind = child<QRadioButton>("NoProxy");
+    ASSERT_TRUE(behind->isChecked()); // loaded from the settings file
+    auto* start = child<QPushButton>("SubStart");
+    auto runOnce = [&] {
+        auto* saved = child<QListView>("SesList2");
+        saved->selectionModel()->setCurrentIndex(saved->model()->index(0, 0),
+                                                 QItemSelectionModel::ClearAndSelect);
+        child<QPushButton>("AddSubmitSession")->click();
+        start->click();
+        return waitFor([&] { return start->isEnabled(); });
+    };
+
+    // Switched off on the panel, without Apply: the requests go direct.
+    notBehind->click();
+    ASSERT_TRUE(runOnce());
+    EXPECT_EQ(target.requests().size(), 2);
+    EXPECT_EQ(proxy.requests().size(), 0);
+
+    // Switched on again: through the proxy the template client holds.
+    behind->click();
+    ASSERT_TRUE(runOnce());
+    EXPECT_EQ(target.requests().size(), 2);
+    ASSERT_EQ(proxy.requests().size(), 2);
+    EXPECT_TRUE(proxy.requests()[0].value("target").toString().startsWith(target.url("/status")));
+}
