@@ -6,6 +6,7 @@
 #include "FfaSite.h"
 #include "IndexNowSim.h"
 #include "Tls.h"
+#include "Trickle.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -62,6 +63,7 @@ const char kHelp[] =
     "  /loop                     302 with Location: /loop, for ever\n"
     "  /delay/MS/REST            waits MS milliseconds, then answers as /REST\n"
     "  /hang                     accepts the request and never answers\n"
+    "  /trickle[/MS]             a whole answer, one byte every MS ms (default 10)\n"
     "  /close                    closes the connection without answering\n"
     "  /close-in-header          closes in the middle of the answer header\n"
     "  /long-header[/N]          a header line of N bytes (default 9000)\n"
@@ -202,6 +204,8 @@ struct Conn {
     SSL* ssl = nullptr; // https connections
     bool handshaking = false;
     bool noCloseNotify = false;
+    std::string trickle; // answer still to send one byte per tick
+    int trickleMs = 0;
 };
 
 class Server {
@@ -665,11 +669,22 @@ private:
                 continue;
             if (c->phase == Phase::Draining) {
                 drop(c);
+            } else if (c->phase == Phase::Waiting && !c->trickle.empty()) {
+                trickleStep(c);
             } else if (c->phase == Phase::Waiting) {
                 Request r;
                 respond(c, r, c->delayedTarget);
             }
         }
+    }
+
+    void trickleStep(Conn* c) {
+        ioSend(c, c->trickle.data(), 1);
+        c->trickle.erase(0, 1);
+        if (c->trickle.empty())
+            finish(c);
+        else
+            timers_.emplace(nowMs() + c->trickleMs, std::make_pair(c, c->id));
     }
 
     void respond(Conn* c, const Request& r, const std::string& fullTarget) {
@@ -730,6 +745,11 @@ private:
             c->delayedTarget = slash == std::string::npos ? std::string("/") : target.substr(slash);
             c->phase = Phase::Waiting;
             timers_.emplace(nowMs() + ms, std::make_pair(c, c->id));
+        } else if (sim::Trickle t; sim::trickleAnswer(path, t)) {
+            c->trickle = std::move(t.data);
+            c->trickleMs = t.intervalMs;
+            c->phase = Phase::Waiting;
+            timers_.emplace(nowMs() + t.intervalMs, std::make_pair(c, c->id));
         } else if (path == "/hang") {
             c->phase = Phase::Hanging;
         } else if (path == "/close") {
