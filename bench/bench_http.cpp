@@ -3,7 +3,7 @@
 // request, freed with deleteLater from its request-done handler).
 //
 //   bench_http --port PORT [--requests 5000] [--parallel 300] [--path /status/200/OK]
-//              [--abort-at-header]
+//              [--abort-at-header] [--https [--cacert FILE]]
 //   bench_http --sim PATH-TO-target-sim ...   (starts its own target-sim)
 #include "net/HttpProt.h"
 
@@ -23,6 +23,8 @@ int main(int argc, char** argv) {
     int port = 0, total = 5000, parallel = 300;
     QString path = QStringLiteral("/status/200/OK"), sim;
     bool abortAtHeader = false;
+    bool https = false;
+    QString caFile;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         const QString v = i + 1 < args.size() ? args[i + 1] : QString();
@@ -40,6 +42,11 @@ int main(int argc, char** argv) {
             ++i;
         } else if (a == "--sim") {
             sim = v;
+            ++i;
+        } else if (a == "--https") {
+            https = true; // PORT is then target-sim's https port
+        } else if (a == "--cacert") {
+            caFile = v;
             ++i;
         } else if (a == "--abort-at-header") {
             abortAtHeader = true;
@@ -61,7 +68,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_http: give --port or --sim\n");
         return 2;
     }
-    const QString base = QStringLiteral("http://127.0.0.1:%1%2%3n=")
+    const QString base = QStringLiteral("%1://127.0.0.1:%2%3%4n=")
+                             .arg(https ? "https" : "http")
                              .arg(port)
                              .arg(path)
                              .arg(path.contains('?') ? '&' : '?');
@@ -75,6 +83,8 @@ int main(int argc, char** argv) {
         c->Tag = started;
         c->Reference = QStringLiteral("http://site.example/");
         c->URL = base + QString::number(started);
+        if (!caFile.isEmpty())
+            c->Tls.caFiles << caFile;
         ++started;
         c->OnHeaderEnd = [&status, abortAtHeader](THttpCli* s) {
             status[size_t(s->Tag)] = s->StatusCode();

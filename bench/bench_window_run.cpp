@@ -1,6 +1,10 @@
 // Whole run in the main window under the offscreen platform: one session to
 // N POST engines on a local target-sim, Start pressed, time until the run ends.
 // Usage: bench_window_run TARGET_SIM [N] [SPEED]
+//        bench_window_run --folder DIR SESSION [SPEED]
+// The second form runs SESSION in an existing program folder (its
+// data/data.hlz, reports on), as the soak does.
+#include "../tests/support/ScriptedDialogs.h"
 #include "app/TKestrel.h"
 #include "common/LineSplitter.h"
 #include "engines/EngineCipher.h"
@@ -8,15 +12,14 @@
 #include "engines/EngineRecord.h"
 #include "submit/SpeedSteps.h"
 #include "submit/SubmissionRun.h"
-#include "../tests/support/ScriptedDialogs.h"
 
+#include <cstdio>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <cstdio>
 
 static void write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -24,9 +27,39 @@ static void write(const QString& path, const QByteArray& bytes) {
         f.write(bytes);
 }
 
+// Start pressed on one session in the program folder DIR; prints the counters.
+static int runInFolder(const QString& dir, const QString& session, const QString& speed) {
+    if (!QDir::setCurrent(dir)) {
+        std::fprintf(stderr, "bench_window_run: no folder %s\n", qPrintable(dir));
+        return 2;
+    }
+    lb::test::ScriptedDialogs dialogs;
+    lb::TKestrel w(dialogs);
+    w.show();
+    w.engines().setBatchIncluded(false);
+    w.setGenerateReports(true);
+    w.submission().setSpeedIndex(int(lb::speedSteps().indexOf(speed)));
+    w.subList().add(session);
+    bool done = false;
+    QObject::connect(&w.submission(), &lb::SubmissionRun::runFinished, [&] { done = true; });
+    QElapsedTimer t;
+    t.start();
+    w.submission().start();
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    const auto& c = w.submission().counters();
+    std::printf("window: %.2f s  Successful: %d  Failed: %d\n", t.elapsed() / 1000.0, c.successful,
+                c.failed);
+    std::fflush(stdout);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (argc >= 4 && qstrcmp(argv[1], "--folder") == 0)
+        return runInFolder(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                           argc > 4 ? QString::fromLatin1(argv[4]) : QStringLiteral("300"));
     if (argc < 2) {
         std::fputs("usage: bench_window_run TARGET_SIM [N] [SPEED]\n", stderr);
         return 2;

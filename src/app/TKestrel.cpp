@@ -13,6 +13,7 @@
 #include "common/FileError.h"
 #include "common/IniFile.h"
 #include "common/Paths.h"
+#include "common/TlsSettings.h"
 #include "engines/EngineDatabase.h"
 #include "engines/ui/EnginePage.h"
 #include "extractor/AutoExtractor.h"
@@ -27,8 +28,8 @@
 #include "sessions/ui/SessionPage.h"
 #include "source/ui/TSource.h"
 #include "update/TRAR.h"
-#include "update/Updater.h"
 #include "update/ui/TUpdateBox.h"
+#include "update/Updater.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -42,12 +43,12 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QListView>
 #include <QListWidget>
 #include <QLocale>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -158,6 +159,17 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     if (auto* apply =
             m_sessionPage->proxyPanel()->findChild<QPushButton*>(QStringLiteral("ProxyApply")))
         connect(apply, &QPushButton::clicked, this, &TKestrel::applyProxyPanel);
+    if (auto* browse =
+            m_sessionPage->proxyPanel()->findChild<QPushButton*>(QStringLiteral("TlsCAFileBrowse")))
+        connect(browse, &QPushButton::clicked, this, [this] {
+            const QString file = m_dialogs.openFileName(
+                QStringLiteral("CA file"),
+                QStringLiteral("PEM certificates (*.pem *.crt);;All files (*)"), m_appDir);
+            if (auto* e =
+                    m_sessionPage->proxyPanel()->findChild<QLineEdit*>(QStringLiteral("TlsCAFile"));
+                e && !file.isEmpty())
+                e->setText(file);
+        });
     m_notebook->addTab(buildSessionPage(), QStringLiteral("Step2 Session"));
     m_notebook->addTab(buildSubmitPage(), QStringLiteral("Step3 Submit"));
     m_results = new ResultsPage(dialogs, m_notebook);
@@ -182,7 +194,7 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         if (!m_meta)
             return;
         m_meta->setWindowIcon(QApplication::windowIcon());
-        m_meta->show();
+        m_meta->open();
     });
     connect(m_enginePage->crawlerButton(), &QPushButton::clicked, this, [this] {
         if (!m_crawler)
@@ -195,7 +207,8 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     });
     connect(m_enginePage->sourceButton(), &QPushButton::clicked, this, [this] {
         if (m_source)
-            m_source->show();
+            m_source->VSourceClick(m_engines->editor().name,
+                                   m_engines->editor()[EngineRecord::SiteUrl]);
     });
     connect(m_enginePage->updateButton(), &QPushButton::clicked, this, [this] {
         m_updater->host = Updater::configuredHost(m_appDir);
@@ -264,6 +277,11 @@ void TKestrel::applyProxyPanel() {
     // Written only: the running clients keep what they had until the next start.
     try {
         s.save(m_appDir);
+        TlsSettings tls;
+        tls.caFile = text("TlsCAFile").trimmed();
+        auto* verify = p->findChild<QCheckBox*>(QStringLiteral("TlsVerify"));
+        tls.verify = !verify || verify->isChecked();
+        tls.save(m_appDir);
     } catch (const FileError& e) {
         m_dialogs.showError(e.message());
     }
@@ -278,6 +296,10 @@ void TKestrel::setWindows(TUpdateBox* update, TSource* source, TMeta_Creator* me
     }
     m_source = source;
     m_meta = meta;
+    if (m_source)
+        m_source->attach(m_dialogs, m_proxy);
+    if (m_meta)
+        m_meta->attach(m_appDir, m_dialogs, m_proxy);
     m_crawler = crawler;
     m_options = options;
     if (m_options) {
@@ -376,6 +398,11 @@ void TKestrel::loadProxySettings() {
         r->setChecked(m_proxy.behindProxy);
     if (auto* r = p->findChild<QRadioButton*>(QStringLiteral("NoProxy")))
         r->setChecked(!m_proxy.behindProxy);
+    const TlsSettings tls = TlsSettings::load(m_appDir);
+    if (auto* e = p->findChild<QLineEdit*>(QStringLiteral("TlsCAFile")))
+        e->setText(tls.caFile);
+    if (auto* c = p->findChild<QCheckBox*>(QStringLiteral("TlsVerify")))
+        c->setChecked(tls.verify);
 }
 
 void TKestrel::loadPictureAndIcon() {

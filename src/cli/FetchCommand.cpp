@@ -2,6 +2,7 @@
 // body on standard output, the status as the last line on standard error.
 #include "cli/Commands.h"
 #include "net/HttpProt.h"
+#include "net/TlsSession.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -38,6 +39,8 @@ int runFetch(const QStringList& args) {
     QString url, post, proxy, proxyUser, user, referer;
     bool hasPost = false;
     bool tracing = false;
+    QStringList caFiles;
+    bool insecure = false;
     double timeoutSeconds = 0; // none
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -72,6 +75,19 @@ int runFetch(const QStringList& args) {
                 return badArguments("--timeout needs SECONDS (more than 0)");
         } else if (a == QLatin1String("--trace")) {
             tracing = true;
+        } else if (a == QLatin1String("--cacert")) {
+            QString file;
+            if (!value(file) || file.isEmpty())
+                return badArguments("--cacert needs FILE");
+            const int count = net::countPemCertificates(file);
+            if (count < 0)
+                return badArguments(qPrintable(QStringLiteral("cannot read %1").arg(file)));
+            if (count == 0)
+                return badArguments(
+                    qPrintable(QStringLiteral("no PEM certificate in %1").arg(file)));
+            caFiles << file;
+        } else if (a == QLatin1String("--insecure")) {
+            insecure = true;
         } else if (a.startsWith(QLatin1String("--"))) {
             return badArguments(qPrintable(QStringLiteral("unknown option %1").arg(a)));
         } else if (url.isEmpty()) {
@@ -83,11 +99,15 @@ int runFetch(const QStringList& args) {
     if (url.isEmpty())
         return badArguments("usage: fetch [--post DATA] [--proxy HOST[:PORT]] "
                             "[--proxy-user USER:PASSWORD] [--user USER:PASSWORD] "
-                            "[--referer URL] [--timeout SECONDS] [--trace] URL");
+                            "[--referer URL] [--timeout SECONDS] [--cacert FILE] [--insecure] "
+                            "[--trace] URL");
 
     using net::THttpCli;
-    THttpCli http;
+    THttpCli http; // takes the "TLS" section of zkt.ini in the current directory
     http.URL = url;
+    http.Tls.caFiles << caFiles;
+    if (insecure)
+        http.Tls.verify = false;
     http.Reference = referer;
     if (!proxy.isEmpty())
         http.Proxy = proxy;

@@ -95,8 +95,17 @@ FfaCrawler::FfaCrawler(Dialogs& dialogs, QObject* parent)
 }
 
 FfaCrawler::~FfaCrawler() {
-    m_http1->OnDocData = nullptr;
-    m_http2->OnDocData = nullptr;
+    // The clients go first, deaf: closing a connection must not call back
+    // into a crawler that is half gone or write into a freed stream.
+    for (net::THttpCli* c : {m_http1, m_http2}) {
+        c->OnCommand = nullptr;
+        c->OnDocBegin = nullptr;
+        c->OnHeaderEnd = nullptr;
+        c->OnDocData = nullptr;
+        c->OnRequestDone = nullptr;
+        c->ReceiveStream = nullptr;
+        delete c;
+    }
     delete m_engineStream;
     delete m_pageStream;
 }

@@ -108,9 +108,12 @@ void FfaList::clearView() {
 }
 
 QString FfaList::buildLine() const {
-    QString line = m_view[SiteName] + QLatin1Char('=');
+    QString line = QString(m_view[SiteName]).replace(QLatin1Char('|'), QLatin1String("%7C")) +
+                   QLatin1Char('=');
     for (int row : lineOrder()) {
-        line += m_view[size_t(row)];
+        // A bar inside a value would shift every later field of the record.
+        QString value = m_view[size_t(row)];
+        line += value.replace(QLatin1Char('|'), QLatin1String("%7C"));
         line += QLatin1Char('|');
     }
     line.replace(QLatin1Char(' '), QLatin1Char('+'));

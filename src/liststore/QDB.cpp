@@ -194,6 +194,8 @@ void TQDB::open() {
     // A file marked read-only on disk makes the store read-only.
     m_readOnly = m_readOnlyWanted || (info.exists() && !info.isWritable());
 
+    if (info.isDir())
+        invalid();
     QFile in(m_fileName);
     if (!in.open(QIODevice::ReadOnly)) {
         const int e = errno;
@@ -302,10 +304,9 @@ void TQDB::loadIndex(const QByteArray& section) {
         invalid();
     const qint64 n = qFromLittleEndian<quint32>(p);
     // The smallest entry is 13 bytes: a count the section cannot hold is refused
-    // before anything is allocated for it.
+    // at once, and entries are only added as they are actually read.
     if (n > (x - 4) / 13)
         invalid();
-    m_index.reserve(size_t(n));
     qint64 at = 4;
     for (qint64 i = 0; i < n; ++i) {
         if (at + 1 > x)

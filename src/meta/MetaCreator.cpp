@@ -6,6 +6,7 @@
 #include "common/IndexList.h"
 #include "common/IniFile.h"
 #include "common/Paths.h"
+#include "common/ProxySettings.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,7 +15,109 @@
 namespace lb {
 
 MetaCreator::MetaCreator(QString appDir, Dialogs& dialogs, QObject* parent)
-    : QObject(parent), m_appDir(std::move(appDir)), m_dialogs(dialogs) {}
+    : QObject(parent), m_appDir(std::move(appDir)), m_dialogs(dialogs) {
+    m_http.setObjectName(QStringLiteral("Httpget"));
+    m_http.Agent = QStringLiteral("Mozilla/3.0 (compatible)");
+    m_http.OnHeaderBegin = [this](net::THttpCli*) {
+        setFetchState(QStringLiteral("Connected"), m_abortEnabled, m_saveEnabled);
+    };
+    m_http.OnDocData = [this](net::THttpCli* c, const char*, int) {
+        setFetchState(QStringLiteral("Downloading: ") + QString::number(c->ReceivedCount()) +
+                          QStringLiteral(" bytes"),
+                      m_abortEnabled, m_saveEnabled);
+    };
+    m_http.OnRequestDone = [this](net::THttpCli*, net::THttpRequest, quint16 error) {
+        fetchDone(error);
+    };
+}
+
+MetaCreator::~MetaCreator() {
+    // Nothing of a request still under way may reach this object or its file.
+    m_http.OnRequestDone = nullptr;
+    m_http.OnDocData = nullptr;
+    m_http.OnHeaderBegin = nullptr;
+    if (m_fetching)
+        m_http.Abort();
+    m_http.ReceiveStream = nullptr;
+    if (m_temp) {
+        m_temp->close();
+        m_temp->remove();
+    }
+}
+
+void MetaCreator::applyProxy(const ProxySettings& proxy) {
+    if (!proxy.behindProxy)
+        return;
+    m_http.Proxy = proxy.host;
+    m_http.ProxyPort = proxy.port;
+    m_http.ProxyUsername = proxy.userName;
+    m_http.ProxyPassword = proxy.password;
+}
+
+QString MetaCreator::tempPath() const {
+    return appPath(m_appDir, QStringLiteral("\\temp.txt"));
+}
+
+void MetaCreator::setFetchState(const QString& label, bool abort, bool save) {
+    m_label11 = label;
+    m_abortEnabled = abort;
+    m_saveEnabled = save;
+    emit fetchStateChanged();
+}
+
+void MetaCreator::fetchDocument(const QString& url) {
+    if (m_fetching)
+        return;
+    setFetchState(QStringLiteral("Connecting...."), true, false);
+    m_temp = std::make_unique<QFile>(tempPath());
+    if (!m_temp->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_temp.reset();
+        setFetchState(QString(), false, true);
+        m_dialogs.showError(FileError::cannotWrite(tempPath()).message());
+        return;
+    }
+    m_http.URL = url;
+    m_http.ReceiveStream = m_temp.get();
+    try {
+        m_fetching = true;
+        m_http.GetAsync();
+        m_infoLabel = QStringLiteral("Status: Recevied ") + QString::number(m_temp->size()) +
+                      QStringLiteral(" bytes");
+        emit fetchStateChanged();
+    } catch (const net::EHttpException&) {
+        m_fetching = false;
+        m_http.ReceiveStream = nullptr;
+        m_temp->close();
+        m_temp->remove();
+        m_temp.reset();
+        m_infoLabel = QStringLiteral("Status: Failed : ") + QString::number(m_http.StatusCode()) +
+                      QLatin1Char(' ') + m_http.ReasonPhrase();
+        setFetchState(m_label11, false, true);
+    }
+}
+
+void MetaCreator::fetchDone(quint16 error) {
+    if (!m_fetching || !m_temp)
+        return;
+    m_fetching = false;
+    m_http.ReceiveStream = nullptr;
+    m_temp->close();
+    QStringList lines;
+    const bool ok = error == 0 && m_http.StatusCode() < 400;
+    if (ok && m_temp->open(QIODevice::ReadOnly)) {
+        lines = documentLines(m_temp->readAll());
+        m_temp->close();
+    }
+    m_temp->remove();
+    m_temp.reset();
+    // A failed fetch shows only in the status; the document stays as it was.
+    if (!ok)
+        m_infoLabel = QStringLiteral("Status: Failed : ") + QString::number(m_http.StatusCode()) +
+                      QLatin1Char(' ') + m_http.ReasonPhrase();
+    setFetchState(QStringLiteral("Done"), false, true);
+    if (ok)
+        emit documentFetched(lines);
+}
 
 QString MetaCreator::indexPath() const {
     return appPath(m_appDir, QStringLiteral("\\data\\meta\\meta.hlx"));

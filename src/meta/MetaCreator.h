@@ -5,18 +5,24 @@
 // into a document. The window binds to this; the command line drives it too.
 #include "common/NameListModel.h"
 #include "meta/MetaTags.h"
+#include "net/HttpProt.h"
 
+#include <QFile>
 #include <QItemSelectionModel>
+
+#include <memory>
 #include <QObject>
 
 namespace lb {
 
 class Dialogs;
+struct ProxySettings;
 
 class MetaCreator : public QObject {
     Q_OBJECT
 public:
     MetaCreator(QString appDir, Dialogs& dialogs, QObject* parent = nullptr);
+    ~MetaCreator() override;
 
     const QString& appDir() const { return m_appDir; } // Path2
     QString indexPath() const;
@@ -58,15 +64,40 @@ public:
     // Injection into the document's lines, with the creator's messages.
     bool inject(const QStringList& block, QStringList& document);
 
+    // Fetching a document from the web (OnlineDoc) into "temp.txt" in the
+    // program folder; documentFetched carries its lines when it arrived.
+    net::THttpCli& Httpget() { return m_http; }
+    void applyProxy(const ProxySettings& proxy);
+    void fetchDocument(const QString& url);
+    void AbortClick() { m_http.Abort(); }
+    bool fetching() const { return m_fetching; }
+    const QString& statusLabel() const { return m_label11; } // Label11
+    const QString& infoLabel() const { return m_infoLabel; } // InfoLabel
+    bool abortEnabled() const { return m_abortEnabled; }
+    bool saveEnabled() const { return m_saveEnabled; }
+    QString tempPath() const;
+
 signals:
     void fieldsChanged();
+    void fetchStateChanged();
+    void documentFetched(const QStringList& lines);
 
 private:
     void writeIndex();
     bool refuse(const QString& name);
 
+    void fetchDone(quint16 error);
+    void setFetchState(const QString& label, bool abort, bool save);
+
     QString m_appDir;
     Dialogs& m_dialogs;
+    net::THttpCli m_http;
+    std::unique_ptr<QFile> m_temp;
+    bool m_fetching = false;
+    QString m_label11;
+    QString m_infoLabel;
+    bool m_abortEnabled = false;
+    bool m_saveEnabled = true;
     NameListModel m_sesList{false};
     QItemSelectionModel m_sesSel{&m_sesList};
 };

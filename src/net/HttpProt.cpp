@@ -1,8 +1,10 @@
 #include "net/HttpProt.h"
 
+#include "common/TlsSettings.h"
 #include "net/SocketErrors.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QIODevice>
 #include <QLocale>
 #include <QPointer>
@@ -21,6 +23,15 @@ bool isDigits(const QString& s) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return false;
     return true;
+}
+
+bool isHttps(const QString& proto) {
+    return proto.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+// An IPv6 literal is always written in brackets on the wire.
+QString bracketed(const QString& host) {
+    return host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
 }
 
 bool startsWithHtmlTag(const char* p) {
@@ -83,7 +94,14 @@ void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, 
 
     const int colon = authority.lastIndexOf(QLatin1Char(':'));
     const int at = authority.lastIndexOf(QLatin1Char('@'));
-    if (colon < 0 && at < 0) {
+    const int open = at + 1;
+    const int close = authority.indexOf(QLatin1Char(']'), open);
+    if (open < authority.size() && authority.at(open) == QLatin1Char('[') && close > open) {
+        // "[v6 address]" or "[v6 address]:port"; colons inside do not count.
+        host = authority.mid(open + 1, close - open - 1);
+        if (close + 1 < authority.size() && authority.at(close + 1) == QLatin1Char(':'))
+            port = authority.mid(close + 2);
+    } else if (colon < 0 && at < 0) {
         host = authority;
     } else if (colon > at) {
         port = authority.mid(colon + 1);
@@ -106,6 +124,12 @@ void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, 
 // ---- construction ---------------------------------------------------------
 
 THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this)) {
+    const QString appDir = QDir::currentPath();
+    const TlsSettings tls = TlsSettings::load(appDir);
+    Tls.verify = tls.verify;
+    if (!tls.caFile.isEmpty())
+        Tls.caFiles << tls.caFilePath(appDir);
+    socket_->OnTlsDone = [this](TWSocket*, quint16 e) { socketTlsDone(e); };
     socket_->OnDnsLookupDone = [this](TWSocket*, quint16 e) { socketDnsLookupDone(e); };
     socket_->OnSessionConnected = [this](TWSocket*, quint16 e) { socketSessionConnected(e); };
     socket_->OnDataAvailable = [this](TWSocket*, quint16) { socketDataAvailable(); };
@@ -136,6 +160,7 @@ THttpCli::~THttpCli() {
     socket_->OnDataSent = nullptr;
     socket_->OnSessionClosed = nullptr;
     socket_->OnBgException = nullptr;
+    socket_->OnTlsDone = nullptr;
 }
 
 // ---- state ----------------------------------------------------------------
@@ -291,13 +316,14 @@ void THttpCli::startRequest(THttpRequest type) {
         Username = user;
         Password = pass;
     }
+    tls_ = isHttps(proto);
     if (Proxy.isEmpty()) {
         hostName_ = host;
         path_ = path;
-        port_ = port.isEmpty() ? QStringLiteral("80") : port;
+        port_ = port.isEmpty() ? (tls_ ? QStringLiteral("443") : QStringLiteral("80")) : port;
     } else {
-        path_ = (proto.isEmpty() ? QStringLiteral("http") : proto) + QLatin1String("://") + host +
-                (port.isEmpty() ? QString() : QLatin1Char(':') + port) + path;
+        path_ = (proto.isEmpty() ? QStringLiteral("http") : proto) + QLatin1String("://") +
+                bracketed(host) + (port.isEmpty() ? QString() : QLatin1Char(':') + port) + path;
         QString pProto, pUser, pPass, pHost, pPort, pPath;
         SplitUrl(Proxy, pProto, pUser, pPass, pHost, pPort, pPath);
         hostName_ = pHost;
@@ -325,6 +351,19 @@ void THttpCli::login() {
     closedStepDone_ = false;
     if (requestType_ == httpPOST && redirections_ > 0 && SendStream)
         SendStream->seek(sendStreamStart_); // the body goes again to the new place
+    tunnel_ = Tunnel::None;
+    if (!Proxy.isEmpty()) {
+        // Through a proxy the request path names the server of this hop.
+        QString proto, user, pass, host, port, path;
+        SplitUrl(path_, proto, user, pass, host, port, path);
+        tls_ = isHttps(proto);
+        tlsHost_ = host;
+        tunnelTarget_ =
+            bracketed(host) + QLatin1Char(':') + (port.isEmpty() ? QStringLiteral("443") : port);
+        originPath_ = path.isEmpty() ? QStringLiteral("/") : path;
+    } else {
+        tlsHost_ = targetHost_;
+    }
     setState(hsDnsLookup);
     if (rq != request_ || state_ != hsDnsLookup)
         return;
@@ -370,6 +409,97 @@ void THttpCli::socketSessionConnected(quint16 error) {
         connectionClosedStep();
         return;
     }
+    if (tls_ && !Proxy.isEmpty()) {
+        sendConnect();
+        return;
+    }
+    if (tls_) {
+        tunnel_ = Tunnel::Handshake;
+        socket_->StartTls(Tls, tlsHost_);
+        return;
+    }
+    sessionReady();
+}
+
+// The tunnel through the proxy: exactly these lines, then the proxy's answer
+// header is read before anything else is sent.
+void THttpCli::sendConnect() {
+    tunnel_ = Tunnel::ConnectAnswer;
+    tunnelStatus_ = 0;
+    tunnelPhrase_.clear();
+    tunnelLines_ = 0;
+    receiveLen_ = 0;
+    QByteArray lines = "CONNECT " + tunnelTarget_.toUtf8() + " HTTP/1.0\r\n" +
+                       "Host: " + tunnelTarget_.toUtf8() + "\r\n";
+    if (!ProxyUsername.isEmpty())
+        lines += "Proxy-Authorization: Basic " +
+                 (ProxyUsername + QLatin1Char(':') + ProxyPassword).toUtf8().toBase64() + "\r\n";
+    lines += "\r\n";
+    socket_->Send(lines.constData(), int(lines.size()));
+}
+
+void THttpCli::connectAnswer() {
+    if (receiveLen_ >= kBufSize - 1) {
+        statusCode_ = 404;
+        reasonPhrase_ = QStringLiteral("HTTP line too long");
+        throw EHttpException(QStringLiteral("HTTP line too long"), 4);
+    }
+    const int n = socket_->Receive(receiveBuffer_ + receiveLen_, kBufSize - 1 - receiveLen_);
+    if (n <= 0)
+        return;
+    receiveLen_ += n;
+    int start = 0;
+    while (start < receiveLen_) {
+        char* p = receiveBuffer_ + start;
+        const char* lf =
+            static_cast<const char*>(std::memchr(p, '\n', size_t(receiveLen_ - start)));
+        if (!lf)
+            break;
+        int lineLen = int(lf - p);
+        start += lineLen + 1;
+        if (lineLen > 0 && p[lineLen - 1] == '\r')
+            --lineLen;
+        if (lineLen > 0) {
+            if (tunnelLines_++ == 0) {
+                const QString line = QString::fromLatin1(p, lineLen);
+                const QString code = line.mid(9, 3).trimmed();
+                if (line.startsWith(QLatin1String("HTTP/")) && isDigits(code)) {
+                    tunnelStatus_ = code.toInt();
+                    tunnelPhrase_ = line.mid(13);
+                } else {
+                    tunnelStatus_ = 404;
+                    tunnelPhrase_ = QStringLiteral("Invalid status line");
+                }
+            }
+            continue;
+        }
+        // End of the proxy's answer.
+        receiveLen_ = 0;
+        if (tunnelStatus_ >= 200 && tunnelStatus_ <= 299) {
+            tunnel_ = Tunnel::Handshake;
+            socket_->StartTls(Tls, tlsHost_);
+        } else {
+            tunnel_ = Tunnel::None;
+            statusCode_ = tunnelStatus_ ? tunnelStatus_ : 404;
+            reasonPhrase_ = tunnelPhrase_;
+            socket_->Close();
+        }
+        return;
+    }
+    if (start > 0) {
+        std::memmove(receiveBuffer_, receiveBuffer_ + start, size_t(receiveLen_ - start));
+        receiveLen_ -= start;
+    }
+}
+
+void THttpCli::socketTlsDone(quint16 error) {
+    if (state_ != hsDnsLookupDone || tunnel_ != Tunnel::Handshake || error != 0)
+        return;
+    tunnel_ = Tunnel::None;
+    sessionReady();
+}
+
+void THttpCli::sessionReady() {
     QPointer<THttpCli> self(this);
     const quint64 rq = request_;
     auto gone = [&] { return ended(self, rq); };
@@ -412,8 +542,11 @@ void THttpCli::sendRequest() {
         return;
     const bool post = requestType_ == httpPOST;
     const char* method = post ? "POST" : requestType_ == httpHEAD ? "HEAD" : "GET";
+    // Inside a tunnel the server gets the request as if there were no proxy.
+    const bool tunnelled = tls_ && !Proxy.isEmpty();
     requestHeader_.clear();
-    sendCommand(QLatin1String(method) + QLatin1Char(' ') + path_ + QLatin1String(" HTTP/1.0"));
+    sendCommand(QLatin1String(method) + QLatin1Char(' ') + (tunnelled ? originPath_ : path_) +
+                QLatin1String(" HTTP/1.0"));
     if (!Sender.isEmpty())
         sendCommand(QLatin1String("From: ") + Sender);
     if (!Accept.isEmpty())
@@ -424,7 +557,7 @@ void THttpCli::sendRequest() {
         sendCommand(QLatin1String("Content-Type: ") + ContentTypePost);
     if (!Agent.isEmpty())
         sendCommand(QLatin1String("User-Agent: ") + Agent);
-    sendCommand(QLatin1String("Host: ") + targetHost_);
+    sendCommand(QLatin1String("Host: ") + bracketed(targetHost_));
     if (NoCache)
         sendCommand(QStringLiteral("Pragma: no-cache"));
     if (post)
@@ -439,7 +572,7 @@ void THttpCli::sendRequest() {
         sendCommand(
             QLatin1String("Authorization: Basic ") +
             QString::fromLatin1((Username + QLatin1Char(':') + Password).toUtf8().toBase64()));
-    if (!Proxy.isEmpty() && !ProxyUsername.isEmpty())
+    if (!Proxy.isEmpty() && !ProxyUsername.isEmpty() && !tunnelled)
         sendCommand(QLatin1String("Proxy-Authorization: Basic ") +
                     QString::fromLatin1(
                         (ProxyUsername + QLatin1Char(':') + ProxyPassword).toUtf8().toBase64()));
@@ -502,6 +635,10 @@ void THttpCli::socketDataSent() {
 // ---- the answer -----------------------------------------------------------
 
 void THttpCli::socketDataAvailable() {
+    if (state_ == hsDnsLookupDone && tunnel_ == Tunnel::ConnectAnswer) {
+        connectAnswer();
+        return;
+    }
     if (state_ != hsWaitingHeader && state_ != hsWaitingBody)
         return; // nothing expected: the socket drops what came
     if (receiveLen_ >= kBufSize - 1) {
@@ -698,10 +835,12 @@ void THttpCli::bodyChunk(const char* data, int len) {
 
 void THttpCli::takeLocation(const QString& v) {
     QString proto, user, pass, host, port, path;
+    // An address without protocol stays with the protocol of this request.
+    const QString current = tls_ ? QStringLiteral("https") : QStringLiteral("http");
     if (Proxy.isEmpty()) {
         if (v.startsWith(QLatin1Char('/'))) {
             path_ = v;
-            location_ = QLatin1String("http://") + targetHost_ + v;
+            location_ = current + QLatin1String("://") + bracketed(targetHost_) + v;
             return;
         }
         SplitUrl(v, proto, user, pass, host, port, path);
@@ -711,25 +850,29 @@ void THttpCli::takeLocation(const QString& v) {
             port_ = port;
         if (!proto.isEmpty() && !host.isEmpty()) {
             targetHost_ = host;
-            if (port.isEmpty())
-                port_ = QStringLiteral("80"); // a new server named without a port
+            tls_ = isHttps(proto);
+            if (port.isEmpty()) // a new server named without a port
+                port_ = tls_ ? QStringLiteral("443") : QStringLiteral("80");
             if (path.isEmpty()) {
                 path_ = QStringLiteral("/");
-                location_ = proto + QLatin1String("://") + host;
+                location_ = proto + QLatin1String("://") + bracketed(host);
             } else {
-                location_ = proto + QLatin1String("://") + host + path;
+                location_ = proto + QLatin1String("://") + bracketed(host) + path;
             }
             return;
         }
+        const QString scheme = proto.isEmpty() ? current : proto;
+        tls_ = isHttps(scheme);
         if (path.isEmpty()) {
             // 'page.htm': a page at the root of the same server.
-            location_ = QLatin1String("http://") + targetHost_ + QLatin1Char('/') + host;
+            location_ =
+                scheme + QLatin1String("://") + bracketed(targetHost_) + QLatin1Char('/') + host;
             hostName_ = targetHost_;
             path_ = location_;
         } else if (!host.isEmpty()) {
             targetHost_ = host;
         } else {
-            location_ = QLatin1String("http://") + targetHost_ + path;
+            location_ = scheme + QLatin1String("://") + bracketed(targetHost_) + path;
             hostName_ = targetHost_;
         }
         return;
@@ -739,8 +882,8 @@ void THttpCli::takeLocation(const QString& v) {
     // connection keeps going to the proxy.
     if (v.startsWith(QLatin1Char('/'))) {
         SplitUrl(path_, proto, user, pass, host, port, path);
-        location_ = (proto.isEmpty() ? QStringLiteral("http") : proto) + QLatin1String("://") +
-                    host + (port.isEmpty() ? QString() : QLatin1Char(':') + port) + v;
+        location_ = (proto.isEmpty() ? current : proto) + QLatin1String("://") + bracketed(host) +
+                    (port.isEmpty() ? QString() : QLatin1Char(':') + port) + v;
         path_ = location_;
         return;
     }
@@ -748,24 +891,24 @@ void THttpCli::takeLocation(const QString& v) {
     const QString portPart = port.isEmpty() ? QString() : QLatin1Char(':') + port;
     if (!proto.isEmpty() && !host.isEmpty()) {
         targetHost_ = host;
-        location_ = proto + QLatin1String("://") + host + portPart + path;
+        location_ = proto + QLatin1String("://") + bracketed(host) + portPart + path;
         path_ = location_;
         return;
     }
     if (proto.isEmpty())
-        proto = QStringLiteral("http");
+        proto = current;
     if (path.isEmpty()) {
-        location_ = proto + QLatin1String("://") + targetHost_ + QLatin1Char('/') + host;
+        location_ = proto + QLatin1String("://") + bracketed(targetHost_) + QLatin1Char('/') + host;
     } else if (!host.isEmpty()) {
         targetHost_ = host;
-        location_ = proto + QLatin1String("://") + host + portPart + path;
+        location_ = proto + QLatin1String("://") + bracketed(host) + portPart + path;
     } else {
-        location_ = proto + QLatin1String("://") + targetHost_ + path;
+        location_ = proto + QLatin1String("://") + bracketed(targetHost_) + path;
     }
     path_ = location_;
 }
 
-void THttpCli::socketSessionClosed(quint16 /*error*/) {
+void THttpCli::socketSessionClosed(quint16 error) {
     if (closedStep_ == ClosedStep::Redirect) {
         closedStep_ = ClosedStep::Normal;
         locationSeen_ = false;
@@ -796,6 +939,18 @@ void THttpCli::socketSessionClosed(quint16 /*error*/) {
             Qt::QueuedConnection);
         return;
     }
+    if (state_ != hsAborting && state_ != hsReady) {
+        if (tunnel_ == Tunnel::ConnectAnswer) {
+            fail(error ? int(error) : int(wsaECONNABORTED),
+                 QStringLiteral("TLS: handshake failed: connection closed"));
+        } else if (tunnel_ == Tunnel::Handshake || !socket_->TlsError().isEmpty()) {
+            const QString text = socket_->TlsError();
+            fail(error ? int(error) : int(wsaECONNABORTED),
+                 text.isEmpty() ? QStringLiteral("TLS: handshake failed: connection closed")
+                                : text);
+        }
+    }
+    tunnel_ = Tunnel::None;
     // A close, even a reset by the peer, ends the request without an error
     // number: only lookup, connect and Abort set one.
     connectionClosedStep();

@@ -6,6 +6,10 @@
 // Events are std::function members, sender first; an unassigned one is
 // skipped. Every event fires on the thread that owns the client. Free a
 // client from one of its own handlers with deleteLater(), never delete.
+//
+// https:// goes over TLS: straight to the server, or through the proxy with
+// a CONNECT tunnel. Until the handshake has succeeded the state stays
+// hsDnsLookupDone; the events that follow are those of http.
 #include "net/WSocket.h"
 
 #include <QByteArray>
@@ -49,7 +53,8 @@ enum THttpState {
 enum THttpRequest { httpGET = 1, httpPOST = 2, httpHEAD = 3 };
 
 // Splits a URL the way the whole program does (protocol, user, password,
-// host, port, path). Path keeps the query string.
+// host, port, path). Path keeps the query string. A bracketed IPv6 literal
+// gives its address without the brackets as Host.
 void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, QString& host,
               QString& port, QString& path);
 
@@ -89,6 +94,9 @@ public:
     qintptr Tag = 0;
     QIODevice* ReceiveStream = nullptr; // not owned
     QIODevice* SendStream = nullptr;    // not owned
+    // How https servers are checked; the constructor reads the "TLS" section
+    // of "zkt.ini" in the program folder (the current directory).
+    TlsOptions Tls;
 
     // Run-time values.
     int StatusCode() const { return statusCode_; }
@@ -169,6 +177,10 @@ private:
     void socketDataAvailable();
     void socketDataSent();
     void socketSessionClosed(quint16 error);
+    void socketTlsDone(quint16 error);
+    void sessionReady();
+    void sendConnect();
+    void connectAnswer();
 
     TWSocket* socket_;
     THttpState state_ = hsReady;
@@ -189,6 +201,18 @@ private:
     QString targetHost_; // host named in the URL, sent as Host:
     QString port_;
     QString path_; // what follows the method in the request line
+
+    // TLS of the current hop. Through a proxy the tunnel goes to
+    // tunnelTarget_ and the request line carries originPath_.
+    enum class Tunnel { None, ConnectAnswer, Handshake };
+    bool tls_ = false;
+    Tunnel tunnel_ = Tunnel::None;
+    QString tlsHost_;
+    QString tunnelTarget_;
+    QString originPath_;
+    int tunnelStatus_ = 0;
+    QString tunnelPhrase_;
+    int tunnelLines_ = 0;
     bool allowedToSend_ = false;
     bool locationSeen_ = false;
     bool closedStepDone_ = true;

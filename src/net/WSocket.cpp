@@ -72,6 +72,21 @@ TWSocket::~TWSocket() {
     }
 }
 
+bool TWSocket::isIPv6Address(const QString& text, QString* normalized) {
+    const QByteArray t = text.trimmed().toLatin1();
+    if (!t.contains(':'))
+        return false;
+    in6_addr a{};
+    if (::inet_pton(AF_INET6, t.constData(), &a) != 1)
+        return false;
+    if (normalized) {
+        char buf[INET6_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET6, &a, buf, sizeof buf);
+        *normalized = QString::fromLatin1(buf);
+    }
+    return true;
+}
+
 bool TWSocket::isReservedInvalidName(const QString& name) {
     QString n = name.trimmed().toLower();
     if (n.endsWith(QLatin1Char('.')))
@@ -204,7 +219,7 @@ void TWSocket::DnsLookup(const QString& hostName) {
     dnsResultList_.clear();
 
     QString dotted;
-    if (isDottedAddress(name, &dotted)) {
+    if (isDottedAddress(name, &dotted) || isIPv6Address(name, &dotted)) {
         dnsResult_ = dotted;
         dnsResultList_ << dotted;
         if (OnDnsLookupDone)
@@ -250,9 +265,13 @@ void TWSocket::DnsLookup(const QString& hostName) {
                 break;
             }
             if (error == 0) {
-                for (const QHostAddress& a : info.addresses())
+                // IPv6 and IPv4 answers alike, in the resolver's order.
+                for (const QHostAddress& a : info.addresses()) {
                     if (a.protocol() == QAbstractSocket::IPv4Protocol)
                         dnsResultList_ << a.toString();
+                    else if (a.protocol() == QAbstractSocket::IPv6Protocol && a.scopeId().isEmpty())
+                        dnsResultList_ << a.toString();
+                }
                 if (dnsResultList_.isEmpty())
                     error = wsaNO_DATA;
                 else
@@ -358,17 +377,13 @@ void TWSocket::Connect() {
     }
 
     // Address.
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(remotePort);
     if (addr_.size() >= 257) {
         refuseConnect(wsaEINVAL,
                       QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(addr_));
         return;
     }
-    QString dotted;
-    if (isDottedAddress(addr_, &dotted)) {
-        ::inet_pton(AF_INET, dotted.toLatin1().constData(), &remote.sin_addr);
+    QString first;
+    if (isDottedAddress(addr_, &first) || isIPv6Address(addr_, &first)) {
     } else if (isDottedShape(addr_)) {
         refuseConnect(wsaEINVAL,
                       QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(addr_));
@@ -376,7 +391,7 @@ void TWSocket::Connect() {
     } else {
         // Blocking lookup: only reached by callers that did not resolve first.
         addrinfo hints{};
-        hints.ai_family = AF_INET;
+        hints.ai_family = AF_UNSPEC;
         hints.ai_socktype = SOCK_STREAM;
         addrinfo* res = nullptr;
         if (::getaddrinfo(addr_.toUtf8().constData(), nullptr, &hints, &res) != 0 || !res) {
@@ -385,9 +400,26 @@ void TWSocket::Connect() {
                 QStringLiteral("WSocketResolveHost: Cannot convert host address '%1'").arg(addr_));
             return;
         }
-        remote.sin_addr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr;
+        char text[INET6_ADDRSTRLEN] = {};
+        if (res->ai_family == AF_INET6)
+            ::inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(res->ai_addr)->sin6_addr, text,
+                        sizeof text);
+        else
+            ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr, text,
+                        sizeof text);
         ::freeaddrinfo(res);
+        first = QString::fromLatin1(text);
     }
+    // Connecting to the first answer of the last lookup: the others follow
+    // in the resolver's order when it fails.
+    candidates_.clear();
+    candidates_.push_back(first);
+    const int found = dnsResultList_.indexOf(first);
+    if (found >= 0)
+        for (int i = found + 1; i < dnsResultList_.size(); ++i)
+            candidates_.push_back(dnsResultList_.at(i));
+    remotePort_ = remotePort;
+    localPortNumber_ = localPort;
 
     sendQueue_.clear();
     writePosted_ = false;
@@ -395,64 +427,154 @@ void TWSocket::Connect() {
     peerClosed_ = false;
     peerError_ = 0;
     closeNotified_ = false;
+    tls_.reset();
+    tlsPhase_ = TlsPhase::None;
+    tlsError_.clear();
+    tlsWriteWantsRead_ = false;
 
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        const int err = errnoToSocketError(errno);
+    QString failure;
+    const int err = openAndConnect(&failure);
+    if (err != 0) {
         lastError_ = err;
-        socketError(QStringLiteral("Connect (socket)"), err);
-        return;
+        report(failure);
     }
-    fd_ = fd;
-    changeState(wsOpened);
+}
 
-    if (localPort != 0 || localAddr_ != QLatin1String("0.0.0.0")) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(localPort);
-        ::inet_pton(AF_INET, localAddr_.toLatin1().constData(), &local.sin_addr);
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-            lastError_ = errnoToSocketError(errno);
-            report(QStringLiteral("winsock.bind failed, error #%1").arg(lastError_));
-            return;
+// Opens a socket for the next candidate address and starts its connect.
+// Immediate failures move on to the next address; 0 when a connect is under
+// way, else the error of the last address with its report text.
+int TWSocket::openAndConnect(QString* failure) {
+    int err = 0;
+    while (!candidates_.empty()) {
+        const QString address = candidates_.front();
+        candidates_.erase(candidates_.begin());
+        const bool last = candidates_.empty();
+        if (fd_ >= 0) {
+            readNotifier_->setEnabled(false);
+            writeNotifier_->setEnabled(false);
+            ::close(fd_);
+            fd_ = -1;
         }
-        socklen_t len = sizeof local;
-        if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
-            lastError_ = errnoToSocketError(errno);
-            report(QStringLiteral("winsock.getsockname failed, error #%1").arg(lastError_));
-            return;
-        }
-        localPort_ = QString::number(ntohs(local.sin_port));
-    }
-    if (lingerOnOff_ != wsLingerNoSet) {
-        linger l{};
-        l.l_onoff = lingerOnOff_ == wsLingerOn ? 1 : 0;
-        l.l_linger = lingerTimeout_;
-        if (::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0) {
-            socketError(QStringLiteral("setsockopt(SO_LINGER)"), errnoToSocketError(errno));
-            return;
-        }
-    }
-    const int on = 1;
-    if (::setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) {
-        socketError(QStringLiteral("setsockopt(SO_KEEPALIVE)"), errnoToSocketError(errno));
-        return;
-    }
-    if (::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
-        socketError(QStringLiteral("setsockopt(SO_REUSEADDR)"), errnoToSocketError(errno));
-        return;
-    }
 
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0 &&
-        errno != EINPROGRESS) {
-        const int err = errnoToSocketError(errno);
-        lastError_ = err;
-        socketError(QStringLiteral("Connect"), err);
-        return;
+        sockaddr_storage remote{};
+        socklen_t remoteLen = 0;
+        const bool v6 = address.contains(QLatin1Char(':'));
+        if (v6) {
+            auto* a = reinterpret_cast<sockaddr_in6*>(&remote);
+            a->sin6_family = AF_INET6;
+            a->sin6_port = htons(remotePort_);
+            ::inet_pton(AF_INET6, address.toLatin1().constData(), &a->sin6_addr);
+            remoteLen = sizeof(sockaddr_in6);
+        } else {
+            auto* a = reinterpret_cast<sockaddr_in*>(&remote);
+            a->sin_family = AF_INET;
+            a->sin_port = htons(remotePort_);
+            ::inet_pton(AF_INET, address.toLatin1().constData(), &a->sin_addr);
+            remoteLen = sizeof(sockaddr_in);
+        }
+
+        const int fd =
+            ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        if (fd < 0) {
+            err = errnoToSocketError(errno);
+            *failure = QStringLiteral("Error %1 in function Connect (socket)\r\n%2")
+                           .arg(err)
+                           .arg(socketErrorDesc(err));
+            continue;
+        }
+        fd_ = fd;
+        if (state_ != wsConnecting)
+            changeState(wsOpened);
+
+        if (localPortNumber_ != 0 || localAddr_ != QLatin1String("0.0.0.0")) {
+            sockaddr_storage local{};
+            socklen_t localLen = 0;
+            if (v6) {
+                auto* l = reinterpret_cast<sockaddr_in6*>(&local);
+                l->sin6_family = AF_INET6;
+                l->sin6_port = htons(localPortNumber_);
+                l->sin6_addr = in6addr_any;
+                localLen = sizeof(sockaddr_in6);
+            } else {
+                auto* l = reinterpret_cast<sockaddr_in*>(&local);
+                l->sin_family = AF_INET;
+                l->sin_port = htons(localPortNumber_);
+                ::inet_pton(AF_INET, localAddr_.toLatin1().constData(), &l->sin_addr);
+                localLen = sizeof(sockaddr_in);
+            }
+            if (::bind(fd_, reinterpret_cast<sockaddr*>(&local), localLen) != 0) {
+                err = errnoToSocketError(errno);
+                *failure = QStringLiteral("winsock.bind failed, error #%1").arg(err);
+                if (last)
+                    return err;
+                continue;
+            }
+            socklen_t len = sizeof local;
+            if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &len) != 0) {
+                err = errnoToSocketError(errno);
+                *failure = QStringLiteral("winsock.getsockname failed, error #%1").arg(err);
+                if (last)
+                    return err;
+                continue;
+            }
+            localPort_ =
+                QString::number(ntohs(v6 ? reinterpret_cast<sockaddr_in6*>(&local)->sin6_port
+                                         : reinterpret_cast<sockaddr_in*>(&local)->sin_port));
+        }
+        auto optionFailed = [&](const char* function) {
+            err = errnoToSocketError(errno);
+            *failure = QStringLiteral("Error %1 in function %2\r\n%3")
+                           .arg(err)
+                           .arg(QLatin1String(function), socketErrorDesc(err));
+        };
+        if (lingerOnOff_ != wsLingerNoSet) {
+            linger l{};
+            l.l_onoff = lingerOnOff_ == wsLingerOn ? 1 : 0;
+            l.l_linger = lingerTimeout_;
+            if (::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l) != 0) {
+                optionFailed("setsockopt(SO_LINGER)");
+                if (last)
+                    return err;
+                continue;
+            }
+        }
+        const int on = 1;
+        if (::setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) != 0) {
+            optionFailed("setsockopt(SO_KEEPALIVE)");
+            if (last)
+                return err;
+            continue;
+        }
+        if (::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0) {
+            optionFailed("setsockopt(SO_REUSEADDR)");
+            if (last)
+                return err;
+            continue;
+        }
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&remote), remoteLen) != 0 &&
+            errno != EINPROGRESS) {
+            optionFailed("Connect");
+            if (last)
+                return err;
+            continue;
+        }
+        // Completion (or an immediate success) shows up as the first writability.
+        startNotifiers();
+        changeState(wsConnecting);
+        return 0;
     }
-    // Completion (or an immediate success) shows up as the first writability.
-    startNotifiers();
-    changeState(wsConnecting);
+    return err ? err : wsaEINVAL;
+}
+
+bool TWSocket::tryNextAddress() {
+    if (candidates_.empty())
+        return false;
+    QString failure;
+    const int err = openAndConnect(&failure);
+    if (err == 0)
+        return true;
+    lastError_ = err;
+    return false;
 }
 
 void TWSocket::startNotifiers() {
@@ -498,6 +620,21 @@ void TWSocket::onReadable() {
     guarded([this] {
         QPointer<TWSocket> self(this);
         const quint64 conn = connection_;
+        if (tlsPhase_ == TlsPhase::Handshake) {
+            tlsHandshakeStep();
+            return;
+        }
+        if (tlsWriteWantsRead_) {
+            tlsWriteWantsRead_ = false;
+            if (tryToSend()) {
+                if (!self || conn != connection_)
+                    return;
+                writeNotifier_->setEnabled(false);
+                queueEmptied();
+            }
+            if (!self || conn != connection_ || fd_ < 0)
+                return;
+        }
         readLoop();
         if (!self || conn != connection_ || fd_ < 0)
             return;
@@ -516,7 +653,12 @@ void TWSocket::readLoop() {
             OnDataAvailable(this, 0);
         if (!self || conn != connection_ || fd_ < 0)
             return;
-        if (receiveCalls_ == 0) {
+        if (receiveCalls_ == 0 && tlsPhase_ == TlsPhase::Open) {
+            char junk[1024];
+            Receive(junk, sizeof junk);
+            if (!self || conn != connection_ || fd_ < 0)
+                return;
+        } else if (receiveCalls_ == 0) {
             // Nobody took the data: drop some so the notification stops firing.
             char junk[1024];
             const ssize_t n = ::recv(fd_, junk, sizeof junk, 0);
@@ -533,10 +675,98 @@ void TWSocket::readLoop() {
         }
         if (peerClosed_ || lastReceiveWouldBlock_)
             return;
+        // Decrypted bytes already held come out without waiting for the network.
+        if (tls_ && tls_->hasPending())
+            continue;
         int waiting = 0;
         if (::ioctl(fd_, FIONREAD, &waiting) != 0 || waiting <= 0)
             return;
     }
+    if (tls_ && tls_->hasPending())
+        postTlsRead();
+}
+
+void TWSocket::postTlsRead() {
+    if (tlsReadPosted_)
+        return;
+    tlsReadPosted_ = true;
+    const quint64 conn = connection_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, conn] {
+            if (conn != connection_)
+                return;
+            tlsReadPosted_ = false;
+            onReadable();
+        },
+        Qt::QueuedConnection);
+}
+
+// ---- TLS ------------------------------------------------------------------
+
+void TWSocket::StartTls(const TlsOptions& options, const QString& hostName) {
+    if (fd_ < 0 || state_ != wsConnected) {
+        socketError(QStringLiteral("StartTls"), wsaENOTCONN);
+        return;
+    }
+    tls_ = std::make_unique<TlsSession>();
+    tlsError_.clear();
+    tlsWriteWantsRead_ = false;
+    tlsPhase_ = TlsPhase::Handshake;
+    readNotifier_->setEnabled(false);
+    writeNotifier_->setEnabled(false);
+    if (!tls_->start(fd_, options, hostName)) {
+        // Reported from the event loop, like every other outcome of the handshake.
+        const quint64 conn = connection_;
+        QMetaObject::invokeMethod(
+            this,
+            [this, conn] {
+                if (conn != connection_ || !tls_)
+                    return;
+                guarded([this] { tlsFailed(tls_->errorNumber(), tls_->error()); });
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // The first step runs from the event loop once the socket is writable.
+    writeNotifier_->setEnabled(true);
+}
+
+void TWSocket::tlsHandshakeStep() {
+    switch (tls_->handshake()) {
+    case TlsSession::Ok: {
+        tlsPhase_ = TlsPhase::Open;
+        writeNotifier_->setEnabled(false);
+        readNotifier_->setEnabled(true);
+        QPointer<TWSocket> self(this);
+        const quint64 conn = connection_;
+        if (OnTlsDone)
+            OnTlsDone(this, 0);
+        if (self && conn == connection_ && tls_ && tls_->hasPending())
+            postTlsRead();
+        return;
+    }
+    case TlsSession::WantRead:
+        writeNotifier_->setEnabled(false);
+        readNotifier_->setEnabled(true);
+        return;
+    case TlsSession::WantWrite:
+        readNotifier_->setEnabled(false);
+        writeNotifier_->setEnabled(true);
+        return;
+    default:
+        tlsFailed(tls_->errorNumber(), tls_->error());
+        return;
+    }
+}
+
+void TWSocket::tlsFailed(int error, const QString& text) {
+    tlsError_ = text;
+    lastError_ = error;
+    readNotifier_->setEnabled(false);
+    writeNotifier_->setEnabled(false);
+    tlsPhase_ = TlsPhase::None; // nothing more goes through this session
+    closeStep(error);
 }
 
 void TWSocket::closeStep(int error) {
@@ -557,13 +787,23 @@ void TWSocket::onWritable() {
     guarded([this] {
         QPointer<TWSocket> self(this);
         const quint64 conn = connection_;
+        if (tlsPhase_ == TlsPhase::Handshake) {
+            tlsHandshakeStep();
+            return;
+        }
         if (state_ == wsConnecting) {
             writeNotifier_->setEnabled(false);
             int soError = 0;
             socklen_t len = sizeof soError;
             if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
                 soError = errno;
-            const int error = errnoToSocketError(soError);
+            int error = errnoToSocketError(soError);
+            if (error != 0 && !candidates_.empty()) {
+                // Only when every address has failed does the owner hear of it.
+                if (tryNextAddress())
+                    return;
+                error = lastError_;
+            }
             changeState(wsConnected);
             if (!self || conn != connection_)
                 return;
@@ -590,7 +830,7 @@ void TWSocket::onPostedWrite() {
     guarded([this] {
         QPointer<TWSocket> self(this);
         const quint64 conn = connection_;
-        if (fd_ < 0 || state_ != wsConnected)
+        if (fd_ < 0 || state_ != wsConnected || tlsPhase_ == TlsPhase::Handshake)
             return;
         if (tryToSend()) {
             if (!self || conn != connection_)
@@ -653,6 +893,8 @@ int TWSocket::Send(const void* data, int len) {
 bool TWSocket::tryToSend() {
     QPointer<TWSocket> self(this);
     const quint64 conn = connection_;
+    if (tls_)
+        return tlsTryToSend();
     while (fd_ >= 0) {
         while (!sendQueue_.empty() && sendQueue_.front().head == sendQueue_.front().tail) {
             if (sendQueue_.size() == 1) {
@@ -716,6 +958,58 @@ bool TWSocket::tryToSend() {
     return false;
 }
 
+// Over TLS each buffer goes through the session; a write that would block
+// is offered again later with the same bytes.
+bool TWSocket::tlsTryToSend() {
+    QPointer<TWSocket> self(this);
+    const quint64 conn = connection_;
+    if (tlsPhase_ != TlsPhase::Open)
+        return false;
+    while (fd_ >= 0 && tls_) {
+        while (!sendQueue_.empty() && sendQueue_.front().head == sendQueue_.front().tail) {
+            if (sendQueue_.size() == 1) {
+                sendQueue_.front().head = sendQueue_.front().tail = 0;
+                break;
+            }
+            sendQueue_.pop_front();
+        }
+        if (sendQueue_.empty() || sendQueue_.front().head == sendQueue_.front().tail)
+            return true;
+        SendBuffer& b = sendQueue_.front();
+        TlsSession::Result result;
+        const int sent = tls_->write(b.data + b.head, b.tail - b.head, &result);
+        if (sent <= 0) {
+            if (result == TlsSession::WantWrite) {
+                writeNotifier_->setEnabled(true);
+                return false;
+            }
+            if (result == TlsSession::WantRead) {
+                tlsWriteWantsRead_ = true;
+                readNotifier_->setEnabled(true);
+                return false;
+            }
+            const int err = tls_->errorNumber() ? tls_->errorNumber() : wsaECONNRESET;
+            lastError_ = err;
+            if (!tls_->error().isEmpty())
+                tlsError_ = tls_->error();
+            const bool notify = !closeNotified_;
+            closeNotified_ = true;
+            tlsPhase_ = TlsPhase::None;
+            Close();
+            if (self && notify && OnSessionClosed)
+                OnSessionClosed(this, quint16(err));
+            return false;
+        }
+        b.head += sent;
+        if (OnSendData) {
+            OnSendData(this, sent);
+            if (!self || conn != connection_)
+                return false;
+        }
+    }
+    return false;
+}
+
 // ---- receiving ------------------------------------------------------------
 
 int TWSocket::Receive(void* buffer, int len) {
@@ -726,6 +1020,36 @@ int TWSocket::Receive(void* buffer, int len) {
     if (len <= 0)
         return 0;
     ++receiveCalls_;
+    if (tls_) {
+        if (tlsPhase_ != TlsPhase::Open) {
+            lastReceiveWouldBlock_ = true;
+            lastError_ = wsaEWOULDBLOCK;
+            return -1;
+        }
+        TlsSession::Result result;
+        const int n = tls_->read(static_cast<char*>(buffer), len, &result);
+        if (n > 0) {
+            readCount_ += n;
+            return n;
+        }
+        switch (result) {
+        case TlsSession::WantRead:
+        case TlsSession::WantWrite:
+            lastReceiveWouldBlock_ = true;
+            lastError_ = wsaEWOULDBLOCK;
+            return -1;
+        case TlsSession::Closed:
+            peerClosed_ = true;
+            return 0;
+        default:
+            lastError_ = tls_->errorNumber();
+            if (!tls_->error().isEmpty())
+                tlsError_ = tls_->error();
+            peerClosed_ = true;
+            peerError_ = lastError_;
+            return -1;
+        }
+    }
     for (;;) {
         const ssize_t n = ::recv(fd_, buffer, size_t(len), 0);
         if (n > 0) {
@@ -754,6 +1078,8 @@ int TWSocket::Receive(void* buffer, int len) {
 // ---- closing --------------------------------------------------------------
 
 void TWSocket::closeHandle() {
+    tls_.reset();
+    tlsPhase_ = TlsPhase::None;
     if (fd_ >= 0) {
         readNotifier_->setEnabled(false);
         writeNotifier_->setEnabled(false);
@@ -783,6 +1109,8 @@ void TWSocket::restoreDefaults() {
 
 void TWSocket::internalClose(bool shutdownFirst) {
     if (fd_ < 0 || state_ == wsClosed) {
+        tls_.reset();
+        tlsPhase_ = TlsPhase::None;
         if (fd_ >= 0)
             closeHandle();
         changeState(wsClosed);
@@ -792,6 +1120,11 @@ void TWSocket::internalClose(bool shutdownFirst) {
     }
     readNotifier_->setEnabled(false);
     writeNotifier_->setEnabled(false);
+    if (shutdownFirst && tls_ && tlsPhase_ == TlsPhase::Open)
+        tls_->sendCloseNotify();
+    tls_.reset();
+    tlsPhase_ = TlsPhase::None;
+    tlsWriteWantsRead_ = false;
     if (shutdownFirst)
         ::shutdown(fd_, SHUT_WR);
     ::close(fd_); // on Linux the descriptor is gone even when close reports EINTR

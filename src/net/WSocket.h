@@ -7,6 +7,13 @@
 // is skipped. Completions are always delivered later from the event loop,
 // never inside the call that caused them (except where noted: a dotted
 // address answers DnsLookup at once, Close fires OnSessionClosed at once).
+//
+// StartTls turns a connected socket into a TLS connection: after OnTlsDone(0)
+// Send and Receive carry plain bytes that travel encrypted. A TLS failure
+// closes the connection with OnSessionClosed(error) and leaves its text in
+// TlsError().
+#include "net/TlsSession.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -14,7 +21,9 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <stdexcept>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -95,6 +104,12 @@ public:
     void Close();
     void Abort();
     void ProcessMessages();
+    // Starts the TLS handshake on a connected socket; the result comes as
+    // OnTlsDone(0), or as OnSessionClosed(error) with TlsError() set.
+    void StartTls(const TlsOptions& options, const QString& hostName);
+    bool TlsActive() const { return tlsPhase_ != TlsPhase::None; }
+    // Text of the last TLS failure ("TLS: ..."), empty when there was none.
+    QString TlsError() const { return tlsError_; }
 
     // Events.
     TSessionEvent OnDataAvailable;
@@ -105,12 +120,16 @@ public:
     TSessionEvent OnSessionConnected;
     TChangeStateEvent OnChangeState;
     TSessionEvent OnDnsLookupDone;
+    TSessionEvent OnTlsDone;
     TNotifyEvent OnError;
     TBgExceptionEvent OnBgException;
 
     // True for four dotted numbers of at most 255 (blanks around allowed);
     // normalized receives the plain dotted form.
     static bool isDottedAddress(const QString& text, QString* normalized = nullptr);
+    // True for an IPv6 address written without brackets; normalized receives
+    // its canonical form.
+    static bool isIPv6Address(const QString& text, QString* normalized = nullptr);
     // True for "invalid" and names under it, which never resolve.
     static bool isReservedInvalidName(const QString& name);
 
@@ -136,9 +155,15 @@ private:
     void readLoop();
     void closeStep(int error);
     bool tryToSend();
+    bool tlsTryToSend();
     void queueEmptied();
     void guarded(const std::function<void()>& step);
     bool refuseUnlessClosed(const char* what);
+    int openAndConnect(QString* failure);
+    bool tryNextAddress();
+    void tlsHandshakeStep();
+    void tlsFailed(int error, const QString& text);
+    void postTlsRead();
 
     int fd_ = -1;
     TSocketState state_ = wsClosed;
@@ -174,6 +199,18 @@ private:
     quint64 connection_ = 0; // bumps at every close so stale posts are ignored
     QSocketNotifier* readNotifier_ = nullptr;
     QSocketNotifier* writeNotifier_ = nullptr;
+
+    // Addresses still to try when the current connect fails, in lookup order.
+    std::vector<QString> candidates_;
+    quint16 remotePort_ = 0;
+    quint16 localPortNumber_ = 0;
+
+    enum class TlsPhase { None, Handshake, Open };
+    TlsPhase tlsPhase_ = TlsPhase::None;
+    std::unique_ptr<TlsSession> tls_;
+    QString tlsError_;
+    bool tlsWriteWantsRead_ = false;
+    bool tlsReadPosted_ = false;
 };
 
 } // namespace lb::net

@@ -248,8 +248,10 @@ bool parseRulesText(const QString& text, TDrawRules& rules, QString& error) {
              : prop == QLatin1String("Enabled") ? r.Enabled
                                                 : r.PartWord) = b;
         } else if (prop == QLatin1String("DefKeyColor")) {
-            if (!parseColour(value, r.DefKeyColor))
-                return fail(QStringLiteral("not a colour: ") + value);
+            // Read as an entry's colour is: text that names no colour leaves the default.
+            RgbColor c;
+            if (parseColour(value, c))
+                r.DefKeyColor = c;
         } else if (prop == QLatin1String("Keywords")) {
             r.Keywords.append(value);
         } else if (prop == QLatin1String("KeyBegEndLst")) {

@@ -174,6 +174,16 @@ RarHeaderScan scanRarHeaders(const QString& archivePath) {
                 e.truncated = truncated;
                 scan.files.append(e);
             }
+            if (type == kNewSubHead && !truncated && nameSize == 3 &&
+                memcmp(p + at, "CMT", 3) == 0 && static_cast<unsigned char>(p[25]) == 0x30 &&
+                !scan.hasComment) {
+                // Comments of other methods would need unpacking: left unread.
+                const qint64 keep = qMin<qint64>(qint64(pack), 65535);
+                if (f.seek(dataOffset)) {
+                    scan.comment = f.read(keep);
+                    scan.hasComment = scan.comment.size() == keep;
+                }
+            }
             if (truncated)
                 return scan; // the archive ends inside this entry
             pos = dataOffset + qint64(pack);

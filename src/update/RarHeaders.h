@@ -42,6 +42,9 @@ struct RarHeaderScan {
     QList<RarFileEntry> files;
     // 0 when the header chain ended cleanly, else the code that ended it.
     int endError = 0;
+    // The archive comment (a stored "CMT" sub-block), at most 65535 bytes.
+    bool hasComment = false;
+    QByteArray comment;
 };
 
 // Published result codes of the extraction library.

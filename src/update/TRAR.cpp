@@ -76,6 +76,12 @@ bool TRAR::run(bool extract) {
         error(RarCode::BadArchive);
         return false;
     }
+    if (scan.hasComment && OnComment) {
+        QString text = QString::fromUtf8(scan.comment);
+        if (text.contains(QChar::ReplacementCharacter))
+            text = QString::fromLatin1(scan.comment);
+        OnComment(this, text);
+    }
     TargetFolder target;
     const bool targetOpen =
         extract && target.open(TargetDir.isEmpty() ? QStringLiteral(".") : TargetDir);

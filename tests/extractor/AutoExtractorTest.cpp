@@ -163,6 +163,18 @@ TEST_F(AutoExtractorTest, FormThatNeverClosesIsDownloadedInFull) {
     EXPECT_EQ(db->editor()[R::EmailVar], "email");
 }
 
+TEST_F(AutoExtractorTest, EndlessPageIsCutOffInsteadOfFillingTheMemory) {
+    const QByteArray filler(4 * 1024 * 1024, 'x');
+    PieceServer server(QList<QByteArray>(12, filler), 50);
+    open();
+    extractor->StartdaClick(server.url("/endless.html"));
+    ASSERT_TRUE(server.waitUntilServed());
+    EXPECT_TRUE(server.closedEarly());
+    EXPECT_LT(server.piecesSent(), 12);
+    EXPECT_EQ(captionsShown(), QStringList{"Requirements not met."});
+    EXPECT_TRUE(extractor->startEnabled());
+}
+
 TEST_F(AutoExtractorTest, StalledServerIsGivenUpAndWhatArrivedIsAnalysed) {
     PieceServer server({"<form method=get action=/add.cgi><input name=url> "}, 100, true);
     open();

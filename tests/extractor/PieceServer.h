@@ -138,8 +138,10 @@ private:
                 m_closedEarly = true;
                 return;
             }
-            if (!sendAll(fd, next + m_pieces.at(i)))
+            if (!sendAll(fd, next + m_pieces.at(i))) {
+                m_closedEarly = true; // hung up in the middle of a piece
                 return;
+            }
             next.clear();
             m_sent = i + 1;
         }

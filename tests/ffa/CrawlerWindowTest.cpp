@@ -9,6 +9,7 @@
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "net/HttpProt.h"
+#include "support/DemoFolder.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
@@ -23,6 +24,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -236,6 +238,37 @@ TEST(CrawlerInMainWindow, ACrawledListIsSubmittedToFromTheMainWindow) {
         crawler.findChild<QToolButton*>("OpenPro")->click();
         EXPECT_EQ(dialogs.texts().last(),
                   "The database you have selected is in use by the rangers.");
+    }
+    QDir::setCurrent(old);
+}
+
+TEST(CrawlerDemo, TheBundledFolderCrawlsTheDemoPagesWithItsDefaultProfile) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(lb::test::copyBundledFolder(dir.path(), sim.port()));
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    {
+        ScriptedDialogs dialogs;
+        TKestrel main(dialogs);
+        TFFA_Crawler crawler;
+        TCustomQ options;
+        main.setWindows(nullptr, nullptr, nullptr, &crawler, &options);
+        main.findChild<QPushButton*>("Crawler")->click();
+        EXPECT_EQ(crawler.crawler().searchBase(), sim.url("/altavista"));
+        EXPECT_EQ(crawler.crawler().options().combinationCount(), 2);
+        crawler.crawler().setPollInterval(20);
+        dialogs.fileNames = {dir.filePath("data/custom/demo.hlx")};
+        crawler.findChild<QToolButton*>("FileNew")->click();
+        crawler.findChild<QToolButton*>("SubStart")->click();
+        auto* url = crawler.findChild<QLineEdit*>("UrlAddr");
+        ASSERT_TRUE(
+            runUntil([&] { return url->text() == kAllDone && !crawler.crawler().busy(); }, 30000));
+        // Six demo pages with a form and the twelve generated ones.
+        EXPECT_EQ(crawler.findChild<QLabel*>("Panel11")->text(), "18");
+        EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();
     }
     QDir::setCurrent(old);
 }

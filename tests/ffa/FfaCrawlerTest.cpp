@@ -362,3 +362,30 @@ TEST_F(Crawl, ListFilesThroughTheButtons) {
     EXPECT_FALSE(crawler.running());
     EXPECT_EQ(dialogs.texts().last(), "'x1' is not a valid integer value");
 }
+
+TEST(CrawlLifetime, ACrawlerGoesAwayInTheMiddleOfItsRequests) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    lb::test::RawServer engine;
+    engine.addScript({{RawServer::Step::Send, resultPage({quoted(sim.url("/hang"))}), 0}});
+    ScriptedDialogs dialogs;
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    CrawlProfile profile;
+    profile.terms1 = profile.terms2 = profile.bonus1 = profile.bonus2 = {"x"};
+    {
+        FfaCrawler crawler(dialogs);
+        crawler.setOptionsSource([&] { return profile; });
+        crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+        crawler.setPollInterval(20);
+        crawler.createList(dir.filePath("l.hlx"));
+        crawler.SubStartClick();
+        // A page that never answers is being fetched when the crawler goes.
+        ASSERT_TRUE(runUntil([&] { return crawler.urlAddr() == sim.url("/hang"); }));
+        runUntil([] { return false; }, 100);
+    }
+    // Whatever was still queued for it runs into nothing.
+    runUntil([] { return false; }, 200);
+    ASSERT_FALSE(sim.requests().isEmpty());
+    EXPECT_EQ(sim.requests().last().value("target").toString(), "/hang");
+}

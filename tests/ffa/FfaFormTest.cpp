@@ -187,6 +187,7 @@ TEST(FfaForm, FieldNamesValuesAndBlanks) {
         "<form method=post action=add.cgi>"
         "<input type=\"hidden\" name=\"my list\" value=\"free links here\">"
         "<input type=hidden name=\"broken value=x y>"
+        "<input type=hidden name=\"bar\" value=\"a|b\">"
         "<input type=text name=\"URL\"><input type=text NAME=\"realname first\">"
         "<input name=EMAIL_ADDR><input type=\"submit\" name=\"description\" value=\"Go\">"
         "<textarea name=\"Description\" rows=3></textarea><textarea name=keywordsx></textarea>"
@@ -200,7 +201,9 @@ TEST(FfaForm, FieldNamesValuesAndBlanks) {
     EXPECT_EQ(f.at(4), "EMAIL_ADDR");     // Email, by prefix
     EXPECT_EQ(f.at(5), "Description");    // text area, whole-name match
     EXPECT_EQ(f.at(8), "realname+first"); // Name: blanks kept as "+"
-    EXPECT_EQ(f.at(9), "&my+list=free+links+here&broken=x");
+    // A bar in a value cannot shift the fields that follow it.
+    EXPECT_EQ(f.at(9), "&my+list=free+links+here&broken=x&bar=a%7Cb");
+    EXPECT_EQ(list.lines().at(0).count(QLatin1Char('|')), 37);
     EXPECT_EQ(f.at(12), "address");
     EXPECT_EQ(f.at(14), "city");
     EXPECT_EQ(f.at(15), "state");

@@ -388,6 +388,13 @@ TEST_F(StoreTest, DamagedFilesGiveTheInvalidFileMessage) {
     QByteArray lying = QByteArray("QDB\0", 4) + u32(0) + QByteArray("QIX\0", 4) + u32(5) +
                        u32(0x7FFFFFFF) + QByteArray(1, 0);
     EXPECT_EQ(openMessage(lying), invalid);
+    // A folder where the file should be.
+    QDir(dir.path()).mkdir("folder.QDB");
+    {
+        TQDB db;
+        EXPECT_EQ(messageOf([&] { db.setFileName(path("folder.QDB")); }),
+                  "The file " + path("folder.QDB") + " is not a valid QDB file");
+    }
     // An entry running past the section.
     EXPECT_EQ(openMessage(buildStore("abc", {{"k", 0, 3}}, {}, {}).chopped(1)), invalid);
 

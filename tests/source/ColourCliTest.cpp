@@ -48,11 +48,14 @@ TEST(ColourCli, RulesFileInCollectionOrder) {
                                          "KeyDrawingType=dtKeyShow\n"
                                          "Keywords=int\n"
                                          "Keywords=x=y;navy\n"
-                                         "DefKeyColor=lime\n");
-    writeFile(dir.filePath("code.txt"), "int a; // int x=y\nprint x=y");
+                                         "DefKeyColor=lime\n"
+                                         "[Rule]\n"
+                                         "KeyBegEndLst=(;)\n"
+                                         "DefKeyColor=no such colour\n");
+    writeFile(dir.filePath("code.txt"), "int a; // int x=y\nprint x=y (z)");
     const auto r = runCli(dir.path(), {"colour", "--rules-file", "rules.txt", "code.txt"});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "0 3 lime\n7 10 #102030\n24 3 navy\n");
+    EXPECT_EQ(r.out, "0 3 lime\n7 10 #102030\n24 3 navy\n28 3 red\n");
 }
 
 TEST(ColourCli, BadArgumentsAndMissingFiles) {

@@ -10,6 +10,7 @@ namespace {
 constexpr std::uint8_t kMainHead = 0x73;
 constexpr std::uint8_t kFileHead = 0x74;
 constexpr std::uint8_t kEndHead = 0x7b;
+constexpr std::uint8_t kSubHead = 0x7a;
 constexpr std::uint16_t kLongBlock = 0x8000;
 constexpr std::uint16_t kLargeSizes = 0x0100;
 constexpr std::uint16_t kEncrypted = 0x0004;
@@ -66,7 +67,13 @@ std::string markerAndMainHeader() {
     return s + main;
 }
 
-std::string fileHeader(const RarEntry& e) {
+std::string fileHeader(const RarEntry& given) {
+    RarEntry e = given;
+    const bool comment = e.kind == RarEntry::Kind::Comment;
+    if (comment) {
+        e.name = "CMT";
+        e.kind = RarEntry::Kind::File;
+    }
     const bool isDir = e.kind == RarEntry::Kind::Directory;
     const std::uint64_t size =
         e.claimedSize >= 0 ? std::uint64_t(e.claimedSize) : std::uint64_t(e.data.size());
@@ -87,6 +94,7 @@ std::string fileHeader(const RarEntry& e) {
     if (unix) {
         switch (e.kind) {
         case RarEntry::Kind::File:
+        case RarEntry::Kind::Comment:
             attr = 0100644;
             break;
         case RarEntry::Kind::Directory:
@@ -108,7 +116,7 @@ std::string fileHeader(const RarEntry& e) {
 
     std::string h;
     put16(h, 0);
-    h.push_back(char(kFileHead));
+    h.push_back(char(comment ? kSubHead : kFileHead));
     put16(h, flags);
     put16(h, std::uint32_t(32 + (large ? 8 : 0) + e.name.size()));
     put32(h, std::uint32_t(size & 0xffffffffu)); // PACK_SIZE

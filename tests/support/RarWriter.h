@@ -11,7 +11,8 @@
 namespace lb::test {
 
 struct RarEntry {
-    enum class Kind { File, Directory, Symlink, Fifo, Device };
+    // Comment: the archive comment, a stored "CMT" sub-block (name and kind ignored).
+    enum class Kind { File, Directory, Symlink, Fifo, Device, Comment };
 
     std::string name; // stored bytes; Windows archivers separate folders with "\"
     std::string data; // the content (the link target for a symbolic link)

@@ -18,6 +18,14 @@ TargetSim::TargetSim(const QStringList& extraArgs) {
         process_.waitForReadyRead(100);
     if (process_.canReadLine())
         port_ = quint16(process_.readLine().trimmed().toUInt());
+    if (port_ && extraArgs.contains(QStringLiteral("--tls-port"))) {
+        // The https port is the second line.
+        for (int i = 0; i < 50 && !process_.canReadLine(); ++i)
+            process_.waitForReadyRead(100);
+        tlsPort_ = quint16(process_.readLine().trimmed().toUInt());
+        if (!tlsPort_)
+            port_ = 0;
+    }
 }
 
 TargetSim::~TargetSim() {
@@ -32,6 +40,10 @@ TargetSim::~TargetSim() {
 
 QString TargetSim::url(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path);
+}
+
+QString TargetSim::tlsUrl(const QString& path, const QString& host) const {
+    return QStringLiteral("https://%1:%2%3").arg(host).arg(tlsPort_).arg(path);
 }
 
 QList<QJsonObject> TargetSim::requests() const {

@@ -20,6 +20,10 @@ public:
     quint16 port() const { return port_; }
     // "http://127.0.0.1:PORT" + path
     QString url(const QString& path) const;
+    // With "--tls-port 0" among the arguments: the https port, and
+    // "https://" + host + ":PORT" + path.
+    quint16 tlsPort() const { return tlsPort_; }
+    QString tlsUrl(const QString& path, const QString& host = QStringLiteral("127.0.0.1")) const;
     QString logPath() const { return dir_.filePath(QStringLiteral("requests.jsonl")); }
     // Every request logged so far, oldest first.
     QList<QJsonObject> requests() const;
@@ -28,6 +32,7 @@ private:
     QTemporaryDir dir_;
     QProcess process_;
     quint16 port_ = 0;
+    quint16 tlsPort_ = 0;
 };
 
 } // namespace lb::test

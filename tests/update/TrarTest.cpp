@@ -356,3 +356,17 @@ TEST_F(TrarTest, CancelFromDataHandlerAndLockedEntriesEndTheOperation) {
     EXPECT_EQ(read("secret"), "<missing>")
         << "stored data of a locked entry is never written as plain";
 }
+
+TEST_F(TrarTest, TheArchiveCommentIsReportedBeforeTheEntries) {
+    RarEntry comment;
+    comment.kind = RarEntry::Kind::Comment;
+    comment.data = "Engine database of December";
+    archive({comment, file("a.txt", "1")});
+    rar.OnComment = [this](TRAR*, const QString& text) { log << "Comment " + text; };
+    EXPECT_TRUE(rar.Test());
+    EXPECT_TRUE(rar.Extract());
+    EXPECT_EQ(log, QStringList({"Comment Engine database of December", "Testing a.txt",
+                                "Tested a.txt OK", "Comment Engine database of December",
+                                "Extracting a.txt 1", "Extracted a.txt OK"}));
+    EXPECT_EQ(allPaths(), QStringList({"target", "target/a.txt"}));
+}

@@ -5,6 +5,8 @@
 #include "UpdateArchive.h"
 #include "FfaSite.h"
 #include "IndexNowSim.h"
+#include "Tls.h"
+#include "Trickle.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -33,6 +35,7 @@ namespace {
 const char kHelp[] =
     "usage: target-sim [--port N] [--log FILE] [--root DIR] [--demo-delay MS]\n"
     "                  [--update-archive FILE] [--ffa-pages N]\n"
+    "                  [--tls-port N [--cert FILE --key FILE | --cert-out FILE]]\n"
     "\n"
     "A local HTTP/1.0 server on 127.0.0.1 answering by path, then closing.\n"
     "  --port N        port to listen on (default 8642); 0 picks a free port and\n"
@@ -41,6 +44,12 @@ const char kHelp[] =
     "                  version, headers [[name, value]...], body\n"
     "  --root DIR      folder served under /files/\n"
     "  --demo-delay MS delay of the slow /demo/ targets (default 3000)\n"
+    "  --tls-port N    also serve https on this port (0: a free port, printed as\n"
+    "                  the second line of standard output), same paths\n"
+    "  --cert FILE --key FILE  PEM certificate (chain) and key for https; without\n"
+    "                  them a self-signed certificate for localhost, 127.0.0.1\n"
+    "                  and ::1 is made at start-up\n"
+    "  --cert-out FILE write the generated certificate there (to trust it)\n"
     "  --update-archive FILE  served at /halcyon/en-kestrel.hlz (default: the\n"
     "                  sample en-kestrel.hlz beside this program)\n"
     "  --ffa-pages N   generated FFA pages /ffa/gen/0..N-1/links.htm (default 12)\n"
@@ -54,6 +63,7 @@ const char kHelp[] =
     "  /loop                     302 with Location: /loop, for ever\n"
     "  /delay/MS/REST            waits MS milliseconds, then answers as /REST\n"
     "  /hang                     accepts the request and never answers\n"
+    "  /trickle[/MS]             a whole answer, one byte every MS ms (default 10)\n"
     "  /close                    closes the connection without answering\n"
     "  /close-in-header          closes in the middle of the answer header\n"
     "  /long-header[/N]          a header line of N bytes (default 9000)\n"
@@ -73,6 +83,8 @@ const char kHelp[] =
     "                            403 (key file under --root holds another key),\n"
     "                            200 (it holds the key) or 202 (no key file)\n"
     "  /indexnow/busy            429 Too Many Requests\n"
+    "  /no-close-notify/REST     (https) answers as /REST, then closes without\n"
+    "                            a TLS close_notify\n"
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
@@ -166,6 +178,8 @@ uint32_t fnv1a(const std::string& s) {
 
 struct Request {
     std::string method, target, version, rawHeader, body;
+    bool tls = false;
+    std::string sni; // server name the https client asked for
     std::vector<std::pair<std::string, std::string>> headers;
 };
 
@@ -183,9 +197,15 @@ struct Conn {
     uint64_t patternLeft = 0; // generated body bytes still to send
     uint64_t patternOffset = 0;
     bool closeWhenWritten = true;
+    bool holdWhenWritten = false; // after the answer, keep the connection open and silent
     std::string delayedTarget;
     int64_t drainUntil = 0;
     bool wantOut = false;
+    SSL* ssl = nullptr; // https connections
+    bool handshaking = false;
+    bool noCloseNotify = false;
+    std::string trickle; // answer still to send one byte per tick
+    int trickleMs = 0;
 };
 
 class Server {
@@ -222,6 +242,28 @@ public:
 
     int port() const { return port_; }
 
+    bool listenTls(int port, tsim::TlsServer* tls) {
+        tls_ = tls;
+        tlsListenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(tlsListenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(uint16_t(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::bind(tlsListenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            ::listen(tlsListenFd_, 4096) != 0) {
+            std::fprintf(stderr, "target-sim: cannot listen on 127.0.0.1:%d: %s\n", port,
+                         std::strerror(errno));
+            return false;
+        }
+        socklen_t len = sizeof a;
+        ::getsockname(tlsListenFd_, reinterpret_cast<sockaddr*>(&a), &len);
+        tlsPort_ = ntohs(a.sin_port);
+        return true;
+    }
+    int tlsPort() const { return tlsPort_; }
+
     int run() {
         epfd_ = ::epoll_create1(EPOLL_CLOEXEC);
         sigset_t mask;
@@ -231,6 +273,8 @@ public:
         sigprocmask(SIG_BLOCK, &mask, nullptr);
         const int sfd = ::signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
         addFd(listenFd_, EPOLLIN, nullptr);
+        if (tlsListenFd_ >= 0)
+            addFd(tlsListenFd_, EPOLLIN, &tlsMarker_);
         epoll_event sev{};
         sev.events = EPOLLIN;
         sev.data.ptr = &signalMarker_;
@@ -252,7 +296,11 @@ public:
                     break;
                 }
                 if (p == nullptr) {
-                    acceptAll();
+                    acceptAll(listenFd_, false);
+                    continue;
+                }
+                if (p == &tlsMarker_) {
+                    acceptAll(tlsListenFd_, true);
                     continue;
                 }
                 Conn* c = static_cast<Conn*>(p);
@@ -269,6 +317,8 @@ public:
         for (Conn* c : alive_.all())
             drop(c);
         ::close(listenFd_);
+        if (tlsListenFd_ >= 0)
+            ::close(tlsListenFd_);
         ::close(sfd);
         ::close(epfd_);
         if (logFd_ >= 0)
@@ -294,9 +344,9 @@ private:
         ::epoll_ctl(epfd_, EPOLL_CTL_MOD, c->fd, &ev);
     }
 
-    void acceptAll() {
+    void acceptAll(int listenFd, bool tls) {
         for (;;) {
-            const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
             if (fd < 0) {
                 if (errno == EMFILE || errno == ENFILE)
                     std::fprintf(stderr, "target-sim: out of file descriptors\n");
@@ -307,21 +357,65 @@ private:
             Conn* c = new Conn;
             c->fd = fd;
             c->id = ++nextId_;
+            if (tls) {
+                c->ssl = tls_->newSession(fd);
+                c->handshaking = true;
+            }
             alive_.insert(c);
             addFd(fd, EPOLLIN, c);
         }
     }
 
     void drop(Conn* c) {
+        if (c->ssl)
+            tsim::tlsFree(c->ssl);
         ::close(c->fd);
         alive_.erase(c);
         delete c;
     }
 
+    // recv()/send() of a connection, through TLS for https.
+    ssize_t ioRecv(Conn* c, char* buf, size_t len) {
+        if (!c->ssl)
+            return ::recv(c->fd, buf, len, 0);
+        bool wantWrite = false;
+        const long n = tsim::tlsRecv(c->ssl, buf, len, &wantWrite);
+        if (wantWrite)
+            setOut(c, true);
+        return n;
+    }
+    ssize_t ioSend(Conn* c, const char* data, size_t len) {
+        if (!c->ssl)
+            return ::send(c->fd, data, len, MSG_NOSIGNAL);
+        bool wantRead = false;
+        return tsim::tlsSend(c->ssl, data, len, &wantRead);
+    }
+
+    // Returns true once the handshake is done (or the connection is gone).
+    bool handshake(Conn* c) {
+        switch (tsim::tlsHandshake(c->ssl)) {
+        case tsim::TlsStep::Done:
+            c->handshaking = false;
+            setOut(c, false);
+            return true;
+        case tsim::TlsStep::WantRead:
+            setOut(c, false);
+            return false;
+        case tsim::TlsStep::WantWrite:
+            setOut(c, true);
+            return false;
+        default:
+            drop(c);
+            return false;
+        }
+    }
+
     void onReadable(Conn* c) {
+        if (c->handshaking && !handshake(c))
+            return;
         char buf[65536];
         for (;;) {
-            const ssize_t n = ::recv(c->fd, buf, sizeof buf, 0);
+            const ssize_t n = ioRecv(c, buf, sizeof buf);
             if (n > 0) {
                 if (c->phase == Phase::Reading) {
                     c->in.append(buf, size_t(n));
@@ -376,6 +470,10 @@ private:
         Request r;
         parseHeader(c->in.substr(0, c->headerEnd), r);
         r.rawHeader = c->in.substr(0, c->headerEnd);
+        if (c->ssl) {
+            r.tls = true;
+            r.sni = tsim::tlsServerName(c->ssl);
+        }
         r.body = c->in.substr(c->headerEnd, c->bodyLength);
         log(r);
         c->phase = Phase::Waiting;
@@ -435,6 +533,10 @@ private:
         }
         line += "],\"body\":";
         jsonString(line, r.body);
+        if (r.tls) {
+            line += ",\"tls\":true,\"sni\":";
+            jsonString(line, r.sni);
+        }
         line += "}\n";
         // One write per line: readers see whole lines right after the answer.
         size_t done = 0;
@@ -504,6 +606,11 @@ private:
     }
 
     void onWritable(Conn* c) {
+        if (c->handshaking) {
+            if (handshake(c) && alive_.count(c))
+                onReadable(c); // the request may have come with the handshake
+            return;
+        }
         if (c->phase != Phase::Writing)
             return;
         for (;;) {
@@ -518,8 +625,7 @@ private:
                 c->patternLeft -= n;
                 c->outPos = 0;
             }
-            const ssize_t n =
-                ::send(c->fd, c->out.data() + c->outPos, c->out.size() - c->outPos, MSG_NOSIGNAL);
+            const ssize_t n = ioSend(c, c->out.data() + c->outPos, c->out.size() - c->outPos);
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -533,6 +639,10 @@ private:
             c->outPos += size_t(n);
         }
         setOut(c, false);
+        if (c->holdWhenWritten) {
+            c->phase = Phase::Hanging;
+            return;
+        }
         finish(c);
     }
 
@@ -543,6 +653,8 @@ private:
         c->out.shrink_to_fit();
         c->in.clear();
         c->in.shrink_to_fit();
+        if (c->ssl && !c->noCloseNotify)
+            tsim::tlsClose(c->ssl);
         ::shutdown(c->fd, SHUT_WR);
         c->phase = Phase::Draining;
         timers_.emplace(nowMs() + 5000, std::make_pair(c, c->id));
@@ -557,11 +669,22 @@ private:
                 continue;
             if (c->phase == Phase::Draining) {
                 drop(c);
+            } else if (c->phase == Phase::Waiting && !c->trickle.empty()) {
+                trickleStep(c);
             } else if (c->phase == Phase::Waiting) {
                 Request r;
                 respond(c, r, c->delayedTarget);
             }
         }
+    }
+
+    void trickleStep(Conn* c) {
+        ioSend(c, c->trickle.data(), 1);
+        c->trickle.erase(0, 1);
+        if (c->trickle.empty())
+            finish(c);
+        else
+            timers_.emplace(nowMs() + c->trickleMs, std::make_pair(c, c->id));
     }
 
     void respond(Conn* c, const Request& r, const std::string& fullTarget) {
@@ -592,7 +715,10 @@ private:
         };
         auto starts = [&](const char* prefix) { return path.rfind(prefix, 0) == 0; };
 
-        if (path == "/" || path.empty()) {
+        if (starts("/no-close-notify/")) {
+            c->noCloseNotify = true;
+            respond(c, r, target.substr(16));
+        } else if (path == "/" || path.empty()) {
             page(c, 200, "OK", "target-sim", "Simulated targets. See target-sim --help.");
         } else if (starts("/status/")) {
             const auto seg = segments(8);
@@ -619,13 +745,18 @@ private:
             c->delayedTarget = slash == std::string::npos ? std::string("/") : target.substr(slash);
             c->phase = Phase::Waiting;
             timers_.emplace(nowMs() + ms, std::make_pair(c, c->id));
+        } else if (sim::Trickle t; sim::trickleAnswer(path, t)) {
+            c->trickle = std::move(t.data);
+            c->trickleMs = t.intervalMs;
+            c->phase = Phase::Waiting;
+            timers_.emplace(nowMs() + t.intervalMs, std::make_pair(c, c->id));
         } else if (path == "/hang") {
             c->phase = Phase::Hanging;
         } else if (path == "/close") {
             drop(c);
         } else if (path == "/close-in-header") {
             std::string out = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nX-Unfinis";
-            ::send(c->fd, out.data(), out.size(), MSG_NOSIGNAL);
+            ioSend(c, out.data(), out.size());
             drop(c);
         } else if (starts("/long-header")) {
             const auto seg = segments(1);
@@ -656,6 +787,9 @@ private:
             send(c, "HTTP/1.0 200 OK\r\nContent-Length: lots\r\nContent-Type: "
                     "text/html\r\n\r\n<html>length</html>");
         } else if (path == "/raw") {
+            send(c, queryValue(query, "data"));
+        } else if (path == "/stall") {
+            c->holdWhenWritten = true;
             send(c, queryValue(query, "data"));
         } else if (starts("/files/")) {
             serveFile(c, percentDecode(path.substr(7)));
@@ -755,8 +889,12 @@ private:
     int listenFd_ = -1;
     int epfd_ = -1;
     int port_ = 0;
+    int tlsListenFd_ = -1;
+    int tlsPort_ = 0;
+    tsim::TlsServer* tls_ = nullptr;
     uint64_t nextId_ = 0;
     char signalMarker_ = 0;
+    char tlsMarker_ = 0;
     struct PtrSet {
         std::unordered_map<Conn*, char> m;
         void insert(Conn* c) { m.emplace(c, 0); }
@@ -778,6 +916,8 @@ int main(int argc, char** argv) {
     int port = 8642;
     std::string logPath, root;
     int demoDelay = 3000;
+    int tlsPort = -1;
+    std::string certFile, keyFile, certOut;
     std::string updateArchive;
     int ffaPages = 12;
     for (int i = 1; i < argc; ++i) {
@@ -800,6 +940,14 @@ int main(int argc, char** argv) {
             root = value();
         } else if (a == "--demo-delay") {
             demoDelay = std::atoi(value().c_str());
+        } else if (a == "--tls-port") {
+            tlsPort = std::atoi(value().c_str());
+        } else if (a == "--cert") {
+            certFile = value();
+        } else if (a == "--key") {
+            keyFile = value();
+        } else if (a == "--cert-out") {
+            certOut = value();
         } else if (a == "--update-archive") {
             updateArchive = value();
         } else if (a == "--ffa-pages") {
@@ -820,7 +968,23 @@ int main(int argc, char** argv) {
         server.updateArchive = updateArchive;
     if (!server.listenOn(port))
         return 1;
+    tsim::TlsServer tls;
+    if (tlsPort >= 0) {
+        std::string error;
+        if (certFile.empty() != keyFile.empty()) {
+            std::fprintf(stderr, "target-sim: --cert and --key go together\n");
+            return 2;
+        }
+        if (!tls.init(certFile, keyFile, certOut, &error)) {
+            std::fprintf(stderr, "target-sim: %s\n", error.c_str());
+            return 1;
+        }
+        if (!server.listenTls(tlsPort, &tls))
+            return 1;
+    }
     std::printf("%d\n", server.port());
+    if (tlsPort >= 0)
+        std::printf("%d\n", server.tlsPort());
     std::fflush(stdout);
     return server.run();
 }

@@ -1,5 +1,7 @@
 #include "liststore/ui/QDBWidgets.h"
 
+#include "common/ui/Contrast.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QPalette>
@@ -14,8 +16,12 @@ int widgetTag(const QWidget* w) {
 
 void applyViewColour(QWidget* w, std::optional<quint32> rgb) {
     QPalette p = w->palette();
-    p.setColor(QPalette::Base, rgb ? QColor::fromRgb(QRgb(*rgb | 0xFF000000u))
-                                   : QApplication::palette(w).color(QPalette::Base));
+    const QPalette system = QApplication::palette(w);
+    const QColor base =
+        rgb ? QColor::fromRgb(QRgb(*rgb | 0xFF000000u)) : system.color(QPalette::Base);
+    p.setColor(QPalette::Base, base);
+    // A chosen colour may be light on a dark system palette: keep the text readable on it.
+    p.setColor(QPalette::Text, rgb ? readableTextOn(base) : system.color(QPalette::Text));
     w->setPalette(p);
 }
 

@@ -1,6 +1,7 @@
 #include "reports/ui/ThtmlLite.h"
 
 #include "common/AsciiText.h"
+#include "common/ui/Contrast.h"
 
 #include <QDir>
 #include <QFile>
@@ -178,6 +179,8 @@ void ThtmlLite::applyStyle() {
             .arg(m_preFontName, m_hotSpotColor.name()));
     QPalette pal = palette();
     pal.setColor(QPalette::Base, m_background);
+    // Pages bring their own background, so the text follows it, not the system palette.
+    pal.setColor(QPalette::Text, readableTextOn(m_background));
     pal.setColor(QPalette::Link, m_hotSpotColor);
     setPalette(pal);
 }

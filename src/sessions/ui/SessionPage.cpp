@@ -2,6 +2,7 @@
 
 #include "sessions/SessionStore.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -205,6 +206,19 @@ QWidget* SessionPage::buildProxyPanel() {
         form->addRow(QLatin1String(label), e);
     }
     layout->addLayout(form);
+    // How https servers are checked (the "TLS" section beside the proxy's).
+    auto* tlsForm = new QFormLayout;
+    auto* caRow = new QHBoxLayout;
+    auto* caFile = new QLineEdit(panel);
+    caFile->setObjectName(QStringLiteral("TlsCAFile"));
+    caRow->addWidget(caFile, 1);
+    caRow->addWidget(button(QStringLiteral("TlsCAFileBrowse"), QStringLiteral("..."), panel));
+    tlsForm->addRow(QStringLiteral("CA file:"), caRow);
+    layout->addLayout(tlsForm);
+    auto* verify = new QCheckBox(QStringLiteral("Verify certificates"), panel);
+    verify->setObjectName(QStringLiteral("TlsVerify"));
+    verify->setChecked(true);
+    layout->addWidget(verify);
     auto* row = new QHBoxLayout;
     row->addWidget(button(QStringLiteral("ProxyApply"), QStringLiteral("Apply"), panel));
     auto* close = button(QStringLiteral("ProxyClose"), QStringLiteral("Close"), panel);

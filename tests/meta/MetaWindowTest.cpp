@@ -1,0 +1,290 @@
+// The "Meta_Creator" window driven through its controls, in a real program folder.
+#include "app/TKestrel.h"
+#include "common/IniFile.h"
+#include "common/ProxySettings.h"
+#include "engines/ProgramFolder.h"
+#include "meta/MetaCreator.h"
+#include "meta/ui/TMeta_Creator.h"
+#include "reports/ui/ThtmlLite.h"
+#include "source/ui/TColorMemo.h"
+#include "support/RawServer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QUrl>
+
+using namespace lb;
+using lb::test::ScriptedDialogs;
+
+namespace {
+
+class MetaWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pf.writeStandardFiles();
+        pf.writeBytes("help/meta.htm", "<html><body>How to make META tags</body></html>");
+        QDir(pf.dir.path()).mkpath("data/meta");
+        QDir(pf.dir.path()).mkpath("data/html");
+        w.attach(pf.dir.path(), dialogs, ProxySettings());
+        w.open();
+    }
+    template <class T> T* child(const char* name) {
+        T* c = w.findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    void click(const char* name) { child<QAbstractButton>(name)->click(); }
+    void type(const char* name, const QString& text) {
+        QLineEdit* e = child<QLineEdit>(name);
+        e->clear();
+        QTest::keyClicks(e, text);
+    }
+    QStringList listNames() {
+        QStringList out;
+        auto* v = child<QListView>("SesList");
+        for (int r = 0; r < v->model()->rowCount(); ++r)
+            out << v->model()->index(r, 0).data().toString();
+        return out;
+    }
+    void clickListRow(int row) {
+        auto* v = child<QListView>("SesList");
+        const QModelIndex i = v->model()->index(row, 0);
+        v->scrollTo(i);
+        QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(i).center());
+    }
+
+    test::ProgramFolder pf;
+    ScriptedDialogs dialogs;
+    TMeta_Creator w;
+};
+
+} // namespace
+
+TEST_F(MetaWindowTest, OpensWithItsListHelpAndControls) {
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.Help1()->CurrentFile().endsWith("help/meta.htm"));
+    EXPECT_TRUE(w.Help1()->toPlainText().contains("How to make META tags"));
+    EXPECT_EQ(child<QLineEdit>("Path2")->text(), pf.dir.path());
+    EXPECT_FALSE(child<QLineEdit>("Path2")->isVisible());
+    EXPECT_EQ(child<QLineEdit>("urllist")->text(), "http://");
+    for (const char* off : {"OnlineDoc", "LoadDoc", "urllist", "FileDoc", "Abort"})
+        EXPECT_FALSE(child<QWidget>(off)->isEnabled()) << off;
+    EXPECT_EQ(child<QComboBox>("Charset")->count(), 22);
+    EXPECT_EQ(child<QComboBox>("EDay")->itemText(2), "Wen");
+    // Typing stops at the editor's length; the title editor takes 60 characters.
+    type("title", QString(70, 'x'));
+    EXPECT_EQ(child<QLineEdit>("title")->text(), QString(60, 'x'));
+    // What the program puts in stays whole and can still be shortened by typing.
+    w.creator()->fields.title = QString(80, 'y');
+    emit w.creator()->fieldsChanged();
+    EXPECT_EQ(child<QLineEdit>("title")->text().size(), 80);
+    QTest::keyClick(child<QLineEdit>("title"), Qt::Key_Backspace);
+    EXPECT_EQ(child<QLineEdit>("title")->text().size(), 79);
+    QTest::keyClick(child<QLineEdit>("title"), Qt::Key_A);
+    EXPECT_EQ(child<QLineEdit>("title")->text().size(), 79);
+
+    // Choosing the document source enables the matching controls.
+    click("SelectDoc");
+    EXPECT_TRUE(child<QWidget>("OnlineDoc")->isEnabled());
+    click("OnlineDoc");
+    EXPECT_TRUE(child<QWidget>("urllist")->isEnabled());
+    EXPECT_FALSE(child<QWidget>("FileDoc")->isEnabled());
+    click("LoadDoc");
+    EXPECT_FALSE(child<QWidget>("urllist")->isEnabled());
+    EXPECT_TRUE(child<QWidget>("FileDoc")->isEnabled());
+    click("SelectDoc");
+    EXPECT_FALSE(child<QRadioButton>("LoadDoc")->isChecked());
+    EXPECT_FALSE(child<QRadioButton>("OnlineDoc")->isChecked());
+    for (const char* off : {"OnlineDoc", "LoadDoc", "urllist", "FileDoc"})
+        EXPECT_FALSE(child<QWidget>(off)->isEnabled()) << off;
+}
+
+TEST_F(MetaWindowTest, BuildSaveClearLoadAndDeleteTagSets) {
+    type("title", "Garden");
+    type("Key1", "spade, fork");
+    child<QPlainTextEdit>("Comment")->setPlainText("made by hand\nsecond");
+    child<QComboBox>("EDay")->setCurrentText("Sun");
+    child<QComboBox>("EDate")->setCurrentText("31");
+    child<QComboBox>("EMonth")->setCurrentText("Dec");
+    child<QComboBox>("EYear")->setCurrentText("2010");
+    click("ExpiresCk");
+    click("KeywordsCk");
+    click("Button1");
+    EXPECT_EQ(child<QTabWidget>("PageControl1")->currentIndex(), 1);
+    EXPECT_EQ(
+        w.Memo2()->Lines(),
+        QStringList({"<HEAD>", "<TITLE>Garden</TITLE>",
+                     "<META NAME=\"Keywords\" CONTENT=\"spade, fork\">",
+                     "<META HTTP-EQUIV=\"Expires\" CONTENT=\"Sun, 31 Dec 2010 01:00:00 GMT\">",
+                     "</HEAD>", "<!--made by hand-->", "<!--second-->"}));
+    w.Memo2()->grab();
+    EXPECT_EQ(w.Memo2()->PaintedColourAt(0), w.Memo2()->ScreenColour(colours::Red));
+
+    // Refused names, then a real save.
+    type("Session_Name", "List");
+    click("SiteAdd");
+    type("Session_Name", "");
+    click("SiteAdd");
+    EXPECT_EQ(dialogs.texts(), QStringList({"Sorry that name is being used by this program",
+                                            "You have no Tag to save."}));
+    EXPECT_EQ(dialogs.shown[0].caption, "Invalid Tag Name");
+    dialogs.clear();
+    type("Session_Name", "Garden");
+    click("SiteAdd");
+    type("Session_Name", "Second");
+    type("title", "Other");
+    child<QPlainTextEdit>("Comment")->clear();
+    click("SiteAdd");
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(listNames(), QStringList({"Garden", "Second"}));
+    IniFile tag(pf.path("data/meta/Garden.tag"));
+    EXPECT_EQ(tag.readString("Garden", "comcount"), "1");
+    EXPECT_EQ(tag.readString("Garden", "comment1"), "second");
+    EXPECT_EQ(IniFile(pf.path("data/meta/Second.tag")).readString("Second", "comcount"), "-1");
+
+    // Saving an existing name asks; No leaves the file alone.
+    type("title", "Changed");
+    click("SiteAdd");
+    EXPECT_EQ(dialogs.texts(),
+              QStringList{"Tag name already exists.\nDo you wish to modify it  ?"});
+    EXPECT_EQ(IniFile(pf.path("data/meta/Second.tag")).readString("Second", "title"), "Other");
+
+    click("MetaClear");
+    EXPECT_EQ(child<QLineEdit>("title")->text(), "");
+    EXPECT_EQ(child<QLineEdit>("urllist")->text(), "");
+    EXPECT_EQ(child<QLineEdit>("Session_Name")->text(), "Second");
+
+    clickListRow(0);
+    EXPECT_EQ(child<QLineEdit>("title")->text(), "Garden");
+    EXPECT_EQ(child<QLineEdit>("Key1")->text(), "spade, fork");
+    EXPECT_EQ(child<QComboBox>("EMonth")->currentText(), "Dec");
+    EXPECT_EQ(child<QPlainTextEdit>("Comment")->toPlainText(), "made by hand\nsecond");
+    EXPECT_EQ(child<QLineEdit>("Session_Name")->text(), "Garden");
+
+    // Deleting the last entry selects and loads the new last one.
+    clickListRow(1);
+    dialogs.clear();
+    click("SiteDel");
+    EXPECT_EQ(listNames(), QStringList{"Garden"});
+    EXPECT_FALSE(pf.exists("data/meta/Second.tag"));
+    EXPECT_EQ(w.creator()->selectedRow(), 0);
+    EXPECT_EQ(child<QLineEdit>("title")->text(), "Garden");
+    click("SiteDel");
+    EXPECT_TRUE(listNames().isEmpty());
+    EXPECT_EQ(child<QLineEdit>("title")->text(), "");
+    click("SiteDel");
+    EXPECT_EQ(dialogs.texts(), QStringList{"You have not selected an item to Delete"});
+}
+
+TEST_F(MetaWindowTest, ImportSessionThenInjectIntoAFileAndSaveIt) {
+    pf.writeBytes("data/session/Shop.hlx",
+                  "[Shop]\r\nurl=http://shop/\r\ntitle=The Shop\r\nname=Ann\r\nlast=Lee\r\n");
+    dialogs.fileNames << pf.path("data/session/Shop.hlx");
+    click("SiteOpen");
+    EXPECT_EQ(child<QLineEdit>("title")->text(), "The Shop");
+    EXPECT_EQ(child<QLineEdit>("Author")->text(), "Ann Lee");
+    EXPECT_EQ(child<QLineEdit>("urllist")->text(), "http://shop/");
+    EXPECT_EQ(child<QLineEdit>("Session_Name")->text(), "Shop");
+
+    pf.writeBytes("data/html/page.htm",
+                  "<html><head><title>old</title></head>\n<body>x</body>\n</html>\n");
+    click("SelectDoc");
+    click("LoadDoc");
+    dialogs.fileNames << pf.path("data/html/page.htm");
+    click("FileDoc");
+    EXPECT_EQ(w.SourceBox()->Lines(),
+              QStringList({"<html><head><title>old</title></head>", "<body>x</body>", "</html>"}));
+    click("AuthorCk");
+    click("Button1");
+    EXPECT_EQ(w.SourceBox()->Lines(), QStringList({"<HTML>", "<HEAD>", "<TITLE>The Shop</TITLE>",
+                                                   "<META NAME=\"Author\" CONTENT=\"Ann Lee\">",
+                                                   "</HEAD>", "<body>x</body>", "</html>"}));
+    // The block in Memo2 stays without the added start tag.
+    EXPECT_EQ(w.Memo2()->Lines().first(), "<HEAD>");
+
+    dialogs.fileNames << pf.path("data/html/out.htm");
+    click("FileSave");
+    EXPECT_EQ(pf.readBytes("data/html/out.htm"),
+              "<HTML>\r\n<HEAD>\r\n<TITLE>The Shop</TITLE>\r\n<META NAME=\"Author\" "
+              "CONTENT=\"Ann Lee\">\r\n</HEAD>\r\n<body>x</body>\r\n</html>\r\n");
+
+    // A document without a head end is left as it is, with the message.
+    w.SourceBox()->setPlainText("<html><body></body></html>");
+    dialogs.clear();
+    click("Button1");
+    EXPECT_EQ(dialogs.texts(),
+              QStringList{"You must have a missing or incorrect <head> or </head> Tag."});
+    EXPECT_EQ(w.SourceBox()->toPlainText(), "<html><body></body></html>");
+}
+
+TEST_F(MetaWindowTest, FetchesTheDocumentOnlineAndInjects) {
+    test::TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    const QByteArray answer = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
+                              "<HTML>\r\n<HEAD><TITLE>Remote</TITLE></HEAD>\r\n<BODY></BODY>\r\n";
+    click("SelectDoc");
+    click("OnlineDoc");
+    type("title", "Here");
+    // Longer than the 100 characters typing allows: put in as the program would.
+    child<QLineEdit>("urllist")->setText(sim.url("/raw?data=") +
+                                         QString::fromLatin1(QUrl::toPercentEncoding(answer)));
+    click("Button1");
+    EXPECT_FALSE(child<QPushButton>("FileSave")->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("Abort")->isEnabled());
+    EXPECT_TRUE(child<QLabel>("InfoLabel")->text().startsWith("Status: Recevied "));
+    ASSERT_TRUE(test::runUntil([&] { return child<QLabel>("Label11")->text() == "Done"; }));
+    EXPECT_EQ(w.SourceBox()->Lines(),
+              QStringList({"<HTML>", "<HEAD>", "<TITLE>Here</TITLE>", "</HEAD>", "<BODY></BODY>"}));
+    EXPECT_FALSE(pf.exists("temp.txt"));
+    EXPECT_TRUE(child<QPushButton>("FileSave")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>("Abort")->isEnabled());
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(sim.requests().size(), 1);
+
+    // A fetch aborted while it hangs keeps the document and says so in the status.
+    type("urllist", sim.url("/hang"));
+    click("Button1");
+    ASSERT_TRUE(test::runUntil([&] { return sim.requests().size() == 2; }));
+    click("Abort");
+    ASSERT_TRUE(test::runUntil([&] { return child<QLabel>("Label11")->text() == "Done"; }));
+    EXPECT_EQ(child<QLabel>("InfoLabel")->text(),
+              "Status: Failed : 404 Connection aborted on request");
+    EXPECT_EQ(w.SourceBox()->Lines().value(2), "<TITLE>Here</TITLE>");
+    EXPECT_FALSE(pf.exists("temp.txt"));
+}
+
+TEST(MetaWindowFromMain, MetaTagsButtonOpensIt) {
+    test::ProgramFolder pf;
+    pf.writeStandardFiles();
+    pf.writeEngines("data/data.hlz", test::engineLines({"A"}));
+    pf.writeBytes("help/meta.htm", "<html><body>meta help</body></html>");
+    QDir(pf.dir.path()).mkpath("data/meta");
+    pf.writeBytes("data/meta/meta.hlx", "[List]\r\n0=First\r\n1=Second\r\n");
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(pf.dir.path());
+    {
+        ScriptedDialogs dialogs;
+        TKestrel k(dialogs);
+        TMeta_Creator meta;
+        k.setWindows(nullptr, nullptr, &meta, nullptr, nullptr);
+        auto* button = k.findChild<QPushButton*>("Meta");
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), "MetaTags");
+        button->click();
+        EXPECT_TRUE(meta.isVisible());
+        EXPECT_EQ(meta.creator()->sesList().names(), QStringList({"First", "Second"}));
+        EXPECT_TRUE(meta.Help1()->toPlainText().contains("meta help"));
+    }
+    QDir::setCurrent(old);
+}

@@ -1,0 +1,106 @@
+#pragma once
+// Scripted servers for TLS tests, each on its own thread with blocking
+// sockets (the code under test keeps the main thread's event loop):
+// - TlsTestServer speaks TLS on 127.0.0.1 or ::1 and can misbehave in the
+//   ways a client must survive (close or stall in the handshake, answer in
+//   plain text, dribble its records a few bytes at a time);
+// - ConnectProxy answers CONNECT the way a proxy does and relays the tunnel
+//   to a port on 127.0.0.1.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace lb::test {
+
+class TlsTestServer {
+public:
+    struct Behaviour {
+        enum Kind {
+            Answer,           // handshake, read the request, send answer, close
+            CloseInHandshake, // read the client's first bytes, then close
+            StallHandshake,   // accept and never answer
+            PlainText,        // answer the client's hello with plain HTTP
+        } kind = Answer;
+        QByteArray answer = "HTTP/1.0 200 OK\r\n\r\n";
+        int pieceSize = 0;       // > 0: raw bytes of the answer go out this many at a time
+        bool closeNotify = true; // false: close without a TLS close_notify
+    };
+
+    TlsTestServer(const QString& certFile, const QString& keyFile, bool ipv6 = false);
+    ~TlsTestServer();
+    TlsTestServer(const TlsTestServer&) = delete;
+    TlsTestServer& operator=(const TlsTestServer&) = delete;
+
+    bool ok() const { return port_ != 0; }
+    quint16 port() const { return port_; }
+    // Behaviours of the next connections in order; afterwards Answer.
+    void add(const Behaviour& b);
+    int connections() const { return accepted_.load(); }
+    // Request bytes (decrypted) and the server name asked for on connection i,
+    // waiting up to timeoutMs.
+    QByteArray request(int i, int timeoutMs = 5000);
+    QString serverName(int i, int timeoutMs = 5000);
+
+private:
+    void run();
+    void serve(int fd);
+
+    void* ctx_ = nullptr;
+    int listenFd_ = -1;
+    quint16 port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> accepted_{0};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Behaviour> behaviours_;
+    std::vector<QByteArray> requests_;
+    std::vector<QString> names_;
+};
+
+class ConnectProxy {
+public:
+    enum Kind { Tunnel, Refuse, CloseAtOnce, Stall };
+    // Refuse answers with refusal (a whole answer) and closes.
+    // It also serves as a recorder of plain requests: Refuse with a whole
+    // HTTP answer as the refusal.
+    explicit ConnectProxy(Kind kind = Tunnel,
+                          QByteArray refusal = "HTTP/1.0 407 Proxy Authentication Required\r\n"
+                                               "Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n",
+                          bool ipv6 = false);
+    ~ConnectProxy();
+    ConnectProxy(const ConnectProxy&) = delete;
+    ConnectProxy& operator=(const ConnectProxy&) = delete;
+
+    quint16 port() const { return port_; }
+    // The header the client sent on connection i (through its empty line),
+    // and what followed it once the proxy answered 200 or refused.
+    QByteArray header(int i, int timeoutMs = 5000);
+    QByteArray after(int i) const;
+    int connections() const { return accepted_.load(); }
+
+private:
+    void run();
+    void serve(int fd);
+
+    Kind kind_;
+    QByteArray refusal_;
+    int listenFd_ = -1;
+    quint16 port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> accepted_{0};
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<QByteArray> headers_;
+    std::vector<QByteArray> after_;
+};
+
+} // namespace lb::test
