@@ -27,6 +27,7 @@
 #include "sessions/SessionStore.h"
 #include "sessions/ui/SessionPage.h"
 #include "source/ui/TSource.h"
+#include "spider/Spider.h"
 #include "update/TRAR.h"
 #include "update/ui/TUpdateBox.h"
 #include "update/Updater.h"
@@ -154,7 +155,11 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     m_notebook = new QTabWidget(central);
     m_notebook->setObjectName(QStringLiteral("Notebook"));
     m_notebook->addTab(buildAboutPage(), QStringLiteral("About"));
-    m_sessionPage = new lb::SessionPage(*m_sessions, m_notebook);
+    m_spider =
+        std::make_unique<Spider>(*m_sessions, dialogs, *httpClient(QStringLiteral("HttpMap")));
+    connect(m_spider.get(), &Spider::websiteChanged, this,
+            [this](const QString& text) { m_submit.setWebsite(text); });
+    m_sessionPage = new lb::SessionPage(*m_sessions, m_notebook, m_spider.get());
     m_notebook->addTab(m_sessionPage, QStringLiteral("Step1 Site Info"));
     if (auto* apply =
             m_sessionPage->proxyPanel()->findChild<QPushButton*>(QStringLiteral("ProxyApply")))
@@ -232,6 +237,7 @@ TKestrel::~TKestrel() {
     // The run's clients go before the window's other members.
     m_submission.reset();
     m_extractor.reset();
+    m_spider.reset();
 }
 
 net::THttpCli* TKestrel::httpClient(const QString& name) const {

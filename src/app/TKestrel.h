@@ -40,6 +40,7 @@ class ResultsPage;
 class TIndexNow;
 class SessionPage;
 class SessionStore;
+class Spider;
 class ThtmlLite;
 class TUpdateBox;
 class TRAR;
@@ -75,6 +76,8 @@ public:
 
     // --- logic the submission run drives ---
     SessionStore& sessions() { return *m_sessions; }
+    // The site spider of "(Option) Deep Promote Spider", driving HttpMap.
+    Spider& spider() { return *m_spider; }
     EngineDatabase& engines() { return *m_engines; }
     lb::EngineLines& engineLines(); // EngineLines
     IniFile& CategoryIni();
@@ -149,6 +152,7 @@ private:
     TRAR* m_rar = nullptr;
     std::unique_ptr<Updater> m_updater;
     std::unique_ptr<AutoExtractor> m_extractor;
+    std::unique_ptr<Spider> m_spider;
     QItemSelectionModel* m_sesList2Sel = nullptr;
     bool m_createdCompletely = false;
     bool m_syncing = false;

@@ -18,5 +18,6 @@ int runAnalyse(const QStringList& args);
 int runExtract(const QStringList& args);
 int runFfa(const QStringList& args);
 int runIndexNow(const QStringList& args);
+int runSpider(const QStringList& args);
 
 } // namespace lb::cli

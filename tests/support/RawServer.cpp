@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -68,6 +69,9 @@ static bool readable(int fd, int ms) {
 }
 
 void RawServer::serve(int fd) {
+    // Each Send step leaves at once, so paused steps reach the client as separate reads.
+    const int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     std::pair<Script, bool> job{{{Step::Send, "HTTP/1.0 200 OK\r\n\r\n", 0}}, true};
     {
         std::lock_guard<std::mutex> lock(mutex_);

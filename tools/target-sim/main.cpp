@@ -7,6 +7,7 @@
 #include "IndexNowSim.h"
 #include "Tls.h"
 #include "Trickle.h"
+#include "site.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -85,6 +86,8 @@ const char kHelp[] =
     "  /indexnow/busy            429 Too Many Requests\n"
     "  /no-close-notify/REST     (https) answers as /REST, then closes without\n"
     "                            a TLS close_notify\n"
+    "  /site/                    a small demo web site with TITLE and META tags\n"
+    "  /site/gen/N/              a generated site of N linked pages (pK.html)\n"
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
@@ -807,6 +810,9 @@ private:
             page(c, a.code, a.phrase, a.title, a.text, a.extraHeaders);
         } else if (starts("/demo/")) {
             demo(c, path);
+        } else if (path == "/site" || starts("/site/")) {
+            const sim::SitePage p = sim::sitePage(path);
+            answer(c, p.code, p.phrase, p.body);
         } else if (ffaRoute(c, path, query)) {
             // answered by the search service emulation or a demo FFA page
         } else {

@@ -1,6 +1,8 @@
 #include "sessions/ui/SessionPage.h"
 
 #include "sessions/SessionStore.h"
+#include "spider/Spider.h"
+#include "spider/ui/SpiderSheet.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,8 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QListWidget>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -25,7 +25,8 @@ static QPushButton* button(const QString& name, const QString& caption, QWidget*
     return b;
 }
 
-SessionPage::SessionPage(SessionStore& store, QWidget* parent) : QWidget(parent), m_store(store) {
+SessionPage::SessionPage(SessionStore& store, QWidget* parent, Spider* spider)
+    : QWidget(parent), m_store(store) {
     m_edits.resize(SessionRecord::FieldCount);
     auto* outer = new QHBoxLayout(this);
 
@@ -52,7 +53,12 @@ SessionPage::SessionPage(SessionStore& store, QWidget* parent) : QWidget(parent)
     m_sheets->setObjectName(QStringLiteral("SessionSheets"));
     m_sheets->addTab(buildContactSheet(), QStringLiteral("Step1/1   Contact Info"));
     m_sheets->addTab(buildSiteSheet(), QStringLiteral("Step1/2  Site Description"));
-    m_sheets->addTab(buildSpiderSheet(), QStringLiteral("(Option) Deep Promote Spider"));
+    m_sheets->addTab(new SpiderSheet(spider, m_sheets),
+                     QStringLiteral("(Option) Deep Promote Spider"));
+    if (spider)
+        connect(spider, &Spider::sheetRequested, this, [this](Spider::Sheet sheet) {
+            m_sheets->setCurrentIndex(sheet == Spider::Sheet::ContactInfo ? 0 : 1);
+        });
     right->addWidget(m_sheets, 1);
     m_proxyPanel = buildProxyPanel();
     m_proxyPanel->hide();
@@ -139,47 +145,6 @@ QWidget* SessionPage::buildSiteSheet() {
         grid->addWidget(fieldEdit(SessionRecord::Key1 + k), k / 4, k % 4);
     layout->addWidget(keywords);
     layout->addStretch();
-    return sheet;
-}
-
-QWidget* SessionPage::buildSpiderSheet() {
-    auto* sheet = new QWidget;
-    auto* layout = new QVBoxLayout(sheet);
-    layout->addWidget(new QLabel(
-        QStringLiteral("Note:    Please make sure you have all the contact info filled out and "
-                       "have selected               a default category before spidering the "
-                       "url."),
-        sheet));
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("URL:"), sheet));
-    auto* siteUrl = new QLineEdit(sheet);
-    siteUrl->setObjectName(QStringLiteral("SiteUrl"));
-    row->addWidget(siteUrl);
-    row->addWidget(button(QStringLiteral("MapButton"), QStringLiteral("Get"), sheet));
-    auto* abort = button(QStringLiteral("MapAbort"), QStringLiteral("Abort"), sheet);
-    abort->setEnabled(false);
-    row->addWidget(abort);
-    auto* lamp = new QLabel(sheet);
-    lamp->setObjectName(QStringLiteral("Panel36"));
-    lamp->setFixedSize(16, 16);
-    lamp->setAutoFillBackground(true);
-    lamp->setStyleSheet(QStringLiteral("background-color: red;"));
-    row->addWidget(lamp);
-    layout->addLayout(row);
-    layout->addWidget(new QLabel(QStringLiteral("Urls Found"), sheet));
-    auto* siteList = new QListWidget(sheet);
-    siteList->setObjectName(QStringLiteral("SiteList"));
-    siteList->setSortingEnabled(true);
-    layout->addWidget(siteList, 1);
-    auto* queue = new QListWidget(sheet);
-    queue->setObjectName(QStringLiteral("SiteToCr"));
-    queue->hide();
-    layout->addWidget(new QLabel(QStringLiteral("Status"), sheet));
-    auto* status = new QPlainTextEdit(sheet);
-    status->setObjectName(QStringLiteral("MapStat"));
-    status->setLineWrapMode(QPlainTextEdit::NoWrap);
-    status->setMaximumHeight(40);
-    layout->addWidget(status);
     return sheet;
 }
 

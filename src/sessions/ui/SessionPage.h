@@ -13,11 +13,13 @@ class QTabWidget;
 namespace lb {
 
 class SessionStore;
+class Spider;
 
 class SessionPage : public QWidget {
     Q_OBJECT
 public:
-    explicit SessionPage(SessionStore& store, QWidget* parent = nullptr);
+    // The spider sheet works when a spider is given.
+    explicit SessionPage(SessionStore& store, QWidget* parent = nullptr, Spider* spider = nullptr);
 
     QTabWidget* sheets() const { return m_sheets; }
     QWidget* proxyPanel() const { return m_proxyPanel; }
@@ -29,7 +31,6 @@ private:
     void showEditor();
     QWidget* buildContactSheet();
     QWidget* buildSiteSheet();
-    QWidget* buildSpiderSheet();
     QWidget* buildProxyPanel();
     QLineEdit* fieldEdit(int field);
 

@@ -1,0 +1,97 @@
+#include "spider/ui/SpiderSheet.h"
+
+#include "spider/Spider.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace lb {
+
+SpiderSheet::SpiderSheet(Spider* spider, QWidget* parent) : QWidget(parent), m_spider(spider) {
+    auto* layout = new QVBoxLayout(this);
+    auto* note = new QLabel(
+        QStringLiteral("Note:    Please make sure you have all the contact info filled out and "
+                       "have selected               a default category before spidering the "
+                       "url."),
+        this);
+    note->setObjectName(QStringLiteral("SpiderNote"));
+    note->setWordWrap(true);
+    layout->addWidget(note);
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(QStringLiteral("URL:"), this));
+    m_siteUrl = new QLineEdit(this);
+    m_siteUrl->setObjectName(QStringLiteral("SiteUrl"));
+    row->addWidget(m_siteUrl, 1);
+    m_get = new QPushButton(QStringLiteral("Get"), this);
+    m_get->setObjectName(QStringLiteral("MapButton"));
+    row->addWidget(m_get);
+    m_abort = new QPushButton(QStringLiteral("Abort"), this);
+    m_abort->setObjectName(QStringLiteral("MapAbort"));
+    m_abort->setEnabled(false);
+    row->addWidget(m_abort);
+    m_lamp = new QLabel(this);
+    m_lamp->setObjectName(QStringLiteral("Panel36"));
+    m_lamp->setFixedSize(16, 16);
+    m_lamp->setAutoFillBackground(true);
+    row->addWidget(m_lamp);
+    layout->addLayout(row);
+
+    layout->addWidget(new QLabel(QStringLiteral("Urls Found"), this));
+    m_siteList = new QListView(this);
+    m_siteList->setObjectName(QStringLiteral("SiteList"));
+    m_siteList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_siteList->setUniformItemSizes(true);
+    layout->addWidget(m_siteList, 1);
+    m_queue = new QListView(this);
+    m_queue->setObjectName(QStringLiteral("SiteToCr"));
+    m_queue->hide();
+
+    layout->addWidget(new QLabel(QStringLiteral("Status"), this));
+    m_status = new QPlainTextEdit(this);
+    m_status->setObjectName(QStringLiteral("MapStat"));
+    m_status->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_status->setReadOnly(true);
+    m_status->setMaximumHeight(40);
+    layout->addWidget(m_status);
+
+    if (m_spider) {
+        m_siteList->setModel(&m_spider->siteList());
+        m_queue->setModel(&m_spider->siteToCr());
+        m_siteUrl->setText(m_spider->siteUrl());
+        connect(m_siteUrl, &QLineEdit::textChanged, m_spider, &Spider::setSiteUrl);
+        connect(m_spider, &Spider::siteUrlChanged, this, [this] {
+            if (m_siteUrl->text() != m_spider->siteUrl())
+                m_siteUrl->setText(m_spider->siteUrl());
+        });
+        connect(m_get, &QPushButton::clicked, m_spider, [this] { m_spider->MapButtonClick(); });
+        connect(m_abort, &QPushButton::clicked, m_spider, &Spider::MapAbortClick);
+        connect(m_spider, &Spider::stateChanged, this, &SpiderSheet::showState);
+        connect(m_spider, &Spider::mapStatChanged, this, &SpiderSheet::showStatus);
+    }
+    showState();
+}
+
+void SpiderSheet::showState() {
+    const bool running = m_spider && m_spider->lamp() == Spider::Lamp::Lime;
+    m_get->setEnabled(!m_spider || m_spider->getEnabled());
+    m_abort->setEnabled(m_spider && m_spider->abortEnabled());
+    QPalette pal = m_lamp->palette();
+    pal.setColor(QPalette::Window, running ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    m_lamp->setPalette(pal);
+    m_lamp->setStyleSheet(running ? QStringLiteral("background-color: lime;")
+                                  : QStringLiteral("background-color: red;"));
+}
+
+void SpiderSheet::showStatus() {
+    const QString text = m_spider->mapStat().join(QLatin1Char('\n'));
+    if (m_status->toPlainText() != text)
+        m_status->setPlainText(text);
+}
+
+} // namespace lb

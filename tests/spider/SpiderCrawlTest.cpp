@@ -1,0 +1,356 @@
+// Crawls against real local servers: target-sim serving a folder of pages,
+// and a scripted server for pages that arrive in chosen pieces or never.
+#include "engines/ProgramFolder.h"
+#include "net/HttpProt.h"
+#include "sessions/SessionStore.h"
+#include "spider/Spider.h"
+#include "support/RawServer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace lb;
+using lb::test::ProgramFolder;
+using lb::test::RawServer;
+using lb::test::ScriptedDialogs;
+using lb::test::TargetSim;
+
+namespace {
+
+const QString AllDone = QStringLiteral("All Done...");
+
+class SpiderCrawl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        store.readIndex();
+        SessionRecord contact;
+        const int fields[] = {
+            SessionRecord::Email,   SessionRecord::FirstName, SessionRecord::LastName,
+            SessionRecord::Company, SessionRecord::Address1,  SessionRecord::City,
+            SessionRecord::State,   SessionRecord::Phone,     SessionRecord::Fax,
+            SessionRecord::Zip,     SessionRecord::Country};
+        for (int f : fields)
+            contact[f] = QStringLiteral("c%1").arg(f);
+        contact[SessionRecord::Category] = QStringLiteral("Business");
+        store.setEditor(contact);
+        QObject::connect(&spider, &Spider::statusLine,
+                         [this](const QString& line) { statuses.append(line); });
+        QObject::connect(&spider, &Spider::websiteChanged,
+                         [this](const QString& text) { website = text; });
+    }
+
+    bool finished() const {
+        return !spider.running() && !statuses.isEmpty() && statuses.last().startsWith(AllDone);
+    }
+    // Starts a crawl and waits (bounded) for its last line.
+    bool crawl(const QString& url, int ms = 20000) {
+        spider.setSiteUrl(url);
+        if (!spider.MapButtonClick())
+            return false;
+        return lb::test::runUntil([this] { return finished(); }, ms);
+    }
+    SessionRecord session(const QString& name) const {
+        return SessionStore::readSession(pf.dir.path(), name);
+    }
+    int count(const QString& line) const { return int(statuses.count(line)); }
+
+    ProgramFolder pf;
+    ScriptedDialogs dialogs;
+    SessionStore store{pf.dir.path(), dialogs};
+    net::THttpCli http;
+    Spider spider{store, dialogs, http};
+    QStringList statuses;
+    QString website;
+};
+
+// A site in a folder served by target-sim under /files/.
+class SpiderSiteCrawl : public SpiderCrawl {
+protected:
+    void SetUp() override {
+        SpiderCrawl::SetUp();
+        ASSERT_TRUE(sim.ok());
+        QDir(root.path()).mkpath(QStringLiteral("sub"));
+    }
+    void page(const QString& name, const QByteArray& html) {
+        QFile f(root.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(html);
+    }
+    QString url(const QString& path) const { return sim.url(QStringLiteral("/files/") + path); }
+    QStringList requested() const {
+        QStringList out;
+        for (const QJsonObject& r : sim.requests())
+            out.append(r.value(QStringLiteral("target")).toString());
+        return out;
+    }
+
+    QTemporaryDir root;
+    TargetSim sim{{QStringLiteral("--root"), root.path()}};
+};
+
+} // namespace
+
+TEST_F(SpiderSiteCrawl, WalksTheSiteBreadthFirstAndSavesEveryPageAsASession) {
+    page("index.html",
+         "<html><head>\r\n<title>Home Page</title>\r\n"
+         "<META NAME=\"DESCRIPTION\" CONTENT=\"The home\r\n of the test site\">\r\n"
+         "<meta name=\"keywords\" content=\"home, test, site\"></head>\r\n<body>\r\n"
+         "<a href=\"a.html\">A</a> <a href=\"sub/b.html\">B</a>\r\n"
+         "<a href=\"./x.html\">root</a> <a href=\"../outside.html\">up</a>\r\n"
+         "<a href=\"sub/\">dir</a> <a href=\"missing.html\">gone</a>\r\n"
+         "<a href=http://else.example/x.html>off</a> <a href=\"mailto:me@x.org\">mail</a>\r\n"
+         "<a href=\"pic.gif\">pic</a> <a href=\"page.html?x=1\">q</a> <a "
+         "href=\"a.html#top\">t</a>\r\n"
+         "<a HREF = \"d.html\">spaced</a> <map><area href=\"c.html\"></map>\r\n"
+         "</body></html>\r\n");
+    page("a.html", "<html><head><title>Page A</title></head><body>"
+                   "<a href=\"a.html\">self</a><a href=\"/files/sub/b.html\">b</a></body></html>");
+    page("sub/b.html", "<html><head><title>Page B</title></head><body>"
+                       "<a href=\"/files/a.html\">a</a></body></html>");
+    page("c.html", "<html><head><title>Page C</title>"
+                   "<meta name=\"description\" content='single quoted'></head></html>");
+
+    ASSERT_TRUE(crawl(url("index.html")));
+    const QString start = url("index.html");
+    const QStringList found = {url("a.html"),       url("c.html"), start,
+                               url("missing.html"), url("sub"),    url("sub/b.html")};
+    EXPECT_EQ(spider.siteList().sorted(), found);
+    EXPECT_EQ(spider.siteList().addedOrder(),
+              QStringList({start, url("a.html"), url("sub/b.html"), url("sub"), url("missing.html"),
+                           url("c.html")}));
+    EXPECT_EQ(requested(), QStringList({"/files/index.html", "/files/a.html", "/files/sub/b.html",
+                                        "/files/sub", "/files/missing.html", "/files/c.html"}));
+    EXPECT_TRUE(spider.siteToCr().isEmpty());
+
+    // Sessions named after the host's first label, in fetch order, with the
+    // contact fields and category of the editor.
+    EXPECT_EQ(store.sesList().names(),
+              QStringList({"1271", "1272", "1273", "1274", "1275", "1276"}));
+    const SessionRecord home = session("1271");
+    EXPECT_EQ(home[SessionRecord::Url], start);
+    EXPECT_EQ(home[SessionRecord::Title], "Home Page");
+    EXPECT_EQ(home[SessionRecord::Description], "The home of the test site");
+    EXPECT_EQ(home[SessionRecord::Key1], "home");
+    EXPECT_EQ(home[SessionRecord::Key1 + 1], "test");
+    EXPECT_EQ(home[SessionRecord::Key1 + 2], "site");
+    EXPECT_EQ(home[SessionRecord::Email], QStringLiteral("c%1").arg(SessionRecord::Email));
+    EXPECT_EQ(home[SessionRecord::Category], "Business");
+    EXPECT_EQ(session("1272")[SessionRecord::Title], "Page A");
+    EXPECT_EQ(session("1272")[SessionRecord::Description], "");
+    EXPECT_EQ(session("1272")[SessionRecord::Key1], "");
+    EXPECT_EQ(session("1273")[SessionRecord::Url], url("sub/b.html"));
+    EXPECT_EQ(session("1275")[SessionRecord::Url], url("missing.html"));
+    EXPECT_EQ(session("1276")[SessionRecord::Description], "'single quoted'");
+
+    EXPECT_EQ(
+        statuses.mid(0, 5),
+        QStringList({"Contacting... Please wait", "Connected... to " + start, "Extracting Title..",
+                     "Extracting Description..", "Extracting Keywords.."}));
+    EXPECT_EQ(statuses.mid(5, 5),
+              QStringList({"Extracting Urls..2", "Extracting Urls..3", "Extracting Urls..4",
+                           "Extracting Urls..5", "Extracting Urls..6"}));
+    EXPECT_GE(count("Checking for possible duplicate Urls.. Item: 0"), 2); // a.html
+    EXPECT_EQ(count("Adding Url To Session List..."), 6);
+    EXPECT_EQ(statuses.last(), "All Done...6 Urls Found and added to your Sessions");
+    EXPECT_EQ(spider.mapStat(), QStringList({statuses.last()}));
+    EXPECT_EQ(website, "127.0.0.1:" + QString::number(sim.port()) + "/files");
+    EXPECT_TRUE(spider.getEnabled());
+    EXPECT_FALSE(spider.abortEnabled());
+    EXPECT_EQ(spider.lamp(), Spider::Lamp::Red);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(SpiderSiteCrawl, TheNextCrawlStartsAFreshListAndNamesAfterTheListedSessions) {
+    page("one.html", "<html><head><title>One</title></head></html>");
+    ASSERT_TRUE(crawl(url("one.html")));
+    ASSERT_TRUE(crawl(url("one.html")));
+    EXPECT_EQ(spider.siteList().count(), 1);
+    EXPECT_EQ(store.sesList().names(), QStringList({"1271", "1272"}));
+    EXPECT_EQ(session("1272")[SessionRecord::Title], "One");
+}
+
+TEST_F(SpiderSiteCrawl, ALinkOfNinetyNineCharactersIsCrawledOneOfAHundredIsNot) {
+    const QString prefix = url(QString());
+    const int room99 = 99 - int(prefix.size()) - 5; // "x...x.html"
+    ASSERT_GT(room99, 0);
+    const QString name99 = QString(room99, QLatin1Char('a')) + ".html";
+    const QString name100 = QString(room99 + 1, QLatin1Char('b')) + ".html";
+    page(name99, "<html><title>99</title></html>");
+    page(name100, "<html><title>100</title></html>");
+    page("start.html", "<html><body><a href=\"" + name99.toLatin1() + "\">x</a><a href=\"" +
+                           name100.toLatin1() + "\">y</a></body></html>");
+    ASSERT_TRUE(crawl(url("start.html")));
+    ASSERT_EQ(url(name99).size(), 99);
+    EXPECT_EQ(spider.siteList().addedOrder(), QStringList({url("start.html"), url(name99)}));
+}
+
+TEST_F(SpiderSiteCrawl, AbortEndsTheCrawlAndStillSavesThePageInFlight) {
+    page("p1.html", "<html><body><a href=\"p2.html\">2</a><a href=\"p3.html\">3</a>"
+                    "<a href=\"p4.html\">4</a></body></html>");
+    for (const char* p : {"p2.html", "p3.html", "p4.html"})
+        page(QLatin1String(p), "<html><title>later</title></html>");
+    // The click arrives while the status of the second page is painted.
+    QObject::connect(&spider, &Spider::statusLine, &spider, [this](const QString& line) {
+        if (line == "Connected... to " + url("p2.html"))
+            QMetaObject::invokeMethod(&spider, &Spider::MapAbortClick, Qt::QueuedConnection);
+    });
+    ASSERT_TRUE(crawl(url("p1.html")));
+    EXPECT_EQ(statuses.last(), "All Done...4 Urls Found and added to your Sessions");
+    EXPECT_EQ(store.sesList().names(), QStringList({"1271", "1272"}));
+    EXPECT_EQ(session("1272")[SessionRecord::Url], url("p2.html"));
+    EXPECT_TRUE(spider.siteToCr().isEmpty());
+    EXPECT_FALSE(requested().contains("/files/p3.html"));
+    EXPECT_TRUE(spider.getEnabled());
+    EXPECT_FALSE(spider.abortEnabled());
+}
+
+TEST_F(SpiderSiteCrawl, APageThatCannotBeSavedIsReportedAndTheCrawlGoesOn) {
+    page("s1.html", "<html><body><a href=\"s2.html\">2</a></body></html>");
+    page("s2.html", "<html><title>Two</title></html>");
+    // Where the first session file would go, a folder stands in the way.
+    QDir(pf.dir.path()).mkpath(QStringLiteral("data/session/1271.hlx"));
+    ASSERT_TRUE(crawl(url("s1.html")));
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_TRUE(dialogs.shown[0].text.startsWith("Unable to write to "))
+        << dialogs.shown[0].text.toStdString();
+    EXPECT_EQ(session("1272")[SessionRecord::Title], "Two");
+    EXPECT_EQ(statuses.last(), "All Done...2 Urls Found and added to your Sessions");
+}
+
+TEST_F(SpiderCrawl, StartChecksRefuseWithTheirMessagesAndFetchNothing) {
+    int sheetsShown = 0;
+    Spider::Sheet lastSheet = Spider::Sheet::SiteDescription;
+    QObject::connect(&spider, &Spider::sheetRequested, [&](Spider::Sheet s) {
+        ++sheetsShown;
+        lastSheet = s;
+    });
+    EXPECT_FALSE(spider.MapButtonClick());
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text, "You have no Url to spider");
+    EXPECT_EQ(dialogs.shown[0].caption, "No Url");
+    EXPECT_EQ(dialogs.shown[0].kind, ScriptedDialogs::Kind::Inform);
+
+    dialogs.clear();
+    store.setEditorField(SessionRecord::Fax, QString());
+    spider.setSiteUrl("http://127.0.0.1:9/x.html");
+    EXPECT_FALSE(spider.MapButtonClick()); // No to the contact question
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].text,
+              "You have not completed the Contact Info.\n Do you want to continue  ?");
+    EXPECT_EQ(dialogs.shown[0].caption, "Missing Field");
+    EXPECT_EQ(lastSheet, Spider::Sheet::ContactInfo);
+
+    dialogs.clear();
+    store.setEditorField(SessionRecord::Category, QString());
+    dialogs.answers = {true, false};
+    EXPECT_FALSE(spider.MapButtonClick());
+    ASSERT_EQ(dialogs.shown.size(), 2);
+    EXPECT_EQ(dialogs.shown[1].text,
+              "You have not selected a Category.\n Do you want to continue  ?");
+    EXPECT_EQ(lastSheet, Spider::Sheet::SiteDescription);
+    EXPECT_EQ(sheetsShown, 2);
+    EXPECT_TRUE(statuses.isEmpty());
+    EXPECT_TRUE(spider.siteList().isEmpty());
+    EXPECT_TRUE(store.sesList().isEmpty());
+    EXPECT_FALSE(QFile::exists(pf.path("data/session/session.hlx")));
+}
+
+TEST_F(SpiderCrawl, APageWhoseFetchFailsIsSavedWithEmptyFields) {
+    // A port nobody listens on.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/dead.html").arg(ntohs(a.sin_port));
+    store.setEditorField(SessionRecord::Title, "left over");
+    ASSERT_TRUE(crawl(dead));
+    const SessionRecord r = session("1271");
+    EXPECT_EQ(r[SessionRecord::Url], dead);
+    EXPECT_EQ(r[SessionRecord::Title], "");
+    EXPECT_EQ(r[SessionRecord::Phone], QStringLiteral("c%1").arg(SessionRecord::Phone));
+    EXPECT_EQ(statuses, QStringList({"Contacting... Please wait", "Adding Url To Session List...",
+                                     "All Done...1 Urls Found and added to your Sessions"}));
+}
+
+TEST_F(SpiderCrawl, ALinkCutByTheBoundaryBetweenTwoPiecesIsLost) {
+    RawServer server;
+    const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    server.addScript(
+        {{RawServer::Step::Send,
+          head + "<html><head><title>Split</title></head><body>"
+                 "<a href=\"one.html\">1</a><a href=\"tw",
+          0},
+         {RawServer::Step::Pause, {}, 150},
+         {RawServer::Step::Send, "o.html\">2</a><a href=\"three.html\">3</a></body>", 0}});
+    server.addAnswer(head + "<html><title>One</title><body></body></html>");
+    server.addAnswer(head + "<html><title>Three</title><body></body></html>");
+    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
+    ASSERT_TRUE(crawl(base + "start.html"));
+    EXPECT_EQ(spider.siteList().addedOrder(),
+              QStringList({base + "start.html", base + "one.html", base + "three.html"}));
+    EXPECT_EQ(session("1273")[SessionRecord::Title], "Three");
+    EXPECT_EQ(server.connections(), 3);
+}
+
+TEST_F(SpiderCrawl, APageArrivingOneByteAtATimeStillYieldsTitleAndMetaValues) {
+    RawServer server;
+    const QByteArray body =
+        "<html><head><title>Tiny pieces</title>"
+        "<meta name=\"description\" content=\"Byte by byte\">"
+        "<meta name=\"keywords\" content=\"one, two\"></head><body>text</body></html>";
+    RawServer::Script script{
+        {RawServer::Step::Send, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n", 0}};
+    for (char c : body) {
+        script.push_back({RawServer::Step::Send, QByteArray(1, c), 0});
+        script.push_back({RawServer::Step::Pause, {}, 2});
+    }
+    server.addScript(script);
+    ASSERT_TRUE(crawl(QStringLiteral("http://127.0.0.1:%1/tiny.html").arg(server.port())));
+    const SessionRecord r = session("1271");
+    EXPECT_EQ(r[SessionRecord::Title], "Tiny pieces");
+    EXPECT_EQ(r[SessionRecord::Description], "Byte by byte");
+    EXPECT_EQ(r[SessionRecord::Key1], "one");
+    EXPECT_EQ(r[SessionRecord::Key1 + 1], "two");
+}
+
+TEST_F(SpiderCrawl, AServerThatNeverAnswersIsGivenUpAndTheCrawlGoesOn) {
+    RawServer server;
+    const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    server.addAnswer(head + "<html><body><a href=\"slow.html\">s</a>"
+                            "<a href=\"after.html\">a</a></body></html>");
+    server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}});
+    server.addAnswer(head + "<html><title>After</title></html>");
+    spider.setTimeoutSeconds(1);
+    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
+    ASSERT_TRUE(crawl(base + "start.html", 15000));
+    EXPECT_EQ(session("1272")[SessionRecord::Url], base + "slow.html");
+    EXPECT_EQ(session("1272")[SessionRecord::Title], "");
+    EXPECT_EQ(session("1273")[SessionRecord::Title], "After");
+    EXPECT_EQ(statuses.last(), "All Done...3 Urls Found and added to your Sessions");
+}
+
+TEST_F(SpiderCrawl, MetaValuesWithoutAnEndRunToTheEndOfThePage) {
+    RawServer server;
+    QByteArray body = "<html><head><title>Open</title><meta name=\"description\" content=\"";
+    body += QByteArray(200000, 'd'); // never closed, no tag that empties the buffer
+    server.addAnswer("HTTP/1.0 200 OK\r\n\r\n" + body);
+    ASSERT_TRUE(crawl(QStringLiteral("http://127.0.0.1:%1/open.html").arg(server.port())));
+    EXPECT_EQ(session("1271")[SessionRecord::Title], "Open");
+    // Saved in full (reading back through the INI rules stops at 1023 characters).
+    EXPECT_EQ(store.editor()[SessionRecord::Description], QString(200000, QLatin1Char('d')));
+    EXPECT_TRUE(pf.readBytes("data/session/1271.hlx")
+                    .contains("description=" + QByteArray(200000, 'd') + "\r\n"));
+}

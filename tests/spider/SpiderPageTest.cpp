@@ -1,0 +1,157 @@
+// The "(Option) Deep Promote Spider" sheet in the main window, driven by its
+// controls against target-sim's demo site.
+#include "app/TKestrel.h"
+#include "engines/ProgramFolder.h"
+#include "sessions/SessionStore.h"
+#include "spider/Spider.h"
+#include "support/RawServer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+
+using namespace lb;
+using lb::test::ProgramFolder;
+using lb::test::ScriptedDialogs;
+using lb::test::TargetSim;
+
+namespace {
+
+class SpiderPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.ok());
+        old = QDir::currentPath();
+        pf.writeStandardFiles();
+        pf.writeEngines("data/data.hlz", {lb::test::engineLine("Target", sim.url("/demo/x"))});
+        pf.writeBytes("data/session/session.hlx", "[Session]\r\nCount=0\r\n[List]\r\n0=Shop\r\n");
+        pf.writeBytes("data/session/Shop.hlx", "[Shop]\r\nurl=http://shop.example.com/\r\n");
+        QDir::setCurrent(pf.dir.path());
+        w = std::make_unique<TKestrel>(dialogs);
+        w->show();
+        w->notebook()->setCurrentIndex(TKestrel::SiteInfoPage);
+    }
+    void TearDown() override {
+        w.reset();
+        QDir::setCurrent(old);
+    }
+    template <class T> T* child(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    void fillContact() {
+        for (const char* name : {"email", "name", "LastN", "Company", "Address1", "City", "State",
+                                 "Phone", "Fax", "Zip", "Country"})
+            child<QLineEdit>(name)->setText(QStringLiteral("my ") + QLatin1String(name));
+        child<QComboBox>("catagory")->setEditText(QStringLiteral("Business"));
+    }
+    QString status() { return child<QPlainTextEdit>("MapStat")->toPlainText(); }
+    QStringList listed(const char* view) {
+        QStringList out;
+        QAbstractItemModel* m = child<QListView>(view)->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            out.append(m->index(r, 0).data().toString());
+        return out;
+    }
+
+    TargetSim sim;
+    ProgramFolder pf;
+    ScriptedDialogs dialogs;
+    QString old;
+    std::unique_ptr<TKestrel> w;
+};
+
+} // namespace
+
+TEST_F(SpiderPageTest, GetOnTheDemoSiteListsTheUrlsAndSavesEachPageAsASession) {
+    auto* sheets = child<QTabWidget>("SessionSheets");
+    sheets->setCurrentIndex(2);
+    EXPECT_EQ(sheets->tabText(2), "(Option) Deep Promote Spider");
+    fillContact();
+    auto* get = child<QPushButton>("MapButton");
+    auto* abort = child<QPushButton>("MapAbort");
+    EXPECT_EQ(get->text(), "Get");
+    EXPECT_EQ(abort->text(), "Abort");
+    EXPECT_FALSE(abort->isEnabled());
+    EXPECT_TRUE(child<QLabel>("Panel36")->styleSheet().contains("red"));
+
+    const QString start = sim.url("/site/");
+    child<QLineEdit>("SiteUrl")->setText(start);
+    get->click();
+    EXPECT_FALSE(get->isEnabled());
+    EXPECT_TRUE(abort->isEnabled());
+    EXPECT_TRUE(child<QLabel>("Panel36")->styleSheet().contains("lime"));
+
+    ASSERT_TRUE(lb::test::runUntil([&] { return status().startsWith("All Done..."); }, 20000))
+        << status().toStdString();
+    EXPECT_EQ(status(), "All Done...6 Urls Found and added to your Sessions");
+    EXPECT_TRUE(get->isEnabled());
+    EXPECT_FALSE(abort->isEnabled());
+    EXPECT_TRUE(child<QLabel>("Panel36")->styleSheet().contains("red"));
+
+    const QString site = sim.url("/site");
+    EXPECT_EQ(listed("SiteList"),
+              QStringList({site, start, site + "/about.html", site + "/contact.html",
+                           site + "/tools/forks.html", site + "/tools/spades.html"}));
+    EXPECT_EQ(listed("SesList"),
+              QStringList({"Shop", "1271", "1272", "1273", "1274", "1275", "1276"}));
+    EXPECT_EQ(listed("SesList2"), listed("SesList"));
+    EXPECT_EQ(child<QLabel>("Website")->text(),
+              "127.0.0.1:" + QString::number(sim.port()) + "/site");
+    // The editor holds the last page saved, with the contact data typed above.
+    EXPECT_EQ(child<QLineEdit>("Session_Name")->text(), "1276");
+    EXPECT_EQ(child<QLineEdit>("title")->text(), "Forks");
+    EXPECT_EQ(child<QLineEdit>("Key1")->text(), "forks");
+    EXPECT_EQ(child<QLineEdit>("Phone")->text(), "my Phone");
+    const SessionRecord about = SessionStore::readSession(pf.dir.path(), "1273");
+    EXPECT_EQ(about[SessionRecord::Title], "About Garden Tools");
+    EXPECT_EQ(about[SessionRecord::Category], "Business");
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.texts().join("|").toStdString();
+}
+
+TEST_F(SpiderPageTest, AnsweringNoToTheContactQuestionShowsTheContactSheet) {
+    auto* sheets = child<QTabWidget>("SessionSheets");
+    sheets->setCurrentIndex(2);
+    child<QLineEdit>("SiteUrl")->setText(sim.url("/site/"));
+    child<QPushButton>("MapButton")->click();
+    ASSERT_EQ(dialogs.shown.size(), 1);
+    EXPECT_EQ(dialogs.shown[0].caption, "Missing Field");
+    EXPECT_EQ(sheets->currentIndex(), 0);
+    EXPECT_TRUE(child<QPushButton>("MapButton")->isEnabled());
+    EXPECT_TRUE(status().isEmpty());
+    EXPECT_TRUE(sim.requests().isEmpty());
+
+    dialogs.clear();
+    child<QLineEdit>("SiteUrl")->clear();
+    child<QPushButton>("MapButton")->click();
+    ASSERT_EQ(dialogs.texts(), QStringList({"You have no Url to spider"}));
+}
+
+TEST_F(SpiderPageTest, AbortInTheMiddleEndsTheCrawlAndKeepsThePageInFlight) {
+    fillContact();
+    child<QTabWidget>("SessionSheets")->setCurrentIndex(2);
+    auto* abort = child<QPushButton>("MapAbort");
+    QObject::connect(&w->spider(), &Spider::statusLine, abort, [&](const QString& line) {
+        if (line == "Connected... to " + sim.url("/site"))
+            QMetaObject::invokeMethod(abort, &QPushButton::click, Qt::QueuedConnection);
+    });
+    child<QLineEdit>("SiteUrl")->setText(sim.url("/site/"));
+    child<QPushButton>("MapButton")->click();
+    ASSERT_TRUE(lb::test::runUntil([&] { return status().startsWith("All Done..."); }, 20000));
+    EXPECT_EQ(status(), "All Done...6 Urls Found and added to your Sessions");
+    EXPECT_EQ(listed("SesList"), QStringList({"Shop", "1271", "1272"}));
+    EXPECT_EQ(SessionStore::readSession(pf.dir.path(), "1272")[SessionRecord::Url],
+              sim.url("/site"));
+    EXPECT_EQ(child<QListView>("SiteToCr")->model()->rowCount(), 0);
+    EXPECT_FALSE(abort->isEnabled());
+    EXPECT_TRUE(child<QPushButton>("MapButton")->isEnabled());
+}

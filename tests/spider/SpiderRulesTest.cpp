@@ -1,0 +1,159 @@
+// The spider's text rules: session stems and crawl bases from start URLs,
+// session names, link resolution and normalisation, the keyword split and
+// the order of "Urls Found".
+#include "spider/SiteList.h"
+#include "spider/Spider.h"
+
+#include <gtest/gtest.h>
+
+using namespace lb;
+
+TEST(SpiderStartUrl, SiteKeyDropsWwwAndKeepsTheFirstLabel) {
+    EXPECT_EQ(Spider::siteKeyOf("http://www.site.com/dir/page.html"), "site");
+    EXPECT_EQ(Spider::siteKeyOf("http://site.org"), "site");
+    EXPECT_EQ(Spider::siteKeyOf("http://Shop.Example.com/"), "Shop");
+    EXPECT_EQ(Spider::siteKeyOf("http://localhost/"), "");
+    EXPECT_EQ(Spider::siteKeyOf("http://127.0.0.1:8642/site/"), "127");
+    // "www." anywhere in the host drops the first four characters.
+    EXPECT_EQ(Spider::siteKeyOf("http://abcwww.site.com/"), "ww");
+}
+
+TEST(SpiderStartUrl, SiteBaseIsTheHostAndTheStartDirectory) {
+    EXPECT_EQ(Spider::siteBaseOf("http://www.site.com/dir/page.html"), "www.site.com/dir");
+    EXPECT_EQ(Spider::siteBaseOf("http://site.org"), "site.org");
+    EXPECT_EQ(Spider::siteBaseOf("http://site.org/"), "site.org/");
+    EXPECT_EQ(Spider::siteBaseOf("http://site.org/dir"), "site.org/dir");
+    EXPECT_EQ(Spider::siteBaseOf("http://site.org/page.html"), "site.org");
+    EXPECT_EQ(Spider::siteBaseOf("http://site.org/a/b/page.html"), "site.org/a/b");
+    EXPECT_EQ(Spider::siteBaseOf("http://site.org/a/b/"), "site.org/a/b");
+    // A named port stays, so links of a site on another port are recognised.
+    EXPECT_EQ(Spider::siteBaseOf("http://127.0.0.1:8642/site/"), "127.0.0.1:8642/site");
+    EXPECT_EQ(Spider::siteBaseOf("http://user:pw@host.net:81/x/y.htm"), "host.net:81/x");
+}
+
+TEST(SpiderSessionName, FirstNumberWhoseNameDoesNotOccurInTheList) {
+    EXPECT_EQ(Spider::nextSessionName("site", {}), "site1");
+    EXPECT_EQ(Spider::nextSessionName("site", {"site1", "site2"}), "site3");
+    // SITE1 occurs inside SITE12, SITE2 does not.
+    EXPECT_EQ(Spider::nextSessionName("site", {"site12"}), "site2");
+    EXPECT_EQ(Spider::nextSessionName("Site", {"SITE1", "mysite2x"}), "Site3");
+    EXPECT_EQ(Spider::nextSessionName("site", {"site01", "site0"}), "site1");
+    // An empty stem: any listed name holding the digits takes the number.
+    EXPECT_EQ(Spider::nextSessionName("", {"Shop1", "a2b"}), "3");
+    EXPECT_EQ(Spider::nextSessionName("", {"Garden"}), "1");
+}
+
+TEST(SpiderSessionName, ThousandsOfListedNames) {
+    QStringList names;
+    for (int i = 1; i <= 3000; ++i)
+        names.append(QStringLiteral("site%1").arg(i));
+    EXPECT_EQ(Spider::nextSessionName("site", names), "site3001");
+    names.removeOne("site150"); // still inside site1500
+    EXPECT_EQ(Spider::nextSessionName("site", names), "site3001");
+    names.removeOne("site2999");
+    EXPECT_EQ(Spider::nextSessionName("site", names), "site2999");
+}
+
+namespace {
+QString resolve(const char* link, const char* page = "http://host.net:8080/d/p.html") {
+    return Spider::resolveLink(QByteArray(link), QString::fromLatin1(page));
+}
+} // namespace
+
+TEST(SpiderLinks, RelativeLinksResolveAgainstThePageDirectory) {
+    EXPECT_EQ(resolve("x.html"), "http://host.net:8080/d/x.html");
+    EXPECT_EQ(resolve("../x.html"), "http://host.net:8080/x.html");
+    EXPECT_EQ(resolve("./x.html"), "http://host.net:8080/x.html");
+    EXPECT_EQ(resolve("/other/x.html"), "http://host.net:8080/other/x.html");
+    EXPECT_EQ(resolve("http://else.org/y.html"), "http://else.org/y.html");
+    EXPECT_EQ(resolve("x.html", "http://host.net/a.b/p.html"), "http://host.net/x.html");
+    EXPECT_EQ(resolve("x.html", "http://host.net/dir"), "http://host.net/dir/x.html");
+    EXPECT_EQ(resolve("x.html", "http://host.net/p.html"), "http://host.net/x.html");
+    EXPECT_EQ(resolve("x.html", "http://host.net"), "http://host.net/x.html");
+    EXPECT_EQ(resolve("sub/x.html", "http://host.net/a/b/c.htm"), "http://host.net/a/b/sub/x.html");
+}
+
+TEST(SpiderLinks, BlanksSlashesAndShortLinks) {
+    EXPECT_EQ(resolve("x.html target=_top"), "http://host.net:8080/d/x.html");
+    EXPECT_EQ(resolve("/"), "");
+    EXPECT_EQ(resolve("x"), "x"); // shorter than two characters: unchanged
+    EXPECT_EQ(resolve(".."), "");
+    EXPECT_EQ(resolve(""), "");
+}
+
+TEST(SpiderLinks, DirectoryUrlsAreNormalisedToOneForm) {
+    EXPECT_EQ(resolve("/dir/"), "http://host.net:8080/dir");
+    EXPECT_EQ(resolve("/dir/index.html"), "http://host.net:8080/dir");
+    EXPECT_EQ(resolve("/dir"), "http://host.net:8080/dir");
+    EXPECT_EQ(resolve("/dir/default.asp"), "http://host.net:8080/dir");
+    EXPECT_EQ(resolve("/dir/INDEX.HTML"), "http://host.net:8080/dir/INDEX.HTML");
+    // Only one trailing slash goes.
+    EXPECT_EQ(resolve("/dir//"), "http://host.net:8080/dir/");
+}
+
+TEST(SpiderLinks, TextIsUtf8WhenValidElseLatin1) {
+    EXPECT_EQ(resolve("caf\xc3\xa9.html"), QString::fromUtf8("http://host.net:8080/d/café.html"));
+    EXPECT_EQ(resolve("caf\xe9.html"), QString::fromUtf8("http://host.net:8080/d/café.html"));
+}
+
+TEST(SpiderKeywords, CommaSplitWithTheBlankRule) {
+    QStringList k = Spider::splitKeywords("a, b, c");
+    ASSERT_EQ(k.size(), 16);
+    EXPECT_EQ(k[0], "a");
+    EXPECT_EQ(k[1], "b");
+    EXPECT_EQ(k[2], " c");
+    for (int i = 3; i < 16; ++i)
+        EXPECT_EQ(k[i], "") << i;
+    k = Spider::splitKeywords("a, b");
+    EXPECT_EQ(k[0], "a");
+    EXPECT_EQ(k[1], " b");
+    k = Spider::splitKeywords("alpha, beta");
+    EXPECT_EQ(k[1], "beta");
+    k = Spider::splitKeywords("x,  y ,z");
+    EXPECT_EQ(k[1], " y "); // one blank only, no other trimming
+    EXPECT_EQ(k[2], "z");
+    k = Spider::splitKeywords("");
+    EXPECT_EQ(k, QStringList(16, QString()));
+    QStringList many;
+    for (int i = 1; i <= 20; ++i)
+        many.append(QStringLiteral("k%1").arg(i));
+    k = Spider::splitKeywords(many.join(QLatin1Char(',')));
+    EXPECT_EQ(k.size(), 16);
+    EXPECT_EQ(k[15], "k16");
+}
+
+TEST(SpiderSiteList, SortedWithoutRegardToCaseAndInAddedOrder) {
+    SiteList list;
+    for (const char* u : {"http://b", "http://A", "http://a", "http://C", "http://B"})
+        list.add(QLatin1String(u));
+    EXPECT_EQ(list.sorted(),
+              QStringList({"http://A", "http://a", "http://B", "http://b", "http://C"}));
+    EXPECT_EQ(list.addedOrder(),
+              QStringList({"http://b", "http://A", "http://a", "http://C", "http://B"}));
+    EXPECT_EQ(list.indexOf("http://a"), 1);
+    EXPECT_EQ(list.indexOf("http://B"), 2);
+    EXPECT_EQ(list.indexOf("HTTP://a"), -1); // the test is case-sensitive
+    EXPECT_EQ(list.at(4), "http://C");
+    list.clear();
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_EQ(list.rowCount(), 0);
+}
+
+TEST(SpiderSiteList, ManyEntriesKeepRowsAndLookUpsConsistent) {
+    SiteList list;
+    QStringList added;
+    // A scrambled order crosses many block splits.
+    for (int i = 0; i < 5000; ++i) {
+        const QString u = QStringLiteral("http://h/p%1").arg((i * 7919) % 5000);
+        const int row = list.add(u);
+        ASSERT_EQ(list.at(row), u);
+        added.append(u);
+    }
+    QStringList expected = added;
+    std::sort(expected.begin(), expected.end(), SiteList::less);
+    EXPECT_EQ(list.sorted(), expected);
+    EXPECT_EQ(list.addedOrder(), added);
+    for (int row : {0, 1, 511, 512, 2500, 4999})
+        EXPECT_EQ(list.indexOf(expected.at(row)), row);
+    EXPECT_EQ(list.data(list.index(4999, 0)).toString(), expected.last());
+}
