@@ -3,6 +3,7 @@
 
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
+#include "submit/FormEncoding.h"
 #include "submit/ReportWriter.h"
 #include "submit/SessionSelection.h"
 #include "submit/SpeedSteps.h"
@@ -518,6 +519,12 @@ QWidget* TKestrel::buildSessionPage() {
     m_batch->setObjectName(QStringLiteral("Batch"));
     m_batch->hide();
     choiceRow->addWidget(m_batch);
+    auto* encode = new QCheckBox(QStringLiteral("Encode form values"), choice);
+    encode->setObjectName(QStringLiteral("EncodeValues"));
+    encode->setToolTip(QStringLiteral("Send blanks, \"&\" and other special characters of your session so "
+                                      "that the sites receive them as typed"));
+    encode->setChecked(readEncodeValues(m_appDir));
+    choiceRow->addWidget(encode);
     layout->addWidget(choice);
 
     connect(m_engineCk, &QRadioButton::clicked, this, [this] {
@@ -530,6 +537,14 @@ QWidget* TKestrel::buildSessionPage() {
     connect(m_allEngines, &QRadioButton::clicked, this, [this] { m_engines->selectAllEngines(); });
     connect(m_batch, &QCheckBox::clicked, this,
             [this](bool on) { m_engines->setBatchIncluded(on); });
+    connect(encode, &QCheckBox::clicked, this, [this, encode](bool on) {
+        try {
+            writeEncodeValues(m_appDir, on);
+        } catch (const FileError& e) {
+            m_dialogs.showError(e.message());
+            encode->setChecked(readEncodeValues(m_appDir));
+        }
+    });
 
     auto* sheets = new QTabWidget(page);
     sheets->setObjectName(QStringLiteral("SelectionSheets"));

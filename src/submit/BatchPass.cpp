@@ -5,6 +5,7 @@
 #include "common/Paths.h"
 #include "engines/EngineFile.h"
 #include "net/HttpProt.h"
+#include "submit/FormEncoding.h"
 #include "submit/ReportWriter.h"
 #include "submit/SubmissionHost.h"
 #include "submit/SubmissionRun.h"
@@ -26,6 +27,7 @@ void SubmissionRun::runBatchSubmissions() {
     const IniFile batch(appPath(m_appDir, QStringLiteral("\\data\\batch.hlx")));
     const QStringList sites = batch.readSection(QStringLiteral("batchsites"));
     m_batchPageCount = 0;
+    const bool encode = m_encodeValues;
 
     for (const QString& site : sites) {
         m_batchSiteCount = 0;
@@ -34,9 +36,9 @@ void SubmissionRun::runBatchSubmissions() {
         net::SplitUrl(key("site"), proto, user, pass, host, port, path);
 
         QString body;
-        auto pair = [&body](const QString& name, const QString& value) {
+        auto pair = [&body, encode](const QString& name, const QString& value) {
             if (!name.isEmpty())
-                body += QLatin1Char('&') + name + QLatin1Char('=') + value;
+                body += QLatin1Char('&') + name + QLatin1Char('=') + (encode ? formEncode(value) : value);
         };
         pair(key("title"), m_session[S::Title]);
         pair(key("url"), m_session[S::Url]);

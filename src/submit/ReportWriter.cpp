@@ -9,6 +9,9 @@
 #include <QLocale>
 #include <QSaveFile>
 
+#include <optional>
+#include <utility>
+
 namespace lb {
 
 namespace {
@@ -125,8 +128,11 @@ QString reportFilePath(const QString& appDir, const QString& sessionName) {
     return appPath(appDir, QStringLiteral("\\reports\\") + sessionName + QStringLiteral(".htm"));
 }
 
-void writeReport(const QString& appDir, const QString& sessionName, const QStringList& lines) {
-    const QString path = reportFilePath(appDir, sessionName);
+namespace {
+
+// Written beside the old file and renamed over it, so a failed write never
+// leaves half a report.
+void writeReportFile(const QString& path, const QString& sessionName, const QByteArray& bytes) {
     if (!isSafeFileName(sessionName))
         throw FileError(cannotCreate(path, QStringLiteral("The file name is not valid.")));
     const QString folder = QFileInfo(path).absolutePath();
@@ -134,14 +140,47 @@ void writeReport(const QString& appDir, const QString& sessionName, const QStrin
         throw FileError(cannotCreate(path, QStringLiteral("The folder ") +
                                                QDir::toNativeSeparators(folder) +
                                                QStringLiteral(" cannot be created.")));
-    // Written beside the old report and renamed over it, so a failed write
-    // never leaves half a report.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw FileError(cannotCreate(path, file.errorString()));
-    const QByteArray bytes = joinLinesCrLf(lines);
     if (file.write(bytes) != bytes.size() || !file.commit())
         throw FileError(cannotCreate(path, file.errorString()));
+}
+
+} // namespace
+
+QString csvReportFilePath(const QString& appDir, const QString& sessionName) {
+    return appPath(appDir, QStringLiteral("\\reports\\") + sessionName + QStringLiteral(".csv"));
+}
+
+QString csvField(const QString& value) {
+    if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
+        !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n')))
+        return value;
+    QString quoted = value;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString csvRow(const QDateTime& when, const QString& engineSiteName, const QString& address,
+               const QString& statusText) {
+    return csvField(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))) + QLatin1Char(',') +
+           csvField(engineSiteName) + QLatin1Char(',') + csvField(address) + QLatin1Char(',') +
+           csvField(statusText) + QLatin1Char(',') +
+           (statusText == QLatin1String("OK") ? QStringLiteral("yes") : QStringLiteral("no"));
+}
+
+void writeCsvReport(const QString& appDir, const QString& sessionName, const QStringList& rows) {
+    QByteArray bytes("\xEF\xBB\xBFTime,Engine,Address,Result,Success\r\n");
+    for (const QString& row : rows) {
+        bytes += row.toUtf8();
+        bytes += "\r\n";
+    }
+    writeReportFile(csvReportFilePath(appDir, sessionName), sessionName, bytes);
+}
+
+void writeReport(const QString& appDir, const QString& sessionName, const QStringList& lines) {
+    writeReportFile(reportFilePath(appDir, sessionName), sessionName, joinLinesCrLf(lines));
 }
 
 ReportWriter::ReportWriter(const QString& appDir, bool generateReports, const QString& appTitle)
@@ -159,6 +198,7 @@ ReportWriter::ReportWriter(const QString& appDir, std::function<bool()> generate
 
 void ReportWriter::restart() {
     m_lines.clear();
+    m_csvRows.clear();
     if (m_headerAlways || m_enabled())
         m_lines = report::headerLines(m_appTitle);
 }
@@ -168,9 +208,12 @@ void ReportWriter::addSessionHeading(const QString& sessionName, const QString& 
 }
 
 void ReportWriter::addRequestResult(const QString& engineSiteName, const QString& statusText,
-                                    const QDateTime& when) {
-    if (m_enabled())
-        m_lines.append(report::requestLine(reportTimeStamp(when), engineSiteName, statusText));
+                                    const QDateTime& when, const QString& address) {
+    if (!m_enabled())
+        return;
+    m_lines.append(report::requestLine(reportTimeStamp(when), engineSiteName, statusText));
+    if (m_writeCsv)
+        m_csvRows.append(csvRow(when, engineSiteName, address, statusText));
 }
 
 void ReportWriter::add(const QString& line) {
@@ -189,7 +232,23 @@ QString ReportWriter::endSession(const QString& sessionName) {
     QStringList finished = m_lines;
     finished.append(report::footerLines(m_appTitle));
     m_lines = report::headerLines(m_appTitle);
-    writeReport(m_appDir, sessionName, finished);
+    const QStringList rows = std::exchange(m_csvRows, {});
+    std::optional<FileError> failed;
+    try {
+        writeReport(m_appDir, sessionName, finished);
+    } catch (const FileError& e) {
+        failed = e;
+    }
+    if (m_writeCsv) {
+        try {
+            writeCsvReport(m_appDir, sessionName, rows);
+        } catch (const FileError& e) {
+            if (!failed)
+                failed = e;
+        }
+    }
+    if (failed)
+        throw *failed;
     return reportFilePath(m_appDir, sessionName);
 }
 

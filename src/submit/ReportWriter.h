@@ -42,6 +42,15 @@ QString databaseStart();
 
 } // namespace report
 
+// The CSV report beside the HTML one, for spreadsheets: UTF-8 with a byte
+// order mark, CR LF after every line, the header
+// "Time,Engine,Address,Result,Success", then one row per engine request.
+QString csvReportFilePath(const QString& appDir, const QString& sessionName);
+QString csvField(const QString& value); // quoted only when it must be
+QString csvRow(const QDateTime& when, const QString& engineSiteName, const QString& address,
+               const QString& statusText);
+void writeCsvReport(const QString& appDir, const QString& sessionName, const QStringList& rows);
+
 // Full path of a session's report under the program folder.
 QString reportFilePath(const QString& appDir, const QString& sessionName);
 
@@ -74,15 +83,21 @@ public:
     void clear() { m_lines.clear(); }
 
     void addSessionHeading(const QString& sessionName, const QString& sessionUrl);
+    // address: the request's URL as started, for the CSV beside the report.
     void addRequestResult(const QString& engineSiteName, const QString& statusText,
-                          const QDateTime& when = QDateTime::currentDateTime());
+                          const QDateTime& when = QDateTime::currentDateTime(),
+                          const QString& address = QString());
+    // Whether endSession also writes the CSV report (on by default).
+    void setWriteCsv(bool write) { m_writeCsv = write; }
+    const QStringList& csvRows() const { return m_csvRows; }
     // Lines built by the report:: functions (the batch pass uses these).
     void add(const QString& line);
     void add(const QStringList& lines);
 
-    // Footer, write, restart. Returns the path written (empty when reports
-    // are off). The lines are reset even when writing fails, so the run goes
-    // on with the next session; the FileError is then rethrown.
+    // Footer, write (the HTML report, then its CSV), restart. Returns the
+    // path of the HTML report (empty when reports are off). The lines are
+    // reset even when writing fails, so the run goes on with the next
+    // session; the first FileError is then rethrown.
     QString endSession(const QString& sessionName);
 
 private:
@@ -91,6 +106,8 @@ private:
     std::function<bool()> m_enabled;
     bool m_headerAlways = false;
     QStringList m_lines;
+    QStringList m_csvRows;
+    bool m_writeCsv = true;
 };
 
 } // namespace lb

@@ -5,6 +5,7 @@
 #include "common/IniFile.h"
 #include "common/Paths.h"
 #include "net/HttpProt.h"
+#include "submit/FormEncoding.h"
 #include "submit/ReportWriter.h"
 #include "submit/SpeedSteps.h"
 #include "submit/SubmissionHost.h"
@@ -147,6 +148,7 @@ void SubmissionRun::start() {
         return;
     }
     m_report.restart();
+    m_encodeValues = readEncodeValues(m_appDir);
     loadSubmissionSession();
     m_host.showWebsite(m_session[SessionRecord::Url]);
 
@@ -184,13 +186,14 @@ QString SubmissionRun::buildPairString(const EngineRecord& e) const {
     using E = EngineRecord;
     using S = SessionRecord;
     QString p;
-    auto pair = [&p](const QString& name, const QString& value) {
+    const bool encode = m_encodeValues;
+    auto pair = [&p, encode](const QString& name, const QString& value) {
         if (name.isEmpty())
             return;
         p += QLatin1Char('&');
         p += name;
         p += QLatin1Char('=');
-        p += value;
+        p += encode ? formEncode(value) : value;
     };
     pair(e[E::TitleVar], m_session[S::Title]);
     pair(e[E::UrlVar], m_session[S::Url]);
@@ -259,9 +262,10 @@ void SubmissionRun::startEngine() {
     m_peakInFlight = qMax(m_peakInFlight, int(m_clients.size()));
     client->Tag = i;
     auto* body = new QBuffer;
-    m_results.insert(client, Result{engine.name, QString(), 0, false, body});
-
     const QString pairs = buildPairString(engine);
+    const QString address = engine.isPost() ? engine[EngineRecord::CgiUrl] : engine[EngineRecord::CgiUrl] + pairs;
+    m_results.insert(client, Result{engine.name, QString(), 0, false, body, address});
+
     memo(engine[EngineRecord::CgiUrl]);
     client->SendStream = body;
     client->Stream = pairs;
@@ -349,7 +353,7 @@ void SubmissionRun::onRequestDone(THttpCli* sender) {
         ++m_counters.successful;
     else
         ++m_counters.failed;
-    m_report.addRequestResult(r.siteName, r.text);
+    m_report.addRequestResult(r.siteName, r.text, QDateTime::currentDateTime(), r.address);
     ++m_counters.bar[1];
     m_counters.bar[2] = m_counters.successful;
     m_counters.bar[3] = m_counters.failed;

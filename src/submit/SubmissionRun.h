@@ -98,6 +98,7 @@ private:
         int code = 0;
         bool judged = false;
         QBuffer* body = nullptr;
+        QString address; // the request's URL as started, for the CSV report
     };
 
     void memo(const QString& line) { emit memoLine(line); }
@@ -124,6 +125,7 @@ private:
     NameListModel& m_subList;
     SessionRecord m_session;
     ReportWriter m_report; // ReportLines of the session being submitted
+    bool m_encodeValues = true; // form-encode session values; read at each start
 
     QList<net::TSTHttpCli*> m_clients; // RequestClients, in start order
     QList<int> m_inFlightEngines;      // parallel to m_clients

@@ -1,6 +1,8 @@
 // "Step3 Submit" in the window: pressing Start runs the sessions of
 // "Sessions to submit" against a local target-sim and the page shows it.
 #include "app/TKestrel.h"
+#include "common/IniFile.h"
+#include "reports/ui/ResultsPage.h"
 #include "engines/EngineDatabase.h"
 #include "engines/ProgramFolder.h"
 #include "support/ScriptedDialogs.h"
@@ -11,6 +13,7 @@
 #include <QEventLoop>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -120,4 +123,34 @@ TEST_F(SubmitPageTest, AddArrowWithoutFocusAsksForASelection) {
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.shown[0].text, "You have not selected an item to Transfer");
     EXPECT_EQ(dialogs.shown[0].caption, "No Item");
+}
+
+TEST_F(SubmitPageTest, EncodeBoxSetsTheKeyAndOpenCsvOpensTheReportsCsv) {
+    // The box shows the setting and writes it at once.
+    auto* encode = child<QCheckBox>("EncodeValues");
+    EXPECT_TRUE(encode->isChecked());
+    encode->click();
+    EXPECT_EQ(IniFile(pf.path("zkt.ini")).readString("Submit", "EncodeValues"), "0");
+    encode->click();
+    EXPECT_EQ(IniFile(pf.path("zkt.ini")).readString("Submit", "EncodeValues"), "1");
+
+    child<QCheckBox>("Batch")->setChecked(false);
+    w->engines().setBatchIncluded(false);
+    moveSessionToSubmit();
+    auto* start = child<QPushButton>("SubStart");
+    start->click();
+    ASSERT_TRUE(waitFor([&] { return start->isEnabled(); }));
+
+    // The run ends on the report; its CSV opens in the desktop's program.
+    QStringList opened;
+    w->resultsPage()->setFileOpener([&](const QString& path) {
+        opened.append(path);
+        return true;
+    });
+    auto* openCsv = child<QPushButton>("OpenCsv");
+    ASSERT_TRUE(openCsv->isEnabled());
+    openCsv->click();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(QFileInfo(opened[0]).canonicalFilePath(), QFileInfo(pf.path("reports/Shop.csv")).canonicalFilePath());
+    EXPECT_EQ(pf.readBytes("reports/Shop.csv").count("\r\n"), 9); // header + 8 engines
 }

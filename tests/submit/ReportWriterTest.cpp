@@ -182,3 +182,44 @@ TEST(ReportWriter, SwitchAskedAtEveryLineAndAtTheSessionEnd) {
     EXPECT_TRUE(bytes.endsWith("</body></html>\r\n"));
     EXPECT_EQ(writer.lines(), report::headerLines());
 }
+
+TEST(ReportWriter, CsvQuotesOnlyWhatMustBeQuoted) {
+    EXPECT_EQ(csvField(QStringLiteral("plain text; with: signs")),
+              QStringLiteral("plain text; with: signs"));
+    EXPECT_EQ(csvField(QStringLiteral("a,b")), QStringLiteral("\"a,b\""));
+    EXPECT_EQ(csvField(QStringLiteral("say \"hi\"")), QStringLiteral("\"say \"\"hi\"\"\""));
+    EXPECT_EQ(csvField(QStringLiteral("two\r\nlines")), QStringLiteral("\"two\r\nlines\""));
+    const QDateTime when(QDate(2026, 12, 7), QTime(9, 5, 3));
+    EXPECT_EQ(csvRow(when, QStringLiteral("Site, Inc."), QStringLiteral("http://x/cgi?a=1&b=2"),
+                     QStringLiteral("OK")),
+              QStringLiteral("2026-12-07 09:05:03,\"Site, Inc.\",http://x/cgi?a=1&b=2,OK,yes"));
+    EXPECT_EQ(csvRow(when, QStringLiteral("S"), QStringLiteral("u"), QStringLiteral("Ok")),
+              QStringLiteral("2026-12-07 09:05:03,S,u,Ok,no"));
+}
+
+TEST(ReportWriter, CsvBesideTheReportAndItsOwnFileError) {
+    QTemporaryDir dir;
+    ReportWriter w(dir.path(), true);
+    const QDateTime when(QDate(2026, 12, 7), QTime(23, 59, 59));
+    w.addRequestResult(QStringLiteral("Ünïcode"), QStringLiteral("404 Not Found"), when,
+                       QStringLiteral("http://a/é"));
+    w.endSession(QStringLiteral("s"));
+    QFile csv(dir.filePath(QStringLiteral("reports/s.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll(), QByteArray("\xEF\xBB\xBFTime,Engine,Address,Result,Success\r\n"
+                                        "2026-12-07 23:59:59,\xC3\x9Cn\xC3\xAF"
+                                        "code,http://a/\xC3\xA9,404 Not Found,no\r\n"));
+
+    // A folder where the CSV should go: the HTML report is still written,
+    // the CSV's error is raised, and the next session starts clean.
+    QDir(dir.path()).mkpath(QStringLiteral("reports/t.csv"));
+    w.addRequestResult(QStringLiteral("E"), QStringLiteral("OK"), when, QStringLiteral("u"));
+    try {
+        w.endSession(QStringLiteral("t"));
+        ADD_FAILURE() << "no error raised";
+    } catch (const FileError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("t.csv"))) << qPrintable(e.message());
+    }
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("reports/t.htm"))));
+    EXPECT_TRUE(w.csvRows().isEmpty());
+}

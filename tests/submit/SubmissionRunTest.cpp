@@ -1,5 +1,6 @@
 // The submission run against a real local target-sim: fan-out, requests as
 // sent, judging, pause, watchdog, reports and the batch pass.
+#include "submit/FormEncoding.h"
 #include "submit/SubmissionRun.h"
 #include "common/IniFile.h"
 #include "engines/EngineDatabase.h"
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <arpa/inet.h>
@@ -207,7 +209,10 @@ TEST_F(SubmissionRunTest, SpeedStepsDownToFitAOneEngineDatabase) {
     EXPECT_EQ(sim.requests().size(), 1);
 }
 
-TEST_F(SubmissionRunTest, RequestsCarryThePairStringUnescaped) {
+TEST_F(SubmissionRunTest, RequestsCarryThePairStringEncodedOrRawAsConfigured) {
+    pf.writeBytes("data/session/one.hlx",
+                  "[one]\r\nurl=http://www.example.com/?a=1&b=2\r\ntitle=Tom & Jerry's Widgets\r\n"
+                  "email=me@example.com\r\ncatagory=Business\r\nname=Ann\r\n");
     QStringList lines;
     EngineRecord get;
     get.name = QStringLiteral("Get");
@@ -216,40 +221,70 @@ TEST_F(SubmissionRunTest, RequestsCarryThePairStringUnescaped) {
     get[EngineRecord::TitleVar] = QStringLiteral("t");
     get[EngineRecord::CategoryVar] = QStringLiteral("cat");
     get[EngineRecord::CategoryType] = QStringLiteral("Cat1");
-    get[EngineRecord::HiddenValues] = QStringLiteral("&mode=add");
+    get[EngineRecord::HiddenValues] = QStringLiteral("&mode=add&x=a%20b");
     get.setPost(false);
     EngineRecord post;
     post.name = QStringLiteral("Post");
     post[EngineRecord::CgiUrl] = sim.url("/status/200/Ok");
     post[EngineRecord::UrlVar] = QStringLiteral("u");
     post[EngineRecord::EmailVar] = QStringLiteral("e");
+    post[EngineRecord::FirstNameVar] = QStringLiteral("n");
     post.setPost(true);
     lines << get.toLine() << post.toLine();
     pf.writeEngines("data/data.hlz", lines);
+
+    qsizetype seen = 0; // requests of earlier runs
+    auto sent = [this, &seen](QString& getTarget, QString& postBody, QString& referer) {
+        const QList<QJsonObject> all = sim.requests();
+        for (const QJsonObject& r : all.mid(seen)) {
+            if (r.value("method").toString() == "GET") {
+                getTarget = r.value("target").toString();
+                for (const QJsonValue& h : r.value("headers").toArray())
+                    if (h.toArray().at(0).toString() == "Referer")
+                        referer = h.toArray().at(1).toString();
+            } else {
+                postBody = r.value("body").toString();
+            }
+        }
+    };
+
+    // By default every value is form-encoded; names, "&", "=", the order and
+    // the hidden values stay as stored.
     open();
     subList.add(QStringLiteral("one"));
     ASSERT_TRUE(runToEnd());
-
     QString getTarget, postBody, referer;
-    for (const QJsonObject& r : sim.requests()) {
-        if (r.value("method").toString() == "GET") {
-            getTarget = r.value("target").toString();
-            for (const QJsonValue& h : r.value("headers").toArray())
-                if (h.toArray().at(0).toString() == "Referer")
-                    referer = h.toArray().at(1).toString();
-        } else {
-            postBody = r.value("body").toString();
-        }
-    }
-    EXPECT_EQ(getTarget, "/status/302/Found&t=Widgets&cat=biz&mode=add");
+    sent(getTarget, postBody, referer);
+    EXPECT_EQ(getTarget.toStdString(), "/status/302/Found&t=Tom+%26+Jerry%27s+Widgets&cat=biz&mode=add&x=a%20b");
     EXPECT_EQ(referer, "http://ref.example/");
-    EXPECT_EQ(postBody, "&u=http://www.example.com/&e=me@example.com");
+    EXPECT_EQ(postBody.toStdString(), "&u=http%3A%2F%2Fwww.example.com%2F%3Fa%3D1%26b%3D2&n=Ann&e=me%40example.com");
     // 302 succeeds; the phrase "Ok" is not "OK" and fails.
     EXPECT_EQ(run->counters().successful, 1);
     EXPECT_EQ(run->counters().failed, 1);
     EXPECT_TRUE(results().contains("1. Submission Finished  Result = OK"))
         << results().join("\n").toStdString();
     EXPECT_TRUE(results().contains("2. Submission Finished  Result = Ok"));
+
+    // "EncodeValues" exactly "0" sends the raw strings, read at the next start.
+    pf.writeBytes("zkt.ini", "[Submit]\r\nEncodeValues = 0 \r\n");
+    seen = sim.requests().size();
+    finished = false;
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd());
+    getTarget.clear();
+    postBody.clear();
+    sent(getTarget, postBody, referer);
+    // Raw, the blank in the title ends the request target early: the fault
+    // encoding mends, kept on request for targets that rely on it.
+    EXPECT_EQ(getTarget.toStdString(), "/status/302/Found&t=Tom");
+    EXPECT_EQ(postBody.toStdString(), "&u=http://www.example.com/?a=1&b=2&n=Ann&e=me@example.com");
+}
+
+TEST(FormEncoding, KeepsTheUnreservedSetAndEncodesEveryOtherByte) {
+    EXPECT_EQ(lb::formEncode(QString()), QString());
+    EXPECT_EQ(lb::formEncode(QStringLiteral("AZaz09*-._")), QStringLiteral("AZaz09*-._"));
+    EXPECT_EQ(lb::formEncode(QStringLiteral("a b&c=d+e/f~g%")), QStringLiteral("a+b%26c%3Dd%2Be%2Ff%7Eg%25"));
+    EXPECT_EQ(lb::formEncode(QStringLiteral("café €\n")), QStringLiteral("caf%C3%A9+%E2%82%AC%0A"));
 }
 
 TEST_F(SubmissionRunTest, PauseAbortsWhatIsInFlightAndStartResumes) {
@@ -313,6 +348,24 @@ TEST_F(SubmissionRunTest, TwoSessionsWriteTwoReportsEachWithTheHeader) {
         EXPECT_TRUE(bytes.endsWith("<hr>Thank you for using Linkbeacon\r\n</body></html>\r\n"));
     }
     EXPECT_TRUE(host->endedWith.endsWith("/reports/two.htm"));
+
+    // Beside each report its CSV: BOM, header, one row per engine request in
+    // the order they finished, CR LF after every line.
+    const QByteArray csv = pf.readBytes(QStringLiteral("reports/one.csv"));
+    ASSERT_TRUE(csv.startsWith("\xEF\xBB\xBFTime,Engine,Address,Result,Success\r\n")) << csv.left(60).toStdString();
+    ASSERT_TRUE(csv.endsWith("\r\n"));
+    const QList<QByteArray> rows = csv.mid(3).chopped(2).split('\n');
+    ASSERT_EQ(rows.size(), 4);
+    QSet<QString> engines;
+    const QRegularExpression row(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d,(E00[0-2]),(.*),OK,yes\r?$"));
+    for (int i = 1; i < rows.size(); ++i) {
+        const auto m = row.match(QString::fromUtf8(rows[i]));
+        ASSERT_TRUE(m.hasMatch()) << rows[i].toStdString();
+        engines.insert(m.captured(1));
+        EXPECT_EQ(m.captured(2), sim.url(QStringLiteral("/status/200/OK/%1").arg(m.captured(1).right(1).toInt())));
+    }
+    EXPECT_EQ(engines.size(), 3);
+    EXPECT_TRUE(pf.exists(QStringLiteral("reports/two.csv")));
 }
 
 TEST_F(SubmissionRunTest, ReportsOffWritesNothingAndKeepsTheMemo) {
@@ -322,6 +375,7 @@ TEST_F(SubmissionRunTest, ReportsOffWritesNothingAndKeepsTheMemo) {
     subList.add(QStringLiteral("one"));
     ASSERT_TRUE(runToEnd());
     EXPECT_FALSE(pf.exists("reports/one.htm"));
+    EXPECT_FALSE(pf.exists("reports/one.csv"));
     EXPECT_EQ(memo.first(), "Starting Submissions");
     EXPECT_EQ(memo.last(), "All Submissions Finished");
 }

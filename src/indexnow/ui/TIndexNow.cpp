@@ -197,6 +197,7 @@ void TIndexNow::finished(bool allAccepted) {
     say(allAccepted ? QStringLiteral("IndexNow: every endpoint accepted the addresses")
                     : QStringLiteral("IndexNow: not every endpoint accepted the addresses"));
     ReportWriter writer(m_appDir, true);
+    writer.setWriteCsv(false); // one line per post, not per engine request
     for (int i = 0; i < m_sessions.size(); ++i)
         writer.addSessionHeading(m_sessions.at(i), m_sessionUrls.at(i));
     writer.add(m_reportLines);

@@ -1,7 +1,10 @@
 #include "reports/ui/ResultsPage.h"
 
+#include "common/Dialogs.h"
+
 #include "reports/ui/ThtmlLite.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -13,6 +16,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace lb {
@@ -68,6 +72,11 @@ ResultsPage::ResultsPage(Dialogs& dialogs, QWidget* parent)
     row->addWidget(back);
     row->addWidget(next);
     row->addWidget(m_label, 1);
+    m_openCsv = new QPushButton(QStringLiteral("Open CSV"), this);
+    m_openCsv->setObjectName(QStringLiteral("OpenCsv"));
+    m_openCsv->setToolTip(QStringLiteral("Open this report's results in your spreadsheet program"));
+    m_openCsv->setEnabled(false);
+    row->addWidget(m_openCsv);
     row->addWidget(help);
     row->addWidget(print);
     layout->addLayout(row);
@@ -78,6 +87,10 @@ ResultsPage::ResultsPage(Dialogs& dialogs, QWidget* parent)
             [this] { stepReport(ReportBrowser::Direction::Next); });
     connect(help, &QPushButton::clicked, this, &ResultsPage::helpRequested);
     connect(print, &QPushButton::clicked, this, &ResultsPage::PrintRClick);
+    connect(m_openCsv, &QPushButton::clicked, this, &ResultsPage::OpenCsvClick);
+    m_opener = [](const QString& path) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    };
     connect(&m_browser, &ReportBrowser::currentChanged, this, &ResultsPage::syncListSelection);
 
     m_chooser = [this](QPrinter& printer) {
@@ -96,6 +109,28 @@ void ResultsPage::setReportFolder(const QString& folder) {
 void ResultsPage::showReport(const QString& fullPath) {
     m_label->setText(QFileInfo(fullPath).fileName());
     m_viewer->LoadFromFile(fullPath);
+    m_onScreen = fullPath;
+    m_openCsv->setEnabled(QFileInfo(csvOfReportOnScreen()).isFile());
+}
+
+QString ResultsPage::csvOfReportOnScreen() const {
+    if (m_onScreen.isEmpty())
+        return QString();
+    const QFileInfo report(m_onScreen);
+    return report.absolutePath() + QLatin1Char('/') + report.completeBaseName() +
+           QStringLiteral(".csv");
+}
+
+void ResultsPage::OpenCsvClick() {
+    const QString csv = csvOfReportOnScreen();
+    if (csv.isEmpty() || !QFileInfo(csv).isFile()) {
+        m_openCsv->setEnabled(false);
+        return;
+    }
+    if (m_opener && !m_opener(csv))
+        m_dialogs.inform(QStringLiteral("No program is set up to open ") +
+                             QDir::toNativeSeparators(csv),
+                         QStringLiteral("Open CSV"));
 }
 
 void ResultsPage::endOfRun(const QString& lastSessionName, bool generateReports) {

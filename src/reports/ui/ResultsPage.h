@@ -46,6 +46,12 @@ public:
     // offers printing to a PDF file). Returns false when the user cancels.
     void setPrinterChooser(std::function<bool(QPrinter&)> chooser);
     void PrintRClick();
+    // "Open CSV": the CSV beside the report on screen, in the system's
+    // default application; enabled only when that file exists.
+    void OpenCsvClick();
+    QString csvOfReportOnScreen() const;
+    // How a file is opened; the default asks the desktop (tests replace it).
+    void setFileOpener(std::function<bool(const QString&)> opener) { m_opener = std::move(opener); }
 
 signals:
     void helpRequested();
@@ -60,6 +66,9 @@ private:
     QLabel* m_label = nullptr;
     QTextEdit* m_printBox = nullptr;
     std::function<bool(QPrinter&)> m_chooser;
+    QPushButton* m_openCsv = nullptr;
+    QString m_onScreen; // full path of the report shown
+    std::function<bool(const QString&)> m_opener;
 };
 
 } // namespace lb
