@@ -27,6 +27,8 @@
 #include "sessions/SessionStore.h"
 #include "sessions/ui/SessionPage.h"
 #include "source/ui/TSource.h"
+#include "spider/Sitemap.h"
+#include "spider/SiteList.h"
 #include "spider/Spider.h"
 #include "update/TRAR.h"
 #include "update/ui/TUpdateBox.h"
@@ -159,6 +161,18 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         std::make_unique<Spider>(*m_sessions, dialogs, *httpClient(QStringLiteral("HttpMap")));
     connect(m_spider.get(), &Spider::websiteChanged, this,
             [this](const QString& text) { m_submit.setWebsite(text); });
+    // Every finished crawl leaves the sitemap of what it found.
+    connect(m_spider.get(), &Spider::crawlFinished, this, [this] {
+        const QString key = m_spider->siteKey();
+        if (key.isEmpty() || !isSafeFileName(key))
+            return;
+        try {
+            writeSitemap(appPath(m_appDir, QStringLiteral("\\sitemaps\\") + key + QStringLiteral(".xml")),
+                         m_spider->siteList().addedOrder());
+        } catch (const FileError& e) {
+            m_dialogs.showError(e.message());
+        }
+    });
     m_sessionPage = new lb::SessionPage(*m_sessions, m_notebook, m_spider.get());
     m_notebook->addTab(m_sessionPage, QStringLiteral("Step1 Site Info"));
     if (auto* apply =

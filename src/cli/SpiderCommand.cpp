@@ -6,7 +6,10 @@
 #include "common/ProxySettings.h"
 #include "net/HttpProt.h"
 #include "sessions/SessionStore.h"
+#include "spider/SiteList.h"
+#include "spider/Sitemap.h"
 #include "spider/Spider.h"
+#include "common/FileError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,15 +52,22 @@ int badArguments(const QString& message) {
 } // namespace
 
 int runSpider(const QStringList& args) {
-    QString url, contact;
+    QString url, contact, sitemap;
+    bool hasSitemap = false;
     bool hasUrl = false, hasContact = false, yes = false;
     int timeout = 60;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
-        if (a == QLatin1String("--contact") || a == QLatin1String("--timeout")) {
+        if (a == QLatin1String("--contact") || a == QLatin1String("--timeout") ||
+            a == QLatin1String("--sitemap")) {
             if (i + 1 >= args.size())
                 return badArguments(a + QStringLiteral(" needs a value"));
             const QString value = args.at(++i);
+            if (a == QLatin1String("--sitemap")) {
+                sitemap = value;
+                hasSitemap = true;
+                continue;
+            }
             if (a == QLatin1String("--contact")) {
                 contact = value;
                 hasContact = true;
@@ -85,7 +95,7 @@ int runSpider(const QStringList& args) {
     }
     if (!hasUrl)
         return badArguments(
-            QStringLiteral("usage: spider [--contact SESSION] [--yes] [--timeout SECONDS] URL"));
+            QStringLiteral("usage: spider [--contact SESSION] [--yes] [--timeout SECONDS] [--sitemap FILE] URL"));
 
     const QString appDir = QDir::currentPath();
     SpiderDialogs dialogs;
@@ -128,6 +138,14 @@ int runSpider(const QStringList& args) {
         return 1;
     if (!finished)
         loop.exec();
+    if (hasSitemap) {
+        try {
+            writeSitemap(QDir::current().absoluteFilePath(sitemap), spider.siteList().addedOrder());
+        } catch (const FileError& e) {
+            std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+            return 1;
+        }
+    }
     return 0;
 }
 

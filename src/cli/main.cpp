@@ -82,7 +82,7 @@ const Command kCommands[] = {
      "  --endpoint URL      an endpoint; may be given more than once\n"
      "  --url URL           a URL to submit; may be given more than once\n"
      "  --write-key DIR     write DIR/KEY.txt holding the key\n"},
-    {"spider", lb::cli::runSpider, "spider [--contact SESSION] [--yes] [--timeout SECONDS] URL",
+    {"spider", lb::cli::runSpider, "spider [--contact SESSION] [--yes] [--timeout SECONDS] [--sitemap FILE] URL",
      "Walk a site from URL and save every page found as a session.",
      "  --contact SESSION   take contact fields and category from a saved session\n"
      "  --yes               answer Yes when contact fields or the category are missing\n"

@@ -310,6 +310,7 @@ void Spider::endCrawl() {
     setLamp(Lamp::Red, true, false);
     setStatus(QStringLiteral("All Done...") + QString::number(m_siteList.count()) +
               QStringLiteral(" Urls Found and added to your Sessions"));
+    emit crawlFinished();
 }
 
 void Spider::SpiderNext() {

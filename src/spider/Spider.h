@@ -93,6 +93,8 @@ signals:
     // The main window's Website panel.
     void websiteChanged(const QString& text);
     void sheetRequested(Spider::Sheet sheet);
+    // The crawl reached its "All Done..." line.
+    void crawlFinished();
 
 private:
     // First occurrence of a pattern in a growing buffer, searched once.

@@ -116,6 +116,11 @@ TEST_F(SpiderPageTest, GetOnTheDemoSiteListsTheUrlsAndSavesEachPageAsASession) {
     EXPECT_EQ(about[SessionRecord::Title], "About Garden Tools");
     EXPECT_EQ(about[SessionRecord::Category], "Business");
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.texts().join("|").toStdString();
+    // The crawl leaves its sitemap under the program folder, named after SiteKey.
+    const QByteArray map = pf.readBytes("sitemaps/127.xml");
+    EXPECT_EQ(map.count("<url><loc>"), 6);
+    EXPECT_TRUE(map.contains("<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n<url><loc>" +
+                             start.toUtf8() + "</loc></url>\n"));
 }
 
 TEST_F(SpiderPageTest, AnsweringNoToTheContactQuestionShowsTheContactSheet) {
