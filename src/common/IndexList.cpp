@@ -10,9 +10,10 @@ QStringList readIndexList(const IniFile& ini, const QString& section) {
 }
 
 void writeIndexList(IniFile& ini, const QString& section, const QStringList& names) {
-    ini.eraseSection(section);
+    QList<IniFile::Write> writes;
     for (qsizetype i = 0; i < names.size(); ++i)
-        ini.writeString(section, QString::number(i), names.at(i));
+        writes.append({section, QString::number(i), names.at(i)});
+    ini.writeStrings(writes, section);
 }
 
 } // namespace lb

@@ -38,8 +38,7 @@ IniFile::Document IniFile::load() const {
         const QString line = raw.trimmed();
         if (line.startsWith(QLatin1Char('['))) {
             const qsizetype close = line.indexOf(QLatin1Char(']'));
-            const QString name =
-                (close < 0 ? line.mid(1) : line.mid(1, close - 1)).trimmed();
+            const QString name = (close < 0 ? line.mid(1) : line.mid(1, close - 1)).trimmed();
             current = doc.find(name);
             if (!current) {
                 doc.sections.append(Section{name, {}});
@@ -84,8 +83,8 @@ void IniFile::save(const Document& doc) const {
         put(s.entries);
     }
     QSaveFile file(m_path);
-    if (m_path.isEmpty() || !file.open(QIODevice::WriteOnly) ||
-        file.write(out) != out.size() || !file.commit())
+    if (m_path.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(out) != out.size() ||
+        !file.commit())
         throw FileError::cannotWrite(m_path);
 }
 
@@ -160,8 +159,8 @@ bool IniFile::valueExists(const QString& section, const QString& key) const {
     return false;
 }
 
-void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
-    Document doc = load();
+void IniFile::setValue(Document& doc, const QString& section, const QString& key,
+                       const QString& value) {
     Section* s = doc.find(section);
     if (!s) {
         doc.sections.append(Section{section, {}});
@@ -170,15 +169,26 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     // Values are single lines in the file.
     QString v = value;
     v.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    bool found = false;
     for (Entry& e : s->entries)
         if (e.hasValue && sameName(e.key, key)) {
             e.value = v;
-            found = true;
-            break;
+            return;
         }
-    if (!found)
-        s->entries.append(Entry{key, v, true});
+    s->entries.append(Entry{key, v, true});
+}
+
+void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
+    Document doc = load();
+    setValue(doc, section, key, value);
+    save(doc);
+}
+
+void IniFile::writeStrings(const QList<Write>& writes, const QString& eraseFirst) {
+    Document doc = load();
+    if (!eraseFirst.isEmpty())
+        doc.sections.removeIf([&](const Section& s) { return sameName(s.name, eraseFirst); });
+    for (const Write& w : writes)
+        setValue(doc, w.section, w.key, w.value);
     save(doc);
 }
 

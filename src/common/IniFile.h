@@ -35,6 +35,13 @@ public:
     bool valueExists(const QString& section, const QString& key) const;
 
     void writeString(const QString& section, const QString& key, const QString& value);
+    // Many writes in one replacement of the file, with the same result as
+    // eraseSection(eraseFirst) (when given) and then writeString for each in
+    // order: a store of n keys costs one rewrite, not n.
+    struct Write {
+        QString section, key, value;
+    };
+    void writeStrings(const QList<Write>& writes, const QString& eraseFirst = QString());
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);
     void deleteKey(const QString& section, const QString& key);
@@ -58,6 +65,8 @@ private:
     };
 
     Document load() const;
+    static void setValue(Document& doc, const QString& section, const QString& key,
+                         const QString& value);
     void save(const Document& doc) const;
 
     QString m_path;

@@ -76,17 +76,20 @@ void SessionStore::refreshSesList2() {
 void SessionStore::writeSessionFile(const SessionRecord& record) {
     IniFile file(sessionPath(record.name));
     const QStringList& keys = sessionKeys();
+    QList<IniFile::Write> writes;
     for (int f = 0; f < SessionRecord::FieldCount; ++f)
-        file.writeString(record.name, keys.at(f), record[f]);
+        writes.append({record.name, keys.at(f), record[f]});
+    file.writeStrings(writes);
 }
 
 void SessionStore::rewriteIndex() {
     IniFile index(indexPath());
-    index.eraseSection(ListSection);
+    QList<IniFile::Write> writes;
     for (int i = 0; i < m_sesList.count(); ++i) {
-        index.writeString(QStringLiteral("Session"), QStringLiteral("Count"), QString::number(i));
-        index.writeString(ListSection, QString::number(i), m_sesList.at(i));
+        writes.append({QStringLiteral("Session"), QStringLiteral("Count"), QString::number(i)});
+        writes.append({ListSection, QString::number(i), m_sesList.at(i)});
     }
+    index.writeStrings(writes, ListSection);
 }
 
 bool SessionStore::addEdit() {

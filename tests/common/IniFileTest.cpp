@@ -129,3 +129,33 @@ TEST(LineSplitting, EveryLineEndEndsALineAndAZeroByteEndsTheText) {
     // Bytes that are not UTF-8 are read as Latin-1.
     EXPECT_EQ(splitLines(QByteArray("caf\xe9")), QStringList({QString::fromLatin1("caf\xe9")}));
 }
+
+TEST(IniFile, ManyWritesInOneReplacementEqualTheWritesOneByOne) {
+    QTemporaryDir dir;
+    const QByteArray start = "; kept\r\n[List]\r\n0=old\r\n9=gone\r\n[Session]\r\ncount=7\r\nOther = x\r\n[list]\r\n1=twice\r\n";
+    const QString a = dir.filePath(QStringLiteral("a.ini")), b = dir.filePath(QStringLiteral("b.ini"));
+    for (const QString& path : {a, b}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(start);
+    }
+    QList<lb::IniFile::Write> writes;
+    for (int i = 0; i < 5; ++i) {
+        writes.append({QStringLiteral("Session"), QStringLiteral("Count"), QString::number(i)});
+        writes.append({QStringLiteral("List"), QString::number(i), QStringLiteral("name\n%1").arg(i)});
+    }
+    writes.append({QStringLiteral("New"), QStringLiteral("k"), QStringLiteral("v")});
+
+    lb::IniFile one(a);
+    one.eraseSection(QStringLiteral("LIST"));
+    for (const auto& w : writes)
+        one.writeString(w.section, w.key, w.value);
+    lb::IniFile(b).writeStrings(writes, QStringLiteral("LIST"));
+
+    QFile fa(a), fb(b);
+    ASSERT_TRUE(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
+    const QByteArray bytes = fa.readAll();
+    EXPECT_EQ(fb.readAll(), bytes);
+    EXPECT_FALSE(bytes.contains("gone"));
+    EXPECT_TRUE(bytes.contains("count=4\r\n")); // the key keeps the case it was first written in
+}
