@@ -1,6 +1,7 @@
 // Any bytes as a fetched FFA page: the form analysis must neither crash nor
 // store a record whose line does not read back into the same record, and a
-// page already in the list must add nothing the second time.
+// page already in the list must add nothing the second time; the progress it
+// reports stays inside the page.
 #include "ffa/FfaForm.h"
 #include "ffa/FfaList.h"
 
@@ -14,7 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray page(reinterpret_cast<const char*>(data), qsizetype(size));
     lb::FfaList list;
     list.setLines({QStringLiteral("links=http://www.links.com/other.htm|x|")});
-    lb::analyseFfaPage(list, page, url);
+    lb::analyseFfaPage(list, page, url, [](qint64 position, qint64 length) {
+        if (position < 0 || position > length)
+            std::abort(); // the progress must stay inside the piece
+    });
     for (int row = 0; row < list.keyList().count(); ++row) {
         list.selectRow(row);
         const QString line = list.lines().lineOfName(list.keyList().at(row));

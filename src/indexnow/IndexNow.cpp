@@ -1,5 +1,6 @@
 #include "indexnow/IndexNow.h"
 
+#include "common/AsciiText.h"
 #include "common/FileError.h"
 #include "common/IniFile.h"
 #include "common/Paths.h"
@@ -71,14 +72,18 @@ IndexNowSettings IndexNowSettings::load(const QString& appDir) {
     IndexNowSettings s;
     s.key = ini.readString(kSection, QStringLiteral("Key")).trimmed();
     s.keyLocation = ini.readString(kSection, QStringLiteral("KeyLocation")).trimmed();
-    const QStringList items =
-        ini.readString(kSection, QStringLiteral("Endpoints")).split(QLatin1Char(','));
-    for (const QString& item : items) {
+    s.endpoints = splitEndpoints(ini.readString(kSection, QStringLiteral("Endpoints")));
+    return s;
+}
+
+QStringList IndexNowSettings::splitEndpoints(const QString& list) {
+    QStringList endpoints;
+    for (const QString& item : list.split(QLatin1Char(','))) {
         const QString e = item.trimmed();
         if (!e.isEmpty())
-            s.endpoints.append(e);
+            endpoints.append(e);
     }
-    return s;
+    return endpoints;
 }
 
 void IndexNowSettings::save(const QString& appDir) const {
@@ -108,11 +113,7 @@ bool isValidIndexNowKey(const QString& key) {
 QString indexNowHost(const QString& url) {
     QString proto, user, pass, host, port, path;
     net::SplitUrl(url, proto, user, pass, host, port, path);
-    QString lower = host;
-    for (QChar& c : lower)
-        if (c.unicode() >= 'A' && c.unicode() <= 'Z')
-            c = QChar(c.unicode() + 32);
-    return lower;
+    return asciiLower(host);
 }
 
 QByteArray indexNowBody(const QString& host, const QString& key, const QString& keyLocation,

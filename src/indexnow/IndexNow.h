@@ -31,6 +31,8 @@ struct IndexNowSettings {
     // empty ones dropped) of section "IndexNow"; missing keys read empty.
     static IndexNowSettings load(const QString& appDir);
     void save(const QString& appDir) const;
+    // Items of a comma-separated list, trimmed, empty ones dropped.
+    static QStringList splitEndpoints(const QString& list);
     // The configured endpoints, or the default one when there are none.
     QStringList effectiveEndpoints() const;
 };

@@ -14,8 +14,8 @@ using namespace lb::test;
 namespace {
 
 struct Panel {
-    explicit Panel(const QList<std::tuple<const char*, const char*, bool>>& spec) {
-        for (const auto& [name, cls, multi] : spec) {
+    explicit Panel(const QList<std::tuple<const char*, const char*, bool>>& layout) {
+        for (const auto& [name, cls, multi] : layout) {
             controls.push_back(std::make_unique<QDBTextControl>(name, cls, multi));
             list.append(controls.back().get());
         }

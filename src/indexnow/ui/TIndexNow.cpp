@@ -115,12 +115,7 @@ void TIndexNow::loadSettings() {
 bool TIndexNow::takeSettings(IndexNowSettings& s) {
     s.key = m_key->text().trimmed();
     s.keyLocation = m_keyLocation->text().trimmed();
-    s.endpoints.clear();
-    for (const QString& item : m_endpoints->text().split(QLatin1Char(','))) {
-        const QString e = item.trimmed();
-        if (!e.isEmpty())
-            s.endpoints.append(e);
-    }
+    s.endpoints = IndexNowSettings::splitEndpoints(m_endpoints->text());
     if (!isValidIndexNowKey(s.key)) {
         m_dialogs.inform(
             QStringLiteral("The key must be 8 to 128 characters, each a letter, a digit or \"-\"."),
