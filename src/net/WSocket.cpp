@@ -268,40 +268,45 @@ void TWSocket::DnsLookup(const QString& hostName) {
         });
         return;
     }
-    lookupId_ = QHostInfo::lookupHost(name, this, [this, serial](const QHostInfo& info) {
-        if (serial != lookupSerial_)
-            return; // cancelled or superseded
-        lookupId_ = -1;
-        guarded([this, &info] {
-            int error = 0;
-            switch (info.error()) {
-            case QHostInfo::NoError:
-                break;
-            case QHostInfo::HostNotFound:
-                error = wsaHOST_NOT_FOUND;
-                break;
-            default:
-                // The resolver could not answer (no name server reachable,
-                // or it failed): the name may exist, it just cannot be looked up now.
-                error = wsaTRY_AGAIN;
-                break;
+    // Answered through a slot named by its signature: a cancelled lookup then
+    // leaves nothing behind (a lambda's slot object would leak when the
+    // lookup is aborted while it runs).
+    lookupId_ = QHostInfo::lookupHost(name, this, SLOT(lookupAnswered(QHostInfo)));
+}
+
+void TWSocket::lookupAnswered(const QHostInfo& info) {
+    if (lookupId_ < 0 || info.lookupId() != lookupId_)
+        return; // cancelled or superseded
+    lookupId_ = -1;
+    guarded([this, &info] {
+        int error = 0;
+        switch (info.error()) {
+        case QHostInfo::NoError:
+            break;
+        case QHostInfo::HostNotFound:
+            error = wsaHOST_NOT_FOUND;
+            break;
+        default:
+            // The resolver could not answer (no name server reachable,
+            // or it failed): the name may exist, it just cannot be looked up now.
+            error = wsaTRY_AGAIN;
+            break;
+        }
+        if (error == 0) {
+            // IPv6 and IPv4 answers alike, in the resolver's order.
+            for (const QHostAddress& a : info.addresses()) {
+                if (a.protocol() == QAbstractSocket::IPv4Protocol)
+                    dnsResultList_ << a.toString();
+                else if (a.protocol() == QAbstractSocket::IPv6Protocol && a.scopeId().isEmpty())
+                    dnsResultList_ << a.toString();
             }
-            if (error == 0) {
-                // IPv6 and IPv4 answers alike, in the resolver's order.
-                for (const QHostAddress& a : info.addresses()) {
-                    if (a.protocol() == QAbstractSocket::IPv4Protocol)
-                        dnsResultList_ << a.toString();
-                    else if (a.protocol() == QAbstractSocket::IPv6Protocol && a.scopeId().isEmpty())
-                        dnsResultList_ << a.toString();
-                }
-                if (dnsResultList_.isEmpty())
-                    error = wsaNO_DATA;
-                else
-                    dnsResult_ = dnsResultList_.first();
-            }
-            if (OnDnsLookupDone)
-                OnDnsLookupDone(this, quint16(error));
-        });
+            if (dnsResultList_.isEmpty())
+                error = wsaNO_DATA;
+            else
+                dnsResult_ = dnsResultList_.first();
+        }
+        if (OnDnsLookupDone)
+            OnDnsLookupDone(this, quint16(error));
     });
 }
 

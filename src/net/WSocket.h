@@ -16,6 +16,7 @@
 #include "net/SocketDispatcher.h"
 #include "net/TlsSession.h"
 
+#include <QHostInfo>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -135,6 +136,9 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+
+private Q_SLOTS:
+    void lookupAnswered(const QHostInfo& info);
 
 private:
     struct SendBuffer {
