@@ -175,6 +175,7 @@ private:
     void socketDnsLookupDone(quint16 error);
     void socketSessionConnected(quint16 error);
     void socketDataAvailable();
+    void takeReceived(); // hands on receiveBuffer_ as header lines or body
     void socketDataSent();
     void socketSessionClosed(quint16 error);
     void socketTlsDone(quint16 error);
@@ -232,6 +233,13 @@ private:
     char sendBuffer_[kBufSize];
     char receiveBuffer_[kBufSize];
     int receiveLen_ = 0;
+    // While a handler of the answer runs, what arrives meanwhile waits here,
+    // and so does the server's close, so nothing overtakes the bytes held.
+    bool receiving_ = false;
+    QByteArray pending_;
+    bool closePending_ = false;
+    bool ownClose_ = false;
+    quint16 closeError_ = 0;
     int lineRest_ = 0; // where the data after the current header line starts
 };
 

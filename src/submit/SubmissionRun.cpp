@@ -288,6 +288,14 @@ void SubmissionRun::startEngine() {
     QThread::yieldCurrentThread();
 
     client->Reference = engine[EngineRecord::SiteUrl];
+    if (m_results.value(client).judged) {
+        // Stop or Pause was pressed while the lines above were shown: this
+        // request is not sent; it finishes as aborted, like the others.
+        QMetaObject::invokeMethod(
+            this, [this, client] { onRequestDone(client); }, Qt::QueuedConnection);
+        m_starting = false;
+        return;
+    }
     try {
         if (engine.isPost()) {
             client->URL = engine[EngineRecord::CgiUrl];
