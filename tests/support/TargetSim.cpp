@@ -26,9 +26,9 @@ bool waitForLine(QProcess& p, const QDeadlineTimer& deadline) {
 
 TargetSim::TargetSim(const QStringList& extraArgs) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // The simulator shares the test's stderr: if the test dies (a failed
-    // assertion aborts it) the simulator must die too, or the open stderr
-    // keeps ctest waiting for the whole test timeout.
+    // It shares the test's error output: a test that dies must take it along,
+    // or the test runner waits on that output until its time-out. A test
+    // that died before the request was made is caught by the parent check.
     const pid_t parent = ::getpid();
     process_.setChildProcessModifier([parent] {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
