@@ -235,6 +235,10 @@ void SubmissionRun::submitNext() {
             return;
         startEngine();
         m_startGate = true;
+        // Pause or Stop pressed while the start above let events run ends
+        // the fan-out: nothing more is sent.
+        if (m_paused || !m_stopEnabled)
+            return;
         if (!(int(m_clients.size()) < speedValue() && speedValue() + m_nextEngine <= engines() - 1))
             return;
     }
