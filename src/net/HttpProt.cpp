@@ -634,6 +634,11 @@ void THttpCli::socketDataSent() {
 
 // ---- the answer -----------------------------------------------------------
 
+void THttpCli::closeConnection(bool onlyWhenOpen) {
+    if (!onlyWhenOpen || socket_->State() != wsClosed)
+        socket_->Close();
+}
+
 void THttpCli::socketDataAvailable() {
     if (state_ == hsDnsLookupDone && tunnel_ == Tunnel::ConnectAnswer) {
         connectAnswer();
@@ -650,7 +655,10 @@ void THttpCli::socketDataAvailable() {
     if (n <= 0)
         return;
     receiveLen_ += n;
+    answerReceived();
+}
 
+void THttpCli::answerReceived() {
     if (state_ == hsWaitingBody) {
         const int len = receiveLen_;
         receiveLen_ = 0;
@@ -737,7 +745,7 @@ void THttpCli::headerLine(const char* data, int len) {
             headerLines_ = 0;
             bodyChunks_ = 0;
             closedStep_ = ClosedStep::Redirect;
-            socket_->Close();
+            closeConnection();
             return;
         }
         if (documentName_.toLower().endsWith(QLatin1String(".exe")) &&
@@ -810,8 +818,8 @@ void THttpCli::headerLine(const char* data, int len) {
         if (gone())
             return;
     }
-    if (statusCode_ >= 400 && socket_->State() != wsClosed)
-        socket_->Close();
+    if (statusCode_ >= 400)
+        closeConnection(true);
 }
 
 void THttpCli::bodyChunk(const char* data, int len) {
@@ -985,7 +993,7 @@ void THttpCli::Abort() {
     if (lookup)
         connectionClosedStep();
     else
-        socket_->Close();
+        closeConnection();
     if (!self || rq != request_)
         return;
     closedStepDone_ = true;
