@@ -3,10 +3,16 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace lb::test {
 
 TargetSim::TargetSim(const QStringList& extraArgs) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // It shares the test's error output: a test that dies must take it along,
+    // or the test runner waits on that output until its time-out.
+    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     process_.start(QStringLiteral(LB_TARGET_SIM),
                    QStringList{QStringLiteral("--port"), QStringLiteral("0"),
                                QStringLiteral("--log"), logPath()} +
