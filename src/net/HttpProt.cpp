@@ -7,10 +7,12 @@
 #include <QDir>
 #include <QIODevice>
 #include <QLocale>
+#include <QMutex>
 #include <QPointer>
 #include <QtDebug>
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace lb::net {
 
@@ -121,14 +123,49 @@ void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, 
     }
 }
 
+namespace {
+
+// The program folder's TLS settings as a new client takes them. A run makes
+// thousands of clients: the settings file is read again only when it is
+// another file or has changed, which costs one stat per client instead of
+// opening and reading it.
+TlsSettings currentTlsSettings() {
+    struct Cache {
+        bool valid = false;
+        bool exists = false;
+        struct stat st {};
+        TlsSettings settings;
+    };
+    static Cache cache;
+    static QMutex mutex;
+    struct stat st {};
+    // The program folder is the current directory.
+    const bool exists = ::stat("zkt.ini", &st) == 0;
+    QMutexLocker lock(&mutex);
+    if (cache.valid && exists == cache.exists &&
+        (!exists ||
+         (st.st_dev == cache.st.st_dev && st.st_ino == cache.st.st_ino &&
+          st.st_size == cache.st.st_size && st.st_mtim.tv_sec == cache.st.st_mtim.tv_sec &&
+          st.st_mtim.tv_nsec == cache.st.st_mtim.tv_nsec &&
+          st.st_ctim.tv_sec == cache.st.st_ctim.tv_sec &&
+          st.st_ctim.tv_nsec == cache.st.st_ctim.tv_nsec)))
+        return cache.settings;
+    cache.settings = exists ? TlsSettings::load(QDir::currentPath()) : TlsSettings();
+    cache.exists = exists;
+    cache.st = st;
+    cache.valid = true;
+    return cache.settings;
+}
+
+} // namespace
+
 // ---- construction ---------------------------------------------------------
 
 THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this)) {
-    const QString appDir = QDir::currentPath();
-    const TlsSettings tls = TlsSettings::load(appDir);
+    const TlsSettings tls = currentTlsSettings();
     Tls.verify = tls.verify;
     if (!tls.caFile.isEmpty())
-        Tls.caFiles << tls.caFilePath(appDir);
+        Tls.caFiles << tls.caFilePath(QDir::currentPath());
     socket_->OnTlsDone = [this](TWSocket*, quint16 e) { socketTlsDone(e); };
     socket_->OnDnsLookupDone = [this](TWSocket*, quint16 e) { socketDnsLookupDone(e); };
     socket_->OnSessionConnected = [this](TWSocket*, quint16 e) { socketSessionConnected(e); };
