@@ -7,10 +7,12 @@
 #include <QDir>
 #include <QIODevice>
 #include <QLocale>
+#include <QMutex>
 #include <QPointer>
 #include <QtDebug>
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace lb::net {
 
@@ -121,14 +123,49 @@ void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, 
     }
 }
 
+namespace {
+
+// The program folder's TLS settings as a new client takes them. A run makes
+// thousands of clients: the settings file is read again only when it is
+// another file or has changed, which costs one stat per client instead of
+// opening and reading it.
+TlsSettings currentTlsSettings() {
+    struct Cache {
+        bool valid = false;
+        bool exists = false;
+        struct stat st {};
+        TlsSettings settings;
+    };
+    static Cache cache;
+    static QMutex mutex;
+    struct stat st {};
+    // The program folder is the current directory.
+    const bool exists = ::stat("zkt.ini", &st) == 0;
+    QMutexLocker lock(&mutex);
+    if (cache.valid && exists == cache.exists &&
+        (!exists ||
+         (st.st_dev == cache.st.st_dev && st.st_ino == cache.st.st_ino &&
+          st.st_size == cache.st.st_size && st.st_mtim.tv_sec == cache.st.st_mtim.tv_sec &&
+          st.st_mtim.tv_nsec == cache.st.st_mtim.tv_nsec &&
+          st.st_ctim.tv_sec == cache.st.st_ctim.tv_sec &&
+          st.st_ctim.tv_nsec == cache.st.st_ctim.tv_nsec)))
+        return cache.settings;
+    cache.settings = exists ? TlsSettings::load(QDir::currentPath()) : TlsSettings();
+    cache.exists = exists;
+    cache.st = st;
+    cache.valid = true;
+    return cache.settings;
+}
+
+} // namespace
+
 // ---- construction ---------------------------------------------------------
 
 THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this)) {
-    const QString appDir = QDir::currentPath();
-    const TlsSettings tls = TlsSettings::load(appDir);
+    const TlsSettings tls = currentTlsSettings();
     Tls.verify = tls.verify;
     if (!tls.caFile.isEmpty())
-        Tls.caFiles << tls.caFilePath(appDir);
+        Tls.caFiles << tls.caFilePath(QDir::currentPath());
     socket_->OnTlsDone = [this](TWSocket*, quint16 e) { socketTlsDone(e); };
     socket_->OnDnsLookupDone = [this](TWSocket*, quint16 e) { socketDnsLookupDone(e); };
     socket_->OnSessionConnected = [this](TWSocket*, quint16 e) { socketSessionConnected(e); };
@@ -636,6 +673,11 @@ void THttpCli::socketDataSent() {
 
 // ---- the answer -----------------------------------------------------------
 
+void THttpCli::closeConnection(bool onlyWhenOpen) {
+    if (!onlyWhenOpen || socket_->State() != wsClosed)
+        socket_->Close();
+}
+
 void THttpCli::socketDataAvailable() {
     if (state_ == hsDnsLookupDone && tunnel_ == Tunnel::ConnectAnswer) {
         connectAnswer();
@@ -672,7 +714,7 @@ void THttpCli::socketDataAvailable() {
                 self->receiving_ = false;
         }
     } reset{self};
-    takeReceived();
+    answerReceived();
     while (self && !pending_.isEmpty() && (state_ == hsWaitingHeader || state_ == hsWaitingBody)) {
         if (state_ == hsWaitingBody && receiveLen_ == 0) {
             QByteArray piece;
@@ -687,7 +729,7 @@ void THttpCli::socketDataAvailable() {
         std::memcpy(receiveBuffer_ + receiveLen_, pending_.constData(), size_t(take));
         pending_.remove(0, take);
         receiveLen_ += take;
-        takeReceived();
+        answerReceived();
     }
     if (!self)
         return;
@@ -699,7 +741,7 @@ void THttpCli::socketDataAvailable() {
     }
 }
 
-void THttpCli::takeReceived() {
+void THttpCli::answerReceived() {
     if (state_ == hsWaitingBody) {
         const int len = receiveLen_;
         receiveLen_ = 0;
@@ -788,7 +830,7 @@ void THttpCli::headerLine(const char* data, int len) {
             headerLines_ = 0;
             bodyChunks_ = 0;
             closedStep_ = ClosedStep::Redirect;
-            socket_->Close();
+            closeConnection();
             return;
         }
         if (documentName_.toLower().endsWith(QLatin1String(".exe")) &&
@@ -861,9 +903,9 @@ void THttpCli::headerLine(const char* data, int len) {
         if (gone())
             return;
     }
-    if (statusCode_ >= 400 && socket_->State() != wsClosed) {
+    if (statusCode_ >= 400) {
         ownClose_ = true; // ends the answer now, not after what is buffered
-        socket_->Close();
+        closeConnection(true);
         if (self)
             ownClose_ = false;
     }
@@ -1053,7 +1095,7 @@ void THttpCli::Abort() {
     if (lookup)
         connectionClosedStep();
     else
-        socket_->Close();
+        closeConnection();
     if (!self || rq != request_)
         return;
     closedStepDone_ = true;

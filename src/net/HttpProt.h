@@ -151,6 +151,15 @@ public:
     static constexpr int kMaxRedirections = 20;
 
 private:
+    // The answer fuzz target (fuzz/HttpAnswerFeed.h) hands received bytes to
+    // answerReceived() and stands in for the connection in closeConnection().
+    friend class HttpAnswerFeed;
+    // Closes the connection (only when still open, with onlyWhenOpen); a
+    // connected socket reports the close from inside.
+    virtual void closeConnection(bool onlyWhenOpen = false);
+    // Handles what the receive buffer holds after a read.
+    void answerReceived();
+
     enum class LineHandler { Header, Body };
     enum class ClosedStep { Normal, Redirect };
 
@@ -175,7 +184,6 @@ private:
     void socketDnsLookupDone(quint16 error);
     void socketSessionConnected(quint16 error);
     void socketDataAvailable();
-    void takeReceived(); // hands on receiveBuffer_ as header lines or body
     void socketDataSent();
     void socketSessionClosed(quint16 error);
     void socketTlsDone(quint16 error);
