@@ -11,13 +11,21 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace lb::net;
 
 int main(int argc, char** argv) {
+    // Thousands of connections in flight need as many descriptors.
+    rlimit rl{};
+    if (getrlimit(RLIMIT_NOFILE, &rl) == 0 && rl.rlim_cur < rl.rlim_max) {
+        rl.rlim_cur = rl.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &rl);
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     int port = 0, total = 5000, parallel = 300;
@@ -74,7 +82,7 @@ int main(int argc, char** argv) {
                              .arg(path)
                              .arg(path.contains('?') ? '&' : '?');
 
-    int started = 0, finished = 0, ok = 0, failed = 0;
+    int started = 0, finished = 0, ok = 0, failed = 0, mostInFlight = 0;
     qint64 bytes = 0;
     // The status as seen at the end of the header, the way the submission run judges it.
     std::vector<int> status(size_t(std::max(total, 0)), 0);
@@ -86,6 +94,7 @@ int main(int argc, char** argv) {
         if (!caFile.isEmpty())
             c->Tls.caFiles << caFile;
         ++started;
+        mostInFlight = std::max(mostInFlight, started - finished);
         c->OnHeaderEnd = [&status, abortAtHeader](THttpCli* s) {
             status[size_t(s->Tag)] = s->StatusCode();
             if (abortAtHeader)
@@ -117,7 +126,8 @@ int main(int argc, char** argv) {
     const double seconds = clock.nsecsElapsed() / 1e9;
     std::printf("requests: %d  ok: %d  failed: %d  body bytes: %lld\n", total, ok, failed,
                 static_cast<long long>(bytes));
-    std::printf("seconds: %.3f  requests/s: %.0f\n", seconds, total / seconds);
+    std::printf("seconds: %.3f  requests/s: %.0f  most in flight: %d\n", seconds, total / seconds,
+                mostInFlight);
     if (simProcess.state() != QProcess::NotRunning) {
         simProcess.terminate();
         simProcess.waitForFinished(3000);

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QMutex>
 #include <QPointer>
 #include <QSocketNotifier>
 
@@ -46,6 +47,36 @@ bool isDottedShape(const QString& text) {
             !(c >= QLatin1Char('0') && c <= QLatin1Char('9')))
             return false;
     return text.contains(QLatin1Char('.'));
+}
+
+// Protocol and service names are looked up once per process: each lookup
+// reads the system's databases, which would otherwise cost every connection
+// several system calls. -1 for a name the system does not know.
+int cachedLookup(QHash<QString, int>& cache, const QString& name, int (*lookup)(const char*)) {
+    static QMutex mutex; // the lookups are not thread-safe either
+    QMutexLocker lock(&mutex);
+    const auto found = cache.constFind(name);
+    if (found != cache.constEnd())
+        return found.value();
+    const int value = lookup(name.toLatin1().constData());
+    cache.insert(name, value);
+    return value;
+}
+
+int protocolNumber(const QString& name) {
+    static QHash<QString, int> cache;
+    return cachedLookup(cache, name, [](const char* n) {
+        const protoent* pe = ::getprotobyname(n);
+        return pe ? pe->p_proto : -1;
+    });
+}
+
+int tcpServicePort(const QString& name) {
+    static QHash<QString, int> cache;
+    return cachedLookup(cache, name, [](const char* n) {
+        const servent* se = ::getservbyname(n, "tcp");
+        return se ? int(ntohs(quint16(se->s_port))) : -1;
+    });
 }
 
 } // namespace
@@ -322,9 +353,9 @@ void TWSocket::Connect() {
     }
     long protoNumber = 0;
     if (!parseNumber(proto_, 255, &protoNumber)) {
-        const protoent* pe = ::getprotobyname(proto_.toLatin1().constData());
-        if (pe)
-            protoNumber = pe->p_proto;
+        const int known = protocolNumber(proto_);
+        if (known >= 0)
+            protoNumber = known;
         else if (proto_.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0)
             protoNumber = IPPROTO_TCP; // no protocol database in minimal systems
         else {
@@ -348,10 +379,10 @@ void TWSocket::Connect() {
             *out = quint16(v);
             return 0;
         }
-        const servent* se = ::getservbyname(text.toLatin1().constData(), "tcp");
-        if (!se)
+        const int known = tcpServicePort(text);
+        if (known < 0)
             return 2;
-        *out = ntohs(quint16(se->s_port));
+        *out = quint16(known);
         return 0;
     };
     quint16 remotePort = 0;

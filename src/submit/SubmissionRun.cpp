@@ -235,6 +235,10 @@ void SubmissionRun::submitNext() {
             return;
         startEngine();
         m_startGate = true;
+        // Pause or Stop pressed while the start above let events run ends
+        // the fan-out: nothing more is sent.
+        if (m_paused || !m_stopEnabled)
+            return;
         if (!(int(m_clients.size()) < speedValue() && speedValue() + m_nextEngine <= engines() - 1))
             return;
     }
@@ -263,7 +267,8 @@ void SubmissionRun::startEngine() {
     client->Tag = i;
     auto* body = new QBuffer;
     const QString pairs = buildPairString(engine);
-    const QString address = engine.isPost() ? engine[EngineRecord::CgiUrl] : engine[EngineRecord::CgiUrl] + pairs;
+    const QString address =
+        engine.isPost() ? engine[EngineRecord::CgiUrl] : engine[EngineRecord::CgiUrl] + pairs;
     m_results.insert(client, Result{engine.name, QString(), 0, false, body, address});
 
     memo(engine[EngineRecord::CgiUrl]);
@@ -288,6 +293,14 @@ void SubmissionRun::startEngine() {
     QThread::yieldCurrentThread();
 
     client->Reference = engine[EngineRecord::SiteUrl];
+    if (m_results.value(client).judged) {
+        // Stop or Pause was pressed while the lines above were shown: this
+        // request is not sent; it finishes as aborted, like the others.
+        QMetaObject::invokeMethod(
+            this, [this, client] { onRequestDone(client); }, Qt::QueuedConnection);
+        m_starting = false;
+        return;
+    }
     try {
         if (engine.isPost()) {
             client->URL = engine[EngineRecord::CgiUrl];
@@ -330,10 +343,9 @@ void SubmissionRun::onHeaderEnd(THttpCli* sender) {
 
 void SubmissionRun::onRequestDone(THttpCli* sender) {
     auto* client = static_cast<TSTHttpCli*>(sender);
-    const qsizetype pos = m_clients.indexOf(client);
     // A request is counted once: a client that already finished is no
     // longer in the run, even while this handler lets other events run.
-    if (pos < 0 || !m_results.contains(client))
+    if (!m_clients.contains(client) || !m_results.contains(client))
         return;
     const int i = int(client->Tag);
     Result r = m_results.take(client);
@@ -359,9 +371,13 @@ void SubmissionRun::onRequestDone(THttpCli* sender) {
     m_counters.bar[3] = m_counters.failed;
     emit countersChanged();
 
-    m_clients.removeAt(pos);
-    m_inFlightEngines.removeAt(pos);
-    m_inFlightTicks.removeAt(pos);
+    // Found again: the memo above lets events run, and a request that
+    // finished meanwhile has shifted the positions. Until here this one stays
+    // in flight, so only the last to finish ends the session.
+    const qsizetype at = m_clients.indexOf(client);
+    m_clients.removeAt(at);
+    m_inFlightEngines.removeAt(at);
+    m_inFlightTicks.removeAt(at);
     client->deleteLater();
     delete r.body;
 
@@ -468,7 +484,10 @@ void SubmissionRun::watchdogTick() {
     for (TSTHttpCli* c : std::as_const(m_clients)) {
         if (int(c->Tag) != oldest)
             continue;
-        Result& r = m_results[c];
+        auto it = m_results.find(c);
+        if (it == m_results.end())
+            break; // finishing right now, in a handler that lets events run
+        Result& r = *it;
         r.code = 408;
         r.text = QStringLiteral("Request_Timeout");
         r.judged = true;

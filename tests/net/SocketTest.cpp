@@ -307,3 +307,40 @@ TEST(SocketConnection, ConnectChecksItsSettings) {
     }
     EXPECT_THROW(s.Send("x", 1), ESocketException);
 }
+
+TEST(SocketConnection, ProtocolAndServiceNamesGiveTheSameAnswerEveryTime) {
+    // Names are looked up once per process; later connects get the same answers.
+    RefusingPort refusing;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        TWSocket s;
+        s.setAddr("127.0.0.1");
+        s.setPort("no-such-service-name");
+        try {
+            s.Connect();
+            FAIL() << "no exception";
+        } catch (const ESocketException& e) {
+            EXPECT_EQ(e.message(),
+                      "WSocketResolvePort: Cannot convert port 'no-such-service-name'");
+        }
+        s.setProto("no-such-protocol");
+        s.setPort(QString::number(refusing.port));
+        try {
+            s.Connect();
+            FAIL() << "no exception";
+        } catch (const ESocketException& e) {
+            EXPECT_EQ(e.message(),
+                      "WSocketResolveProto: Cannot convert protocol 'no-such-protocol'");
+        }
+        s.setProto("udp");
+        EXPECT_THROW(s.Connect(), ESocketException);
+        EXPECT_EQ(s.LastError(), 10022);
+        int error = -1;
+        s.OnSessionConnected = [&](TWSocket*, quint16 e) { error = e; };
+        s.setProto("tcp");
+        s.Connect();
+        ASSERT_TRUE(runUntil([&] { return error >= 0; }));
+        EXPECT_EQ(error, 10061);
+        s.Close();
+    }
+}

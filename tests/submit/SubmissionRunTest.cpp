@@ -1,12 +1,12 @@
 // The submission run against a real local target-sim: fan-out, requests as
 // sent, judging, pause, watchdog, reports and the batch pass.
-#include "submit/FormEncoding.h"
 #include "submit/SubmissionRun.h"
 #include "common/IniFile.h"
 #include "engines/EngineDatabase.h"
 #include "engines/ProgramFolder.h"
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
+#include "submit/FormEncoding.h"
 #include "submit/SpeedSteps.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
@@ -191,6 +191,47 @@ TEST_F(SubmissionRunTest, TenThousandEnginesStartInOrderAndEachFinishesOnce) {
     EXPECT_EQ(report.count(QLatin1String(" Status: OK")), 8000);
 }
 
+TEST_F(SubmissionRunTest, AMemoThatRunsEventsLosesNoRequestAndEndsOnce) {
+    // The window pumps events on every memo line, so requests finish inside
+    // each other's request-done step. Later engines answer sooner, so older
+    // requests finish inside younger ones' steps; every one must still be
+    // counted once, and the session end once.
+    pf.writeEngines("data/data.hlz", [&] {
+        QStringList lines;
+        for (int i = 0; i < 400; ++i) {
+            EngineRecord r;
+            r.name = QStringLiteral("E%1").arg(i, 3, 10, QLatin1Char('0'));
+            r[EngineRecord::CgiUrl] = sim.url(
+                i % 7 == 3
+                    ? QStringLiteral("/close?e=%1").arg(i)
+                    : QStringLiteral("/delay/%1/status/200/OK/%2").arg(80 - (i % 5) * 20).arg(i));
+            r[EngineRecord::TitleVar] = QStringLiteral("title");
+            r.setPost(true);
+            lines.append(r.toLine());
+        }
+        return lines;
+    }());
+    open();
+    int sessionsEnded = 0;
+    QObject::connect(run.get(), &SubmissionRun::memoLine,
+                     [] { QCoreApplication::processEvents(); });
+    QObject::connect(run.get(), &SubmissionRun::sessionFinished, [&] { ++sessionsEnded; });
+    run->setSpeedIndex(int(speedSteps().indexOf(QStringLiteral("100"))));
+    subList.add(QStringLiteral("one"));
+    run->start();
+    ASSERT_TRUE(waitFor([this] { return finished; }, 90000)); // sanitizer builds are slow
+    EXPECT_EQ(sessionsEnded, 1);
+    EXPECT_EQ(run->counters().successful + run->counters().failed, 400);
+    EXPECT_EQ(run->counters().failed, 57);
+    QSet<int> done;
+    for (const QString& l : results())
+        done.insert(l.section(QLatin1Char('.'), 0, 0).toInt());
+    EXPECT_EQ(results().size(), 400);
+    EXPECT_EQ(done.size(), 400);
+    const QString report = QString::fromUtf8(pf.readBytes("reports/one.htm"));
+    EXPECT_EQ(report.count(QLatin1String(" Status: ")), 400);
+}
+
 TEST_F(SubmissionRunTest, HundredEnginesAtSpeed25KeepTwentyFiveInFlight) {
     writeEngines(100, QStringLiteral("/delay/400/status/200/OK/%1"));
     open();
@@ -255,9 +296,11 @@ TEST_F(SubmissionRunTest, RequestsCarryThePairStringEncodedOrRawAsConfigured) {
     ASSERT_TRUE(runToEnd());
     QString getTarget, postBody, referer;
     sent(getTarget, postBody, referer);
-    EXPECT_EQ(getTarget.toStdString(), "/status/302/Found&t=Tom+%26+Jerry%27s+Widgets&cat=biz&mode=add&x=a%20b");
+    EXPECT_EQ(getTarget.toStdString(),
+              "/status/302/Found&t=Tom+%26+Jerry%27s+Widgets&cat=biz&mode=add&x=a%20b");
     EXPECT_EQ(referer, "http://ref.example/");
-    EXPECT_EQ(postBody.toStdString(), "&u=http%3A%2F%2Fwww.example.com%2F%3Fa%3D1%26b%3D2&n=Ann&e=me%40example.com");
+    EXPECT_EQ(postBody.toStdString(),
+              "&u=http%3A%2F%2Fwww.example.com%2F%3Fa%3D1%26b%3D2&n=Ann&e=me%40example.com");
     // 302 succeeds; the phrase "Ok" is not "OK" and fails.
     EXPECT_EQ(run->counters().successful, 1);
     EXPECT_EQ(run->counters().failed, 1);
@@ -283,7 +326,8 @@ TEST_F(SubmissionRunTest, RequestsCarryThePairStringEncodedOrRawAsConfigured) {
 TEST(FormEncoding, KeepsTheUnreservedSetAndEncodesEveryOtherByte) {
     EXPECT_EQ(lb::formEncode(QString()), QString());
     EXPECT_EQ(lb::formEncode(QStringLiteral("AZaz09*-._")), QStringLiteral("AZaz09*-._"));
-    EXPECT_EQ(lb::formEncode(QStringLiteral("a b&c=d+e/f~g%")), QStringLiteral("a+b%26c%3Dd%2Be%2Ff%7Eg%25"));
+    EXPECT_EQ(lb::formEncode(QStringLiteral("a b&c=d+e/f~g%")),
+              QStringLiteral("a+b%26c%3Dd%2Be%2Ff%7Eg%25"));
     EXPECT_EQ(lb::formEncode(QStringLiteral("café €\n")), QStringLiteral("caf%C3%A9+%E2%82%AC%0A"));
 }
 
@@ -352,17 +396,20 @@ TEST_F(SubmissionRunTest, TwoSessionsWriteTwoReportsEachWithTheHeader) {
     // Beside each report its CSV: BOM, header, one row per engine request in
     // the order they finished, CR LF after every line.
     const QByteArray csv = pf.readBytes(QStringLiteral("reports/one.csv"));
-    ASSERT_TRUE(csv.startsWith("\xEF\xBB\xBFTime,Engine,Address,Result,Success\r\n")) << csv.left(60).toStdString();
+    ASSERT_TRUE(csv.startsWith("\xEF\xBB\xBFTime,Engine,Address,Result,Success\r\n"))
+        << csv.left(60).toStdString();
     ASSERT_TRUE(csv.endsWith("\r\n"));
     const QList<QByteArray> rows = csv.mid(3).chopped(2).split('\n');
     ASSERT_EQ(rows.size(), 4);
     QSet<QString> engines;
-    const QRegularExpression row(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d,(E00[0-2]),(.*),OK,yes\r?$"));
+    const QRegularExpression row(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d,(E00[0-2]),(.*),OK,yes\r?$"));
     for (int i = 1; i < rows.size(); ++i) {
         const auto m = row.match(QString::fromUtf8(rows[i]));
         ASSERT_TRUE(m.hasMatch()) << rows[i].toStdString();
         engines.insert(m.captured(1));
-        EXPECT_EQ(m.captured(2), sim.url(QStringLiteral("/status/200/OK/%1").arg(m.captured(1).right(1).toInt())));
+        EXPECT_EQ(m.captured(2),
+                  sim.url(QStringLiteral("/status/200/OK/%1").arg(m.captured(1).right(1).toInt())));
     }
     EXPECT_EQ(engines.size(), 3);
     EXPECT_TRUE(pf.exists(QStringLiteral("reports/two.csv")));
