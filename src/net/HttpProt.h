@@ -151,6 +151,15 @@ public:
     static constexpr int kMaxRedirections = 20;
 
 private:
+    // The answer fuzz target (fuzz/HttpAnswerFeed.h) hands received bytes to
+    // answerReceived() and stands in for the connection in closeConnection().
+    friend class HttpAnswerFeed;
+    // Closes the connection (only when still open, with onlyWhenOpen); a
+    // connected socket reports the close from inside.
+    virtual void closeConnection(bool onlyWhenOpen = false);
+    // Handles what the receive buffer holds after a read.
+    void answerReceived();
+
     enum class LineHandler { Header, Body };
     enum class ClosedStep { Normal, Redirect };
 
@@ -232,6 +241,13 @@ private:
     char sendBuffer_[kBufSize];
     char receiveBuffer_[kBufSize];
     int receiveLen_ = 0;
+    // While a handler of the answer runs, what arrives meanwhile waits here,
+    // and so does the server's close, so nothing overtakes the bytes held.
+    bool receiving_ = false;
+    QByteArray pending_;
+    bool closePending_ = false;
+    bool ownClose_ = false;
+    quint16 closeError_ = 0;
     int lineRest_ = 0; // where the data after the current header line starts
 };
 
