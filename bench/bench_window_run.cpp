@@ -17,14 +17,27 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QTabWidget>
 #include <QTemporaryDir>
 
 static void write(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     if (f.open(QIODevice::WriteOnly))
         f.write(bytes);
+}
+
+// Start pressed, then the event loop as the program runs it (waiting, not
+// polling) until the run ends.
+static void runToEnd(lb::TKestrel& w) {
+    QEventLoop loop;
+    QObject::connect(&w.submission(), &lb::SubmissionRun::runFinished, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
+    w.submission().start();
+    if (w.submission().running())
+        loop.exec();
 }
 
 // Start pressed on one session in the program folder DIR; prints the counters.
@@ -36,17 +49,14 @@ static int runInFolder(const QString& dir, const QString& session, const QString
     lb::test::ScriptedDialogs dialogs;
     lb::TKestrel w(dialogs);
     w.show();
+    w.notebook()->setCurrentIndex(3); // "Step3 Submit": the counters and memo are drawn
     w.engines().setBatchIncluded(false);
     w.setGenerateReports(true);
     w.submission().setSpeedIndex(int(lb::speedSteps().indexOf(speed)));
     w.subList().add(session);
-    bool done = false;
-    QObject::connect(&w.submission(), &lb::SubmissionRun::runFinished, [&] { done = true; });
     QElapsedTimer t;
     t.start();
-    w.submission().start();
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    runToEnd(w);
     const auto& c = w.submission().counters();
     std::printf("window: %.2f s  Successful: %d  Failed: %d\n", t.elapsed() / 1000.0, c.successful,
                 c.failed);
@@ -98,16 +108,13 @@ int main(int argc, char** argv) {
     lb::test::ScriptedDialogs dialogs;
     lb::TKestrel w(dialogs);
     w.show();
+    w.notebook()->setCurrentIndex(3); // "Step3 Submit": the counters and memo are drawn
     w.engines().setBatchIncluded(false);
     w.submission().setSpeedIndex(int(lb::speedSteps().indexOf(speed)));
     w.subList().add(QStringLiteral("bench"));
-    bool done = false;
-    QObject::connect(&w.submission(), &lb::SubmissionRun::runFinished, [&] { done = true; });
     QElapsedTimer t;
     t.start();
-    w.submission().start();
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    runToEnd(w);
     const double secs = t.elapsed() / 1000.0;
     std::printf("%d engines at speed %s in the window: %.2f s, %.0f requests/s, "
                 "successful %d, failed %d\n",

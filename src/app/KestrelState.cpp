@@ -9,73 +9,79 @@ void StatusMemo::add(const QString& line) {
     // Each change deletes the first line while more than 18 remain.
     while (m_lines.size() > MaxLines)
         m_lines.removeFirst();
-    emit changed();
+    emit lineAdded(line);
 }
 
 void StatusMemo::clear() {
     m_lines.clear();
-    emit changed();
+    emit cleared();
 }
 
 const QStringList& SubmitPanel::speedSteps() {
     return lb::speedSteps();
 }
 
+void SubmitPanel::touch() {
+    if (m_batchDepth > 0)
+        m_dirty = true;
+    else
+        emit changed();
+}
+
+void SubmitPanel::endChanges() {
+    if (m_batchDepth > 0 && --m_batchDepth == 0 && m_dirty) {
+        m_dirty = false;
+        emit changed();
+    }
+}
+
 void SubmitPanel::setSpeedIndex(int index) {
-    if (index < 0 || index >= speedSteps().size() || index == m_speedIndex)
+    if (index < 0 || index >= speedSteps().size())
         return;
-    m_speedIndex = index;
-    touch();
+    assign(m_speedIndex, index);
 }
 
 void SubmitPanel::setCounter(Counter c, int value) {
-    m_counters[c] = value;
-    touch();
+    assign(m_counters[c], value);
 }
 
 void SubmitPanel::setBarPosition(int bar, int position) {
-    m_barPos.at(std::size_t(bar)) = position;
-    touch();
+    assign(m_barPos.at(std::size_t(bar)), position);
 }
 
 void SubmitPanel::setBarMaximum(int bar, int maximum) {
-    m_barMax.at(std::size_t(bar)) = maximum;
-    touch();
+    assign(m_barMax.at(std::size_t(bar)), maximum);
 }
 
 void SubmitPanel::resetCounters() {
-    m_counters.fill(0);
-    m_barPos.fill(0);
-    touch();
+    beginChanges();
+    for (int c = 0; c < 4; ++c) {
+        assign(m_counters[std::size_t(c)], 0);
+        assign(m_barPos[std::size_t(c)], 0);
+    }
+    endChanges();
 }
 
 void SubmitPanel::setStartEnabled(bool on) {
-    m_start = on;
-    touch();
+    assign(m_start, on);
 }
 void SubmitPanel::setStopEnabled(bool on) {
-    m_stop = on;
-    touch();
+    assign(m_stop, on);
 }
 void SubmitPanel::setPauseEnabled(bool on) {
-    m_pause = on;
-    touch();
+    assign(m_pause, on);
 }
 void SubmitPanel::setDatabaseButtonsEnabled(bool on) {
-    m_dbButtons = on;
-    touch();
+    assign(m_dbButtons, on);
 }
 void SubmitPanel::setBatchCheckEnabled(bool on) {
-    m_batchCheck = on;
-    touch();
+    assign(m_batchCheck, on);
 }
 void SubmitPanel::setIndicator(Indicator i) {
-    m_indicator = i;
-    touch();
+    assign(m_indicator, i);
 }
 void SubmitPanel::setWebsite(const QString& url) {
-    m_website = url;
-    touch();
+    assign(m_website, url);
 }
 
 } // namespace lb

@@ -27,7 +27,8 @@ public:
     const QStringList& lines() const { return m_lines; }
 
 signals:
-    void changed();
+    void lineAdded(const QString& line); // and the top lines beyond 18 dropped
+    void cleared();
 
 private:
     QStringList m_lines;
@@ -43,6 +44,11 @@ public:
     using QObject::QObject;
 
     static const QStringList& speedSteps(); // "1" "5" ... "300"
+
+    // Changes between begin and end emit one changed() at the end, and only
+    // when a value did change; nested pairs count.
+    void beginChanges() { ++m_batchDepth; }
+    void endChanges();
     int speedIndex() const { return m_speedIndex; }
     int speedValue() const { return speedSteps().at(m_speedIndex).toInt(); }
     QString speedText() const { return speedSteps().at(m_speedIndex); }
@@ -80,7 +86,13 @@ signals:
     void changed();
 
 private:
-    void touch() { emit changed(); }
+    void touch();
+    template <typename T> void assign(T& member, const T& value) {
+        if (member == value)
+            return;
+        member = value;
+        touch();
+    }
 
     int m_speedIndex = StartSpeedIndex;
     std::array<int, 4> m_counters{};
@@ -93,6 +105,8 @@ private:
     bool m_batchCheck = true;
     Indicator m_indicator = Indicator::Idle;
     QString m_website;
+    int m_batchDepth = 0;
+    bool m_dirty = false;
 };
 
 } // namespace lb

@@ -1,4 +1,5 @@
 #include "app/TKestrel.h"
+#include "app/MemoFollower.h"
 #include "indexnow/ui/TIndexNow.h"
 
 #include "net/HttpProt.h"
@@ -27,8 +28,8 @@
 #include "sessions/SessionStore.h"
 #include "sessions/ui/SessionPage.h"
 #include "source/ui/TSource.h"
-#include "spider/Sitemap.h"
 #include "spider/SiteList.h"
+#include "spider/Sitemap.h"
 #include "spider/Spider.h"
 #include "update/TRAR.h"
 #include "update/ui/TUpdateBox.h"
@@ -147,9 +148,20 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     connect(m_submission.get(), &SubmissionRun::memoLine, this,
             [this](const QString& line) { m_memo3.add(line); });
     connect(m_submission.get(), &SubmissionRun::memoCleared, this, [this] { m_memo3.clear(); });
-    connect(m_submission.get(), &SubmissionRun::stateChanged, this, &TKestrel::syncFromSubmission);
-    connect(m_submission.get(), &SubmissionRun::countersChanged, this,
-            &TKestrel::syncFromSubmission);
+    // While a run goes on, its counters and memo lines are drawn at most
+    // 25 times a second, not for every request: the handlers pump events
+    // after each line, and each pump would paint the page again. A change of
+    // the run's state shows everything at once, so the page is exact at rest.
+    m_displayTimer.setSingleShot(true);
+    m_displayTimer.setInterval(40);
+    connect(&m_displayTimer, &QTimer::timeout, this, &TKestrel::showRunDisplay);
+    connect(m_submission.get(), &SubmissionRun::stateChanged, this, &TKestrel::showRunDisplay);
+    connect(m_submission.get(), &SubmissionRun::countersChanged, this, [this] {
+        if (displayDeferred())
+            scheduleDisplay();
+        else
+            syncFromSubmission();
+    });
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -167,8 +179,9 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         if (key.isEmpty() || !isSafeFileName(key))
             return;
         try {
-            writeSitemap(appPath(m_appDir, QStringLiteral("\\sitemaps\\") + key + QStringLiteral(".xml")),
-                         m_spider->siteList().addedOrder());
+            writeSitemap(
+                appPath(m_appDir, QStringLiteral("\\sitemaps\\") + key + QStringLiteral(".xml")),
+                m_spider->siteList().addedOrder());
         } catch (const FileError& e) {
             m_dialogs.showError(e.message());
         }
@@ -235,7 +248,9 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     });
     connect(m_updater.get(), &Updater::changed, this,
             [this] { m_enginePage->updateButton()->setEnabled(m_updater->updateEnabled()); });
-    connect(&m_memo3, &StatusMemo::changed, this, &TKestrel::syncMemo3);
+    m_memo3Follower = std::make_unique<MemoFollower>(m_memo3, *m_memo3View);
+    connect(&m_memo3, &StatusMemo::lineAdded, this, &TKestrel::memo3LineAdded);
+    connect(&m_memo3, &StatusMemo::cleared, this, &TKestrel::memo3Cleared);
     connect(&m_submit, &SubmitPanel::changed, this, &TKestrel::syncSubmitPanel);
     connect(m_engines.get(), &EngineDatabase::choiceChanged, this, &TKestrel::syncDatabaseChoice);
     connect(m_engines.get(), &EngineDatabase::batchChanged, this, &TKestrel::syncDatabaseChoice);
@@ -262,6 +277,8 @@ net::THttpCli* TKestrel::httpClient(const QString& name) const {
 }
 
 void TKestrel::syncFromSubmission() {
+    // One redraw of the panel for all that changed, not one per value.
+    m_submit.beginChanges();
     const SubmissionRun& r = *m_submission;
     const SubmissionRun::Counters& c = r.counters();
     m_submit.setCounter(SubmitPanel::PostingTo, c.postingTo);
@@ -279,6 +296,7 @@ void TKestrel::syncFromSubmission() {
     m_submit.setDatabaseButtonsEnabled(r.databaseChoiceEnabled());
     m_submit.setBatchCheckEnabled(r.batchEnabled());
     m_submit.setIndicator(SubmitPanel::Indicator(int(r.indicator())));
+    m_submit.endChanges();
 }
 
 void TKestrel::applyProxyPanel() {
@@ -535,8 +553,9 @@ QWidget* TKestrel::buildSessionPage() {
     choiceRow->addWidget(m_batch);
     auto* encode = new QCheckBox(QStringLiteral("Encode form values"), choice);
     encode->setObjectName(QStringLiteral("EncodeValues"));
-    encode->setToolTip(QStringLiteral("Send blanks, \"&\" and other special characters of your session so "
-                                      "that the sites receive them as typed"));
+    encode->setToolTip(
+        QStringLiteral("Send blanks, \"&\" and other special characters of your session so "
+                       "that the sites receive them as typed"));
     encode->setChecked(readEncodeValues(m_appDir));
     choiceRow->addWidget(encode);
     layout->addWidget(choice);
@@ -714,8 +733,17 @@ void TKestrel::syncSubmitPanel() {
     for (QRadioButton* r : {m_engineCk, m_ranger, m_custom, m_allEngines})
         r->setEnabled(m_submit.databaseButtonsEnabled());
     m_batch->setEnabled(m_submit.batchCheckEnabled());
+    // A style sheet is costly to apply; the colour changes only with the state.
+    if (int(m_submit.indicator()) != m_shownIndicator) {
+        m_shownIndicator = int(m_submit.indicator());
+        m_subInd->setStyleSheet(indicatorStyle(m_submit.indicator()));
+    }
+    m_website->setText(m_submit.website());
+}
+
+QString TKestrel::indicatorStyle(SubmitPanel::Indicator indicator) {
     const char* colour = "transparent";
-    switch (m_submit.indicator()) {
+    switch (indicator) {
     case SubmitPanel::Indicator::Idle:
         break;
     case SubmitPanel::Indicator::Running:
@@ -728,8 +756,7 @@ void TKestrel::syncSubmitPanel() {
         colour = "red";
         break;
     }
-    m_subInd->setStyleSheet(QStringLiteral("background-color: %1;").arg(QLatin1String(colour)));
-    m_website->setText(m_submit.website());
+    return QStringLiteral("background-color: %1;").arg(QLatin1String(colour));
 }
 
 void TKestrel::syncDatabaseChoice() {
@@ -752,8 +779,37 @@ void TKestrel::syncDatabaseChoice() {
     m_bcount->setText(QString::number(m_engines->engineCount()));
 }
 
-void TKestrel::syncMemo3() {
-    m_memo3View->setPlainText(m_memo3.lines().join(QLatin1Char('\n')));
+bool TKestrel::displayDeferred() const {
+    return m_submission && m_submission->running();
+}
+
+void TKestrel::memo3LineAdded() {
+    m_memo3Follower->lineAdded();
+    if (displayDeferred())
+        scheduleDisplay();
+    else
+        m_memo3Follower->show();
+    pumpAfterMemoLine();
+}
+
+void TKestrel::memo3Cleared() {
+    m_memo3Follower->cleared();
+    pumpAfterMemoLine();
+}
+
+void TKestrel::scheduleDisplay() {
+    if (!m_displayTimer.isActive())
+        m_displayTimer.start();
+}
+
+void TKestrel::showRunDisplay() {
+    m_displayTimer.stop();
+    if (m_memo3Follower)
+        m_memo3Follower->show();
+    syncFromSubmission();
+}
+
+void TKestrel::pumpAfterMemoLine() {
     // The display keeps up while a run fills the memo.
     QCoreApplication::processEvents();
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <memory>
 #include <QMainWindow>
+#include <QTimer>
 
 class QCheckBox;
 class QLabel;
@@ -19,7 +20,6 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class QTimer;
 
 namespace lb {
 
@@ -30,6 +30,7 @@ class TSTHttpCli;
 
 class AutoExtractor;
 class Dialogs;
+class MemoFollower;
 class SubmissionRun;
 class SubmissionHost;
 class EngineDatabase;
@@ -132,8 +133,14 @@ private:
     QWidget* buildSessionPage();
     QWidget* buildSubmitPage();
     void syncSubmitPanel();
+    static QString indicatorStyle(SubmitPanel::Indicator indicator);
     void syncDatabaseChoice();
-    void syncMemo3();
+    void memo3LineAdded();
+    void memo3Cleared();
+    void pumpAfterMemoLine();
+    bool displayDeferred() const;
+    void scheduleDisplay();
+    void showRunDisplay();
     void updateClock();
 
     Dialogs& m_dialogs;
@@ -177,6 +184,8 @@ private:
     std::array<QLabel*, 4> m_counters{};
     std::array<QProgressBar*, 4> m_bars{};
     QPlainTextEdit* m_memo3View = nullptr;
+    std::unique_ptr<MemoFollower> m_memo3Follower;
+    QTimer m_displayTimer; // draws a running submission's page
     QLabel* m_speedPanel = nullptr;
     QListWidget* m_speedList = nullptr;
     QPushButton* m_subStop = nullptr;
@@ -185,6 +194,7 @@ private:
     QPushButton* m_subSlower = nullptr;
     QPushButton* m_subFaster = nullptr;
     QLabel* m_subInd = nullptr;
+    int m_shownIndicator = -1; // the indicator colour last given to SubInd
 
     TUpdateBox* m_updateBox = nullptr;
     TSource* m_source = nullptr;

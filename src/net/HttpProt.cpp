@@ -386,6 +386,8 @@ void THttpCli::startRequest(THttpRequest type) {
 void THttpCli::login() {
     const quint64 rq = request_;
     closedStepDone_ = false;
+    pending_.clear();
+    closePending_ = false;
     if (requestType_ == httpPOST && redirections_ > 0 && SendStream)
         SendStream->seek(sendStreamStart_); // the body goes again to the new place
     tunnel_ = Tunnel::None;
@@ -683,6 +685,16 @@ void THttpCli::socketDataAvailable() {
     }
     if (state_ != hsWaitingHeader && state_ != hsWaitingBody)
         return; // nothing expected: the socket drops what came
+    if (receiving_) {
+        // A handler of this answer lets events run: keep what arrives here;
+        // the pass on the stack hands it on in order once it is done with
+        // the bytes it holds.
+        char chunk[kBufSize];
+        const int n = socket_->Receive(chunk, kBufSize - 1);
+        if (n > 0)
+            pending_.append(chunk, n);
+        return;
+    }
     if (receiveLen_ >= kBufSize - 1) {
         // A line that does not fit: the socket aborts the connection and the
         // request ends as a closed connection, keeping the status it had.
@@ -692,7 +704,41 @@ void THttpCli::socketDataAvailable() {
     if (n <= 0)
         return;
     receiveLen_ += n;
+
+    QPointer<THttpCli> self(this);
+    receiving_ = true;
+    struct Reset {
+        QPointer<THttpCli>& self;
+        ~Reset() {
+            if (self)
+                self->receiving_ = false;
+        }
+    } reset{self};
     answerReceived();
+    while (self && !pending_.isEmpty() && (state_ == hsWaitingHeader || state_ == hsWaitingBody)) {
+        if (state_ == hsWaitingBody && receiveLen_ == 0) {
+            QByteArray piece;
+            piece.swap(pending_);
+            bodyChunk(piece.constData(), int(piece.size()));
+            continue;
+        }
+        const int room = kBufSize - 1 - receiveLen_;
+        if (room <= 0)
+            throw EHttpException(QStringLiteral("HTTP line too long"), 4);
+        const int take = int(qMin<qsizetype>(room, pending_.size()));
+        std::memcpy(receiveBuffer_ + receiveLen_, pending_.constData(), size_t(take));
+        pending_.remove(0, take);
+        receiveLen_ += take;
+        answerReceived();
+    }
+    if (!self)
+        return;
+    pending_.clear();
+    receiving_ = false;
+    if (closePending_) {
+        closePending_ = false;
+        socketSessionClosed(closeError_);
+    }
 }
 
 void THttpCli::answerReceived() {
@@ -702,6 +748,8 @@ void THttpCli::answerReceived() {
         bodyChunk(receiveBuffer_, len);
         return;
     }
+    if (state_ != hsWaitingHeader)
+        return;
 
     QPointer<THttpCli> self(this);
     const quint64 rq = request_;
@@ -855,8 +903,12 @@ void THttpCli::headerLine(const char* data, int len) {
         if (gone())
             return;
     }
-    if (statusCode_ >= 400)
+    if (statusCode_ >= 400) {
+        ownClose_ = true; // ends the answer now, not after what is buffered
         closeConnection(true);
+        if (self)
+            ownClose_ = false;
+    }
 }
 
 void THttpCli::bodyChunk(const char* data, int len) {
@@ -954,6 +1006,17 @@ void THttpCli::takeLocation(const QString& v) {
 }
 
 void THttpCli::socketSessionClosed(quint16 error) {
+    if (receiving_) {
+        if (!ownClose_ && closedStep_ == ClosedStep::Normal &&
+            (state_ == hsWaitingHeader || state_ == hsWaitingBody)) {
+            // The server closed while a handler of this answer lets events
+            // run: the answer ends after the bytes still to be handed on.
+            closePending_ = true;
+            closeError_ = error;
+            return;
+        }
+        pending_.clear(); // bytes of a connection that is gone
+    }
     if (closedStep_ == ClosedStep::Redirect) {
         closedStep_ = ClosedStep::Normal;
         locationSeen_ = false;
@@ -1026,6 +1089,8 @@ void THttpCli::Abort() {
     statusCode_ = 404;
     reasonPhrase_ = QStringLiteral("Connection aborted on request");
     requestDoneError_ = 3;
+    pending_.clear();
+    closePending_ = false;
     closedStep_ = ClosedStep::Normal;
     if (lookup)
         connectionClosedStep();

@@ -241,6 +241,13 @@ private:
     char sendBuffer_[kBufSize];
     char receiveBuffer_[kBufSize];
     int receiveLen_ = 0;
+    // While a handler of the answer runs, what arrives meanwhile waits here,
+    // and so does the server's close, so nothing overtakes the bytes held.
+    bool receiving_ = false;
+    QByteArray pending_;
+    bool closePending_ = false;
+    bool ownClose_ = false;
+    quint16 closeError_ = 0;
     int lineRest_ = 0; // where the data after the current header line starts
 };
 

@@ -235,6 +235,10 @@ void SubmissionRun::submitNext() {
             return;
         startEngine();
         m_startGate = true;
+        // Pause or Stop pressed while the start above let events run ends
+        // the fan-out: nothing more is sent.
+        if (m_paused || !m_stopEnabled)
+            return;
         if (!(int(m_clients.size()) < speedValue() && speedValue() + m_nextEngine <= engines() - 1))
             return;
     }
@@ -289,6 +293,14 @@ void SubmissionRun::startEngine() {
     QThread::yieldCurrentThread();
 
     client->Reference = engine[EngineRecord::SiteUrl];
+    if (m_results.value(client).judged) {
+        // Stop or Pause was pressed while the lines above were shown: this
+        // request is not sent; it finishes as aborted, like the others.
+        QMetaObject::invokeMethod(
+            this, [this, client] { onRequestDone(client); }, Qt::QueuedConnection);
+        m_starting = false;
+        return;
+    }
     try {
         if (engine.isPost()) {
             client->URL = engine[EngineRecord::CgiUrl];

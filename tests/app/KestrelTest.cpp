@@ -208,6 +208,42 @@ TEST_F(KestrelTest, Memo3KeepsItsLast18Lines) {
     EXPECT_EQ(shown.last(), "25");
 }
 
+TEST_F(KestrelTest, Memo3ShowsExactlyItsLinesThroughALongRun) {
+    open();
+    auto* view = child<QPlainTextEdit>("Memo3");
+    // What a view rebuilt from the lines would show.
+    auto expected = [&] {
+        QPlainTextEdit fresh;
+        fresh.setPlainText(w->memo3().lines().join('\n'));
+        return fresh.toPlainText();
+    };
+    int mismatches = 0;
+    for (int i = 0; i < 400; ++i) {
+        if (i == 150)
+            w->memo3().clear();
+        if (i % 37 == 5)
+            w->memo3().add(QString()); // blank lines count
+        if (i % 53 == 7)
+            w->memo3().add(QStringLiteral("two\nblocks %1").arg(i));
+        if (i % 41 == 3) {
+            // A line added by an event that runs while the next line pumps events.
+            QMetaObject::invokeMethod(
+                w.get(), [this, i] { w->memo3().add(QStringLiteral("nested %1").arg(i)); },
+                Qt::QueuedConnection);
+        }
+        w->memo3().add(QStringLiteral("%1 Contacting: Engine %1").arg(i));
+        if (view->toPlainText() != expected())
+            ++mismatches;
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(w->memo3().lines().size(), 18);
+    EXPECT_TRUE(w->memo3().lines().contains("399 Contacting: Engine 399"));
+    EXPECT_TRUE(view->toPlainText().endsWith("399 Contacting: Engine 399"));
+    EXPECT_FALSE(view->document()->isUndoAvailable());
+    w->memo3().clear();
+    EXPECT_EQ(view->toPlainText(), "");
+}
+
 TEST_F(KestrelTest, HelpButtonsShowTheirPageOnTheHelpSheet) {
     pf.writeBytes("help/submit.htm", "<html>submit</html>");
     open();

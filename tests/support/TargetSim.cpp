@@ -1,34 +1,54 @@
 #include "support/TargetSim.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace lb::test {
+
+namespace {
+
+// Under load (sanitizers, parallel builds) the simulator may take seconds
+// to come up; a failing start must still end well within the test timeout.
+constexpr int kStartMs = 30000;
+
+bool waitForLine(QProcess& p, const QDeadlineTimer& deadline) {
+    while (!p.canReadLine() && !deadline.hasExpired() && p.state() == QProcess::Running)
+        p.waitForReadyRead(100);
+    return p.canReadLine();
+}
+
+} // namespace
 
 TargetSim::TargetSim(const QStringList& extraArgs) {
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // It shares the test's error output: a test that dies must take it along,
-    // or the test runner waits on that output until its time-out.
-    process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    // or the test runner waits on that output until its time-out. A test
+    // that died before the request was made is caught by the parent check.
+    const pid_t parent = ::getpid();
+    process_.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(1);
+    });
     process_.start(QStringLiteral(LB_TARGET_SIM),
                    QStringList{QStringLiteral("--port"), QStringLiteral("0"),
                                QStringLiteral("--log"), logPath()} +
                        extraArgs);
-    if (!process_.waitForStarted(5000))
+    const QDeadlineTimer deadline(kStartMs);
+    if (!process_.waitForStarted(kStartMs))
         return;
     // The first line of output is the port it listens on.
-    for (int i = 0; i < 50 && !process_.canReadLine(); ++i)
-        process_.waitForReadyRead(100);
-    if (process_.canReadLine())
+    if (waitForLine(process_, deadline))
         port_ = quint16(process_.readLine().trimmed().toUInt());
     if (port_ && extraArgs.contains(QStringLiteral("--tls-port"))) {
         // The https port is the second line.
-        for (int i = 0; i < 50 && !process_.canReadLine(); ++i)
-            process_.waitForReadyRead(100);
-        tlsPort_ = quint16(process_.readLine().trimmed().toUInt());
+        if (waitForLine(process_, deadline))
+            tlsPort_ = quint16(process_.readLine().trimmed().toUInt());
         if (!tlsPort_)
             port_ = 0;
     }

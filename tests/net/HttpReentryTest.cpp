@@ -1,0 +1,143 @@
+// Handlers of an answer that let events run, as the window does when it
+// paints a status line: the bytes and the close that arrive meanwhile must
+// come after the bytes the client already holds, none lost, none twice.
+#include "HttpTestUtil.h"
+
+#include <gtest/gtest.h>
+
+using namespace lb::net;
+using lb::test::EventLog;
+using lb::test::RawServer;
+using lb::test::runUntil;
+using Step = RawServer::Step;
+
+namespace {
+
+// Lets events run until the server's close has been read, so everything the
+// server sends arrives while the handler is still on the stack.
+void pumpUntilClosed(THttpCli* c) {
+    runUntil([c] { return c->CtrlSocket()->State() == wsClosed; }, 15000);
+}
+
+RawServer::Script inPieces(const QList<QByteArray>& pieces) {
+    RawServer::Script script;
+    for (const QByteArray& p : pieces) {
+        if (!script.empty())
+            script.push_back({Step::Pause, {}, 80});
+        script.push_back({Step::Send, p, 0});
+    }
+    return script;
+}
+
+struct Reentry : ::testing::Test {
+    RawServer server;
+    THttpCli client;
+    EventLog log;
+    void SetUp() override {
+        client.URL = QStringLiteral("http://127.0.0.1:%1/page").arg(server.port());
+        log.attach(&client);
+    }
+    bool run() {
+        client.GetAsync();
+        return log.waitDone(20000);
+    }
+    // The events from the answer header on, without repeated DocData.
+    std::string answerEvents() const {
+        QStringList all = log.compact();
+        return all.mid(all.indexOf(QStringLiteral("HeaderBegin")))
+            .join(QLatin1Char('|'))
+            .toStdString();
+    }
+};
+
+} // namespace
+
+TEST_F(Reentry, PumpingDocBeginHandlerKeepsTheFirstPieceAndTheOrder) {
+    server.addScript(
+        inPieces({"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nfirst-", "second-", "third"}));
+    int pumps = 0;
+    client.OnDocBegin = [&](THttpCli* c) {
+        log.events << "DocBegin";
+        if (pumps++ == 0)
+            pumpUntilClosed(c);
+    };
+    ASSERT_TRUE(run());
+    EXPECT_EQ(log.body, QByteArray("first-second-third"));
+    EXPECT_EQ(client.ReceivedCount(), 18);
+    EXPECT_EQ(pumps, 1);
+    EXPECT_EQ(answerEvents(), "HeaderBegin|HeaderData:HTTP/1.0 200 OK|"
+                              "HeaderData:Content-Type: text/html|StateChange:6|HeaderEnd|"
+                              "DocBegin|DocData|DocEnd|StateChange:0|RequestDone:0");
+    EXPECT_EQ(log.doneError, 0);
+}
+
+TEST_F(Reentry, PumpingHeaderHandlersParseEachLineOnceAndKeepTheBody) {
+    // The header arrives line by line while the handler of the status line
+    // and then the one of the header's end let events run.
+    server.addScript(
+        inPieces({"HTTP/1.0 200 OK\r\n", "X-One: 1\r\nX-Two: 2\r\n", "\r\nbody-a", "body-b"}));
+    int headerPumps = 0;
+    client.OnHeaderData = [&](THttpCli* c) {
+        log.events << "HeaderData:" + c->ResponseHeader().last();
+        if (headerPumps++ == 0)
+            pumpUntilClosed(c);
+    };
+    ASSERT_TRUE(run());
+    EXPECT_EQ(client.ResponseHeader(), QStringList({"HTTP/1.0 200 OK", "X-One: 1", "X-Two: 2"}));
+    EXPECT_EQ(log.body, QByteArray("body-abody-b"));
+    EXPECT_EQ(answerEvents(), "HeaderBegin|HeaderData:HTTP/1.0 200 OK|HeaderData:X-One: 1|"
+                              "HeaderData:X-Two: 2|StateChange:6|HeaderEnd|DocBegin|DocData|"
+                              "DocEnd|StateChange:0|RequestDone:0");
+}
+
+TEST_F(Reentry, PumpingHeaderEndHandlerHandsOnNoHeaderBytesAsBody) {
+    server.addScript(inPieces({"HTTP/1.0 200 OK\r\nX-A: b\r\n\r\nfirst", "second"}));
+    client.OnHeaderEnd = [&](THttpCli* c) {
+        log.events << "HeaderEnd";
+        pumpUntilClosed(c);
+    };
+    ASSERT_TRUE(run());
+    EXPECT_EQ(log.body, QByteArray("firstsecond"));
+    EXPECT_EQ(client.StatusCode(), 200);
+    EXPECT_EQ(log.events.count(QStringLiteral("DocEnd")), 1);
+    EXPECT_EQ(log.done, 1);
+}
+
+TEST_F(Reentry, AbortFromAPumpingHandlerEndsTheRequestOnce) {
+    // The handler lets the rest and the close arrive, then gives up the
+    // request: nothing of the answer follows, one request-done with error 3.
+    server.addScript(inPieces({"HTTP/1.0 200 OK\r\n\r\nfirst", "second"}));
+    client.OnDocBegin = [&](THttpCli* c) {
+        log.events << "DocBegin";
+        pumpUntilClosed(c);
+        c->Abort();
+    };
+    ASSERT_TRUE(run());
+    EXPECT_TRUE(log.body.isEmpty()) << log.body.constData();
+    EXPECT_EQ(log.doneError, 3);
+    // Later events of the loop must not bring a second request-done.
+    runUntil([] { return false; }, 200);
+    EXPECT_EQ(log.done, 1);
+    EXPECT_EQ(client.State(), hsReady);
+}
+
+TEST_F(Reentry, PumpingDocDataHandlerOverManyPiecesKeepsEveryByte) {
+    // Every piece's handler lets events run: the body comes out whole and
+    // in order, whichever pass read it from the socket.
+    QList<QByteArray> pieces{"HTTP/1.0 200 OK\r\n\r\n"};
+    QByteArray expected;
+    for (int i = 0; i < 12; ++i) {
+        const QByteArray p = QByteArray::number(i).repeated(700 + 37 * i);
+        pieces << p;
+        expected += p;
+    }
+    server.addScript(inPieces(pieces));
+    client.OnDocData = [&](THttpCli*, const char* p, int n) {
+        log.body.append(p, n);
+        runUntil([] { return false; }, 30);
+    };
+    ASSERT_TRUE(run());
+    EXPECT_EQ(log.body.size(), expected.size());
+    EXPECT_TRUE(log.body == expected);
+    EXPECT_EQ(log.done, 1);
+}
