@@ -61,7 +61,7 @@ public:
     int connections() const { return m_connections; }
     // Waits (bounded) until the server is done with its connections so far:
     // it may notice a hang-up only after the client has moved on.
-    bool waitUntilServed(int ms = 10000) const {
+    bool waitUntilServed(int ms = 30000) const {
         for (int waited = 0; m_served < m_connections && waited < ms; waited += 10)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return m_served == m_connections;

@@ -56,7 +56,7 @@ struct EventLog {
                 out << e;
         return out;
     }
-    bool waitDone(int timeoutMs = 10000) {
+    bool waitDone(int timeoutMs = 30000) {
         return runUntil([this] { return done > 0; }, timeoutMs);
     }
 };

@@ -41,7 +41,7 @@ public:
     void addAnswer(const QByteArray& response) { addScript({{Step::Send, response, 0}}); }
 
     // Request bytes received on connection i, waiting up to timeoutMs for them.
-    QByteArray request(int i, int timeoutMs = 5000);
+    QByteArray request(int i, int timeoutMs = 30000);
     int connections() const { return accepted_.load(); }
 
 private:
@@ -60,6 +60,6 @@ private:
 };
 
 // Runs the event loop until cond() holds or timeoutMs pass; returns cond().
-bool runUntil(const std::function<bool()>& cond, int timeoutMs = 10000);
+bool runUntil(const std::function<bool()>& cond, int timeoutMs = 30000);
 
 } // namespace lb::test

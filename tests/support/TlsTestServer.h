@@ -45,8 +45,8 @@ public:
     int connections() const { return accepted_.load(); }
     // Request bytes (decrypted) and the server name asked for on connection i,
     // waiting up to timeoutMs.
-    QByteArray request(int i, int timeoutMs = 5000);
-    QString serverName(int i, int timeoutMs = 5000);
+    QByteArray request(int i, int timeoutMs = 30000);
+    QString serverName(int i, int timeoutMs = 30000);
 
 private:
     void run();
@@ -82,7 +82,7 @@ public:
     quint16 port() const { return port_; }
     // The header the client sent on connection i (through its empty line),
     // and what followed it once the proxy answered 200 or refused.
-    QByteArray header(int i, int timeoutMs = 5000);
+    QByteArray header(int i, int timeoutMs = 30000);
     QByteArray after(int i) const;
     int connections() const { return accepted_.load(); }
 
