@@ -15,8 +15,10 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QMap>
 #include <QRegularExpression>
+#include <QTimer>
 
 using namespace lb;
 using lb::test::ProgramFolder;
@@ -133,12 +135,17 @@ protected:
         pf.writeEngines("data/data.hlz", lines);
     }
 
-    // Waits, bounded, for the run to end.
+    // Waits, bounded, for the run to end: in the event loop, which sleeps
+    // until something happens (processEvents with a time limit would poll
+    // and take a core from the run and the server).
     static bool waitFor(const bool& done) {
         QElapsedTimer t;
         t.start();
-        while (!done && t.elapsed() < 240000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        while (!done && t.elapsed() < 240000) {
+            QEventLoop loop;
+            QTimer::singleShot(100, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
         return done;
     }
 
