@@ -1,6 +1,7 @@
 #include "net/HttpProt.h"
 
 #include "common/TlsSettings.h"
+#include "net/SocketDispatcher.h"
 #include "net/SocketErrors.h"
 
 #include <QCoreApplication>
@@ -177,14 +178,11 @@ THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this
     socket_->OnBgException = [this](TWSocket*, const std::exception&, bool& canClose) {
         canClose = true;
         const quint64 rq = request_;
-        QMetaObject::invokeMethod(
-            this,
-            [this, rq] {
-                if (rq == request_ && state_ != hsReady && !closedStepDone_ &&
-                    socket_->State() == wsClosed)
-                    connectionClosedStep();
-            },
-            Qt::QueuedConnection);
+        postDeferred(this, [this, rq] {
+            if (rq == request_ && state_ != hsReady && !closedStepDone_ &&
+                socket_->State() == wsClosed)
+                connectionClosedStep();
+        });
     };
 }
 
@@ -212,20 +210,17 @@ void THttpCli::setState(THttpState s) {
         doneQueued_ = rq;
         const THttpRequest type = requestType_;
         const quint16 error = requestDoneError_;
-        QMetaObject::invokeMethod(
-            this,
-            [this, rq, type, error] {
-                doneFired_ = rq;
-                try {
-                    if (OnRequestDone)
-                        OnRequestDone(this, type, error);
-                } catch (const std::exception& e) {
-                    qWarning("HTTP request-done handler failed: %s", e.what());
-                } catch (...) {
-                    qWarning("HTTP request-done handler failed");
-                }
-            },
-            Qt::QueuedConnection);
+        postDeferred(this, [this, rq, type, error] {
+            doneFired_ = rq;
+            try {
+                if (OnRequestDone)
+                    OnRequestDone(this, type, error);
+            } catch (const std::exception& e) {
+                qWarning("HTTP request-done handler failed: %s", e.what());
+            } catch (...) {
+                qWarning("HTTP request-done handler failed");
+            }
+        });
     }
     if (OnStateChange)
         OnStateChange(this);
@@ -237,20 +232,17 @@ bool THttpCli::ended(const QPointer<THttpCli>& self, quint64 rq) {
 
 void THttpCli::postSetReady() {
     const quint64 rq = request_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, rq] {
-            if (rq != request_)
-                return;
-            try {
-                setState(hsReady);
-            } catch (const std::exception& e) {
-                qWarning("HTTP state-change handler failed: %s", e.what());
-            } catch (...) {
-                qWarning("HTTP state-change handler failed");
-            }
-        },
-        Qt::QueuedConnection);
+    postDeferred(this, [this, rq] {
+        if (rq != request_)
+            return;
+        try {
+            setState(hsReady);
+        } catch (const std::exception& e) {
+            qWarning("HTTP state-change handler failed: %s", e.what());
+        } catch (...) {
+            qWarning("HTTP state-change handler failed");
+        }
+    });
 }
 
 void THttpCli::fail(int error, const QString& phrase) {
@@ -1032,19 +1024,16 @@ void THttpCli::socketSessionClosed(quint16 error) {
             OnLocationChange(this);
         if (ended(self, rq))
             return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, rq] {
-                if (rq != request_ || state_ == hsReady || state_ == hsAborting)
-                    return;
-                try {
-                    login();
-                } catch (const std::exception& e) {
-                    qWarning("HTTP redirection failed: %s", e.what());
-                    Abort();
-                }
-            },
-            Qt::QueuedConnection);
+        postDeferred(this, [this, rq] {
+            if (rq != request_ || state_ == hsReady || state_ == hsAborting)
+                return;
+            try {
+                login();
+            } catch (const std::exception& e) {
+                qWarning("HTTP redirection failed: %s", e.what());
+                Abort();
+            }
+        });
         return;
     }
     if (state_ != hsAborting && state_ != hsReady) {

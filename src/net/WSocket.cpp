@@ -7,13 +7,14 @@
 #include <QHostInfo>
 #include <QMutex>
 #include <QPointer>
-#include <QSocketNotifier>
+#include <QThread>
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -81,14 +82,7 @@ int tcpServicePort(const QString& name) {
 
 } // namespace
 
-TWSocket::TWSocket(QObject* parent) : QObject(parent) {
-    readNotifier_ = new QSocketNotifier(QSocketNotifier::Read, this);
-    writeNotifier_ = new QSocketNotifier(QSocketNotifier::Write, this);
-    readNotifier_->setEnabled(false);
-    writeNotifier_->setEnabled(false);
-    connect(readNotifier_, &QSocketNotifier::activated, this, [this] { onReadable(); });
-    connect(writeNotifier_, &QSocketNotifier::activated, this, [this] { onWritable(); });
-}
+TWSocket::TWSocket(QObject* parent) : QObject(parent) {}
 
 TWSocket::~TWSocket() {
     destroying_ = true;
@@ -96,11 +90,11 @@ TWSocket::~TWSocket() {
         QHostInfo::abortHostLookup(lookupId_);
     lookupId_ = -1;
     if (fd_ >= 0) {
-        readNotifier_->setEnabled(false);
-        writeNotifier_->setEnabled(false);
+        unwatch();
         ::close(fd_);
         fd_ = -1;
     }
+    SocketDispatcher::forget(watch_);
 }
 
 bool TWSocket::isIPv6Address(const QString& text, QString* normalized) {
@@ -263,54 +257,56 @@ void TWSocket::DnsLookup(const QString& hostName) {
         // Names under "invalid" never resolve: answer "Host not found" as a
         // lookup would, later, without asking any name server.
         lookupId_ = -2;
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial] {
-                if (serial != lookupSerial_)
-                    return;
-                lookupId_ = -1;
-                guarded([this] {
-                    if (OnDnsLookupDone)
-                        OnDnsLookupDone(this, wsaHOST_NOT_FOUND);
-                });
-            },
-            Qt::QueuedConnection);
+        postDeferred(this, [this, serial] {
+            if (serial != lookupSerial_)
+                return;
+            lookupId_ = -1;
+            guarded([this] {
+                if (OnDnsLookupDone)
+                    OnDnsLookupDone(this, wsaHOST_NOT_FOUND);
+            });
+        });
         return;
     }
-    lookupId_ = QHostInfo::lookupHost(name, this, [this, serial](const QHostInfo& info) {
-        if (serial != lookupSerial_)
-            return; // cancelled or superseded
-        lookupId_ = -1;
-        guarded([this, &info] {
-            int error = 0;
-            switch (info.error()) {
-            case QHostInfo::NoError:
-                break;
-            case QHostInfo::HostNotFound:
-                error = wsaHOST_NOT_FOUND;
-                break;
-            default:
-                // The resolver could not answer (no name server reachable,
-                // or it failed): the name may exist, it just cannot be looked up now.
-                error = wsaTRY_AGAIN;
-                break;
+    // Answered through a slot named by its signature: a cancelled lookup then
+    // leaves nothing behind (a lambda's slot object would leak when the
+    // lookup is aborted while it runs).
+    lookupId_ = QHostInfo::lookupHost(name, this, SLOT(lookupAnswered(QHostInfo)));
+}
+
+void TWSocket::lookupAnswered(const QHostInfo& info) {
+    if (lookupId_ < 0 || info.lookupId() != lookupId_)
+        return; // cancelled or superseded
+    lookupId_ = -1;
+    guarded([this, &info] {
+        int error = 0;
+        switch (info.error()) {
+        case QHostInfo::NoError:
+            break;
+        case QHostInfo::HostNotFound:
+            error = wsaHOST_NOT_FOUND;
+            break;
+        default:
+            // The resolver could not answer (no name server reachable,
+            // or it failed): the name may exist, it just cannot be looked up now.
+            error = wsaTRY_AGAIN;
+            break;
+        }
+        if (error == 0) {
+            // IPv6 and IPv4 answers alike, in the resolver's order.
+            for (const QHostAddress& a : info.addresses()) {
+                if (a.protocol() == QAbstractSocket::IPv4Protocol)
+                    dnsResultList_ << a.toString();
+                else if (a.protocol() == QAbstractSocket::IPv6Protocol && a.scopeId().isEmpty())
+                    dnsResultList_ << a.toString();
             }
-            if (error == 0) {
-                // IPv6 and IPv4 answers alike, in the resolver's order.
-                for (const QHostAddress& a : info.addresses()) {
-                    if (a.protocol() == QAbstractSocket::IPv4Protocol)
-                        dnsResultList_ << a.toString();
-                    else if (a.protocol() == QAbstractSocket::IPv6Protocol && a.scopeId().isEmpty())
-                        dnsResultList_ << a.toString();
-                }
-                if (dnsResultList_.isEmpty())
-                    error = wsaNO_DATA;
-                else
-                    dnsResult_ = dnsResultList_.first();
-            }
-            if (OnDnsLookupDone)
-                OnDnsLookupDone(this, quint16(error));
-        });
+            if (dnsResultList_.isEmpty())
+                error = wsaNO_DATA;
+            else
+                dnsResult_ = dnsResultList_.first();
+        }
+        if (OnDnsLookupDone)
+            OnDnsLookupDone(this, quint16(error));
     });
 }
 
@@ -481,8 +477,7 @@ int TWSocket::openAndConnect(QString* failure) {
         candidates_.erase(candidates_.begin());
         const bool last = candidates_.empty();
         if (fd_ >= 0) {
-            readNotifier_->setEnabled(false);
-            writeNotifier_->setEnabled(false);
+            unwatch();
             ::close(fd_);
             fd_ = -1;
         }
@@ -590,7 +585,7 @@ int TWSocket::openAndConnect(QString* failure) {
             continue;
         }
         // Completion (or an immediate success) shows up as the first writability.
-        startNotifiers();
+        setWatch(false, true);
         changeState(wsConnecting);
         return 0;
     }
@@ -608,15 +603,64 @@ bool TWSocket::tryNextAddress() {
     return false;
 }
 
-void TWSocket::startNotifiers() {
-    readNotifier_->setEnabled(false);
-    writeNotifier_->setEnabled(false);
-    readNotifier_->setSocket(fd_);
-    writeNotifier_->setSocket(fd_);
-    writeNotifier_->setEnabled(true);
+// ---- notifications --------------------------------------------------------
+
+void TWSocket::setWatch(bool read, bool write) {
+    wantRead_ = read;
+    wantWrite_ = write;
+    if (fd_ < 0)
+        return;
+    const uint32_t events = (read ? uint32_t(EPOLLIN) : 0u) | (write ? uint32_t(EPOLLOUT) : 0u);
+    if (!SocketDispatcher::watch(watch_, fd_, events, this))
+        qWarning("TWSocket: cannot watch socket %d: %s", fd_, strerror(errno));
 }
 
-// ---- notifications --------------------------------------------------------
+// Before the descriptor is closed.
+void TWSocket::unwatch() {
+    wantRead_ = false;
+    wantWrite_ = false;
+    SocketDispatcher::forget(watch_);
+}
+
+void TWSocket::socketReady(uint32_t events) {
+    const bool failed = events & (EPOLLERR | EPOLLHUP);
+    const bool writable = wantWrite_ && (failed || (events & EPOLLOUT));
+    const bool readable = wantRead_ && (failed || (events & EPOLLIN));
+    if (writable && state_ == wsConnecting) {
+        onWritable(); // the connect's outcome comes before anything else
+        return;
+    }
+    QPointer<TWSocket> self(this);
+    const quint64 conn = connection_;
+    if (readable) {
+        onReadable();
+        if (!self || conn != connection_)
+            return;
+    }
+    if (writable && wantWrite_)
+        onWritable();
+}
+
+bool TWSocket::event(QEvent* e) {
+    if (e->type() == QEvent::ThreadChange && watch_.slot != SocketDispatcher::kNoSlot) {
+        // Leave this thread's set now; the new thread's set takes the socket
+        // from that thread's event loop (posted events move along).
+        const bool read = wantRead_;
+        const bool write = wantWrite_;
+        SocketDispatcher::forget(watch_);
+        wantRead_ = read;
+        wantWrite_ = write;
+        const quint64 conn = connection_;
+        QMetaObject::invokeMethod(
+            this,
+            [this, conn] {
+                if (conn == connection_ && fd_ >= 0 && watch_.slot == SocketDispatcher::kNoSlot)
+                    setWatch(wantRead_, wantWrite_);
+            },
+            Qt::QueuedConnection);
+    }
+    return QObject::event(e);
+}
 
 void TWSocket::guarded(const std::function<void()>& step) {
     QPointer<TWSocket> self(this);
@@ -660,7 +704,7 @@ void TWSocket::onReadable() {
             if (tryToSend()) {
                 if (!self || conn != connection_)
                     return;
-                writeNotifier_->setEnabled(false);
+                watchWrite(false);
                 queueEmptied();
             }
             if (!self || conn != connection_ || fd_ < 0)
@@ -722,15 +766,12 @@ void TWSocket::postTlsRead() {
         return;
     tlsReadPosted_ = true;
     const quint64 conn = connection_;
-    QMetaObject::invokeMethod(
-        this,
-        [this, conn] {
-            if (conn != connection_)
-                return;
-            tlsReadPosted_ = false;
-            onReadable();
-        },
-        Qt::QueuedConnection);
+    postDeferred(this, [this, conn] {
+        if (conn != connection_)
+            return;
+        tlsReadPosted_ = false;
+        onReadable();
+    });
 }
 
 // ---- TLS ------------------------------------------------------------------
@@ -744,31 +785,26 @@ void TWSocket::StartTls(const TlsOptions& options, const QString& hostName) {
     tlsError_.clear();
     tlsWriteWantsRead_ = false;
     tlsPhase_ = TlsPhase::Handshake;
-    readNotifier_->setEnabled(false);
-    writeNotifier_->setEnabled(false);
     if (!tls_->start(fd_, options, hostName)) {
+        setWatch(false, false);
         // Reported from the event loop, like every other outcome of the handshake.
         const quint64 conn = connection_;
-        QMetaObject::invokeMethod(
-            this,
-            [this, conn] {
-                if (conn != connection_ || !tls_)
-                    return;
-                guarded([this] { tlsFailed(tls_->errorNumber(), tls_->error()); });
-            },
-            Qt::QueuedConnection);
+        postDeferred(this, [this, conn] {
+            if (conn != connection_ || !tls_)
+                return;
+            guarded([this] { tlsFailed(tls_->errorNumber(), tls_->error()); });
+        });
         return;
     }
     // The first step runs from the event loop once the socket is writable.
-    writeNotifier_->setEnabled(true);
+    setWatch(false, true);
 }
 
 void TWSocket::tlsHandshakeStep() {
     switch (tls_->handshake()) {
     case TlsSession::Ok: {
         tlsPhase_ = TlsPhase::Open;
-        writeNotifier_->setEnabled(false);
-        readNotifier_->setEnabled(true);
+        setWatch(true, false);
         QPointer<TWSocket> self(this);
         const quint64 conn = connection_;
         if (OnTlsDone)
@@ -778,12 +814,10 @@ void TWSocket::tlsHandshakeStep() {
         return;
     }
     case TlsSession::WantRead:
-        writeNotifier_->setEnabled(false);
-        readNotifier_->setEnabled(true);
+        setWatch(true, false);
         return;
     case TlsSession::WantWrite:
-        readNotifier_->setEnabled(false);
-        writeNotifier_->setEnabled(true);
+        setWatch(false, true);
         return;
     default:
         tlsFailed(tls_->errorNumber(), tls_->error());
@@ -794,8 +828,7 @@ void TWSocket::tlsHandshakeStep() {
 void TWSocket::tlsFailed(int error, const QString& text) {
     tlsError_ = text;
     lastError_ = error;
-    readNotifier_->setEnabled(false);
-    writeNotifier_->setEnabled(false);
+    setWatch(false, false);
     tlsPhase_ = TlsPhase::None; // nothing more goes through this session
     closeStep(error);
 }
@@ -823,7 +856,6 @@ void TWSocket::onWritable() {
             return;
         }
         if (state_ == wsConnecting) {
-            writeNotifier_->setEnabled(false);
             int soError = 0;
             socklen_t len = sizeof soError;
             if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
@@ -835,11 +867,12 @@ void TWSocket::onWritable() {
                     return;
                 error = lastError_;
             }
+            // Connected: from now on the socket is read; a failed one waits
+            // for nothing more.
+            setWatch(error == 0, false);
             changeState(wsConnected);
             if (!self || conn != connection_)
                 return;
-            if (error == 0)
-                readNotifier_->setEnabled(true);
             if (OnSessionConnected)
                 OnSessionConnected(this, quint16(error));
             if (!self || conn != connection_)
@@ -851,7 +884,7 @@ void TWSocket::onWritable() {
         if (tryToSend()) {
             if (!self || conn != connection_)
                 return;
-            writeNotifier_->setEnabled(false);
+            watchWrite(false);
             queueEmptied();
         }
     });
@@ -866,7 +899,7 @@ void TWSocket::onPostedWrite() {
         if (tryToSend()) {
             if (!self || conn != connection_)
                 return;
-            writeNotifier_->setEnabled(false);
+            watchWrite(false);
             queueEmptied();
         }
     });
@@ -907,15 +940,12 @@ int TWSocket::Send(const void* data, int len) {
     if (tryToSend() && self && conn == connection_ && !writePosted_) {
         // Everything left at once: still tell the owner later, never from inside Send.
         writePosted_ = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this, conn] {
-                if (conn != connection_)
-                    return;
-                writePosted_ = false;
-                onPostedWrite();
-            },
-            Qt::QueuedConnection);
+        postDeferred(this, [this, conn] {
+            if (conn != connection_)
+                return;
+            writePosted_ = false;
+            onPostedWrite();
+        });
     }
     return len > 0 ? len : 0;
 }
@@ -955,7 +985,7 @@ bool TWSocket::tryToSend() {
             if (e == EINTR)
                 continue;
             if (e == EAGAIN || e == EWOULDBLOCK) {
-                writeNotifier_->setEnabled(true);
+                watchWrite(true);
                 return false;
             }
             const int err = errnoToSocketError(e);
@@ -1011,12 +1041,12 @@ bool TWSocket::tlsTryToSend() {
         const int sent = tls_->write(b.data + b.head, b.tail - b.head, &result);
         if (sent <= 0) {
             if (result == TlsSession::WantWrite) {
-                writeNotifier_->setEnabled(true);
+                watchWrite(true);
                 return false;
             }
             if (result == TlsSession::WantRead) {
                 tlsWriteWantsRead_ = true;
-                readNotifier_->setEnabled(true);
+                watchRead(true);
                 return false;
             }
             const int err = tls_->errorNumber() ? tls_->errorNumber() : wsaECONNRESET;
@@ -1112,8 +1142,7 @@ void TWSocket::closeHandle() {
     tls_.reset();
     tlsPhase_ = TlsPhase::None;
     if (fd_ >= 0) {
-        readNotifier_->setEnabled(false);
-        writeNotifier_->setEnabled(false);
+        unwatch();
         ::close(fd_);
         fd_ = -1;
         ++connection_;
@@ -1149,8 +1178,7 @@ void TWSocket::internalClose(bool shutdownFirst) {
         closeNotified_ = false;
         return;
     }
-    readNotifier_->setEnabled(false);
-    writeNotifier_->setEnabled(false);
+    unwatch();
     if (shutdownFirst && tls_ && tlsPhase_ == TlsPhase::Open)
         tls_->sendCloseNotify();
     tls_.reset();

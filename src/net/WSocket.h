@@ -1,7 +1,8 @@
 #pragma once
 // TWSocket: the event-driven TCP client socket under the HTTP client.
-// Non-blocking POSIX sockets watched by QSocketNotifier, host names resolved
-// through QHostInfo; every event fires on the thread that owns the object.
+// Non-blocking POSIX sockets watched by the thread's SocketDispatcher (one
+// epoll set per thread), host names resolved through QHostInfo; every event
+// fires on the thread that owns the object, also after moveToThread.
 //
 // Events are std::function members with the sender first; an unassigned one
 // is skipped. Completions are always delivered later from the event loop,
@@ -12,8 +13,10 @@
 // Send and Receive carry plain bytes that travel encrypted. A TLS failure
 // closes the connection with OnSessionClosed(error) and leaves its text in
 // TlsError().
+#include "net/SocketDispatcher.h"
 #include "net/TlsSession.h"
 
+#include <QHostInfo>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -24,8 +27,6 @@
 #include <memory>
 #include <stdexcept>
 #include <vector>
-
-class QSocketNotifier;
 
 namespace lb::net {
 
@@ -53,7 +54,7 @@ enum TSocketState {
 enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
 enum TSocketSendFlags { wsSendNormal = 0, wsSendUrgent = 1 };
 
-class TWSocket : public QObject {
+class TWSocket : public QObject, private ReadyHandler {
     Q_OBJECT
 public:
     using TNotifyEvent = std::function<void(TWSocket* sender)>;
@@ -133,6 +134,12 @@ public:
     // True for "invalid" and names under it, which never resolve.
     static bool isReservedInvalidName(const QString& name);
 
+protected:
+    bool event(QEvent* e) override;
+
+private Q_SLOTS:
+    void lookupAnswered(const QHostInfo& info);
+
 private:
     struct SendBuffer {
         static constexpr int kSize = 1514;
@@ -148,7 +155,11 @@ private:
     void closeHandle();
     void internalClose(bool shutdownFirst);
     void restoreDefaults();
-    void startNotifiers();
+    void setWatch(bool read, bool write);
+    void watchRead(bool on) { setWatch(on, wantWrite_); }
+    void watchWrite(bool on) { setWatch(wantRead_, on); }
+    void unwatch();
+    void socketReady(uint32_t events) override;
     void onReadable();
     void onWritable();
     void onPostedWrite();
@@ -197,8 +208,9 @@ private:
     int receiveCalls_ = 0;
     bool lastReceiveWouldBlock_ = false;
     quint64 connection_ = 0; // bumps at every close so stale posts are ignored
-    QSocketNotifier* readNotifier_ = nullptr;
-    QSocketNotifier* writeNotifier_ = nullptr;
+    SocketDispatcher::Registration watch_;
+    bool wantRead_ = false;
+    bool wantWrite_ = false;
 
     // Addresses still to try when the current connect fails, in lookup order.
     std::vector<QString> candidates_;

@@ -1,0 +1,420 @@
+// The socket layer's shared plumbing: many sockets in one thread's epoll set,
+// sockets closed or deleted by another socket's handler in the same wake-up,
+// the deferred calls that share one queued wake-up, and sockets on a second
+// thread.
+#include "net/SocketDispatcher.h"
+#include "net/HttpProt.h"
+#include "net/WSocket.h"
+#include "support/RawServer.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QSemaphore>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <linux/sockios.h>
+#include <memory>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace lb::net;
+using lb::test::RawServer;
+using lb::test::runUntil;
+
+namespace {
+
+// A listening socket driven by the test itself, so it decides exactly when
+// and in which order each client's data arrives.
+class Listener {
+public:
+    Listener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(fd_, 128);
+        socklen_t len = sizeof a;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+    }
+    ~Listener() {
+        for (int fd : accepted_)
+            ::close(fd);
+        ::close(fd_);
+    }
+    quint16 port() const { return port_; }
+
+    // The next connection and the one byte its client sent first (-1 on time-out).
+    std::pair<int, int> acceptWithId() {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 10000) != 1)
+            return {-1, -1};
+        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0)
+            return {-1, -1};
+        accepted_.push_back(fd);
+        pollfd q{fd, POLLIN, 0};
+        unsigned char id = 0;
+        if (::poll(&q, 1, 10000) != 1 || ::recv(fd, &id, 1, 0) != 1)
+            return {fd, -1};
+        return {fd, int(id)};
+    }
+
+    // Ends an accepted connection with a reset: the client sees an error.
+    void reset(int fd) {
+        linger l{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+        ::close(fd);
+        accepted_.erase(std::remove(accepted_.begin(), accepted_.end(), fd), accepted_.end());
+    }
+
+private:
+    int fd_ = -1;
+    quint16 port_ = 0;
+    std::vector<int> accepted_;
+};
+
+// Sends one byte and waits until the peer's kernel has taken it, so the
+// client socket is readable before the next write: the kernel then reports
+// the clients in the order of these writes.
+bool sendAndSettle(int fd) {
+    if (::send(fd, "x", 1, MSG_NOSIGNAL) != 1)
+        return false;
+    for (int i = 0; i < 5000; ++i) {
+        int unacked = 0;
+        if (::ioctl(fd, SIOCOUTQ, &unacked) != 0)
+            return false;
+        if (unacked == 0)
+            return true;
+        ::usleep(1000);
+    }
+    return false;
+}
+
+void connectTo(TWSocket& s, quint16 port) {
+    s.setAddr("127.0.0.1");
+    s.setPort(QString::number(port));
+    s.setProto("tcp");
+    s.Connect();
+}
+
+// kCount clients of one listener, each sending its index as its first byte;
+// server[i] is the accepted end of client i.
+struct Clients {
+    std::vector<std::unique_ptr<TWSocket>> sockets;
+    std::vector<int> server;
+    bool ok = false;
+
+    Clients(Listener& listener, int count) : server(size_t(count), -1) {
+        int connected = 0;
+        for (int i = 0; i < count; ++i) {
+            auto s = std::make_unique<TWSocket>();
+            s->OnSessionConnected = [&connected, i](TWSocket* t, quint16 e) {
+                if (e != 0)
+                    return;
+                ++connected;
+                const char id = char(i);
+                t->Send(&id, 1);
+            };
+            connectTo(*s, listener.port());
+            sockets.push_back(std::move(s));
+        }
+        if (!runUntil([&] { return connected == count; }))
+            return;
+        for (int k = 0; k < count; ++k) {
+            const auto [fd, id] = listener.acceptWithId();
+            if (fd < 0 || id < 0 || id >= count)
+                return;
+            server[size_t(id)] = fd;
+        }
+        // Let every pass of the connects end, so nothing is left over in the
+        // kernel's ready list when the test's data arrives.
+        runUntil([] { return false; }, 200);
+        for (auto& s : sockets)
+            s->OnSessionConnected = nullptr;
+        ok = true;
+    }
+};
+
+} // namespace
+
+TEST(SocketDispatcher, ManySocketsAreServedInTheOrderTheyBecameReady) {
+    constexpr int kCount = 40;
+    Listener listener;
+    Clients clients(listener, kCount);
+    ASSERT_TRUE(clients.ok);
+    const auto dispatcher = SocketDispatcher::forCurrentThread();
+    EXPECT_GE(dispatcher->watchedCount(), kCount);
+
+    std::vector<int> order;
+    for (int i = 0; i < kCount; ++i)
+        clients.sockets[size_t(i)]->OnDataAvailable = [&order, i](TWSocket* t, quint16) {
+            char buf[16];
+            if (t->Receive(buf, sizeof buf) > 0)
+                order.push_back(i);
+        };
+    // Data arrives in a scrambled order while the event loop does not run.
+    std::vector<int> arrival;
+    for (int k = 0; k < kCount; ++k)
+        arrival.push_back((k * 7 + 3) % kCount);
+    for (int i : arrival)
+        ASSERT_TRUE(sendAndSettle(clients.server[size_t(i)]));
+    ASSERT_TRUE(runUntil([&] { return int(order.size()) >= kCount; }));
+    runUntil([] { return false; }, 50);
+    EXPECT_EQ(order, arrival);
+
+    // Closed sockets leave the set.
+    const int before = dispatcher->watchedCount();
+    for (auto& s : clients.sockets)
+        s->Close();
+    EXPECT_EQ(dispatcher->watchedCount(), before - kCount);
+}
+
+TEST(SocketDispatcher, SocketsClosedOrDeletedByAnEarlierHandlerOfTheSameWakeUpHearNothing) {
+    Listener listener;
+    Clients clients(listener, 4);
+    ASSERT_TRUE(clients.ok);
+    TWSocket* a = clients.sockets[0].get();
+    TWSocket* b = clients.sockets[1].release(); // deleted by a's handler
+    TWSocket* c = clients.sockets[2].get();
+    TWSocket* d = clients.sockets[3].get();
+
+    QStringList events;
+    std::unique_ptr<TWSocket> replacement;
+    bool replacementConnected = false;
+    a->OnDataAvailable = [&](TWSocket* t, quint16) {
+        char buf[16];
+        if (t->Receive(buf, sizeof buf) <= 0)
+            return;
+        events << "a";
+        delete b;
+        b = nullptr;
+        c->Close();
+        // A new connection made now may get the descriptor number b or c
+        // had; their events already fetched must not reach it.
+        replacement = std::make_unique<TWSocket>();
+        replacement->OnSessionConnected = [&](TWSocket*, quint16 e) {
+            replacementConnected = e == 0;
+            events << "replacement connected";
+        };
+        replacement->OnDataAvailable = [&](TWSocket*, quint16) { events << "replacement data"; };
+        connectTo(*replacement, listener.port());
+    };
+    b->OnDataAvailable = [&](TWSocket*, quint16) { events << "b"; };
+    b->OnSessionClosed = [&](TWSocket*, quint16) { events << "b closed"; };
+    c->OnDataAvailable = [&](TWSocket*, quint16) { events << "c"; };
+    c->OnSessionClosed = [&](TWSocket*, quint16 e) {
+        events << QStringLiteral("c closed %1").arg(e);
+    };
+    d->OnDataAvailable = [&](TWSocket* t, quint16) {
+        char buf[16];
+        if (t->Receive(buf, sizeof buf) > 0)
+            events << "d";
+    };
+
+    // a's data comes first; b and c are reset (an error event, which a
+    // socket that is still connecting would take for its outcome), d gets data.
+    ASSERT_TRUE(sendAndSettle(clients.server[0]));
+    listener.reset(clients.server[1]);
+    listener.reset(clients.server[2]);
+    ASSERT_TRUE(sendAndSettle(clients.server[3]));
+    ASSERT_TRUE(runUntil([&] { return events.contains("d") && replacementConnected; }));
+    runUntil([] { return false; }, 100);
+    // The replacement's connect is told on a later wake-up, never through
+    // events fetched for b or c.
+    EXPECT_EQ(events.join(" | ").toStdString(), "a | c closed 0 | d | replacement connected");
+    EXPECT_EQ(c->State(), wsClosed);
+    EXPECT_EQ(replacement->State(), wsConnected);
+    delete b;
+}
+
+TEST(SocketDispatcher, DeferredCallsRunOnceEachInOrderAndNeverInsideThePost) {
+    auto first = std::make_unique<QObject>();
+    auto gone = std::make_unique<QObject>();
+    auto last = std::make_unique<QObject>();
+    std::vector<int> ran;
+    bool posting = true;
+    bool ranWhilePosting = false;
+    size_t ranByNestedPass = 0;
+    std::vector<int> expected;
+    for (int i = 0; i < 300; ++i) {
+        QObject* context = i % 3 == 0 ? first.get() : i % 3 == 1 ? gone.get() : last.get();
+        postDeferred(context, [&, i] {
+            ranWhilePosting = ranWhilePosting || posting;
+            ran.push_back(i);
+            if (i == 30) // posted now: after everything posted before it
+                postDeferred(last.get(), [&] { ran.push_back(1000); });
+            if (i == 60) { // a nested pass goes on with the same queue, in order
+                QCoreApplication::processEvents();
+                ranByNestedPass = ran.size();
+            }
+        });
+        if (i % 3 != 1)
+            expected.push_back(i);
+    }
+    expected.push_back(1000);
+    gone.reset(); // its calls are dropped
+    posting = false;
+    EXPECT_TRUE(ran.empty());
+    ASSERT_TRUE(runUntil([&] { return ran.size() >= expected.size(); }));
+    runUntil([] { return false; }, 50);
+    EXPECT_FALSE(ranWhilePosting);
+    EXPECT_EQ(ran, expected);
+    EXPECT_EQ(ranByNestedPass, expected.size());
+}
+
+TEST(SocketDispatcher, DataSentOfManySocketsFiresOnceEachInSendOrder) {
+    constexpr int kCount = 20;
+    Listener listener;
+    Clients clients(listener, kCount);
+    ASSERT_TRUE(clients.ok);
+    std::vector<int> sent;
+    for (int i = 0; i < kCount; ++i)
+        clients.sockets[size_t(i)]->OnDataSent = [&sent, i](TWSocket*, quint16) {
+            sent.push_back(i);
+        };
+    std::vector<int> order;
+    for (int k = 0; k < kCount; ++k)
+        order.push_back((k * 3 + 1) % kCount);
+    for (int i : order)
+        ASSERT_EQ(clients.sockets[size_t(i)]->Send("payload", 7), 7);
+    EXPECT_TRUE(sent.empty());
+    ASSERT_TRUE(runUntil([&] { return int(sent.size()) >= kCount; }));
+    runUntil([] { return false; }, 100);
+    EXPECT_EQ(sent, order);
+}
+
+namespace {
+
+// Runs body on a new thread with its own event loop and waits for it (bounded).
+template <typename Body> bool onWorkerThread(Body body) {
+    QThread* thread = QThread::create(body);
+    thread->start();
+    const bool done = thread->wait(QDeadlineTimer(30000));
+    if (done)
+        delete thread;
+    return done;
+}
+
+} // namespace
+
+TEST(SocketThreads, ASocketOnASecondThreadIsServedThere) {
+    RawServer server;
+    server.addAnswer("HTTP/1.0 200 OK\r\n\r\nfrom the server");
+    QByteArray got;
+    bool closed = false;
+    bool allOnWorker = true;
+    const bool finished = onWorkerThread([&] {
+        QThread* self = QThread::currentThread();
+        QEventLoop loop;
+        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
+        TWSocket s;
+        auto here = [&] { allOnWorker = allOnWorker && QThread::currentThread() == self; };
+        s.OnSessionConnected = [&](TWSocket* t, quint16 e) {
+            here();
+            if (e == 0)
+                t->Send("GET / HTTP/1.0\r\n\r\n", 18);
+        };
+        s.OnDataAvailable = [&](TWSocket* t, quint16) {
+            here();
+            char buf[256];
+            const int n = t->Receive(buf, sizeof buf);
+            if (n > 0)
+                got.append(buf, n);
+        };
+        s.OnSessionClosed = [&](TWSocket*, quint16) {
+            here();
+            closed = true;
+            loop.quit();
+        };
+        connectTo(s, server.port());
+        loop.exec();
+    });
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(closed);
+    EXPECT_TRUE(allOnWorker);
+    EXPECT_EQ(got, "HTTP/1.0 200 OK\r\n\r\nfrom the server");
+}
+
+TEST(SocketThreads, SynchronousGetWorksOnASecondThreadWhileTheMainThreadRunsItsOwn) {
+    lb::test::TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    int workerStatus = 0;
+    QString workerBody;
+    QThread* thread = QThread::create([&] {
+        TSTHttpCli c;
+        c.URL = sim.url("/status/201/Made");
+        try {
+            c.Get();
+        } catch (...) {
+        }
+        workerStatus = c.StatusCode();
+    });
+    thread->start();
+    // Meanwhile an asynchronous request on this thread.
+    TSTHttpCli mine;
+    mine.URL = sim.url("/status/202/Taken");
+    bool mineDone = false;
+    mine.OnRequestDone = [&](THttpCli*, THttpRequest, quint16) { mineDone = true; };
+    mine.GetAsync();
+    EXPECT_TRUE(runUntil([&] { return mineDone; }, 20000));
+    ASSERT_TRUE(thread->wait(QDeadlineTimer(30000)));
+    delete thread;
+    EXPECT_EQ(mine.StatusCode(), 202);
+    EXPECT_EQ(workerStatus, 201);
+}
+
+TEST(SocketThreads, AConnectedSocketMovedToAnotherThreadIsServedThere) {
+    RawServer server;
+    server.addAnswer("HTTP/1.0 200 OK\r\n\r\nmoved");
+    auto* s = new TWSocket;
+    bool connected = false;
+    s->OnSessionConnected = [&](TWSocket*, quint16 e) { connected = e == 0; };
+    connectTo(*s, server.port());
+    ASSERT_TRUE(runUntil([&] { return connected; }));
+
+    QThread worker;
+    worker.start();
+    std::mutex mutex;
+    QByteArray got;
+    bool allOnWorker = true;
+    QSemaphore closed;
+    s->OnDataAvailable = [&](TWSocket* t, quint16) {
+        std::lock_guard<std::mutex> lock(mutex);
+        allOnWorker = allOnWorker && QThread::currentThread() == &worker;
+        char buf[256];
+        const int n = t->Receive(buf, sizeof buf);
+        if (n > 0)
+            got.append(buf, n);
+    };
+    s->OnSessionClosed = [&](TWSocket*, quint16) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            allOnWorker = allOnWorker && QThread::currentThread() == &worker;
+        }
+        closed.release();
+    };
+    s->moveToThread(&worker);
+    // The request goes out from the new thread; the answer and the close come there.
+    QMetaObject::invokeMethod(
+        s, [s] { s->Send("GET / HTTP/1.0\r\n\r\n", 18); }, Qt::QueuedConnection);
+    const bool sawClose = closed.tryAcquire(1, 20000);
+    s->deleteLater(); // on its own thread, before that thread ends
+    worker.quit();
+    worker.wait(QDeadlineTimer(10000));
+    ASSERT_TRUE(sawClose);
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_TRUE(allOnWorker);
+    EXPECT_EQ(got, "HTTP/1.0 200 OK\r\n\r\nmoved");
+}
