@@ -319,7 +319,8 @@ void FfaCrawler::engineStep() {
         return;
     const CrawlProfile opts = options();
     const qint64 n = opts.combinationCount();
-    if (m_counter > n && m_altaUrls.isEmpty() && m_foundUrls.isEmpty()) {
+    // A page still loading may bring more links: its end decides (pageDone).
+    if (m_counter > n && m_altaUrls.isEmpty() && m_foundUrls.isEmpty() && !m_pageBusy) {
         setIdle();
         setUrlAddr(QString::fromLatin1(kAllDone));
         emit crawlEnded();

@@ -255,6 +255,26 @@ TEST_F(Crawl, PageLinksFollowTheIncludeAndIgnoreLists) {
               (QStringList{page2, "http://127.0.0.1:1/q/ffa.htm?x=1"}));
 }
 
+TEST_F(Crawl, APageStillLoadingWhenTheLastSearchEndsKeepsTheCrawlGoing) {
+    // The search answer stays open after its result link, so the page it
+    // names is already loading when the search request ends; that page's
+    // own links are still crawled before the crawl is over.
+    RawServer server;
+    const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    crawler.setSearchBase(origin + "/altavista");
+    const QString page = origin + "/start/links.htm";
+    server.addScript({{RawServer::Step::Send, resultPage({quoted(page)}), 0},
+                      {RawServer::Step::Pause, {}, 300}});
+    server.addScript(
+        {{RawServer::Step::Pause, {}, 800},
+         {RawServer::Step::Send,
+          httpPage("<html><a href=\"http://127.0.0.1:1/sub/links.htm\">one</a></html>"), 0}});
+    ASSERT_TRUE(crawl());
+    EXPECT_EQ(crawler.history().names(), (QStringList{page, "http://127.0.0.1:1/sub/links.htm"}));
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(crawler.urlAddr(), "All Done crawling please try another custom search");
+}
+
 TEST_F(Crawl, WithoutTheExtractorAPageEndsAtItsClosingFormTag) {
     RawServer server;
     const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
