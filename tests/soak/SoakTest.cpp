@@ -9,6 +9,7 @@
 #include "submit/DatabaseHost.h"
 #include "submit/SpeedSteps.h"
 #include "submit/SubmissionRun.h"
+#include "support/RunHost.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
 
@@ -21,7 +22,9 @@
 #include <QTimer>
 
 using namespace lb;
+using lb::test::openForRun;
 using lb::test::ProgramFolder;
+using lb::test::RunHost;
 using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
@@ -106,21 +109,6 @@ QList<Engine> soakEngines(const TargetSim& sim) {
     return out;
 }
 
-class QuietHost : public DatabaseHost {
-public:
-    explicit QuietHost(EngineDatabase& db) : DatabaseHost(db) {}
-    net::THttpCli http2;
-    net::TSTHttpCli template1;
-    bool generateReports() const override { return true; }
-    bool behindProxy() const override { return false; }
-    const net::THttpCli* proxyTemplate() const override { return &template1; }
-    net::THttpCli* batchClient() override { return &http2; }
-    void showWebsite(const QString&) override {}
-    void runEnded(const QString&) override {}
-    void showFileError(const QString&) override {}
-    void processEvents() override { QCoreApplication::processEvents(); }
-};
-
 class SoakTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -191,13 +179,8 @@ protected:
 
 TEST_F(SoakTest, FaultyTargetsEachGetOneReportLineWithTheirResult) {
     EngineDatabase db(pf.dir.path(), dialogs);
-    db.loadStartDatabase();
-    db.fillKeyListFromLines();
-    db.copyKeyListToEngineList();
-    db.readCategoryLists();
-    db.recount();
-    db.setBatchIncluded(false);
-    QuietHost host(db);
+    openForRun(db);
+    RunHost host(db);
     NameListModel subList(false);
     SubmissionRun run(pf.dir.path(), host, dialogs, subList);
     run.setWatchdogInterval(kTickMs);

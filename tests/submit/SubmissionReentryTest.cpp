@@ -5,6 +5,7 @@
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
 #include "submit/SubmissionRun.h"
+#include "support/RunHost.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
 
@@ -15,26 +16,13 @@
 #include <QJsonObject>
 
 using namespace lb;
+using lb::test::openForRun;
 using lb::test::ProgramFolder;
+using lb::test::RunHost;
 using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
 namespace {
-
-class PumpingHost : public DatabaseHost {
-public:
-    explicit PumpingHost(EngineDatabase& db) : DatabaseHost(db) {}
-    net::THttpCli http2;
-    net::TSTHttpCli template1;
-    bool generateReports() const override { return true; }
-    bool behindProxy() const override { return false; }
-    const net::THttpCli* proxyTemplate() const override { return &template1; }
-    net::THttpCli* batchClient() override { return &http2; }
-    void showWebsite(const QString&) override {}
-    void runEnded(const QString&) override {}
-    void showFileError(const QString&) override {}
-    void processEvents() override { QCoreApplication::processEvents(); }
-};
 
 class SubmissionReentry : public ::testing::Test {
 protected:
@@ -61,13 +49,8 @@ protected:
     // kept, then pending events run before the handler goes on.
     void open(std::function<void(const QString&)> onLine = {}) {
         db = std::make_unique<EngineDatabase>(pf.dir.path(), dialogs);
-        db->loadStartDatabase();
-        db->fillKeyListFromLines();
-        db->copyKeyListToEngineList();
-        db->readCategoryLists();
-        db->recount();
-        db->setBatchIncluded(false);
-        host = std::make_unique<PumpingHost>(*db);
+        openForRun(*db);
+        host = std::make_unique<RunHost>(*db);
         run = std::make_unique<SubmissionRun>(pf.dir.path(), *host, dialogs, subList);
         QObject::connect(run.get(), &SubmissionRun::memoLine, [this, onLine](const QString& l) {
             memo.append(l);
@@ -102,7 +85,7 @@ protected:
     ScriptedDialogs dialogs;
     NameListModel subList{false};
     std::unique_ptr<EngineDatabase> db;
-    std::unique_ptr<PumpingHost> host;
+    std::unique_ptr<RunHost> host;
     std::unique_ptr<SubmissionRun> run;
     QStringList memo;
     bool finished = false;

@@ -8,6 +8,7 @@
 #include "submit/DatabaseHost.h"
 #include "submit/FormEncoding.h"
 #include "submit/SpeedSteps.h"
+#include "support/RunHost.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
 
@@ -24,29 +25,13 @@
 #include <unistd.h>
 
 using namespace lb;
+using lb::test::openForRun;
 using lb::test::ProgramFolder;
+using lb::test::RunHost;
 using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
 namespace {
-
-class TestHost : public DatabaseHost {
-public:
-    explicit TestHost(EngineDatabase& db) : DatabaseHost(db) {}
-    bool reports = true;
-    net::THttpCli http2;
-    net::TSTHttpCli template1;
-    QStringList errors;
-    QString endedWith;
-    bool generateReports() const override { return reports; }
-    bool behindProxy() const override { return false; }
-    const net::THttpCli* proxyTemplate() const override { return &template1; }
-    net::THttpCli* batchClient() override { return &http2; }
-    void showWebsite(const QString&) override {}
-    void runEnded(const QString& path) override { endedWith = path; }
-    void showFileError(const QString& m) override { errors.append(m); }
-    void processEvents() override { QCoreApplication::processEvents(); }
-};
 
 class SubmissionRunTest : public ::testing::Test {
 protected:
@@ -92,13 +77,8 @@ protected:
 
     void open() {
         db = std::make_unique<EngineDatabase>(pf.dir.path(), dialogs);
-        db->loadStartDatabase();
-        db->fillKeyListFromLines();
-        db->copyKeyListToEngineList();
-        db->readCategoryLists();
-        db->recount();
-        db->setBatchIncluded(false);
-        host = std::make_unique<TestHost>(*db);
+        openForRun(*db);
+        host = std::make_unique<RunHost>(*db);
         run = std::make_unique<SubmissionRun>(pf.dir.path(), *host, dialogs, subList);
         QObject::connect(run.get(), &SubmissionRun::memoLine,
                          [this](const QString& l) { memo.append(l); });
@@ -129,7 +109,7 @@ protected:
     ScriptedDialogs dialogs;
     NameListModel subList{false};
     std::unique_ptr<EngineDatabase> db;
-    std::unique_ptr<TestHost> host;
+    std::unique_ptr<RunHost> host;
     std::unique_ptr<SubmissionRun> run;
     QStringList memo;
     bool finished = false;
