@@ -12,40 +12,13 @@ N=${N:-5000}
 PAR=${PAR:-300}
 BIG=${BIG:-10000}
 URLPATH=${URLPATH:-/status/200/OK}
-SIM="$BUILD/tools/target-sim/target-sim"
-BENCH="$BUILD/bench/bench_http"
-for f in "$SIM" "$BENCH"; do
-    [ -x "$f" ] || { echo "missing $f (build target-sim and bench_http first)" >&2; exit 1; }
-done
-command -v curl >/dev/null || { echo "curl not found" >&2; exit 1; }
+. "$(dirname "$0")/http-common.sh"
 command -v ab >/dev/null || { echo "ab not found (apt-get install apache2-utils)" >&2; exit 1; }
-
 # Every process started from here may keep BIG connections open.
 ulimit -n "$(ulimit -Hn)" 2>/dev/null || true
 
-WORK=$(mktemp -d)
-SIM_PID=
-cleanup() {
-    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT INT TERM
-
-"$SIM" --port 0 >"$WORK/sim.out" &
-SIM_PID=$!
-i=0
-while [ ! -s "$WORK/sim.out" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-PORT=$(head -n 1 "$WORK/sim.out")
-[ -n "$PORT" ] || { echo "target-sim did not start" >&2; exit 1; }
-
-i=0
-while [ $i -lt "$N" ]; do
-    echo "url = \"http://127.0.0.1:$PORT$URLPATH?n=$i\""
-    echo "output = \"/dev/null\""
-    i=$((i + 1))
-done >"$WORK/curl.cfg"
-
-now() { date +%s.%N; }
+start_sim 1
+curl_urls "http://127.0.0.1:$PORT"
 
 # run NAME CMD...: wall seconds (start to exit) into $WORK/NAME.wall and the
 # CPU seconds it used (user + system, "-" without /usr/bin/time) into

@@ -7,37 +7,9 @@ BUILD=${1:-build/normal}
 N=${N:-5000}
 PAR=${PAR:-300}
 URLPATH=${URLPATH:-/status/200/OK}
-SIM="$BUILD/tools/target-sim/target-sim"
-BENCH="$BUILD/bench/bench_http"
-for f in "$SIM" "$BENCH"; do
-    [ -x "$f" ] || { echo "missing $f (build target-sim and bench_http first)" >&2; exit 1; }
-done
-command -v curl >/dev/null || { echo "curl not found" >&2; exit 1; }
-
-WORK=$(mktemp -d)
-SIM_PID=
-cleanup() {
-    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT INT TERM
-
-"$SIM" --port 0 >"$WORK/sim.out" &
-SIM_PID=$!
-i=0
-while [ ! -s "$WORK/sim.out" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-PORT=$(head -n 1 "$WORK/sim.out")
-[ -n "$PORT" ] || { echo "target-sim did not start" >&2; exit 1; }
-
-# The same URLs for both: one per request, as the submission run makes them.
-i=0
-while [ $i -lt "$N" ]; do
-    echo "url = \"http://127.0.0.1:$PORT$URLPATH?n=$i\""
-    echo "output = \"/dev/null\""
-    i=$((i + 1))
-done >"$WORK/curl.cfg"
-
-now() { date +%s.%N; }
+. "$(dirname "$0")/http-common.sh"
+start_sim 1
+curl_urls "http://127.0.0.1:$PORT"
 
 # run NAME CMD...: wall seconds into $WORK/NAME.wall, peak KB into $WORK/NAME.rss
 run() {

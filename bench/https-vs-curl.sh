@@ -8,39 +8,11 @@ BUILD=${1:-build/normal}
 N=${N:-5000}
 PAR=${PAR:-300}
 URLPATH=${URLPATH:-/status/200/OK}
-SIM="$BUILD/tools/target-sim/target-sim"
-BENCH="$BUILD/bench/bench_http"
-for f in "$SIM" "$BENCH"; do
-    [ -x "$f" ] || { echo "missing $f (build target-sim and bench_http first)" >&2; exit 1; }
-done
-command -v curl >/dev/null || { echo "curl not found" >&2; exit 1; }
+. "$(dirname "$0")/http-common.sh"
 [ -x /usr/bin/time ] || { echo "/usr/bin/time not found" >&2; exit 1; }
-
-WORK=$(mktemp -d)
-SIM_PID=
-cleanup() {
-    [ -n "$SIM_PID" ] && kill "$SIM_PID" 2>/dev/null && wait "$SIM_PID" 2>/dev/null
-    rm -rf "$WORK"
-}
-trap cleanup EXIT INT TERM
-
 # A certificate made by target-sim at start-up, trusted by both clients.
-"$SIM" --port 0 --tls-port 0 --cert-out "$WORK/cert.pem" >"$WORK/sim.out" &
-SIM_PID=$!
-i=0
-while [ "$(wc -l <"$WORK/sim.out")" -lt 2 ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-PORT=$(sed -n 1p "$WORK/sim.out")
-TLS_PORT=$(sed -n 2p "$WORK/sim.out")
-[ -n "$TLS_PORT" ] || { echo "target-sim did not start" >&2; exit 1; }
-
-i=0
-while [ $i -lt "$N" ]; do
-    echo "url = \"https://127.0.0.1:$TLS_PORT$URLPATH?n=$i\""
-    echo "output = \"/dev/null\""
-    i=$((i + 1))
-done >"$WORK/curl.cfg"
-
-now() { date +%s.%N; }
+start_sim 2 --tls-port 0 --cert-out "$WORK/cert.pem"
+curl_urls "https://127.0.0.1:$TLS_PORT"
 run() {
     name=$1
     shift
