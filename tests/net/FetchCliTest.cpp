@@ -1,35 +1,17 @@
 // linkbeacon-cli fetch as a user runs it.
+#include "support/CliRun.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
-#include <QProcess>
 
+using lb::test::CliResult;
+using lb::test::runCli;
 using lb::test::TargetSim;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out, err;
-    QString lastErrLine() const {
-        const QList<QByteArray> lines = err.trimmed().split('\n');
-        return lines.isEmpty() ? QString() : QString::fromUtf8(lines.last());
-    }
-};
-
-CliRun fetch(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(LB_CLI), QStringList{"fetch"} + args);
-    CliRun r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished(3000);
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+CliResult fetch(const QStringList& args) {
+    return runCli(QString(), QStringList{"fetch"} + args);
 }
 
 } // namespace
@@ -37,7 +19,7 @@ CliRun fetch(const QStringList& args) {
 TEST(FetchCli, BodyToStdoutAndStatusLast) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
-    const CliRun r = fetch({sim.url("/bytes/30")});
+    const CliResult r = fetch({sim.url("/bytes/30")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "abcdefghijklmnopqrstuvwxyzabcd");
     EXPECT_EQ(r.lastErrLine(), "status: 200 OK");
@@ -46,7 +28,7 @@ TEST(FetchCli, BodyToStdoutAndStatusLast) {
 TEST(FetchCli, FailureStatusGivesExitOne) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
-    CliRun r = fetch({sim.url("/status/404/Not%20Found")});
+    CliResult r = fetch({sim.url("/status/404/Not%20Found")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.lastErrLine(), "status: 404 Not Found");
     r = fetch({"http://no-such-target.invalid/"});
@@ -57,8 +39,8 @@ TEST(FetchCli, FailureStatusGivesExitOne) {
 TEST(FetchCli, PostTraceAndOptionsReachTheServer) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
-    const CliRun r = fetch({"--trace", "--post", "a=1&b=2", "--user", "u:p", "--referer",
-                            "http://ref.example/", sim.url("/redirect/1")});
+    const CliResult r = fetch({"--trace", "--post", "a=1&b=2", "--user", "u:p", "--referer",
+                               "http://ref.example/", sim.url("/redirect/1")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains("StateChange hsWaitingHeader\n"));
     EXPECT_TRUE(r.err.contains("HeaderData HTTP/1.0 302 Found\n"));
@@ -76,8 +58,8 @@ TEST(FetchCli, PostTraceAndOptionsReachTheServer) {
 TEST(FetchCli, ProxyOption) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
-    const CliRun r = fetch({"--proxy", QStringLiteral("127.0.0.1:%1").arg(sim.port()),
-                            "--proxy-user", "pu:pp", "http://far.example/status/200/OK"});
+    const CliResult r = fetch({"--proxy", QStringLiteral("127.0.0.1:%1").arg(sim.port()),
+                               "--proxy-user", "pu:pp", "http://far.example/status/200/OK"});
     EXPECT_EQ(r.exitCode, 0);
     const auto reqs = sim.requests();
     ASSERT_EQ(reqs.size(), 1);
@@ -87,7 +69,7 @@ TEST(FetchCli, ProxyOption) {
 TEST(FetchCli, TimeoutAbortsAStallingServer) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
-    CliRun r = fetch({"--timeout", "0.5", sim.url("/hang")});
+    CliResult r = fetch({"--timeout", "0.5", sim.url("/hang")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.lastErrLine(), "status: 404 Connection aborted on request");
     // A server that answers in time is not disturbed by the timer.
@@ -100,7 +82,7 @@ TEST(FetchCli, TimeoutAbortsAStallingServer) {
 TEST(FetchCli, AnswerWithoutCompleteHeaderFails) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
-    CliRun r = fetch({sim.url("/close")}); // nothing at all
+    CliResult r = fetch({sim.url("/close")}); // nothing at all
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.lastErrLine(), "status: 0");
     r = fetch({sim.url("/close-in-header")}); // status line, then the connection ends
@@ -116,7 +98,7 @@ TEST(FetchCli, BadArgumentsGiveExitTwo) {
           QStringList{"--timeout", "0", "http://x/"}, QStringList{"--timeout", "soon", "http://x/"},
           QStringList{"--timeout"}, QStringList{"--nonsense", "http://x/"},
           QStringList{"http://a/", "http://b/"}}) {
-        const CliRun r = fetch(args);
+        const CliResult r = fetch(args);
         EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(' '));
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
     }

@@ -1,5 +1,6 @@
 // linkbeacon-cli fetch over https: --cacert, --insecure and the "TLS" section
 // of zkt.ini in the folder it runs in.
+#include "support/CliRun.h"
 #include "support/TargetSim.h"
 #include "support/TestCertificates.h"
 
@@ -9,37 +10,17 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
+using lb::test::CliResult;
+using lb::test::runCli;
 using lb::test::TargetSim;
 using lb::test::TestCertificates;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out, err;
-    QString lastErrLine() const {
-        const QList<QByteArray> lines = err.trimmed().split('\n');
-        return lines.isEmpty() ? QString() : QString::fromUtf8(lines.last());
-    }
-};
-
-CliRun fetchIn(const QString& dir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(QStringLiteral(LB_CLI), QStringList{"fetch"} + args);
-    CliRun r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished(3000);
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+CliResult fetchIn(const QString& dir, const QStringList& args) {
+    return runCli(dir, QStringList{"fetch"} + args);
 }
 
 } // namespace
@@ -51,7 +32,7 @@ TEST(FetchTlsCli, CacertInsecureAndTheirFailures) {
     ASSERT_TRUE(sim.ok());
     QTemporaryDir folder;
 
-    CliRun r = fetchIn(folder.path(), {"--cacert", certs.caFile(), sim.tlsUrl("/bytes/5")});
+    CliResult r = fetchIn(folder.path(), {"--cacert", certs.caFile(), sim.tlsUrl("/bytes/5")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "abcde");
     EXPECT_EQ(r.lastErrLine(), "status: 200 OK");
@@ -96,7 +77,7 @@ TEST(FetchTlsCli, TakesTheTlsSectionOfTheIniInTheCurrentFolder) {
     lb::TlsSettings settings;
     settings.caFile = "certs/ca.pem";
     settings.save(folder.path());
-    CliRun r = fetchIn(folder.path(), {sim.tlsUrl("/bytes/4")});
+    CliResult r = fetchIn(folder.path(), {sim.tlsUrl("/bytes/4")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "abcd");
 

@@ -10,6 +10,10 @@ namespace lb::test {
 struct CliResult {
     int exitCode = -1;
     QByteArray out, err;
+    QString lastErrLine() const {
+        const QList<QByteArray> lines = err.trimmed().split('\n');
+        return lines.isEmpty() ? QString() : QString::fromUtf8(lines.last());
+    }
 };
 
 inline CliResult runCli(const QString& dir, const QStringList& args) {
