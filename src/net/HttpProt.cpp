@@ -551,13 +551,36 @@ void THttpCli::sessionReady() {
 
 // ---- the request ----------------------------------------------------------
 
-void THttpCli::sendCommand(const QString& line) {
+namespace {
+
+// Appends text as UTF-8 without a temporary; request lines are nearly always ASCII.
+void appendUtf8(QByteArray& out, QStringView text) {
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char* d = out.data() + at;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80) {
+            out.truncate(at);
+            out += text.toUtf8();
+            return;
+        }
+        d[i] = char(c);
+    }
+}
+
+} // namespace
+
+void THttpCli::sendCommand(std::initializer_list<QStringView> parts) {
     if (OnCommand) {
-        QString s = line;
+        QString s;
+        for (QStringView p : parts)
+            s += p;
         OnCommand(this, s);
         requestHeader_ += s.toUtf8();
     } else {
-        requestHeader_ += line.toUtf8();
+        for (QStringView p : parts)
+            appendUtf8(requestHeader_, p);
     }
     requestHeader_ += "\r\n";
 }
@@ -572,46 +595,44 @@ void THttpCli::sendRequest() {
     if (gone())
         return;
     const bool post = requestType_ == httpPOST;
-    const char* method = post ? "POST" : requestType_ == httpHEAD ? "HEAD" : "GET";
+    const char16_t* method = post ? u"POST" : requestType_ == httpHEAD ? u"HEAD" : u"GET";
     // Inside a tunnel the server gets the request as if there were no proxy.
     const bool tunnelled = tls_ && !Proxy.isEmpty();
     requestHeader_.clear();
-    sendCommand(QLatin1String(method) + QLatin1Char(' ') + (tunnelled ? originPath_ : path_) +
-                QLatin1String(" HTTP/1.0"));
+    requestHeader_.reserve(512);
+    sendCommand({method, u" ", tunnelled ? originPath_ : path_, u" HTTP/1.0"});
     if (!Sender.isEmpty())
-        sendCommand(QLatin1String("From: ") + Sender);
+        sendCommand({u"From: ", Sender});
     if (!Accept.isEmpty())
-        sendCommand(QLatin1String("Accept: ") + Accept);
+        sendCommand({u"Accept: ", Accept});
     if (!Reference.isEmpty())
-        sendCommand(QLatin1String("Referer: ") + Reference);
+        sendCommand({u"Referer: ", Reference});
     if (post && !ContentTypePost.isEmpty())
-        sendCommand(QLatin1String("Content-Type: ") + ContentTypePost);
+        sendCommand({u"Content-Type: ", ContentTypePost});
     if (!Agent.isEmpty())
-        sendCommand(QLatin1String("User-Agent: ") + Agent);
-    sendCommand(QLatin1String("Host: ") + bracketed(targetHost_));
+        sendCommand({u"User-Agent: ", Agent});
+    sendCommand({u"Host: ", bracketed(targetHost_)});
     if (NoCache)
-        sendCommand(QStringLiteral("Pragma: no-cache"));
+        sendCommand({u"Pragma: no-cache"});
     if (post)
-        sendCommand(QLatin1String("Content-Length: ") +
-                    QString::number(SendStream ? SendStream->size() : 0));
+        sendCommand({u"Content-Length: ", QString::number(SendStream ? SendStream->size() : 0)});
     if (ModifiedSince.isValid())
         sendCommand(
-            QLatin1String("If-Modified-Since: ") +
-            QLocale::c().toString(ModifiedSince, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")) +
-            QLatin1String(" GMT"));
+            {u"If-Modified-Since: ",
+             QLocale::c().toString(ModifiedSince, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")),
+             u" GMT"});
     if (!Username.isEmpty())
         sendCommand(
-            QLatin1String("Authorization: Basic ") +
-            QString::fromLatin1((Username + QLatin1Char(':') + Password).toUtf8().toBase64()));
+            {u"Authorization: Basic ",
+             QString::fromLatin1((Username + QLatin1Char(':') + Password).toUtf8().toBase64())});
     if (!Proxy.isEmpty() && !ProxyUsername.isEmpty() && !tunnelled)
-        sendCommand(QLatin1String("Proxy-Authorization: Basic ") +
-                    QString::fromLatin1(
-                        (ProxyUsername + QLatin1Char(':') + ProxyPassword).toUtf8().toBase64()));
+        sendCommand({u"Proxy-Authorization: Basic ",
+                     QString::fromLatin1(
+                         (ProxyUsername + QLatin1Char(':') + ProxyPassword).toUtf8().toBase64())});
     if (!Cookie.isEmpty())
-        sendCommand(QLatin1String("Cookie: ") + Cookie);
+        sendCommand({u"Cookie: ", Cookie});
     if (!ContentRangeBegin.isEmpty() || !ContentRangeEnd.isEmpty()) {
-        sendCommand(QLatin1String("Range: bytes=") + ContentRangeBegin + QLatin1Char('-') +
-                    ContentRangeEnd);
+        sendCommand({u"Range: bytes=", ContentRangeBegin, u"-", ContentRangeEnd});
         ContentRangeBegin.clear();
         ContentRangeEnd.clear();
     }
@@ -620,7 +641,7 @@ void THttpCli::sendRequest() {
         OnRequestHeaderEnd(this);
     if (gone())
         return;
-    sendCommand(QString());
+    sendCommand({});
 
     const QByteArray header = requestHeader_;
     requestHeader_.clear();
@@ -849,20 +870,34 @@ void THttpCli::headerLine(const char* data, int len) {
     } else {
         const int colon = line.indexOf(QLatin1Char(':'));
         if (colon >= 0) {
-            const QString field = line.left(colon).toLower();
+            // Compared in place: every answer has several header lines.
+            const QStringView field = QStringView(line).left(colon);
+            // name is lower-case ASCII; the line is Latin-1, where only A-Z fold to it.
+            auto is = [&field](QLatin1String name) {
+                if (field.size() != name.size())
+                    return false;
+                for (qsizetype i = 0; i < field.size(); ++i) {
+                    char16_t c = field[i].unicode();
+                    if (c >= u'A' && c <= u'Z')
+                        c = char16_t(c + (u'a' - u'A'));
+                    if (c != char16_t(uchar(name.data()[i])))
+                        return false;
+                }
+                return true;
+            };
             int v = colon + 1;
             while (v < line.size() &&
                    (line.at(v) == QLatin1Char(' ') || line.at(v) == QLatin1Char('\t')))
                 ++v;
             const QString value = line.mid(v);
-            if (field == QLatin1String("location")) {
+            if (is(QLatin1String("location"))) {
                 locationSeen_ = true;
                 takeLocation(value);
-            } else if (field == QLatin1String("content-length")) {
+            } else if (is(QLatin1String("content-length"))) {
                 const QString t = value.trimmed();
                 if (isDigits(t) && t.size() <= 18)
                     contentLength_ = t.toLongLong();
-            } else if (field == QLatin1String("content-range")) {
+            } else if (is(QLatin1String("content-range"))) {
                 const QString rest = value.mid(6);
                 const int dash = rest.indexOf(QLatin1Char('-'));
                 if (dash < 0) {
@@ -874,13 +909,13 @@ void THttpCli::headerLine(const char* data, int len) {
                     ContentRangeEnd =
                         slash < 0 ? rest.mid(dash + 1) : rest.mid(dash + 1, slash - dash - 1);
                 }
-            } else if (field == QLatin1String("accept-ranges")) {
+            } else if (is(QLatin1String("accept-ranges"))) {
                 acceptRanges_ = value;
-            } else if (field == QLatin1String("content-type")) {
+            } else if (is(QLatin1String("content-type"))) {
                 contentType_ = value.toLower();
-            } else if (field == QLatin1String("www-authenticate")) {
+            } else if (is(QLatin1String("www-authenticate"))) {
                 authenticate_ << value;
-            } else if (field == QLatin1String("set-cookie")) {
+            } else if (is(QLatin1String("set-cookie"))) {
                 bool accept = true;
                 if (OnCookie) {
                     OnCookie(this, value, accept);

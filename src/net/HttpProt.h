@@ -20,6 +20,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 #include <stdexcept>
 
 class QIODevice;
@@ -174,7 +175,7 @@ private:
     void connectionClosedStep();
     void postSetReady();
     void sendRequest();
-    void sendCommand(const QString& line);
+    void sendCommand(std::initializer_list<QStringView> parts);
     void sendNextChunk();
     void takeLocation(const QString& value);
     void headerLine(const char* data, int len);

@@ -27,7 +27,7 @@ namespace {
 // sender cannot keep every other connection waiting.
 constexpr int kMaxReadRounds = 64;
 
-bool parseNumber(const QString& text, long max, long* out) {
+bool parseNumber(QStringView text, long max, long* out) {
     if (text.isEmpty())
         return false;
     long value = 0;
@@ -120,18 +120,36 @@ bool TWSocket::isReservedInvalidName(const QString& name) {
 }
 
 bool TWSocket::isDottedAddress(const QString& text, QString* normalized) {
-    const QStringList parts = text.trimmed().split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    QStringList clean;
-    for (const QString& p : parts) {
-        long v = 0;
-        if (!parseNumber(p.trimmed(), 255, &v))
+    // Asked several times for every connection: scan in place, no temporary lists.
+    const QStringView t = QStringView(text).trimmed();
+    long parts[4] = {};
+    int count = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= t.size(); ++i) {
+        if (i < t.size() && t[i] != u'.')
+            continue;
+        if (count == 4 || !parseNumber(t.mid(start, i - start).trimmed(), 255, &parts[count]))
             return false;
-        clean << QString::number(v);
+        ++count;
+        start = i + 1;
     }
-    if (normalized)
-        *normalized = clean.join(QLatin1Char('.'));
+    if (count != 4)
+        return false;
+    if (normalized) {
+        char buf[16];
+        int n = 0;
+        for (int p = 0; p < 4; ++p) {
+            if (p)
+                buf[n++] = '.';
+            const long v = parts[p];
+            if (v >= 100)
+                buf[n++] = char('0' + v / 100);
+            if (v >= 10)
+                buf[n++] = char('0' + v / 10 % 10);
+            buf[n++] = char('0' + v % 10);
+        }
+        *normalized = QString::fromLatin1(buf, n);
+    }
     return true;
 }
 
@@ -724,6 +742,7 @@ void TWSocket::readLoop() {
     for (int round = 0; round < kMaxReadRounds; ++round) {
         receiveCalls_ = 0;
         lastReceiveWouldBlock_ = false;
+        lastReceiveShort_ = false;
         if (OnDataAvailable)
             OnDataAvailable(this, 0);
         if (!self || conn != connection_ || fd_ < 0)
@@ -753,6 +772,9 @@ void TWSocket::readLoop() {
         // Decrypted bytes already held come out without waiting for the network.
         if (tls_ && tls_->hasPending())
             continue;
+        // A read that did not fill its buffer emptied the socket: no need to ask.
+        if (lastReceiveShort_ && !tls_)
+            return;
         int waiting = 0;
         if (::ioctl(fd_, FIONREAD, &waiting) != 0 || waiting <= 0)
             return;
@@ -1115,6 +1137,7 @@ int TWSocket::Receive(void* buffer, int len) {
         const ssize_t n = ::recv(fd_, buffer, size_t(len), 0);
         if (n > 0) {
             readCount_ += n;
+            lastReceiveShort_ = n < len;
             return int(n);
         }
         if (n == 0) {

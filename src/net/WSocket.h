@@ -207,7 +207,8 @@ private:
     int peerError_ = 0;
     int receiveCalls_ = 0;
     bool lastReceiveWouldBlock_ = false;
-    quint64 connection_ = 0; // bumps at every close so stale posts are ignored
+    bool lastReceiveShort_ = false; // the last plain read got less than it asked for
+    quint64 connection_ = 0;        // bumps at every close so stale posts are ignored
     SocketDispatcher::Registration watch_;
     bool wantRead_ = false;
     bool wantWrite_ = false;

@@ -111,6 +111,28 @@ TEST_F(HttpAnswer, StatusLinesWithAndWithoutPhrase) {
     EXPECT_FALSE(b.log.events.contains("DocEnd"));
 }
 
+TEST_F(HttpAnswer, HeaderNamesMatchInAnyCase) {
+    RawServer server;
+    server.addAnswer("HTTP/1.0 200 OK\r\nCONTENT-length: 4\r\ncontent-TYPE: Text/HTML\r\n"
+                     "Accept-RANGES: bytes\r\nContent-Typ\xc9: x\r\n\r\nbody");
+    Fetch f(local(server, "/x"));
+    ASSERT_TRUE(f.run());
+    EXPECT_EQ(f.client.ContentLength(), 4);
+    EXPECT_EQ(f.client.ContentType(), "text/html");
+    EXPECT_EQ(f.log.body, "body");
+
+    RawServer second;
+    second.addAnswer("HTTP/1.0 200 OK\r\n\r\nthere");
+    RawServer first;
+    first.addAnswer(QStringLiteral("HTTP/1.0 302 Found\r\nlOcAtIoN: http://127.0.0.1:%1/y\r\n\r\n")
+                        .arg(second.port())
+                        .toLatin1());
+    Fetch r(local(first, "/x"));
+    ASSERT_TRUE(r.run());
+    EXPECT_EQ(r.log.body, "there");
+    EXPECT_TRUE(r.client.Location().endsWith("/y")) << r.client.Location().toStdString();
+}
+
 TEST_F(HttpAnswer, LfOnlyLinesAndStrayCarriageReturns) {
     RawServer server;
     server.addAnswer("HTTP/1.0 200 OK\nX-A: 1\r\nX-B: a\rb\nContent-Type: Text/HTML\n"

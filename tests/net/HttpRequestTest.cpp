@@ -101,6 +101,40 @@ TEST(HttpRequest, EveryOptionalLineInOrder) {
     EXPECT_TRUE(c.ContentRangeEnd.isEmpty());
 }
 
+TEST(HttpRequest, LinesWithoutACommandHandlerAreTheSameBytes) {
+    // The submission run sets no command handler; its requests must be the
+    // bytes a handler would have seen, non-ASCII text going out as UTF-8.
+    auto request = [](bool withHandler, const QString& reference) {
+        RawServer server;
+        THttpCli c;
+        c.URL = QStringLiteral("http://127.0.0.1:%1/p?q=%C3%A9").arg(server.port());
+        c.Sender = "me@example.org";
+        c.Reference = reference;
+        c.Cookie = QString::fromUtf8("n\u00e4me=\u20ac1; e=\U0001F600");
+        c.ContentRangeBegin = "5";
+        c.ContentRangeEnd = "9";
+        if (withHandler)
+            c.OnCommand = [](THttpCli*, QString&) {};
+        bool done = false;
+        c.OnRequestDone = [&](THttpCli*, THttpRequest, quint16) { done = true; };
+        c.GetAsync();
+        EXPECT_TRUE(lb::test::runUntil([&] { return done; }));
+        return server.request(0);
+    };
+    for (const QString& reference : {QStringLiteral("http://ref.example/"),
+                                     QString::fromUtf8("http://r\u00e9f.example/\u00fc")}) {
+        SCOPED_TRACE(reference.toStdString());
+        const QByteArray plain = request(false, reference);
+        EXPECT_EQ(plain, request(true, reference));
+        EXPECT_EQ(plain, "GET /p?q=%C3%A9 HTTP/1.0\r\nFrom: me@example.org\r\n" + kAccept +
+                             "Referer: " + reference.toUtf8() + "\r\n" + kAgent +
+                             "Host: 127.0.0.1\r\n"
+                             "Cookie: n\xc3\xa4me=\xe2\x82\xac"
+                             "1; e=\xf0\x9f\x98\x80\r\n"
+                             "Range: bytes=5-9\r\n\r\n");
+    }
+}
+
 TEST(HttpRequest, CommandHandlerMayRewriteLines) {
     RawServer server;
     THttpCli c;

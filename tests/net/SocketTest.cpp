@@ -70,6 +70,29 @@ TEST(SocketLookup, DottedAddressAnswersBeforeReturning) {
     EXPECT_EQ(s.DnsResult(), "127.0.0.1");
 }
 
+TEST(SocketLookup, DottedAddressShapes) {
+    const QList<QPair<QString, QString>> accepted = {
+        {"127.0.0.1", "127.0.0.1"},
+        {" 10.0.0.255\t", "10.0.0.255"},
+        {"001.02.3.004", "1.2.3.4"},
+        {"0.0.0.0", "0.0.0.0"},
+        {"255.255.255.255", "255.255.255.255"},
+        {"1 . 2 .3. 4", "1.2.3.4"},
+    };
+    for (const auto& [text, normal] : accepted) {
+        QString out;
+        EXPECT_TRUE(TWSocket::isDottedAddress(text, &out)) << text.toStdString();
+        EXPECT_EQ(out, normal);
+    }
+    for (const char* text :
+         {"", ".", "1.2.3", "1.2.3.4.", ".1.2.3", "1.2.3.4.5", "1..3.4", "256.1.1.1", "1.2.3.-4",
+          "1.2.3.4a", "a.b.c.d", "1.2.3.99999999999999", "host.example", "::1"}) {
+        QString out = "unchanged";
+        EXPECT_FALSE(TWSocket::isDottedAddress(text, &out)) << text;
+        EXPECT_EQ(out, "unchanged");
+    }
+}
+
 TEST(SocketLookup, EmptyNameIsReported) {
     TWSocket s;
     quint16 error = 0;
