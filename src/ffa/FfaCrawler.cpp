@@ -12,6 +12,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <climits>
@@ -201,6 +202,7 @@ void FfaCrawler::listOpened(qint64 linksSaved) {
 void FfaCrawler::createList(const QString& path) {
     const QString name = newListName(path);
     saveFfaListFile(QStringList(), name);
+    ++m_listGeneration;
     m_list.reset();
     m_loaded = name;
     emit loadedChanged(name);
@@ -214,6 +216,7 @@ bool FfaCrawler::openList(const QString& path) {
         return false;
     }
     const QStringList lines = loadFfaListFile(path);
+    ++m_listGeneration;
     m_list.setLines(lines);
     m_loaded = path;
     emit loadedChanged(path);
@@ -233,6 +236,8 @@ static QString listFolder(const QString& appDir) {
 }
 
 void FfaCrawler::FileNewClick() {
+    if (m_analysing)
+        return;
     const QString name = m_dialogs.saveFileName(QStringLiteral("Create New Database"),
                                                 QStringLiteral("Database files |*.HLX;*.CHC"),
                                                 listFolder(m_appDir), QStringLiteral("chc"));
@@ -246,6 +251,8 @@ void FfaCrawler::FileNewClick() {
 }
 
 void FfaCrawler::OpenProClick() {
+    if (m_analysing)
+        return;
     const QString name =
         m_dialogs.openFileName(QStringLiteral("Open database"),
                                QStringLiteral("Database files |*.HLX;*.CHC"), listFolder(m_appDir));
@@ -259,7 +266,7 @@ void FfaCrawler::OpenProClick() {
 }
 
 void FfaCrawler::FileSaveClick() {
-    if (m_loaded.isEmpty())
+    if (m_loaded.isEmpty() || m_analysing)
         return;
     try {
         saveList();
@@ -288,7 +295,7 @@ bool FfaCrawler::readCounter() {
 }
 
 void FfaCrawler::SubStartClick() {
-    if (m_running || !m_startAllowed)
+    if (m_running || m_analysing || !m_startAllowed)
         return;
     const CrawlProfile opts = options();
     qint64 ms = 0;
@@ -552,6 +559,7 @@ void FfaCrawler::startPageRequest() {
     m_pageStream->open(QIODevice::ReadWrite);
     m_http1->ReceiveStream = m_pageStream;
     m_http1->URL = m_pageUrl;
+    m_pageGeneration = m_listGeneration;
     m_pageAborted = false;
     m_timer1->start();
     ++m_counters.crawled;
@@ -693,18 +701,27 @@ void FfaCrawler::pageDone() {
     // Still busy for the analysis: nothing else may start this client meanwhile.
     m_sincePump.restart();
     const int before = m_list.keyList().count();
-    analyseFfaPage(m_list, document, url, [this](qint64 pos, qint64 len) {
-        m_parsingPos = clampToInt(pos);
-        m_parsingMax = clampToInt(len);
-        maybePump();
-    });
+    const bool forThisList = m_pageGeneration == m_listGeneration;
+    if (forThisList) {
+        m_analysing = true;
+        emit buttonsChanged();
+        const auto analysed = qScopeGuard([this] {
+            m_analysing = false;
+            emit buttonsChanged();
+        });
+        analyseFfaPage(m_list, document, url, [this](qint64 pos, qint64 len) {
+            m_parsingPos = clampToInt(pos);
+            m_parsingMax = clampToInt(len);
+            maybePump();
+        });
+    }
     m_pageBusy = false;
     m_counters.linksSaved = m_list.keyList().count();
     if (m_list.keyList().count() != before) {
         emit listChanged();
         emit viewChanged();
     }
-    if (m_counters.linksSaved == savedBefore)
+    if (forThisList && m_counters.linksSaved == savedBefore)
         ++m_counters.rejected;
     emit countersChanged();
     emit progressChanged();

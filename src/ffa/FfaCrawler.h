@@ -99,9 +99,13 @@ public:
 
     // Button states.
     bool running() const { return m_running; } // SubStop enabled
-    bool startEnabled() const { return !m_running && m_startAllowed; }
-    bool saveEnabled() const { return !m_running && m_saveAllowed; }
-    bool idleControlsEnabled() const { return !m_running; }
+    // While a page is being analysed into the list (the window breathes
+    // meanwhile) the list may not be replaced, saved or crawled into.
+    bool startEnabled() const { return !m_running && !m_analysing && m_startAllowed; }
+    bool saveEnabled() const { return !m_running && !m_analysing && m_saveAllowed; }
+    bool idleControlsEnabled() const { return !m_running && !m_analysing; }
+    // True while a fetched page is being analysed into the list.
+    bool analysing() const { return m_analysing; }
     // True while either client still has a request of the crawl.
     bool busy() const { return m_pageBusy || m_engineBusy; }
 
@@ -180,6 +184,11 @@ private:
     bool m_saveAllowed = false;
     bool m_enginePaused = false;
     bool m_pageBusy = false;
+    bool m_analysing = false;
+    // Bumped by every new or opened list: a page fetched for an earlier list
+    // is not analysed into the one open now.
+    quint64 m_listGeneration = 0;
+    quint64 m_pageGeneration = 0;
     bool m_engineBusy = false;
     bool m_pageAborted = false;
     bool m_engineAborted = false;

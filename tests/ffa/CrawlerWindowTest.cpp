@@ -8,6 +8,7 @@
 #include "ffa/FfaCrawler.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
+#include "FfaTestPages.h"
 #include "net/HttpProt.h"
 #include "support/DemoFolder.h"
 #include "support/RawServer.h"
@@ -172,6 +173,44 @@ TEST_F(CrawlerWindow, StopReturnsTheButtonsAndHelpAndOptionsOpen) {
     dialogs.fileNames = {inUse};
     button("OpenPro")->click();
     EXPECT_EQ(dialogs.texts().last(), "The database you have selected is in use by the rangers.");
+}
+
+TEST_F(CrawlerWindow, ListButtonsStayOffWhileAPageIsAnalysed) {
+    lb::test::RawServer engine, pages;
+    w.crawler().setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+    const QString url = QStringLiteral("http://127.0.0.1:%1/ffa/links.htm").arg(pages.port());
+    engine.addAnswer("HTTP/1.0 200 OK\r\n\r\n<dt><b>1. </B><A HREF=\"" + url.toUtf8() +
+                     "\">result</A>\r\n");
+    pages.addAnswer("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + lb::test::longFfaPage());
+    profile.maxKb = "100000";
+    dialogs.fileNames = {pf.path("data/custom/busy.chc")};
+    button("FileNew")->click();
+    button("SubStart")->click();
+
+    // The user presses Stop in the middle of the analysis, then New, Open and Save.
+    int breaths = 0;
+    bool offEveryTime = true;
+    QObject::connect(&w.crawler(), &FfaCrawler::progressChanged, &w, [&] {
+        if (!w.crawler().analysing())
+            return;
+        ++breaths;
+        if (button("SubStop")->isEnabled())
+            button("SubStop")->click();
+        for (const char* name : {"FileNew", "OpenPro", "FileSave", "SubStart", "Customize"})
+            offEveryTime = offEveryTime && !button(name)->isEnabled();
+        dialogs.fileNames = {pf.path("data/custom/other.chc")};
+        button("FileNew")->click();
+        button("OpenPro")->click();
+        button("FileSave")->click();
+    });
+    ASSERT_TRUE(runUntil([&] { return breaths > 0 && !w.crawler().busy(); }, 60000));
+    EXPECT_TRUE(offEveryTime);
+    EXPECT_EQ(w.crawler().loadedName(), pf.path("data/custom/busy.chc"));
+    EXPECT_FALSE(QFileInfo::exists(pf.path("data/custom/other.chc")));
+    EXPECT_EQ(counter("Panel11"), "1"); // Links Saved
+    for (const char* name : {"FileNew", "OpenPro", "FileSave", "SubStart", "Customize"})
+        EXPECT_TRUE(button(name)->isEnabled()) << name;
+    EXPECT_FALSE(button("SubStop")->isEnabled());
 }
 
 TEST(CrawlerInMainWindow, ACrawledListIsSubmittedToFromTheMainWindow) {

@@ -1,6 +1,7 @@
 // The crawl against real local servers: target-sim's search service and FFA
 // pages, and scripted servers for lying, stalling and oversized answers.
 #include "ffa/FfaCrawler.h"
+#include "FfaTestPages.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
@@ -341,6 +342,70 @@ TEST_F(Crawl, StopLetsTheRunningPageFinishAndStartsNothingMore) {
     ASSERT_TRUE(runUntil([&] { return ended == 1 && !crawler.busy(); }));
     EXPECT_EQ(crawler.counters().linksSaved, 3);
     EXPECT_EQ(crawler.counters().engineQueries, 2);
+}
+
+TEST_F(Crawl, APageOfAStoppedCrawlStaysOutOfAListOpenedMeanwhile) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    RawServer engine;
+    crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+    const QString slow = sim.url("/delay/700/ffa/garden/links.htm");
+    engine.addAnswer(resultPage({quoted(slow)}));
+    crawler.createList(dir.filePath("first.hlx"));
+    crawler.SubStartClick();
+    ASSERT_TRUE(runUntil([&] { return crawler.urlAddr() == slow; }));
+    crawler.SubStopClick();
+    // Stop gives New and Open back at once; the user makes another list.
+    ASSERT_TRUE(crawler.idleControlsEnabled());
+    dialogs.fileNames = {dir.filePath("second.hlx")};
+    crawler.FileNewClick();
+    ASSERT_EQ(crawler.loadedName(), dir.filePath("second.chc"));
+    ASSERT_TRUE(runUntil([&] { return !crawler.busy(); }));
+    EXPECT_TRUE(crawler.list().lines().lines().isEmpty());
+    EXPECT_EQ(crawler.counters().linksSaved, 0);
+    EXPECT_EQ(crawler.counters().rejected, 0);
+    EXPECT_EQ(crawler.history().names(), QStringList{slow});
+    // The page still counts as crawled, and the next list gets its pages.
+    crawler.FileSaveClick();
+    EXPECT_TRUE(loadFfaListFile(dir.filePath("second.chc")).isEmpty());
+}
+
+TEST_F(Crawl, WhileAPageIsAnalysedTheListCannotBeReplacedOrSaved) {
+    RawServer pages;
+    pages.addAnswer(httpPage(lb::test::longFfaPage()));
+    RawServer engine;
+    crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+    const QString url = QStringLiteral("http://127.0.0.1:%1/ffa/links.htm").arg(pages.port());
+    engine.addAnswer(resultPage({quoted(url)}));
+    opts.maxKb = "100000";
+    crawler.createList(dir.filePath("list.hlx"));
+    const QString listFile = crawler.loadedName();
+
+    int pumps = 0;
+    bool controlsOffEveryTime = true;
+    crawler.setPump([&] {
+        ++pumps;
+        // Whatever the user manages to click while the window breathes.
+        crawler.SubStopClick();
+        controlsOffEveryTime = controlsOffEveryTime && !crawler.idleControlsEnabled() &&
+                               !crawler.saveEnabled() && !crawler.startEnabled();
+        dialogs.fileNames = {dir.filePath("other.hlx"), dir.filePath("other.hlx")};
+        crawler.FileNewClick();
+        crawler.OpenProClick();
+        crawler.FileSaveClick();
+        crawler.SubStartClick();
+    });
+    crawler.SubStartClick();
+    ASSERT_TRUE(runUntil([&] { return pumps > 0 && !crawler.busy(); }, 60000));
+    EXPECT_TRUE(controlsOffEveryTime);
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << "a file dialog opened during the analysis";
+    EXPECT_EQ(crawler.loadedName(), listFile);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("other.chc")));
+    EXPECT_EQ(crawler.counters().linksSaved, 1);
+    EXPECT_EQ(crawler.list().lines().lines().size(), 1);
+    // Afterwards the controls come back.
+    EXPECT_TRUE(crawler.idleControlsEnabled());
+    EXPECT_TRUE(crawler.saveEnabled());
 }
 
 TEST_F(Crawl, ListFilesThroughTheButtons) {
