@@ -311,16 +311,32 @@ TEST_F(Crawl, EndsWhenTheServiceIsAskedEveryTime) {
     EXPECT_GE(crawler.counters().linksSaved, 12);
 }
 
-TEST_F(Crawl, StopLetsTheRunningPageFinishAndStartsNothingMore) {
+// A crawl whose search service finds a slow page first (and the pages given),
+// started and waited for until that page is being fetched.
+struct SlowPageCrawl {
     TargetSim sim;
-    ASSERT_TRUE(sim.ok());
     RawServer engine;
-    crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
-    const QString slow = sim.url("/delay/700/ffa/garden/links.htm");
-    engine.addAnswer(resultPage({quoted(slow), quoted(sim.url("/ffa/pond/ffa.htm"))}));
-    crawler.createList(dir.filePath("list.hlx"));
-    crawler.SubStartClick();
-    ASSERT_TRUE(runUntil([&] { return crawler.urlAddr() == slow; }));
+    QString slow;
+    bool start(FfaCrawler& crawler, const QString& list, const QStringList& more = {}) {
+        if (!sim.ok())
+            return false;
+        crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+        slow = sim.url("/delay/700/ffa/garden/links.htm");
+        QStringList links{quoted(slow)};
+        for (const QString& path : more)
+            links << quoted(sim.url(path));
+        engine.addAnswer(resultPage(links));
+        crawler.createList(list);
+        crawler.SubStartClick();
+        return runUntil([&] { return crawler.urlAddr() == slow; });
+    }
+};
+
+TEST_F(Crawl, StopLetsTheRunningPageFinishAndStartsNothingMore) {
+    SlowPageCrawl run;
+    ASSERT_TRUE(run.start(crawler, dir.filePath("list.hlx"), {"/ffa/pond/ffa.htm"}));
+    const TargetSim& sim = run.sim;
+    const QString& slow = run.slow;
     crawler.SubStopClick();
     EXPECT_FALSE(crawler.running());
     EXPECT_TRUE(crawler.startEnabled());
@@ -345,15 +361,8 @@ TEST_F(Crawl, StopLetsTheRunningPageFinishAndStartsNothingMore) {
 }
 
 TEST_F(Crawl, APageOfAStoppedCrawlStaysOutOfAListOpenedMeanwhile) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    RawServer engine;
-    crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
-    const QString slow = sim.url("/delay/700/ffa/garden/links.htm");
-    engine.addAnswer(resultPage({quoted(slow)}));
-    crawler.createList(dir.filePath("first.hlx"));
-    crawler.SubStartClick();
-    ASSERT_TRUE(runUntil([&] { return crawler.urlAddr() == slow; }));
+    SlowPageCrawl run;
+    ASSERT_TRUE(run.start(crawler, dir.filePath("first.hlx")));
     crawler.SubStopClick();
     // Stop gives New and Open back at once; the user makes another list.
     ASSERT_TRUE(crawler.idleControlsEnabled());
@@ -364,8 +373,8 @@ TEST_F(Crawl, APageOfAStoppedCrawlStaysOutOfAListOpenedMeanwhile) {
     EXPECT_TRUE(crawler.list().lines().lines().isEmpty());
     EXPECT_EQ(crawler.counters().linksSaved, 0);
     EXPECT_EQ(crawler.counters().rejected, 0);
-    EXPECT_EQ(crawler.history().names(), QStringList{slow});
-    // The page still counts as crawled, and the next list gets its pages.
+    EXPECT_EQ(crawler.history().names(), QStringList{run.slow});
+    // Saved, the new list holds nothing of the stopped crawl either.
     crawler.FileSaveClick();
     EXPECT_TRUE(loadFfaListFile(dir.filePath("second.chc")).isEmpty());
 }
