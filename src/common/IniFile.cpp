@@ -7,7 +7,14 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <atomic>
+#include <sys/stat.h>
+
 namespace lb {
+
+// Bumped by every write of any IniFile: a file this process rewrote is never
+// served from a cache, whatever its time stamps say.
+static std::atomic<quint64> s_writes{0};
 
 static bool sameName(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
@@ -27,7 +34,28 @@ const IniFile::Section* IniFile::Document::find(const QString& name) const {
     return nullptr;
 }
 
+bool IniFile::stampOf(const QString& path, Stamp* stamp) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
+        return false;
+    stamp->device = quint64(st.st_dev);
+    stamp->inode = quint64(st.st_ino);
+    stamp->size = qint64(st.st_size);
+    stamp->modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    stamp->changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return true;
+}
+
 IniFile::Document IniFile::load() const {
+    // Stamped before reading: a change made while reading shows as a new
+    // stamp next time, never as an old one.
+    const quint64 writes = s_writes.load();
+    Stamp stamp;
+    const bool stamped = stampOf(m_path, &stamp);
+    if (stamped && m_cacheValid && m_cachedWrites == writes && m_cachedStamp == stamp)
+        return m_cached;
+    m_cacheValid = false;
     Document doc;
     QFile file(m_path);
     if (m_path.isEmpty() || !file.open(QIODevice::ReadOnly))
@@ -62,6 +90,12 @@ IniFile::Document IniFile::load() const {
         else
             doc.preamble.append(e);
     }
+    if (stamped) {
+        m_cached = doc;
+        m_cachedStamp = stamp;
+        m_cachedWrites = writes;
+        m_cacheValid = true;
+    }
     return doc;
 }
 
@@ -83,6 +117,8 @@ void IniFile::save(const Document& doc) const {
         put(s.entries);
     }
     QSaveFile file(m_path);
+    ++s_writes; // also when the write fails half-way
+    m_cacheValid = false;
     if (m_path.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(out) != out.size() ||
         !file.commit())
         throw FileError::cannotWrite(m_path);

@@ -20,7 +20,10 @@ public:
     explicit IniFile(QString path) : m_path(std::move(path)) {}
 
     const QString& path() const { return m_path; }
-    void setPath(const QString& path) { m_path = path; }
+    void setPath(const QString& path) {
+        m_path = path;
+        m_cacheValid = false;
+    }
 
     QString readString(const QString& section, const QString& key,
                        const QString& defaultValue = QString()) const;
@@ -64,12 +67,26 @@ private:
         const Section* find(const QString& name) const;
     };
 
+    // What identifies one content of the file without reading it.
+    struct Stamp {
+        quint64 device = 0, inode = 0;
+        qint64 size = 0, modifiedNs = 0, changedNs = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    static bool stampOf(const QString& path, Stamp* stamp);
     Document load() const;
     static void setValue(Document& doc, const QString& section, const QString& key,
                          const QString& value);
     void save(const Document& doc) const;
 
     QString m_path;
+    // The document last read, reused while the file keeps its stamp and no
+    // IniFile of this process has written since: a caller reading many keys
+    // parses the file once instead of once a key.
+    mutable Document m_cached;
+    mutable Stamp m_cachedStamp;
+    mutable quint64 m_cachedWrites = 0;
+    mutable bool m_cacheValid = false;
 };
 
 } // namespace lb

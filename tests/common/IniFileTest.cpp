@@ -132,8 +132,10 @@ TEST(LineSplitting, EveryLineEndEndsALineAndAZeroByteEndsTheText) {
 
 TEST(IniFile, ManyWritesInOneReplacementEqualTheWritesOneByOne) {
     QTemporaryDir dir;
-    const QByteArray start = "; kept\r\n[List]\r\n0=old\r\n9=gone\r\n[Session]\r\ncount=7\r\nOther = x\r\n[list]\r\n1=twice\r\n";
-    const QString a = dir.filePath(QStringLiteral("a.ini")), b = dir.filePath(QStringLiteral("b.ini"));
+    const QByteArray start = "; kept\r\n[List]\r\n0=old\r\n9=gone\r\n[Session]\r\ncount=7\r\nOther "
+                             "= x\r\n[list]\r\n1=twice\r\n";
+    const QString a = dir.filePath(QStringLiteral("a.ini")),
+                  b = dir.filePath(QStringLiteral("b.ini"));
     for (const QString& path : {a, b}) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -142,7 +144,8 @@ TEST(IniFile, ManyWritesInOneReplacementEqualTheWritesOneByOne) {
     QList<lb::IniFile::Write> writes;
     for (int i = 0; i < 5; ++i) {
         writes.append({QStringLiteral("Session"), QStringLiteral("Count"), QString::number(i)});
-        writes.append({QStringLiteral("List"), QString::number(i), QStringLiteral("name\n%1").arg(i)});
+        writes.append(
+            {QStringLiteral("List"), QString::number(i), QStringLiteral("name\n%1").arg(i)});
     }
     writes.append({QStringLiteral("New"), QStringLiteral("k"), QStringLiteral("v")});
 
@@ -158,4 +161,48 @@ TEST(IniFile, ManyWritesInOneReplacementEqualTheWritesOneByOne) {
     EXPECT_EQ(fb.readAll(), bytes);
     EXPECT_FALSE(bytes.contains("gone"));
     EXPECT_TRUE(bytes.contains("count=4\r\n")); // the key keeps the case it was first written in
+}
+
+TEST(IniFile, AReaderKeptAliveSeesEveryChangeOfTheFile) {
+    // One reader held across changes made by another IniFile of this process,
+    // by a program rewriting the file in place, by a replacement and by removal.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("kept.ini");
+    writeAll(path, "[S]\r\nk=1\r\nother=x\r\n");
+    const IniFile reader(path);
+    EXPECT_EQ(reader.readString("S", "k"), "1");
+    EXPECT_EQ(reader.readString("S", "other"), "x");
+
+    IniFile writer(path);
+    writer.writeString("S", "k", "2"); // same size as before
+    EXPECT_EQ(reader.readString("S", "k"), "2");
+
+    writeAll(path, "[S]\r\nk=three\r\n"); // in place, same file
+    EXPECT_EQ(reader.readString("S", "k"), "three");
+    EXPECT_FALSE(reader.valueExists("S", "other"));
+
+    const QString next = dir.filePath("next.ini");
+    writeAll(next, "[S]\r\nk=four\r\n");
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(QFile::rename(next, path));
+    EXPECT_EQ(reader.readString("S", "k"), "four");
+
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_EQ(reader.readString("S", "k", "gone"), "gone");
+    ASSERT_TRUE(QDir().mkdir(path));
+    EXPECT_TRUE(reader.readSections().isEmpty());
+    ASSERT_TRUE(QDir().rmdir(path));
+
+    // A reader moved to another file reads that one.
+    writeAll(next, "[S]\r\nk=five\r\n");
+    IniFile moved = reader;
+    moved.setPath(next);
+    EXPECT_EQ(moved.readString("S", "k"), "five");
+
+    // Its own writes are read back, also after a failed one.
+    moved.writeString("S", "k", "six");
+    EXPECT_EQ(moved.readString("S", "k"), "six");
+    IniFile broken(dir.filePath("no/such/folder/x.ini"));
+    EXPECT_THROW(broken.writeString("S", "k", "v"), FileError);
+    EXPECT_EQ(moved.readString("S", "k"), "six");
 }
