@@ -38,10 +38,10 @@ static inline char16_t foldAscii(char16_t c) {
     return (c >= 'a' && c <= 'z') ? char16_t(c - 32) : c;
 }
 
-int asciiCompareIgnoreCase(const QString& a, const QString& b) {
+int asciiCompareIgnoreCase(QStringView a, QStringView b) {
     const qsizetype n = qMin(a.size(), b.size());
-    const QChar* pa = a.constData();
-    const QChar* pb = b.constData();
+    const QChar* pa = a.data();
+    const QChar* pb = b.data();
     for (qsizetype i = 0; i < n; ++i) {
         const char16_t ca = foldAscii(pa[i].unicode());
         const char16_t cb = foldAscii(pb[i].unicode());
@@ -53,7 +53,7 @@ int asciiCompareIgnoreCase(const QString& a, const QString& b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-bool asciiEqualsIgnoreCase(const QString& a, const QString& b) {
+bool asciiEqualsIgnoreCase(QStringView a, QStringView b) {
     return a.size() == b.size() && asciiCompareIgnoreCase(a, b) == 0;
 }
 

@@ -6,8 +6,12 @@
 
 namespace lb {
 
-inline char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
-inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+inline char asciiUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+}
+inline char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c + 32) : c;
+}
 
 QByteArray asciiUpper(const QByteArray& text);
 QString asciiUpper(const QString& text);
@@ -15,8 +19,8 @@ QByteArray asciiLower(const QByteArray& text);
 QString asciiLower(const QString& text);
 
 // Compares two strings ignoring the case of ASCII letters only.
-bool asciiEqualsIgnoreCase(const QString& a, const QString& b);
-int asciiCompareIgnoreCase(const QString& a, const QString& b);
+bool asciiEqualsIgnoreCase(QStringView a, QStringView b);
+int asciiCompareIgnoreCase(QStringView a, QStringView b);
 
 // UTF-8 when the bytes are valid UTF-8, otherwise Latin-1 (older files).
 QString decodeText(const QByteArray& bytes);

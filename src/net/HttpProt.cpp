@@ -1,5 +1,6 @@
 #include "net/HttpProt.h"
 
+#include "common/AsciiText.h"
 #include "common/TlsSettings.h"
 #include "net/SocketDispatcher.h"
 #include "net/SocketErrors.h"
@@ -872,32 +873,21 @@ void THttpCli::headerLine(const char* data, int len) {
         if (colon >= 0) {
             // Compared in place: every answer has several header lines.
             const QStringView field = QStringView(line).left(colon);
-            // name is lower-case ASCII; the line is Latin-1, where only A-Z fold to it.
-            auto is = [&field](QLatin1String name) {
-                if (field.size() != name.size())
-                    return false;
-                for (qsizetype i = 0; i < field.size(); ++i) {
-                    char16_t c = field[i].unicode();
-                    if (c >= u'A' && c <= u'Z')
-                        c = char16_t(c + (u'a' - u'A'));
-                    if (c != char16_t(uchar(name.data()[i])))
-                        return false;
-                }
-                return true;
-            };
+            // The line is Latin-1, where only A-Z fold to the ASCII names.
+            auto is = [&field](QStringView name) { return asciiEqualsIgnoreCase(field, name); };
             int v = colon + 1;
             while (v < line.size() &&
                    (line.at(v) == QLatin1Char(' ') || line.at(v) == QLatin1Char('\t')))
                 ++v;
             const QString value = line.mid(v);
-            if (is(QLatin1String("location"))) {
+            if (is(u"location")) {
                 locationSeen_ = true;
                 takeLocation(value);
-            } else if (is(QLatin1String("content-length"))) {
+            } else if (is(u"content-length")) {
                 const QString t = value.trimmed();
                 if (isDigits(t) && t.size() <= 18)
                     contentLength_ = t.toLongLong();
-            } else if (is(QLatin1String("content-range"))) {
+            } else if (is(u"content-range")) {
                 const QString rest = value.mid(6);
                 const int dash = rest.indexOf(QLatin1Char('-'));
                 if (dash < 0) {
@@ -909,13 +899,13 @@ void THttpCli::headerLine(const char* data, int len) {
                     ContentRangeEnd =
                         slash < 0 ? rest.mid(dash + 1) : rest.mid(dash + 1, slash - dash - 1);
                 }
-            } else if (is(QLatin1String("accept-ranges"))) {
+            } else if (is(u"accept-ranges")) {
                 acceptRanges_ = value;
-            } else if (is(QLatin1String("content-type"))) {
+            } else if (is(u"content-type")) {
                 contentType_ = value.toLower();
-            } else if (is(QLatin1String("www-authenticate"))) {
+            } else if (is(u"www-authenticate")) {
                 authenticate_ << value;
-            } else if (is(QLatin1String("set-cookie"))) {
+            } else if (is(u"set-cookie")) {
                 bool accept = true;
                 if (OnCookie) {
                     OnCookie(this, value, accept);
