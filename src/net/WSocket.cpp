@@ -628,7 +628,9 @@ void TWSocket::setWatch(bool read, bool write) {
     wantWrite_ = write;
     if (fd_ < 0)
         return;
-    const uint32_t events = (read ? uint32_t(EPOLLIN) : 0u) | (write ? uint32_t(EPOLLOUT) : 0u);
+    // EPOLLRDHUP tells, with the data, that the peer has finished sending.
+    const uint32_t events = (read ? uint32_t(EPOLLIN | EPOLLRDHUP) : 0u) |
+                            (write ? uint32_t(EPOLLOUT) : 0u);
     if (!SocketDispatcher::watch(watch_, fd_, events, this))
         qWarning("TWSocket: cannot watch socket %d: %s", fd_, strerror(errno));
 }
@@ -645,18 +647,18 @@ void TWSocket::socketReady(uint32_t events) {
     const bool writable = wantWrite_ && (failed || (events & EPOLLOUT));
     const bool readable = wantRead_ && (failed || (events & EPOLLIN));
     if (writable && state_ == wsConnecting) {
-        onWritable(); // the connect's outcome comes before anything else
+        onWritable(events); // the connect's outcome comes before anything else
         return;
     }
     QPointer<TWSocket> self(this);
     const quint64 conn = connection_;
     if (readable) {
-        onReadable();
+        onReadable(events);
         if (!self || conn != connection_)
             return;
     }
     if (writable && wantWrite_)
-        onWritable();
+        onWritable(events);
 }
 
 bool TWSocket::event(QEvent* e) {
@@ -709,8 +711,8 @@ void TWSocket::guarded(const std::function<void()>& step) {
     }
 }
 
-void TWSocket::onReadable() {
-    guarded([this] {
+void TWSocket::onReadable(uint32_t events) {
+    guarded([this, events] {
         QPointer<TWSocket> self(this);
         const quint64 conn = connection_;
         if (tlsPhase_ == TlsPhase::Handshake) {
@@ -728,7 +730,7 @@ void TWSocket::onReadable() {
             if (!self || conn != connection_ || fd_ < 0)
                 return;
         }
-        readLoop();
+        readLoop((events & EPOLLRDHUP) && !(events & (EPOLLERR | EPOLLHUP)));
         if (!self || conn != connection_ || fd_ < 0)
             return;
         if (peerClosed_ && state_ != wsConnecting)
@@ -736,7 +738,9 @@ void TWSocket::onReadable() {
     });
 }
 
-void TWSocket::readLoop() {
+// peerFinished: the readiness report said the peer had sent its last byte
+// (and no error), so everything it sent was waiting when it was reported.
+void TWSocket::readLoop(bool peerFinished) {
     QPointer<TWSocket> self(this);
     const quint64 conn = connection_;
     for (int round = 0; round < kMaxReadRounds; ++round) {
@@ -772,9 +776,14 @@ void TWSocket::readLoop() {
         // Decrypted bytes already held come out without waiting for the network.
         if (tls_ && tls_->hasPending())
             continue;
-        // A read that did not fill its buffer emptied the socket: no need to ask.
-        if (lastReceiveShort_ && !tls_)
+        // A read that did not fill its buffer emptied the socket: no need to
+        // ask. If the peer had finished, nothing follows: the next read would
+        // only report the end, so the end is taken now.
+        if (lastReceiveShort_ && !tls_) {
+            if (peerFinished)
+                peerClosed_ = true;
             return;
+        }
         int waiting = 0;
         if (::ioctl(fd_, FIONREAD, &waiting) != 0 || waiting <= 0)
             return;
@@ -869,8 +878,8 @@ void TWSocket::closeStep(int error) {
         Close();
 }
 
-void TWSocket::onWritable() {
-    guarded([this] {
+void TWSocket::onWritable(uint32_t events) {
+    guarded([this, events] {
         QPointer<TWSocket> self(this);
         const quint64 conn = connection_;
         if (tlsPhase_ == TlsPhase::Handshake) {
@@ -878,9 +887,14 @@ void TWSocket::onWritable() {
             return;
         }
         if (state_ == wsConnecting) {
+            // Writable without an error or hang-up: the connect succeeded, no
+            // need to ask for its result.
             int soError = 0;
             socklen_t len = sizeof soError;
-            if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
+            const bool plainlyConnected =
+                (events & EPOLLOUT) && !(events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP));
+            if (!plainlyConnected &&
+                ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
                 soError = errno;
             int error = errnoToSocketError(soError);
             if (error != 0 && !candidates_.empty()) {

@@ -160,10 +160,11 @@ private:
     void watchWrite(bool on) { setWatch(wantRead_, on); }
     void unwatch();
     void socketReady(uint32_t events) override;
-    void onReadable();
-    void onWritable();
+    // events: what the readiness said (0 when not from a readiness report).
+    void onReadable(uint32_t events = 0);
+    void onWritable(uint32_t events = 0);
     void onPostedWrite();
-    void readLoop();
+    void readLoop(bool peerFinished);
     void closeStep(int error);
     bool tryToSend();
     bool tlsTryToSend();

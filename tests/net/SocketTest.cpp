@@ -3,6 +3,7 @@
 #include "support/RawServer.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QThread>
 
@@ -246,6 +247,66 @@ TEST(SocketConnection, PendingDataArrivesBeforeServerClose) {
     EXPECT_EQ(got, payload);
     EXPECT_EQ(order, QStringList({"data", "closed"}));
     EXPECT_EQ(s.State(), wsClosed);
+}
+
+// A peer that answers and closes at once: the close is taken from the same
+// readiness report as the last data (no extra pass), after that data, and a
+// reset is still told apart from a clean end.
+TEST(SocketConnection, AnswerAndCloseTogetherEndInOnePass) {
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset ? "reset" : "clean close");
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        ASSERT_EQ(::listen(listener, 4), 0);
+        socklen_t len = sizeof a;
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+
+        TWSocket s;
+        bool connected = false;
+        int wakes = 0;
+        QStringList order;
+        QByteArray got;
+        QList<int> seenAt;
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
+                         &s, [&] { ++wakes; });
+        s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
+        s.OnDataAvailable = [&](TWSocket* sock, quint16) {
+            char buf[4096];
+            const int n = sock->Receive(buf, sizeof buf);
+            if (n > 0) {
+                got.append(buf, n);
+                order << "data";
+                seenAt << wakes;
+            }
+        };
+        s.OnSessionClosed = [&](TWSocket*, quint16 e) {
+            order << QStringLiteral("closed %1").arg(e);
+            seenAt << wakes;
+        };
+        connectTo(s, ntohs(a.sin_port));
+        ASSERT_TRUE(runUntil([&] { return connected; }));
+        const int peer = ::accept(listener, nullptr, nullptr);
+        ASSERT_GE(peer, 0);
+        ASSERT_EQ(::send(peer, "answer", 6, 0), 6);
+        if (reset) {
+            linger l{1, 0};
+            ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+        }
+        ::close(peer);
+        ::close(listener);
+        ASSERT_TRUE(runUntil([&] { return !order.isEmpty() && order.last().startsWith("closed"); }));
+        if (reset) {
+            EXPECT_EQ(order.last(), "closed 10054");
+        } else {
+            EXPECT_EQ(got, "answer");
+            EXPECT_EQ(order, QStringList({"data", "closed 0"}));
+            EXPECT_EQ(seenAt.first(), seenAt.last());
+        }
+        EXPECT_EQ(s.State(), wsClosed);
+    }
 }
 
 TEST(SocketConnection, PropertiesRefuseChangesWhileOpen) {
