@@ -476,13 +476,13 @@ void THttpCli::connectAnswer() {
         reasonPhrase_ = QStringLiteral("HTTP line too long");
         throw EHttpException(QStringLiteral("HTTP line too long"), 4);
     }
-    const int n = socket_->Receive(receiveBuffer_ + receiveLen_, kBufSize - 1 - receiveLen_);
+    const int n = socket_->Receive(receiveBuffer_.data() + receiveLen_, kBufSize - 1 - receiveLen_);
     if (n <= 0)
         return;
     receiveLen_ += n;
     int start = 0;
     while (start < receiveLen_) {
-        char* p = receiveBuffer_ + start;
+        char* p = receiveBuffer_.data() + start;
         const char* lf =
             static_cast<const char*>(std::memchr(p, '\n', size_t(receiveLen_ - start)));
         if (!lf)
@@ -519,7 +519,7 @@ void THttpCli::connectAnswer() {
         return;
     }
     if (start > 0) {
-        std::memmove(receiveBuffer_, receiveBuffer_ + start, size_t(receiveLen_ - start));
+        std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + start, size_t(receiveLen_ - start));
         receiveLen_ -= start;
     }
 }
@@ -662,7 +662,7 @@ void THttpCli::sendRequest() {
 void THttpCli::sendNextChunk() {
     if (!allowedToSend_)
         return;
-    const qint64 n = SendStream ? SendStream->read(sendBuffer_, kBufSize) : 0;
+    const qint64 n = SendStream ? SendStream->read(sendBuffer_.data(), kBufSize) : 0;
     if (n <= 0) {
         allowedToSend_ = false;
         if (OnSendEnd)
@@ -673,11 +673,11 @@ void THttpCli::sendNextChunk() {
     QPointer<THttpCli> self(this);
     const quint64 rq = request_;
     if (OnSendData) {
-        OnSendData(this, sendBuffer_, int(n));
+        OnSendData(this, sendBuffer_.data(), int(n));
         if (!self || rq != request_ || !allowedToSend_ || socket_->State() != wsConnected)
             return;
     }
-    socket_->Send(sendBuffer_, int(n));
+    socket_->Send(sendBuffer_.data(), int(n));
 }
 
 void THttpCli::socketDataSent() {
@@ -714,7 +714,7 @@ void THttpCli::socketDataAvailable() {
         // request ends as a closed connection, keeping the status it had.
         throw EHttpException(QStringLiteral("HTTP line too long"), 4);
     }
-    const int n = socket_->Receive(receiveBuffer_ + receiveLen_, kBufSize - 1 - receiveLen_);
+    const int n = socket_->Receive(receiveBuffer_.data() + receiveLen_, kBufSize - 1 - receiveLen_);
     if (n <= 0)
         return;
     receiveLen_ += n;
@@ -740,7 +740,7 @@ void THttpCli::socketDataAvailable() {
         if (room <= 0)
             throw EHttpException(QStringLiteral("HTTP line too long"), 4);
         const int take = int(qMin<qsizetype>(room, pending_.size()));
-        std::memcpy(receiveBuffer_ + receiveLen_, pending_.constData(), size_t(take));
+        std::memcpy(receiveBuffer_.data() + receiveLen_, pending_.constData(), size_t(take));
         pending_.remove(0, take);
         receiveLen_ += take;
         answerReceived();
@@ -759,7 +759,7 @@ void THttpCli::answerReceived() {
     if (state_ == hsWaitingBody) {
         const int len = receiveLen_;
         receiveLen_ = 0;
-        bodyChunk(receiveBuffer_, len);
+        bodyChunk(receiveBuffer_.data(), len);
         return;
     }
     if (state_ != hsWaitingHeader)
@@ -770,7 +770,7 @@ void THttpCli::answerReceived() {
     int start = 0;
     while (start < receiveLen_) {
         const int avail = receiveLen_ - start;
-        char* p = receiveBuffer_ + start;
+        char* p = receiveBuffer_.data() + start;
         if (avail >= 6 && startsWithHtmlTag(p)) {
             // An answer without a header: this line and the rest are the body.
             if (headerLines_++ == 0 && OnHeaderBegin) {
@@ -799,7 +799,7 @@ void THttpCli::answerReceived() {
         start = next;
     }
     if (start > 0) {
-        std::memmove(receiveBuffer_, receiveBuffer_ + start, size_t(receiveLen_ - start));
+        std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + start, size_t(receiveLen_ - start));
         receiveLen_ -= start;
     }
 }
@@ -819,8 +819,8 @@ void THttpCli::startBody(int from) {
     receiveLen_ = 0;
     if (len > 0) {
         if (from > 0)
-            std::memmove(receiveBuffer_, receiveBuffer_ + from, size_t(len));
-        bodyChunk(receiveBuffer_, len);
+            std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + from, size_t(len));
+        bodyChunk(receiveBuffer_.data(), len);
     }
 }
 

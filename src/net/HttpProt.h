@@ -10,6 +10,7 @@
 // https:// goes over TLS: straight to the server, or through the proxy with
 // a CONNECT tunnel. Until the handshake has succeeded the state stays
 // hsDnsLookupDone; the events that follow are those of http.
+#include "net/IoBuffer.h"
 #include "net/WSocket.h"
 
 #include <QByteArray>
@@ -238,9 +239,9 @@ private:
     quint64 doneFired_ = 0;  // last request whose request-done was delivered
 
     QByteArray requestHeader_;
-    static constexpr int kBufSize = 8193;
-    char sendBuffer_[kBufSize];
-    char receiveBuffer_[kBufSize];
+    static constexpr int kBufSize = IoBuffer::kSize;
+    IoBuffer sendBuffer_; // only for a request body read from SendStream
+    IoBuffer receiveBuffer_;
     int receiveLen_ = 0;
     // While a handler of the answer runs, what arrives meanwhile waits here,
     // and so does the server's close, so nothing overtakes the bytes held.

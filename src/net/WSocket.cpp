@@ -960,6 +960,28 @@ int TWSocket::Send(const void* data, int len) {
     }
     const char* p = static_cast<const char*>(data);
     int left = len > 0 ? len : 0;
+    QPointer<TWSocket> self(this);
+    const quint64 conn = connection_;
+    if (left > 0 && !tls_ && fd_ >= 0 && queueIsEmpty()) {
+        // Nothing waiting: straight out from the caller's bytes; only what
+        // the socket does not take now is queued. Failures are left to the
+        // queued send below, which reports them.
+        const int flags = MSG_NOSIGNAL | (sendFlags_ == wsSendUrgent ? MSG_OOB : 0);
+        ssize_t sent;
+        do
+            sent = ::send(fd_, p, size_t(left), flags);
+        while (sent < 0 && errno == EINTR);
+        if (sent > 0) {
+            p += sent;
+            left -= int(sent);
+            if (OnSendData) {
+                dataSentDue_ = true;
+                OnSendData(this, int(sent));
+                if (!self || conn != connection_)
+                    return len;
+            }
+        }
+    }
     while (left > 0) {
         if (sendQueue_.empty() || sendQueue_.back().tail == SendBuffer::kSize)
             sendQueue_.emplace_back();
@@ -971,8 +993,6 @@ int TWSocket::Send(const void* data, int len) {
         left -= n;
     }
     dataSentDue_ = true;
-    QPointer<TWSocket> self(this);
-    const quint64 conn = connection_;
     if (tryToSend() && self && conn == connection_ && !writePosted_) {
         // Everything left at once: still tell the owner later, never from inside Send.
         writePosted_ = true;
@@ -984,6 +1004,13 @@ int TWSocket::Send(const void* data, int len) {
         });
     }
     return len > 0 ? len : 0;
+}
+
+bool TWSocket::queueIsEmpty() const {
+    for (const SendBuffer& b : sendQueue_)
+        if (b.head != b.tail)
+            return false;
+    return true;
 }
 
 // Sends queued buffers in order; true when the queue is empty afterwards.

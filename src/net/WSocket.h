@@ -21,7 +21,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <deque>
+#include <list>
 #include <exception>
 #include <functional>
 #include <memory>
@@ -167,6 +167,7 @@ private:
     void readLoop(bool peerFinished);
     void closeStep(int error);
     bool tryToSend();
+    bool queueIsEmpty() const;
     bool tlsTryToSend();
     void queueEmptied();
     void guarded(const std::function<void()>& step);
@@ -199,7 +200,8 @@ private:
 
     int lookupId_ = -1;        // running QHostInfo lookup; -2 a name answered without one; -1 none
     quint64 lookupSerial_ = 0; // answers of cancelled lookups are recognised by this
-    std::deque<SendBuffer> sendQueue_;
+    // A list: empty, it holds no memory (most requests never queue a byte).
+    std::list<SendBuffer> sendQueue_;
     bool dataSentDue_ = false; // queued data not yet announced by OnDataSent
     bool closeNotified_ = false;
     bool writePosted_ = false;

@@ -7,6 +7,9 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <atomic>
+#include <thread>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
@@ -247,6 +250,70 @@ TEST(SocketConnection, PendingDataArrivesBeforeServerClose) {
     EXPECT_EQ(got, payload);
     EXPECT_EQ(order, QStringList({"data", "closed"}));
     EXPECT_EQ(s.State(), wsClosed);
+}
+
+// Sends leave straight from the caller's bytes while nothing waits, and are
+// queued behind what the socket did not take: either way the peer gets every
+// byte once, in order.
+TEST(SocketConnection, BytesLeaveInOrderWhetherSentAtOnceOrQueued) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+
+    TWSocket s;
+    bool connected = false;
+    int dataSent = 0;
+    qint64 leftAtOnce = 0;
+    s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
+    s.OnDataSent = [&](TWSocket*, quint16) { ++dataSent; };
+    s.OnSendData = [&](TWSocket*, int n) { leftAtOnce += n; };
+    connectTo(s, ntohs(a.sin_port));
+    ASSERT_TRUE(runUntil([&] { return connected; }));
+    const int peer = ::accept(listener, nullptr, nullptr);
+    ::close(listener);
+    ASSERT_GE(peer, 0);
+
+    // Every byte tells its position, so a lost, doubled or swapped piece shows.
+    QByteArray expected;
+    for (int i = 0; expected.size() < 12 * 1024 * 1024; ++i) {
+        const int size = i % 3 == 0 ? 1 : (i % 3 == 1 ? 1000 : 300000);
+        QByteArray piece(size, Qt::Uninitialized);
+        for (int k = 0; k < size; ++k)
+            piece[k] = char((expected.size() + k) * 7 % 251);
+        expected += piece;
+        EXPECT_EQ(s.Send(piece.constData(), size), size);
+    }
+    EXPECT_LT(leftAtOnce, expected.size()) << "the peer took everything at once: nothing was queued";
+    EXPECT_EQ(dataSent, 0);
+
+    QByteArray got;
+    std::atomic<qint64> gotCount{0};
+    std::thread reader([&] {
+        char buf[65536];
+        for (;;) {
+            const ssize_t n = ::recv(peer, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            got.append(buf, int(n));
+            gotCount += n;
+        }
+    });
+    const bool emptied = runUntil([&] { return dataSent > 0; });
+    // Closing resets the connection (linger on, time 0): first let the peer
+    // take what the kernel still holds.
+    runUntil([&] { return gotCount.load() >= expected.size(); });
+    s.Close();
+    reader.join();
+    ::close(peer);
+    ASSERT_TRUE(emptied);
+    EXPECT_EQ(dataSent, 1);
+    ASSERT_EQ(got.size(), expected.size());
+    EXPECT_TRUE(got == expected);
 }
 
 // A peer that answers and closes at once: the close is taken from the same
