@@ -22,21 +22,25 @@ using lb::test::runUntil;
 
 namespace {
 
-// A port on 127.0.0.1 that refuses connections: bound, never listening.
-struct RefusingPort {
+// A port on 127.0.0.1: listening, with connections the test takes itself,
+// or only bound, so that it refuses connections.
+struct LoopbackPort {
     int fd = -1;
     quint16 port = 0;
-    RefusingPort() {
+    explicit LoopbackPort(bool listening) {
         fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            (listening && ::listen(fd, 4) != 0))
+            return;
         socklen_t len = sizeof a;
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
         port = ntohs(a.sin_port);
     }
-    ~RefusingPort() { ::close(fd); }
+    ~LoopbackPort() { ::close(fd); }
+    int accept() const { return ::accept(fd, nullptr, nullptr); }
 };
 
 void connectTo(TWSocket& s, quint16 port) {
@@ -256,14 +260,8 @@ TEST(SocketConnection, PendingDataArrivesBeforeServerClose) {
 // queued behind what the socket did not take: either way the peer gets every
 // byte once, in order.
 TEST(SocketConnection, BytesLeaveInOrderWhetherSentAtOnceOrQueued) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(listener, 4), 0);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+    const LoopbackPort listener(true);
+    ASSERT_NE(listener.port, 0);
 
     TWSocket s;
     bool connected = false;
@@ -272,10 +270,9 @@ TEST(SocketConnection, BytesLeaveInOrderWhetherSentAtOnceOrQueued) {
     s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
     s.OnDataSent = [&](TWSocket*, quint16) { ++dataSent; };
     s.OnSendData = [&](TWSocket*, int n) { leftAtOnce += n; };
-    connectTo(s, ntohs(a.sin_port));
+    connectTo(s, listener.port);
     ASSERT_TRUE(runUntil([&] { return connected; }));
-    const int peer = ::accept(listener, nullptr, nullptr);
-    ::close(listener);
+    const int peer = listener.accept();
     ASSERT_GE(peer, 0);
 
     // Every byte tells its position, so a lost, doubled or swapped piece shows.
@@ -322,14 +319,8 @@ TEST(SocketConnection, BytesLeaveInOrderWhetherSentAtOnceOrQueued) {
 TEST(SocketConnection, AnswerAndCloseTogetherEndInOnePass) {
     for (const bool reset : {false, true}) {
         SCOPED_TRACE(reset ? "reset" : "clean close");
-        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        ASSERT_EQ(::listen(listener, 4), 0);
-        socklen_t len = sizeof a;
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len);
+        const LoopbackPort listener(true);
+        ASSERT_NE(listener.port, 0);
 
         TWSocket s;
         bool connected = false;
@@ -353,9 +344,9 @@ TEST(SocketConnection, AnswerAndCloseTogetherEndInOnePass) {
             order << QStringLiteral("closed %1").arg(e);
             seenAt << wakes;
         };
-        connectTo(s, ntohs(a.sin_port));
+        connectTo(s, listener.port);
         ASSERT_TRUE(runUntil([&] { return connected; }));
-        const int peer = ::accept(listener, nullptr, nullptr);
+        const int peer = listener.accept();
         ASSERT_GE(peer, 0);
         ASSERT_EQ(::send(peer, "answer", 6, 0), 6);
         if (reset) {
@@ -363,7 +354,6 @@ TEST(SocketConnection, AnswerAndCloseTogetherEndInOnePass) {
             ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &l, sizeof l);
         }
         ::close(peer);
-        ::close(listener);
         ASSERT_TRUE(runUntil([&] { return !order.isEmpty() && order.last().startsWith("closed"); }));
         if (reset) {
             EXPECT_EQ(order.last(), "closed 10054");
@@ -419,7 +409,7 @@ TEST(SocketConnection, ExceptionInHandlerAbortsWithoutEscaping) {
 }
 
 TEST(SocketConnection, RefusedConnectionReportsConnectionRefused) {
-    RefusingPort refusing;
+    const LoopbackPort refusing(false);
     TWSocket s;
     int error = -1;
     s.OnSessionConnected = [&](TWSocket*, quint16 e) { error = e; };
@@ -461,7 +451,7 @@ TEST(SocketConnection, ConnectChecksItsSettings) {
 
 TEST(SocketConnection, ProtocolAndServiceNamesGiveTheSameAnswerEveryTime) {
     // Names are looked up once per process; later connects get the same answers.
-    RefusingPort refusing;
+    const LoopbackPort refusing(false);
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         TWSocket s;
