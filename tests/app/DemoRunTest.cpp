@@ -6,6 +6,7 @@
 #include "app/TKestrel.h"
 #include "sessions/SessionStore.h"
 #include "submit/SubmissionRun.h"
+#include "support/CliRun.h"
 #include "support/DemoFolder.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QListView>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -67,17 +67,12 @@ QStringList finishedLines(const QStringList& memo) {
     return out;
 }
 
-Outcome runCli(const QString& folder) {
+Outcome runSubmitCli(const QString& folder) {
     Outcome o;
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.start(QStringLiteral(LB_CLI), {QStringLiteral("submit"), kSession});
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
+    const auto r = lb::test::runCli(folder, {QStringLiteral("submit"), kSession}, {120000});
+    if (r.exitCode < 0)
         return o;
-    }
-    o.memo = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+    o.memo = QString::fromUtf8(r.out).split(QLatin1Char('\n'));
     static const QRegularExpression counts(QStringLiteral(
         "^Posting to: (\\d+)  Submitting: (\\d+)  Successful: (\\d+)  Failed: (\\d+)$"));
     QStringList memo;
@@ -145,7 +140,7 @@ TEST(DemoRun, WindowAndCommandLineAgreeOnEveryEngine) {
     ASSERT_TRUE(lb::test::copyBundledFolder(forWindow.path(), sim.port()));
     ASSERT_TRUE(lb::test::copyBundledFolder(forCli.path(), sim.port()));
 
-    const Outcome cli = runCli(forCli.path());
+    const Outcome cli = runSubmitCli(forCli.path());
     ScriptedDialogs dialogs;
     const Outcome win = runWindow(forWindow.path(), dialogs);
     EXPECT_TRUE(dialogs.texts().isEmpty()) << qPrintable(dialogs.texts().join('|'));

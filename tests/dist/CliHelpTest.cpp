@@ -1,6 +1,7 @@
 // linkbeacon-cli's --help and --version, and each command's --help.
+#include "support/CliRun.h"
+
 #include <gtest/gtest.h>
-#include <QProcess>
 #include <QRegularExpression>
 
 namespace {
@@ -11,18 +12,8 @@ struct CliRun {
 };
 
 CliRun cli(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(LB_CLI), args);
-    CliRun r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    const auto r = lb::test::runCli(QString(), args);
+    return {r.exitCode, QString::fromUtf8(r.out), QString::fromUtf8(r.err)};
 }
 
 } // namespace

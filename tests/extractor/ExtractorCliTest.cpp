@@ -1,20 +1,15 @@
 // linkbeacon-cli analyse and extract as a user runs them in a program folder.
 #include "engines/ProgramFolder.h"
 #include "extractor/PieceServer.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
-#include <QProcess>
 
 using lb::test::engineLine;
 using lb::test::PieceServer;
 using lb::test::ProgramFolder;
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out, err;
-};
 
 class ExtractorCli : public ::testing::Test {
 protected:
@@ -30,20 +25,8 @@ protected:
                       "[batchlist]\r\nbatch.example.com=\r\n[count]\r\ncount=1\r\n");
     }
 
-    CliRun run(const QStringList& args) {
-        QProcess p;
-        p.setWorkingDirectory(pf.dir.path());
-        p.start(QStringLiteral(LB_CLI), args);
-        CliRun r;
-        if (!p.waitForFinished(60000)) {
-            p.kill();
-            p.waitForFinished(3000);
-            return r;
-        }
-        r.exitCode = p.exitCode();
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        return r;
+    lb::test::CliResult run(const QStringList& args) {
+        return lb::test::runCli(pf.dir.path(), args, {60000});
     }
 
     ProgramFolder pf;
@@ -77,7 +60,7 @@ QByteArray engineLineOf(const QString& name, const QMap<int, QString>& values) {
 
 TEST_F(ExtractorCli, AnalysePrintsTheRecordAsOneEngineLine) {
     pf.writeBytes("page.html", AddPage);
-    const CliRun r =
+    const lb::test::CliResult r =
         run({"analyse", "page.html", "--page-url", "http://www.site.com/dir/add.html"});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.err, "");
@@ -93,7 +76,7 @@ TEST_F(ExtractorCli, AnalysePrintsTheRecordAsOneEngineLine) {
                                             {19, "POST"}}));
 
     // Options go before or after the file; --database engines numbers against its names.
-    const CliRun e = run({"analyse", "--database", "engines", "--page-url",
+    const lb::test::CliResult e = run({"analyse", "--database", "engines", "--page-url",
                           "http://site.com:8080/dir/add.html", "page.html"});
     EXPECT_EQ(e.exitCode, 0);
     EXPECT_TRUE(e.out.startsWith("site2=http://site.com:8080/dir/add.html|"
@@ -101,7 +84,7 @@ TEST_F(ExtractorCli, AnalysePrintsTheRecordAsOneEngineLine) {
         << e.out.constData();
 
     // Without a page address the name is empty and a relative action stays as it is.
-    const CliRun bare = run({"analyse", "page.html"});
+    const lb::test::CliResult bare = run({"analyse", "page.html"});
     EXPECT_EQ(bare.exitCode, 0);
     EXPECT_TRUE(bare.out.startsWith("=|add.cgi|title|URL|")) << bare.out.constData();
     EXPECT_EQ(bare.out.count('\n'), 1);
@@ -112,7 +95,7 @@ TEST_F(ExtractorCli, AnalyseOfAPageWithoutUrlFieldGivesTheClearedEditor) {
     page += '\0';
     page += "\xff\xfe binary";
     pf.writeBytes("page.html", page);
-    const CliRun r = run({"analyse", "page.html", "--page-url", "http://www.site.com/"});
+    const lb::test::CliResult r = run({"analyse", "page.html", "--page-url", "http://www.site.com/"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, engineLineOf("", {{19, "POST"}}));
 }
@@ -124,16 +107,16 @@ TEST_F(ExtractorCli, AnalyseRefusesBadArgumentsAndUnreadableFiles) {
           QStringList{"analyse", "page.html", "--bogus"},
           QStringList{"analyse", "page.html", "other.html"},
           QStringList{"analyse", "page.html", "--database", "nosuch.hlx"}}) {
-        const CliRun r = run(args);
+        const lb::test::CliResult r = run(args);
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
     }
-    const CliRun missing = run({"analyse", "missing.html"});
+    const lb::test::CliResult missing = run({"analyse", "missing.html"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(missing.err.count('\n'), 1);
-    const CliRun folder = run({"analyse", "data"});
+    const lb::test::CliResult folder = run({"analyse", "data"});
     EXPECT_EQ(folder.exitCode, 1);
     EXPECT_EQ(folder.err.count('\n'), 1);
 }
@@ -141,7 +124,7 @@ TEST_F(ExtractorCli, AnalyseRefusesBadArgumentsAndUnreadableFiles) {
 TEST_F(ExtractorCli, ExtractPrintsTheRecordAndTheListRows) {
     PieceServer server({AddPage}, 100);
     const QString url = server.url("/dir/add.html");
-    const CliRun r = run({"extract", url});
+    const lb::test::CliResult r = run({"extract", url});
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.err, "Add to database: The site meets the submission requirements.\n"
                      "Do you wish to add it  ?\n");
@@ -189,7 +172,7 @@ TEST_F(ExtractorCli, ExtractPrintsTheRecordAndTheListRows) {
 }
 
 TEST_F(ExtractorCli, ExtractStopsEarlyWithMessagesOnStderr) {
-    CliRun r = run({"extract", "http://"});
+    lb::test::CliResult r = run({"extract", "http://"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Url Incomplete: The url you have entered is invalid.\n");
@@ -226,7 +209,7 @@ TEST_F(ExtractorCli, ExtractFindsTheSiteAlreadyInTheDatabase) {
     lines[0].replace("=|", "=http://127.0.0.1/other.html|");
     lines[1].replace("=|", "=http://127.0.0.1/dir/add.html|");
     pf.writeEngines("data/data.hlz", lines);
-    const CliRun r = run({"extract", url});
+    const lb::test::CliResult r = run({"extract", url});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Cannot add to database: The site already exists in the database.\n");

@@ -1,11 +1,11 @@
 // linkbeacon-cli ffa as a user runs it, in a program folder of its own.
 #include "engines/EngineCipher.h"
+#include "support/CliRun.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -20,19 +20,8 @@ struct CliRun {
 };
 
 CliRun ffa(const QString& folder, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.start(QStringLiteral(LB_CLI), QStringList{"ffa"} + args);
-    CliRun r;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished(3000);
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
-    return r;
+    const auto r = lb::test::runCli(folder, QStringList{"ffa"} + args, {120000});
+    return {r.exitCode, r.outLines(), r.errLines()};
 }
 
 QByteArray readBytes(const QString& path) {

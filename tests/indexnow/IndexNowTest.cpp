@@ -2,6 +2,7 @@
 // against target-sim's endpoint, and the submitter's time-out.
 #include "indexnow/IndexNow.h"
 #include "common/IniFile.h"
+#include "support/CliRun.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -25,19 +25,9 @@ struct CliRun {
 };
 
 CliRun indexnow(const QString& dir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(QStringLiteral(LB_CLI), QStringList{QStringLiteral("indexnow")} + args);
-    CliRun r;
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished(3000);
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    const auto r =
+        lb::test::runCli(dir, QStringList{QStringLiteral("indexnow")} + args, {60000});
+    return {r.exitCode, QString::fromUtf8(r.out), QString::fromUtf8(r.err)};
 }
 
 void writeFile(const QString& path, const QByteArray& data) {

@@ -1,9 +1,9 @@
 // linkbeacon-cli qdb and profiles, run as a user runs them in a program folder.
 #include "liststore/StoreFiles.h"
+#include "support/CliRun.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
@@ -11,30 +11,12 @@ using namespace lb::test;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
 class CliTest : public ::testing::Test {
 protected:
-    CliRun cli(const QStringList& args) {
-        QProcess p;
-        p.setWorkingDirectory(dir.path());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("TMPDIR", tmp.path());
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(LB_CLI), args);
-        CliRun r;
-        if (!p.waitForFinished(30000)) {
-            p.kill();
-            p.waitForFinished(3000);
-            return r;
-        }
-        r.exitCode = p.exitCode();
-        r.out = p.readAllStandardOutput();
-        r.err = p.readAllStandardError();
-        return r;
+    lb::test::CliResult cli(const QStringList& args) {
+        lb::test::CliOptions options;
+        options.env.insert("TMPDIR", tmp.path());
+        return lb::test::runCli(dir.path(), args, options);
     }
     QString path(const QString& rel) const { return dir.path() + "/" + rel; }
     QStringList leftovers() const {
@@ -53,7 +35,7 @@ const QByteArray Fresh("QDB\0\0\0\0\0QIX\0\x05\0\0\0\0\0\0\0\0", 21);
 } // namespace
 
 TEST_F(CliTest, QdbCreatePutListShowDelete) {
-    CliRun r = cli({"qdb", "create", "store"});
+    lb::test::CliResult r = cli({"qdb", "create", "store"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(readAll(path("store.QDB")), Fresh);
     r = cli({"qdb", "create", "store"});
@@ -111,13 +93,13 @@ TEST_F(CliTest, QdbPasswordProtectsAndIsCheckedFirst) {
     EXPECT_EQ(protectedBytes.mid(4, 4), QByteArray("QPW\0", 4));
     EXPECT_FALSE(protectedBytes.contains("secret value"));
     for (const QStringList& wrong : {QStringList{}, QStringList{"--password", "PW"}}) {
-        const CliRun r = cli(QStringList{"qdb", "list", "p.db"} + wrong);
+        const lb::test::CliResult r = cli(QStringList{"qdb", "list", "p.db"} + wrong);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err, "The password you have provided is invalid\n");
         EXPECT_EQ(cli(QStringList{"qdb", "delete", "p.db", "k"} + wrong).exitCode, 1);
     }
     EXPECT_EQ(readAll(path("p.db")), protectedBytes);
-    const CliRun r = cli({"qdb", "show", "--password", "pw", "p.db", "k"});
+    const lb::test::CliResult r = cli({"qdb", "show", "--password", "pw", "p.db", "k"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "secret value\n");
     EXPECT_TRUE(leftovers().isEmpty());
@@ -129,7 +111,7 @@ TEST_F(CliTest, QdbBadArgumentsAndDamagedFiles) {
           QStringList{"qdb", "show", "f"}, QStringList{"qdb", "list", "f", "--nope"},
           QStringList{"qdb", "list", "f", "--password"}, QStringList{"qdb", "list", "f", "--raw"},
           QStringList{"qdb", "create", "f", "g"}}) {
-        const CliRun r = cli(bad);
+        const lb::test::CliResult r = cli(bad);
         EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1);
     }
@@ -138,7 +120,7 @@ TEST_F(CliTest, QdbBadArgumentsAndDamagedFiles) {
     const QString bad = path("bad.QDB");
     const QByteArray damaged = QByteArray("QDB\0", 4) + u32(0) + "QIX\0" + u32(5) + u32(900) + "\0";
     writeAll(bad, damaged);
-    CliRun r = cli({"qdb", "put", "bad", "k"});
+    lb::test::CliResult r = cli({"qdb", "put", "bad", "k"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "The file " + bad.toUtf8() + " is not a valid QDB file\n");
     EXPECT_EQ(readAll(bad), damaged);
@@ -159,7 +141,7 @@ TEST_F(CliTest, QdbBadArgumentsAndDamagedFiles) {
 }
 
 TEST_F(CliTest, ProfilesShowSaveAndList) {
-    CliRun r = cli({"profiles", "show"});
+    lb::test::CliResult r = cli({"profiles", "show"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out,
               "Ckb=200\nCsec=30\n"
@@ -226,7 +208,7 @@ TEST_F(CliTest, ProfilesRefuseAStoreMadeForAnotherPanel) {
     const QByteArray before = readAll(path("setting.set"));
     for (const QStringList& args :
          {QStringList{"profiles", "list"}, QStringList{"profiles", "save", "p", "Ckb=1"}}) {
-        const CliRun r = cli(args);
+        const lb::test::CliResult r = cli(args);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err, "File doesn't match panel\n");
     }

@@ -1,11 +1,11 @@
 // The sitemap of a crawl: its bytes, spider --sitemap, and the window's file.
 #include "spider/Sitemap.h"
 #include "engines/ProgramFolder.h"
+#include "support/CliRun.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QProcess>
 
 using lb::test::ProgramFolder;
 using lb::test::TargetSim;
@@ -31,17 +31,10 @@ TEST(Sitemap, EscapesMarkupKeepsOrderAndLeavesOutOverlongAddresses) {
 namespace {
 
 int spiderCli(const QString& folder, const QStringList& args, QByteArray* err = nullptr) {
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.start(QStringLiteral(LB_CLI), QStringList{QStringLiteral("spider")} + args);
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished(3000);
-        return -1;
-    }
+    const auto r = lb::test::runCli(folder, QStringList{QStringLiteral("spider")} + args);
     if (err)
-        *err = p.readAllStandardError();
-    return p.exitCode();
+        *err = r.err;
+    return r.exitCode;
 }
 
 } // namespace

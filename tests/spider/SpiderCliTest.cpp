@@ -1,12 +1,12 @@
 // linkbeacon-cli spider as a user runs it in a program folder.
 #include "engines/ProgramFolder.h"
 #include "sessions/SessionStore.h"
+#include "support/CliRun.h"
 #include "support/RawServer.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QProcess>
 
 using namespace lb;
 using lb::test::ProgramFolder;
@@ -15,26 +15,11 @@ using lb::test::TargetSim;
 
 namespace {
 
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-CliRun spider(const QString& folder, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(folder);
-    p.start(QStringLiteral(LB_CLI), QStringList{"spider"} + args);
-    CliRun r;
-    // The scripted server answers from this thread's helper; keep events going.
-    if (!lb::test::runUntil([&] { return p.state() == QProcess::NotRunning; }, 30000)) {
-        p.kill();
-        p.waitForFinished(3000);
-        return r;
-    }
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+// The scripted server answers from this thread's helper: events keep going.
+lb::test::CliResult spider(const QString& folder, const QStringList& args) {
+    lb::test::CliOptions options;
+    options.pumpEvents = true;
+    return lb::test::runCli(folder, QStringList{"spider"} + args, options);
 }
 
 QByteArray lines(const QStringList& l) {
@@ -53,7 +38,7 @@ TEST(SpiderCli, CrawlsTheDemoSitePrintingEveryStatusLine) {
     ASSERT_TRUE(sim.ok());
     ProgramFolder pf;
     const QString s = sim.url("/site");
-    const CliRun r = spider(pf.dir.path(), {"--yes", s + "/"});
+    const lb::test::CliResult r = spider(pf.dir.path(), {"--yes", s + "/"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, MissingContact + MissingCategory);
     const QString added = "Adding Url To Session List...";
@@ -100,7 +85,7 @@ TEST(SpiderCli, ContactSessionFillsEveryPageAndAsksNothing) {
                             "phone", "fax", "zip", "country"})
         me += QByteArray(key) + "=my " + key + "\r\n";
     pf.writeBytes("data/session/Me.hlx", me);
-    const CliRun r = spider(pf.dir.path(), {"--contact", "Me", sim.url("/site/about.html")});
+    const lb::test::CliResult r = spider(pf.dir.path(), {"--contact", "Me", sim.url("/site/about.html")});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(r.out.endsWith("All Done...5 Urls Found and added to your Sessions\n"));
@@ -117,7 +102,7 @@ TEST(SpiderCli, RefusedStartsExitOneAndWriteNothing) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
     ProgramFolder pf;
-    CliRun r = spider(pf.dir.path(), {"--yes", ""});
+    lb::test::CliResult r = spider(pf.dir.path(), {"--yes", ""});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "No Url: You have no Url to spider\n");
@@ -141,7 +126,7 @@ TEST(SpiderCli, BadArgumentsExitTwoWithOneLine) {
                                     {"http://a/", "--timeout"},
                                     {"http://a/", "--contact"}};
     for (const QStringList& args : bad) {
-        const CliRun r = spider(pf.dir.path(), args);
+        const lb::test::CliResult r = spider(pf.dir.path(), args);
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
@@ -160,7 +145,7 @@ TEST(SpiderCli, TimeOutAndUnwritableSessionsDoNotStopTheCrawl) {
     ProgramFolder pf;
     QDir(pf.dir.path()).mkpath("data/session/1271.hlx"); // the first save cannot be written
     const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
-    const CliRun r = spider(pf.dir.path(), {"--yes", "--timeout", "1", base + "start.html"});
+    const lb::test::CliResult r = spider(pf.dir.path(), {"--yes", "--timeout", "1", base + "start.html"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, MissingContact + MissingCategory + "Linkbeacon: Unable to write to " +
                          pf.path("data/session/1271.hlx").toUtf8() + "\n");

@@ -1,35 +1,13 @@
+#include "support/CliRun.h"
 #include "support/RarWriter.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 using lb::test::RarEntry;
 
 namespace {
-
-struct CliRun {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliRun cli(const QString& dir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(QStringLiteral(LB_CLI), args);
-    CliRun r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished(3000);
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
 
 RarEntry entry(const std::string& name, const std::string& data) {
     RarEntry e;
@@ -51,13 +29,13 @@ TEST(RarCli, PrintsEveryEventInFiringOrderAndTheResult) {
         tmp.filePath("u.rar").toStdString(),
         {dir, entry("sub\\a.txt", "hello"), bad, entry("..\\evil", "e")}));
 
-    CliRun t = cli(tmp.path(), {"rar", "test", "u.rar"});
+    auto t = lb::test::runCli(tmp.path(), {"rar", "test", "u.rar"});
     EXPECT_EQ(t.exitCode, 1);
     EXPECT_EQ(t.out, "Testing: sub\nTested: sub OK\nTesting: sub/a.txt\nTested: sub/a.txt OK\n"
                      "Testing: bad.txt\nTested: bad.txt FAILED\nError: 12\n"
                      "Testing: ../evil\nTested: ../evil OK\nResult: False\n");
 
-    CliRun x = cli(tmp.path(), {"rar", "extract", "u.rar", "new/dir"});
+    auto x = lb::test::runCli(tmp.path(), {"rar", "extract", "u.rar", "new/dir"});
     EXPECT_EQ(x.exitCode, 1);
     EXPECT_EQ(x.out, "Extracting: sub 0\nExtracted: sub OK\n"
                      "Extracting: sub/a.txt 5\nData: 5 5\nExtracted: sub/a.txt OK\n"
@@ -69,11 +47,11 @@ TEST(RarCli, PrintsEveryEventInFiringOrderAndTheResult) {
     EXPECT_EQ(a.readAll(), "hello");
     EXPECT_FALSE(QFile::exists(tmp.filePath("new/evil")));
 
-    CliRun one = cli(tmp.path(), {"rar", "extract", "u.rar", "only", "SUB/A.TXT"});
+    auto one = lb::test::runCli(tmp.path(), {"rar", "extract", "u.rar", "only", "SUB/A.TXT"});
     EXPECT_EQ(one.exitCode, 0);
     EXPECT_EQ(one.out,
               "Extracting: sub/a.txt 5\nData: 5 5\nExtracted: sub/a.txt OK\nResult: True\n");
-    CliRun good = cli(tmp.path(), {"rar", "test", "u.rar", "sub/a.txt"});
+    auto good = lb::test::runCli(tmp.path(), {"rar", "test", "u.rar", "sub/a.txt"});
     EXPECT_EQ(good.exitCode, 0);
     EXPECT_EQ(good.out, "Testing: sub/a.txt\nTested: sub/a.txt OK\nResult: True\n");
 }
@@ -91,7 +69,7 @@ TEST(RarCli, OpeningErrorsAndBadArguments) {
         {{"rar", "extract", "missing.rar", "out"}, "Error: 15\nResult: False\n"},
     };
     for (const auto& [args, out] : failing) {
-        CliRun r = cli(tmp.path(), args);
+        auto r = lb::test::runCli(tmp.path(), args);
         EXPECT_EQ(r.exitCode, 1) << args.join(' ').toStdString();
         EXPECT_EQ(r.out, out) << args.join(' ').toStdString();
     }
@@ -102,7 +80,7 @@ TEST(RarCli, OpeningErrorsAndBadArguments) {
                                     {"rar", "extract", "a.rar"},
                                     {"rar", "test", "--verbose", "a.rar"}};
     for (const QStringList& args : bad) {
-        CliRun r = cli(tmp.path(), args);
+        auto r = lb::test::runCli(tmp.path(), args);
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();

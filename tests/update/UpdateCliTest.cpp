@@ -1,35 +1,17 @@
 #include "update/UpdateFixture.h"
 
 #include "engines/EngineCipher.h"
+#include "support/CliRun.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
-#include <QProcess>
 
 using lb::test::rarFile;
 
 namespace {
 
-struct CliResult {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-CliResult cli(const QString& dir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(QStringLiteral(LB_CLI), QStringList{"update"} + args);
-    CliResult r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished(3000);
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+lb::test::CliResult cli(const QString& dir, const QStringList& args) {
+    return lb::test::runCli(dir, QStringList{"update"} + args);
 }
 
 } // namespace
@@ -42,7 +24,7 @@ TEST(UpdateCli, PrintsStatusesAndMessagesAndInstallsFromTheConfiguredHost) {
     ASSERT_TRUE(sim.ok());
     pf.write("zkt.ini",
              QStringLiteral("[Update]\r\nHost=127.0.0.1:%1\r\n").arg(sim.port()).toUtf8());
-    const CliResult r = cli(pf.dir.path(), {});
+    const lb::test::CliResult r = cli(pf.dir.path(), {});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out,
               QStringLiteral("Status: Loading\nStatus: Received %1 bytes\nStatus: Extracting\n"
@@ -63,7 +45,7 @@ TEST(UpdateCli, FailuresPrintTheirMessageAndExitOne) {
     lb::test::TargetSim none({QStringLiteral("--update-archive"), pf.path("nothing")});
     ASSERT_TRUE(sim.ok() && none.ok());
 
-    CliResult r = cli(pf.dir.path(), {"--host", QStringLiteral("127.0.0.1:%1").arg(sim.port())});
+    lb::test::CliResult r = cli(pf.dir.path(), {"--host", QStringLiteral("127.0.0.1:%1").arg(sim.port())});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.endsWith("Status: Extracting\nLinkbeacon: Archive is corrupted\n"))
         << r.out.toStdString();
