@@ -51,7 +51,7 @@ public:
                 break;
             }
             const int n = std::min(len - taken, kBufSize - 1 - receiveLen_);
-            std::memcpy(receiveBuffer_ + receiveLen_, data + taken, size_t(n));
+            std::memcpy(receiveBuffer_.data() + receiveLen_, data + taken, size_t(n));
             receiveLen_ += n;
             taken += n;
             if (lastRead)
