@@ -519,7 +519,8 @@ void THttpCli::connectAnswer() {
         return;
     }
     if (start > 0) {
-        std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + start, size_t(receiveLen_ - start));
+        std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + start,
+                     size_t(receiveLen_ - start));
         receiveLen_ -= start;
     }
 }
@@ -799,7 +800,8 @@ void THttpCli::answerReceived() {
         start = next;
     }
     if (start > 0) {
-        std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + start, size_t(receiveLen_ - start));
+        std::memmove(receiveBuffer_.data(), receiveBuffer_.data() + start,
+                     size_t(receiveLen_ - start));
         receiveLen_ -= start;
     }
 }

@@ -629,8 +629,8 @@ void TWSocket::setWatch(bool read, bool write) {
     if (fd_ < 0)
         return;
     // EPOLLRDHUP tells, with the data, that the peer has finished sending.
-    const uint32_t events = (read ? uint32_t(EPOLLIN | EPOLLRDHUP) : 0u) |
-                            (write ? uint32_t(EPOLLOUT) : 0u);
+    const uint32_t events =
+        (read ? uint32_t(EPOLLIN | EPOLLRDHUP) : 0u) | (write ? uint32_t(EPOLLOUT) : 0u);
     if (!SocketDispatcher::watch(watch_, fd_, events, this))
         qWarning("TWSocket: cannot watch socket %d: %s", fd_, strerror(errno));
 }
@@ -893,8 +893,7 @@ void TWSocket::onWritable(uint32_t events) {
             socklen_t len = sizeof soError;
             const bool plainlyConnected =
                 (events & EPOLLOUT) && !(events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP));
-            if (!plainlyConnected &&
-                ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
+            if (!plainlyConnected && ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
                 soError = errno;
             int error = errnoToSocketError(soError);
             if (error != 0 && !candidates_.empty()) {

@@ -21,9 +21,9 @@
 #include <QString>
 #include <QStringList>
 
-#include <list>
 #include <exception>
 #include <functional>
+#include <list>
 #include <memory>
 #include <stdexcept>
 #include <vector>

@@ -285,7 +285,8 @@ TEST(SocketConnection, BytesLeaveInOrderWhetherSentAtOnceOrQueued) {
         expected += piece;
         EXPECT_EQ(s.Send(piece.constData(), size), size);
     }
-    EXPECT_LT(leftAtOnce, expected.size()) << "the peer took everything at once: nothing was queued";
+    EXPECT_LT(leftAtOnce, expected.size())
+        << "the peer took everything at once: nothing was queued";
     EXPECT_EQ(dataSent, 0);
 
     QByteArray got;
@@ -328,8 +329,8 @@ TEST(SocketConnection, AnswerAndCloseTogetherEndInOnePass) {
         QStringList order;
         QByteArray got;
         QList<int> seenAt;
-        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
-                         &s, [&] { ++wakes; });
+        QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, &s,
+                         [&] { ++wakes; });
         s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
         s.OnDataAvailable = [&](TWSocket* sock, quint16) {
             char buf[4096];
@@ -354,7 +355,8 @@ TEST(SocketConnection, AnswerAndCloseTogetherEndInOnePass) {
             ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &l, sizeof l);
         }
         ::close(peer);
-        ASSERT_TRUE(runUntil([&] { return !order.isEmpty() && order.last().startsWith("closed"); }));
+        ASSERT_TRUE(
+            runUntil([&] { return !order.isEmpty() && order.last().startsWith("closed"); }));
         if (reset) {
             EXPECT_EQ(order.last(), "closed 10054");
         } else {
