@@ -891,8 +891,7 @@ void TWSocket::onWritable(uint32_t events) {
             // need to ask for its result.
             int soError = 0;
             socklen_t len = sizeof soError;
-            const bool plainlyConnected =
-                (events & EPOLLOUT) && !(events & (EPOLLERR | EPOLLHUP | EPOLLRDHUP));
+            const bool plainlyConnected = (events & EPOLLOUT) && !(events & (EPOLLERR | EPOLLHUP));
             if (!plainlyConnected && ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
                 soError = errno;
             int error = errnoToSocketError(soError);
@@ -961,7 +960,8 @@ int TWSocket::Send(const void* data, int len) {
     int left = len > 0 ? len : 0;
     QPointer<TWSocket> self(this);
     const quint64 conn = connection_;
-    if (left > 0 && !tls_ && fd_ >= 0 && queueIsEmpty()) {
+    dataSentDue_ = true;
+    if (left > 0 && !tls_ && fd_ >= 0 && dropSentBuffers()) {
         // Nothing waiting: straight out from the caller's bytes; only what
         // the socket does not take now is queued. Failures are left to the
         // queued send below, which reports them.
@@ -974,7 +974,6 @@ int TWSocket::Send(const void* data, int len) {
             p += sent;
             left -= int(sent);
             if (OnSendData) {
-                dataSentDue_ = true;
                 OnSendData(this, int(sent));
                 if (!self || conn != connection_)
                     return len;
@@ -991,7 +990,6 @@ int TWSocket::Send(const void* data, int len) {
         p += n;
         left -= n;
     }
-    dataSentDue_ = true;
     if (tryToSend() && self && conn == connection_ && !writePosted_) {
         // Everything left at once: still tell the owner later, never from inside Send.
         writePosted_ = true;
@@ -1005,11 +1003,17 @@ int TWSocket::Send(const void* data, int len) {
     return len > 0 ? len : 0;
 }
 
-bool TWSocket::queueIsEmpty() const {
-    for (const SendBuffer& b : sendQueue_)
-        if (b.head != b.tail)
-            return false;
-    return true;
+// Drops the buffers sent in full, keeping the last one (emptied) for reuse;
+// true when nothing is left to send.
+bool TWSocket::dropSentBuffers() {
+    while (!sendQueue_.empty() && sendQueue_.front().head == sendQueue_.front().tail) {
+        if (sendQueue_.size() == 1) {
+            sendQueue_.front().head = sendQueue_.front().tail = 0;
+            return true;
+        }
+        sendQueue_.pop_front();
+    }
+    return sendQueue_.empty();
 }
 
 // Sends queued buffers in order; true when the queue is empty afterwards.
@@ -1019,14 +1023,7 @@ bool TWSocket::tryToSend() {
     if (tls_)
         return tlsTryToSend();
     while (fd_ >= 0) {
-        while (!sendQueue_.empty() && sendQueue_.front().head == sendQueue_.front().tail) {
-            if (sendQueue_.size() == 1) {
-                sendQueue_.front().head = sendQueue_.front().tail = 0;
-                break;
-            }
-            sendQueue_.pop_front();
-        }
-        if (sendQueue_.empty() || sendQueue_.front().head == sendQueue_.front().tail)
+        if (dropSentBuffers())
             return true;
         iovec iov[64];
         int count = 0;
@@ -1089,14 +1086,7 @@ bool TWSocket::tlsTryToSend() {
     if (tlsPhase_ != TlsPhase::Open)
         return false;
     while (fd_ >= 0 && tls_) {
-        while (!sendQueue_.empty() && sendQueue_.front().head == sendQueue_.front().tail) {
-            if (sendQueue_.size() == 1) {
-                sendQueue_.front().head = sendQueue_.front().tail = 0;
-                break;
-            }
-            sendQueue_.pop_front();
-        }
-        if (sendQueue_.empty() || sendQueue_.front().head == sendQueue_.front().tail)
+        if (dropSentBuffers())
             return true;
         SendBuffer& b = sendQueue_.front();
         TlsSession::Result result;

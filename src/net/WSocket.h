@@ -160,14 +160,14 @@ private:
     void watchWrite(bool on) { setWatch(wantRead_, on); }
     void unwatch();
     void socketReady(uint32_t events) override;
-    // events: what the readiness said (0 when not from a readiness report).
+    // events: what the readiness report said (0 for a read posted by TLS).
     void onReadable(uint32_t events = 0);
-    void onWritable(uint32_t events = 0);
+    void onWritable(uint32_t events);
     void onPostedWrite();
     void readLoop(bool peerFinished);
     void closeStep(int error);
     bool tryToSend();
-    bool queueIsEmpty() const;
+    bool dropSentBuffers();
     bool tlsTryToSend();
     void queueEmptied();
     void guarded(const std::function<void()>& step);
