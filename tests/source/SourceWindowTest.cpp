@@ -6,7 +6,7 @@
 #include "source/SourceViewer.h"
 #include "source/ui/TColorMemo.h"
 #include "source/ui/TSource.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -40,9 +40,7 @@ QString rawUrl(const TargetSim& sim, const char* route, const QByteArray& bytes)
 }
 
 template <class T> T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QLatin1String(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
+    return lb::test::named<T>(&w, name);
 }
 
 } // namespace
@@ -132,18 +130,14 @@ TEST(SourceWindow, OpenedByVSourceWithTheEngineShown) {
     r[EngineRecord::SiteUrl] = rawUrl(sim, "raw", "HTTP/1.0 200 OK\r\n\r\n<form>\r\n");
     r.setPost(true);
     pf.writeEngines("data/data.hlz", {r.toLine()});
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(pf.dir.path());
-    {
-        ScriptedDialogs dialogs;
-        TKestrel k(dialogs);
-        TSource source;
-        k.setWindows(nullptr, &source, nullptr, nullptr, nullptr);
-        child<QPushButton>(k, "VSource")->click();
-        EXPECT_TRUE(source.isVisible());
-        EXPECT_EQ(child<QLabel>(source, "Label2")->text(), "Alpha");
-        EXPECT_EQ(source.SourceBox()->Lines(), QStringList{"<form>"});
-        EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();
-    }
-    QDir::setCurrent(old);
+    lb::test::InFolder cwd(pf.dir.path());
+    ScriptedDialogs dialogs;
+    TKestrel k(dialogs);
+    TSource source;
+    k.setWindows(nullptr, &source, nullptr, nullptr, nullptr);
+    child<QPushButton>(k, "VSource")->click();
+    EXPECT_TRUE(source.isVisible());
+    EXPECT_EQ(child<QLabel>(source, "Label2")->text(), "Alpha");
+    EXPECT_EQ(source.SourceBox()->Lines(), QStringList{"<form>"});
+    EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();
 }
