@@ -39,6 +39,15 @@ namespace {
 
 const char kAllDone[] = "All Done crawling please try another custom search";
 
+// A new list made and crawled with the window's buttons; false if the crawl never ended.
+bool crawlNewList(TFFA_Crawler& crawler, ScriptedDialogs& dialogs, const QString& list) {
+    dialogs.fileNames = {list};
+    crawler.findChild<QToolButton*>("FileNew")->click();
+    crawler.findChild<QToolButton*>("SubStart")->click();
+    auto* url = crawler.findChild<QLineEdit*>("UrlAddr");
+    return runUntil([&] { return url->text() == kAllDone && !crawler.crawler().busy(); }, 30000);
+}
+
 class CrawlerWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -215,9 +224,7 @@ TEST(CrawlerInMainWindow, ACrawledListIsSubmittedToFromTheMainWindow) {
     ProgramFolder pf;
     pf.writeStandardFiles();
     pf.writeEngines("data/data.hlz", {});
-    pf.writeBytes("data/session/session.hlx", "[Session]\r\nCount=1\r\n[List]\r\n0=Shop\r\n");
-    pf.writeBytes("data/session/Shop.hlx",
-                  "[Shop]\r\nurl=http://shop.example.com/\r\ntitle=Shop\r\n");
+    lb::test::writeShopSession(pf, "title=Shop\r\n");
     pf.writeBytes("zkt.ini", "[Crawler]\r\nSearchBase=" + sim.url("/altavista").toUtf8() + "\r\n");
     ASSERT_TRUE(QDir().mkpath(pf.path("data/custom")));
     lb::test::InFolder cwd(pf.dir.path());
@@ -233,12 +240,7 @@ TEST(CrawlerInMainWindow, ACrawledListIsSubmittedToFromTheMainWindow) {
     EXPECT_TRUE(crawler.isVisible());
     EXPECT_EQ(crawler.Pathtxt()->text(), pf.dir.path());
 
-    dialogs.fileNames = {pf.path("data/custom/ffa.hlx")};
-    crawler.findChild<QToolButton*>("FileNew")->click();
-    crawler.findChild<QToolButton*>("SubStart")->click();
-    auto* url = crawler.findChild<QLineEdit*>("UrlAddr");
-    ASSERT_TRUE(
-        runUntil([&] { return url->text() == kAllDone && !crawler.crawler().busy(); }, 30000));
+    ASSERT_TRUE(crawlNewList(crawler, dialogs, pf.path("data/custom/ffa.hlx")));
     crawler.findChild<QToolButton*>("FileSave")->click();
     const int records = crawler.findChild<QLabel*>("Panel11")->text().toInt();
     ASSERT_EQ(records, 6);
@@ -248,13 +250,8 @@ TEST(CrawlerInMainWindow, ACrawledListIsSubmittedToFromTheMainWindow) {
     main.findChild<QRadioButton*>("Custom")->click();
     EXPECT_EQ(main.engines().loaded(), pf.path("data/custom/ffa.chc"));
     main.engines().setBatchIncluded(false);
-    auto* saved = main.findChild<QListView*>("SesList2");
-    saved->selectionModel()->setCurrentIndex(saved->model()->index(0, 0),
-                                             QItemSelectionModel::ClearAndSelect);
-    main.findChild<QPushButton*>("AddSubmitSession")->click();
-    auto* start = main.findChild<QPushButton*>("SubStart");
-    start->click();
-    ASSERT_TRUE(runUntil([&] { return start->isEnabled(); }, 30000));
+    lb::test::queueSession(main);
+    ASSERT_TRUE(lb::test::submitAndWait(main));
     const int ok = main.findChild<QLabel*>("Successfull")->text().toInt();
     const int failed = main.findChild<QLabel*>("Failed")->text().toInt();
     EXPECT_EQ(ok + failed, records);
@@ -288,12 +285,7 @@ TEST(CrawlerDemo, TheBundledFolderCrawlsTheDemoPagesWithItsDefaultProfile) {
     EXPECT_EQ(crawler.crawler().searchBase(), sim.url("/altavista"));
     EXPECT_EQ(crawler.crawler().options().combinationCount(), 2);
     crawler.crawler().setPollInterval(20);
-    dialogs.fileNames = {dir.filePath("data/custom/demo.hlx")};
-    crawler.findChild<QToolButton*>("FileNew")->click();
-    crawler.findChild<QToolButton*>("SubStart")->click();
-    auto* url = crawler.findChild<QLineEdit*>("UrlAddr");
-    ASSERT_TRUE(
-        runUntil([&] { return url->text() == kAllDone && !crawler.crawler().busy(); }, 30000));
+    ASSERT_TRUE(crawlNewList(crawler, dialogs, dir.filePath("data/custom/demo.hlx")));
     // Six demo pages with a form and the twelve generated ones.
     EXPECT_EQ(crawler.findChild<QLabel*>("Panel11")->text(), "18");
     EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();

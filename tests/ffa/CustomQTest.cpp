@@ -70,7 +70,7 @@ protected:
 
 TEST_F(CustomQTest, OpensWithTheDefaultsAndNamedControls) {
     EXPECT_EQ(w.objectName(), "CustomQ");
-    EXPECT_EQ(child<QWidget>("Panel2")->objectName(), "Panel2");
+    child<QWidget>("Panel2");
     EXPECT_EQ(text("Ckb"), "200");
     EXPECT_EQ(text("Csec"), "30");
     EXPECT_EQ(text("Cstring"), "1");
