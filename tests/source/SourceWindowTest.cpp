@@ -43,14 +43,20 @@ template <class T> T* child(QWidget& w, const char* name) {
     return lb::test::named<T>(&w, name);
 }
 
+class SourceWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.ok());
+        w.attach(dialogs, ProxySettings());
+    }
+    TargetSim sim;
+    RecordingDialogs dialogs;
+    TSource w;
+};
+
 } // namespace
 
-TEST(SourceWindow, ShowsThePageColouredWithItsStatus) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    ScriptedDialogs dialogs;
-    TSource w;
-    w.attach(dialogs, ProxySettings());
+TEST_F(SourceWindow, ShowsThePageColouredWithItsStatus) {
     const QByteArray page = "<html>\r\n<form action=\"/add\" method=post>\r\n"
                             "<input name=url value=\"\">\r\n</form>\r\n</html>\r\n";
     w.VSourceClick("Some Engine", rawUrl(sim, "raw", "HTTP/1.0 200 OK\r\n\r\n" + page));
@@ -76,12 +82,7 @@ TEST(SourceWindow, ShowsThePageColouredWithItsStatus) {
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST(SourceWindow, AbortHalfwayKeepsWhatArrivedThenShowsTheError) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    RecordingDialogs dialogs;
-    TSource w;
-    w.attach(dialogs, ProxySettings());
+TEST_F(SourceWindow, AbortHalfwayKeepsWhatArrivedThenShowsTheError) {
     dialogs.memo = w.SourceBox();
     QPushButton* abort = child<QPushButton>(w, "Abort");
     bool clicked = false;
@@ -106,12 +107,7 @@ TEST(SourceWindow, AbortHalfwayKeepsWhatArrivedThenShowsTheError) {
     EXPECT_FALSE(w.viewer()->busy());
 }
 
-TEST(SourceWindow, NotFoundLeavesTheMemoEmpty) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    ScriptedDialogs dialogs;
-    TSource w;
-    w.attach(dialogs, ProxySettings());
+TEST_F(SourceWindow, NotFoundLeavesTheMemoEmpty) {
     w.SourceBox()->setPlainText("old text");
     // The header alone first: the client closes at once, before any body comes.
     w.VSourceClick("Gone", rawUrl(sim, "stall", "HTTP/1.0 404 Not Found\r\n\r\n"));
@@ -120,7 +116,7 @@ TEST(SourceWindow, NotFoundLeavesTheMemoEmpty) {
     EXPECT_EQ(child<QLabel>(w, "StatusPanel1")->text(), "Done..Not Found");
 }
 
-TEST(SourceWindow, OpenedByVSourceWithTheEngineShown) {
+TEST(SourceWindowFromMain, OpenedByVSourceWithTheEngineShown) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
     test::ProgramFolder pf;
