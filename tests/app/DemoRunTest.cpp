@@ -36,8 +36,8 @@ QStringList reportResults(const QString& file) {
     if (!f.open(QIODevice::ReadOnly))
         return {QStringLiteral("no report ") + file};
     QStringList out;
-    static const QRegularExpression line(QStringLiteral("^<br>[^<]*?: (.*) Status: (.*)$"));
-    for (const QString& l : QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"))) {
+    static const QRegularExpression line("^<br>[^<]*?: (.*) Status: (.*)$");
+    for (const QString& l : QString::fromUtf8(f.readAll()).split("\r\n")) {
         const auto m = line.match(l);
         if (m.hasMatch())
             out << m.captured(1) + QStringLiteral(" Status: ") + m.captured(2);
@@ -49,7 +49,7 @@ QStringList reportResults(const QString& file) {
 std::string text(QStringList lines, bool sorted = false) {
     if (sorted)
         lines.sort();
-    return lines.join(QLatin1Char('\n')).toStdString();
+    return lines.join('\n').toStdString();
 }
 
 QStringList finishedLines(const QStringList& memo) {
@@ -62,10 +62,10 @@ QStringList finishedLines(const QStringList& memo) {
 
 Outcome runSubmitCli(const QString& folder) {
     Outcome o;
-    const auto r = lb::test::runCli(folder, {QStringLiteral("submit"), kSession}, {120000});
+    const auto r = lb::test::runCli(folder, {"submit", kSession}, {120000});
     if (r.exitCode < 0)
         return o;
-    o.memo = QString::fromUtf8(r.out).split(QLatin1Char('\n'));
+    o.memo = QString::fromUtf8(r.out).split('\n');
     static const QRegularExpression counts(QStringLiteral(
         "^Posting to: (\\d+)  Submitting: (\\d+)  Successful: (\\d+)  Failed: (\\d+)$"));
     QStringList memo;
@@ -114,7 +114,7 @@ Outcome runWindow(const QString& folder, ScriptedDialogs& dialogs) {
 } // namespace
 
 TEST(DemoRun, WindowAndCommandLineAgreeOnEveryEngine) {
-    TargetSim sim({QStringLiteral("--demo-delay"), QStringLiteral("400")});
+    TargetSim sim({"--demo-delay", "400"});
     ASSERT_TRUE(sim.ok());
     QTemporaryDir forWindow, forCli;
     ASSERT_TRUE(lb::test::copyBundledFolder(forWindow.path(), sim.port()));
@@ -126,9 +126,9 @@ TEST(DemoRun, WindowAndCommandLineAgreeOnEveryEngine) {
     EXPECT_TRUE(dialogs.texts().isEmpty()) << qPrintable(dialogs.texts().join('|'));
 
     // The bundled batch site takes the session for all its pages.
-    EXPECT_TRUE(win.memo.contains(QStringLiteral("Submission to all 127.0.0.1 pages succeeded.")))
+    EXPECT_TRUE(win.memo.contains("Submission to all 127.0.0.1 pages succeeded."))
         << qPrintable(win.memo.join('\n'));
-    EXPECT_EQ(cli.memo.count(QStringLiteral("Submission to all 127.0.0.1 pages succeeded.")), 1);
+    EXPECT_EQ(cli.memo.count("Submission to all 127.0.0.1 pages succeeded."), 1);
 
     // The bundled demo database: 30 engines, each with one result line.
     ASSERT_EQ(cli.finished.size(), 30) << qPrintable(cli.memo.join('\n'));

@@ -23,8 +23,7 @@ TEST(SubmitDisplayTest, PausedRunShowsItsAbortedRequestsOnThePage) {
     pf.writeStandardFiles();
     QStringList lines;
     for (int i = 0; i < 30; ++i)
-        lines.append(lb::test::engineLine(QStringLiteral("Silent%1").arg(i),
-                                          sim.url(QStringLiteral("/hang"))));
+        lines.append(lb::test::engineLine(QStringLiteral("Silent%1").arg(i), sim.url("/hang")));
     pf.writeEngines("data/data.hlz", lines);
     lb::test::writeShopSession(pf);
     lb::test::InFolder cwd(pf.dir.path());
@@ -34,14 +33,14 @@ TEST(SubmitDisplayTest, PausedRunShowsItsAbortedRequestsOnThePage) {
         w.show();
         w.notebook()->setCurrentIndex(3);
         w.engines().setBatchIncluded(false);
-        w.subList().add(QStringLiteral("Shop"));
-        auto* failed = w.findChild<QLabel*>(QStringLiteral("Failed"));
-        auto* bar4 = w.findChild<QProgressBar*>(QStringLiteral("Bar4"));
-        auto* memo = w.findChild<QPlainTextEdit*>(QStringLiteral("Memo3"));
-        auto* pause = w.findChild<QPushButton*>(QStringLiteral("SubPause"));
+        w.subList().add("Shop");
+        auto* failed = w.findChild<QLabel*>("Failed");
+        auto* bar4 = w.findChild<QProgressBar*>("Bar4");
+        auto* memo = w.findChild<QPlainTextEdit*>("Memo3");
+        auto* pause = w.findChild<QPushButton*>("SubPause");
         ASSERT_TRUE(failed && bar4 && memo && pause);
 
-        w.findChild<QPushButton*>(QStringLiteral("SubStart"))->click();
+        w.findChild<QPushButton*>("SubStart")->click();
         // 30 engines at speed 25: the first burst starts 5, none answers.
         ASSERT_TRUE(lb::test::runUntil([&] { return w.submission().inFlight() == 5; }));
         pause->click();
@@ -58,7 +57,7 @@ TEST(SubmitDisplayTest, PausedRunShowsItsAbortedRequestsOnThePage) {
                       "Submission Finished  Result = Submission Paused \"Aborted\"")),
                   5)
             << memo->toPlainText().toStdString();
-        EXPECT_TRUE(w.findChild<QPushButton*>(QStringLiteral("SubStart"))->isEnabled());
+        EXPECT_TRUE(w.findChild<QPushButton*>("SubStart")->isEnabled());
         EXPECT_FALSE(pause->isEnabled());
     }
 }

@@ -81,9 +81,9 @@ TEST_F(WindowDetails, CaptionsAreTheWindowsOwnWithoutTheApplicationName) {
     const QString name = QCoreApplication::applicationName();
     setUpApplication();
     EXPECT_EQ(QCoreApplication::applicationName(), "Linkbeacon");
-    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    QCoreApplication::setApplicationName("probe");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
-    QCoreApplication::setApplicationName(QStringLiteral("Linkbeacon"));
+    QCoreApplication::setApplicationName("Linkbeacon");
 
     TKestrel& k = open();
     EXPECT_EQ(k.windowTitle(), "Kestrel English");
@@ -91,17 +91,14 @@ TEST_F(WindowDetails, CaptionsAreTheWindowsOwnWithoutTheApplicationName) {
 
     QtDialogs qt(&k);
     EXPECT_EQ(captionOf([&] {
-                  qt.inform(QStringLiteral("You have not selected an item to Transfer"),
-                            QStringLiteral("No Item"), Dialogs::Icon::Exclamation);
+                  qt.inform("You have not selected an item to Transfer", "No Item",
+                            Dialogs::Icon::Exclamation);
               }),
               "No Item");
-    EXPECT_EQ(captionOf([&] {
-                  qt.askYesNo(QStringLiteral("Session name already exists."),
-                              QStringLiteral("Duplicate Session Name"));
-              }),
-              "Duplicate Session Name");
-    EXPECT_EQ(captionOf([&] { qt.showError(QStringLiteral("Cannot open file x.")); }),
-              "Linkbeacon");
+    EXPECT_EQ(
+        captionOf([&] { qt.askYesNo("Session name already exists.", "Duplicate Session Name"); }),
+        "Duplicate Session Name");
+    EXPECT_EQ(captionOf([&] { qt.showError("Cannot open file x."); }), "Linkbeacon");
     QCoreApplication::setApplicationName(name);
 }
 
@@ -129,7 +126,7 @@ TEST_F(WindowDetails, HelpLinksFromTheRootAndFromAboveResolveInTheProgramFolder)
          {Click{"/help/manual.htm", "help/manual.htm", "The manual page."},
           Click{"../help/submit.htm", "help/submit.htm", "The submit page."}}) {
         SCOPED_TRACE(click.href);
-        k.showHelp(QStringLiteral("\\help\\help.htm"));
+        k.showHelp("\\help\\help.htm");
         QCoreApplication::processEvents();
         // Another window may have pointed the viewer elsewhere meanwhile.
         help->SetServerRoot(QDir::tempPath());

@@ -19,16 +19,16 @@ CliRun cli(const QStringList& args) {
 } // namespace
 
 TEST(CliHelp, HelpListsEveryCommandAndEachCommandExplainsItself) {
-    const CliRun top = cli({QStringLiteral("--help")});
+    const CliRun top = cli({"--help"});
     EXPECT_EQ(top.code, 0);
     EXPECT_TRUE(top.err.isEmpty());
-    EXPECT_TRUE(top.out.startsWith(QStringLiteral("usage: linkbeacon-cli COMMAND")));
+    EXPECT_TRUE(top.out.startsWith("usage: linkbeacon-cli COMMAND"));
 
     // Every command the bare usage names is listed by --help and answers its own --help.
     const CliRun bare = cli({});
     EXPECT_EQ(bare.code, 2);
     QStringList names;
-    const QRegularExpression line(QStringLiteral("linkbeacon-cli ([a-z]+)"));
+    const QRegularExpression line("linkbeacon-cli ([a-z]+)");
     for (auto it = line.globalMatch(bare.err); it.hasNext();) {
         const QString name = it.next().captured(1);
         if (!names.contains(name))
@@ -38,7 +38,7 @@ TEST(CliHelp, HelpListsEveryCommandAndEachCommandExplainsItself) {
     for (const QString& name : std::as_const(names)) {
         EXPECT_TRUE(top.out.contains(QStringLiteral("\n  ") + name + QLatin1Char(' ')))
             << qPrintable(name);
-        const CliRun own = cli({name, QStringLiteral("--help")});
+        const CliRun own = cli({name, "--help"});
         EXPECT_EQ(own.code, 0) << qPrintable(name);
         EXPECT_TRUE(own.out.startsWith(QStringLiteral("usage: linkbeacon-cli ") + name))
             << qPrintable(own.out);
@@ -47,15 +47,13 @@ TEST(CliHelp, HelpListsEveryCommandAndEachCommandExplainsItself) {
 }
 
 TEST(CliHelp, VersionAndUnknownCommand) {
-    const CliRun v = cli({QStringLiteral("--version")});
+    const CliRun v = cli({"--version"});
     EXPECT_EQ(v.code, 0);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^linkbeacon-cli \\d+\\.\\d+(\\.\\d+)?\n$"))
-                    .match(v.out)
-                    .hasMatch())
-        << qPrintable(v.out);
-    const CliRun bad = cli({QStringLiteral("frobnicate")});
-    EXPECT_EQ(bad.code, 2);
     EXPECT_TRUE(
-        bad.err.startsWith(QStringLiteral("linkbeacon-cli: unknown command 'frobnicate'\nusage:")));
+        QRegularExpression("^linkbeacon-cli \\d+\\.\\d+(\\.\\d+)?\n$").match(v.out).hasMatch())
+        << qPrintable(v.out);
+    const CliRun bad = cli({"frobnicate"});
+    EXPECT_EQ(bad.code, 2);
+    EXPECT_TRUE(bad.err.startsWith("linkbeacon-cli: unknown command 'frobnicate'\nusage:"));
     EXPECT_TRUE(bad.out.isEmpty());
 }

@@ -40,7 +40,7 @@ Result run(const QString& program, const QStringList& args,
 }
 
 QString validator() {
-    return QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    return QStandardPaths::findExecutable("desktop-file-validate");
 }
 
 // Installs once into a fresh prefix; the tests below look at the result.
@@ -48,10 +48,8 @@ class Installed : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir = new QTemporaryDir;
-        prefix = dir->filePath(QStringLiteral("prefix"));
-        install = run(QStringLiteral("bash"),
-                      {kSource + QStringLiteral("/scripts/install"), QStringLiteral("--prefix"),
-                       prefix, QStringLiteral("--from"), kBuild});
+        prefix = dir->filePath("prefix");
+        install = run("bash", {kSource + "/scripts/install", "--prefix", prefix, "--from", kBuild});
     }
     static void TearDownTestSuite() {
         delete dir;
@@ -70,7 +68,7 @@ Result Installed::install;
 TEST(DesktopEntry, BundledEntryAndIconsAreValid) {
     ASSERT_FALSE(validator().isEmpty())
         << "desktop-file-validate is not installed (scripts/bootstrap)";
-    const Result r = run(validator(), {kSource + QStringLiteral("/dist/linkbeacon.desktop")});
+    const Result r = run(validator(), {kSource + "/dist/linkbeacon.desktop"});
     EXPECT_EQ(r.code, 0) << qPrintable(r.out);
     EXPECT_TRUE(r.out.trimmed().isEmpty()) << qPrintable(r.out);
 
@@ -90,12 +88,11 @@ TEST(DesktopEntry, BundledEntryAndIconsAreValid) {
 
 TEST_F(Installed, PutsBinariesEntryAndIconsUnderThePrefix) {
     ASSERT_EQ(install.code, 0) << qPrintable(install.out);
-    EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/bin/linkbeacon")).isExecutable());
-    EXPECT_TRUE(QFileInfo(prefix + QStringLiteral("/bin/linkbeacon-cli")).isExecutable());
-    EXPECT_TRUE(
-        QFileInfo::exists(prefix + QStringLiteral("/lib/linkbeacon/programfolder/data/data.hlz")));
+    EXPECT_TRUE(QFileInfo(prefix + "/bin/linkbeacon").isExecutable());
+    EXPECT_TRUE(QFileInfo(prefix + "/bin/linkbeacon-cli").isExecutable());
+    EXPECT_TRUE(QFileInfo::exists(prefix + "/lib/linkbeacon/programfolder/data/data.hlz"));
 
-    const QString entry = prefix + QStringLiteral("/share/applications/linkbeacon.desktop");
+    const QString entry = prefix + "/share/applications/linkbeacon.desktop";
     if (!validator().isEmpty()) {
         const Result r = run(validator(), {entry});
         EXPECT_EQ(r.code, 0) << qPrintable(r.out);
@@ -104,10 +101,9 @@ TEST_F(Installed, PutsBinariesEntryAndIconsUnderThePrefix) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(f.readAll());
     // The menu must start the launcher even when ~/.local/bin is not on PATH.
-    EXPECT_TRUE(
-        text.contains(QStringLiteral("\nExec=") + prefix + QStringLiteral("/bin/linkbeacon\n")))
+    EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + prefix + "/bin/linkbeacon\n"))
         << qPrintable(text);
-    EXPECT_TRUE(text.contains(QStringLiteral("\nIcon=linkbeacon\n")));
+    EXPECT_TRUE(text.contains("\nIcon=linkbeacon\n"));
     for (int size : kIconSizes)
         EXPECT_TRUE(
             QFileInfo::exists(QStringLiteral("%1/share/icons/hicolor/%2x%2/apps/linkbeacon.png")
@@ -116,24 +112,24 @@ TEST_F(Installed, PutsBinariesEntryAndIconsUnderThePrefix) {
             << size;
 
     // The installed command-line front end works from any folder.
-    const Result cli = run(prefix + QStringLiteral("/bin/linkbeacon-cli"), {});
+    const Result cli = run(prefix + "/bin/linkbeacon-cli", {});
     EXPECT_EQ(cli.code, 2);
-    EXPECT_TRUE(cli.out.contains(QStringLiteral("usage:"))) << qPrintable(cli.out);
+    EXPECT_TRUE(cli.out.contains("usage:")) << qPrintable(cli.out);
 }
 
 TEST_F(Installed, LauncherMakesTheProgramFolderOnceAndKeepsTheUsersFiles) {
     ASSERT_EQ(install.code, 0) << qPrintable(install.out);
-    const QString xdg = dir->filePath(QStringLiteral("xdg"));
-    const QString folder = xdg + QStringLiteral("/linkbeacon");
+    const QString xdg = dir->filePath("xdg");
+    const QString folder = xdg + "/linkbeacon";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), xdg);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert("XDG_DATA_HOME", xdg);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
 
     // Starts the window, waits until it stands in its program folder, closes it.
     auto startOnce = [&](const QString& mustExist) {
         QProcess p;
         p.setProcessEnvironment(env);
-        p.start(prefix + QStringLiteral("/bin/linkbeacon"), {});
+        p.start(prefix + "/bin/linkbeacon", {});
         EXPECT_TRUE(p.waitForStarted(10000));
         bool seen = false;
         // Polls for at least a second, so the window has had time to come up.
@@ -152,16 +148,16 @@ TEST_F(Installed, LauncherMakesTheProgramFolderOnceAndKeepsTheUsersFiles) {
         return seen;
     };
 
-    ASSERT_TRUE(startOnce(folder + QStringLiteral("/data/session/session.hlx")));
-    const QString mine = folder + QStringLiteral("/data/session/mine.hlx");
+    ASSERT_TRUE(startOnce(folder + "/data/session/session.hlx"));
+    const QString mine = folder + "/data/session/mine.hlx";
     {
         QFile f(mine);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[mine]\r\nurl=http://example.org/\r\n");
     }
-    QFile::remove(folder + QStringLiteral("/data/data.hlz"));
+    QFile::remove(folder + "/data/data.hlz");
     EXPECT_TRUE(startOnce(mine));
     // A second start neither re-copies the bundle nor touches the user's files.
     EXPECT_TRUE(QFileInfo::exists(mine));
-    EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral("/data/data.hlz")));
+    EXPECT_FALSE(QFileInfo::exists(folder + "/data/data.hlz"));
 }

@@ -25,8 +25,7 @@ struct CliRun {
 };
 
 CliRun indexnow(const QString& dir, const QStringList& args) {
-    const auto r =
-        lb::test::runCli(dir, QStringList{QStringLiteral("indexnow")} + args, {60000});
+    const auto r = lb::test::runCli(dir, QStringList{QStringLiteral("indexnow")} + args, {60000});
     return {r.exitCode, QString::fromUtf8(r.out), QString::fromUtf8(r.err)};
 }
 
@@ -38,9 +37,8 @@ void writeFile(const QString& path, const QByteArray& data) {
 }
 
 void writeSession(const QString& dir, const QString& name, const QString& url) {
-    QDir().mkpath(dir + QStringLiteral("/data/session"));
-    lb::IniFile(dir + QStringLiteral("/data/session/") + name + QStringLiteral(".hlx"))
-        .writeString(name, QStringLiteral("url"), url);
+    QDir().mkpath(dir + "/data/session");
+    lb::IniFile(dir + "/data/session/" + name + ".hlx").writeString(name, "url", url);
 }
 
 } // namespace
@@ -61,179 +59,160 @@ TEST(IndexNowBody, EscapesOnlyWhatJsonNeeds) {
 }
 
 TEST(IndexNowKeys, LengthAndAlphabet) {
-    EXPECT_FALSE(lb::isValidIndexNowKey(QStringLiteral("abcdefg")));
-    EXPECT_TRUE(lb::isValidIndexNowKey(QStringLiteral("abcdefgh")));
+    EXPECT_FALSE(lb::isValidIndexNowKey("abcdefg"));
+    EXPECT_TRUE(lb::isValidIndexNowKey("abcdefgh"));
     EXPECT_TRUE(lb::isValidIndexNowKey(QString(128, QLatin1Char('Z'))));
     EXPECT_FALSE(lb::isValidIndexNowKey(QString(129, QLatin1Char('Z'))));
-    EXPECT_FALSE(lb::isValidIndexNowKey(QStringLiteral("abcd_efgh")));
-    EXPECT_FALSE(lb::isValidIndexNowKey(QStringLiteral("abcdéfgh")));
+    EXPECT_FALSE(lb::isValidIndexNowKey("abcd_efgh"));
+    EXPECT_FALSE(lb::isValidIndexNowKey("abcdéfgh"));
 }
 
 TEST(IndexNowPlan, GroupsByHostInOrderAndChunksPerEndpoint) {
-    QStringList urls{
-        QStringLiteral("HTTP://Example.COM:8080/a"), QStringLiteral("http://other.org/x"),
-        QStringLiteral("http://user:pw@example.com/b"), QStringLiteral("http://other.org/x")};
-    const auto posts = lb::planIndexNowPosts({QStringLiteral("E1"), QStringLiteral("E2")}, urls);
+    QStringList urls{"HTTP://Example.COM:8080/a", "http://other.org/x",
+                     "http://user:pw@example.com/b", "http://other.org/x"};
+    const auto posts = lb::planIndexNowPosts({"E1", "E2"}, urls);
     ASSERT_EQ(posts.size(), 4);
-    EXPECT_EQ(posts[0].endpoint, QStringLiteral("E1"));
-    EXPECT_EQ(posts[0].host, QStringLiteral("example.com"));
+    EXPECT_EQ(posts[0].endpoint, "E1");
+    EXPECT_EQ(posts[0].host, "example.com");
     EXPECT_EQ(posts[0].urls, QStringList({urls[0], urls[2]}));
-    EXPECT_EQ(posts[1].host, QStringLiteral("other.org"));
+    EXPECT_EQ(posts[1].host, "other.org");
     EXPECT_EQ(posts[1].urls, QStringList({urls[1], urls[3]})); // duplicates kept
-    EXPECT_EQ(posts[2].endpoint, QStringLiteral("E2"));
+    EXPECT_EQ(posts[2].endpoint, "E2");
     EXPECT_EQ(posts[3].urls, posts[1].urls);
 
     QStringList many;
     for (int i = 0; i < 20001; ++i)
         many.append(QStringLiteral("http://h/%1").arg(i));
-    const auto chunks = lb::planIndexNowPosts({QStringLiteral("E")}, many);
+    const auto chunks = lb::planIndexNowPosts({"E"}, many);
     ASSERT_EQ(chunks.size(), 3);
     EXPECT_EQ(chunks[0].urls.size(), 10000);
-    EXPECT_EQ(chunks[1].urls.first(), QStringLiteral("http://h/10000"));
-    EXPECT_EQ(chunks[2].urls, QStringList{QStringLiteral("http://h/20000")});
+    EXPECT_EQ(chunks[1].urls.first(), "http://h/10000");
+    EXPECT_EQ(chunks[2].urls, QStringList{"http://h/20000"});
 }
 
 TEST(IndexNowCli, AnswersOfTheEndpointAndTheBytesSent) {
     QTemporaryDir root;
-    TargetSim sim({QStringLiteral("--root"), root.path()});
+    TargetSim sim({"--root", root.path()});
     ASSERT_TRUE(sim.ok());
-    const QString endpoint = sim.url(QStringLiteral("/indexnow"));
+    const QString endpoint = sim.url("/indexnow");
     QTemporaryDir dir;
 
     // No key file on the host yet: accepted, validation pending.
-    CliRun r =
-        indexnow(dir.path(), {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), endpoint,
-                              QStringLiteral("--url"), QStringLiteral("http://Site.example/a b"),
-                              QStringLiteral("--url"), QStringLiteral("http://site.example/é")});
+    CliRun r = indexnow(dir.path(), {"--key", kKey, "--endpoint", endpoint, "--url",
+                                     "http://Site.example/a b", "--url", "http://site.example/é"});
     EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
-    EXPECT_EQ(r.out, endpoint + QStringLiteral(" site.example: 202 Accepted\n"));
+    EXPECT_EQ(r.out, endpoint + " site.example: 202 Accepted\n");
     auto log = sim.requests();
     ASSERT_EQ(log.size(), 1);
-    EXPECT_EQ(log[0][QStringLiteral("method")].toString(), QStringLiteral("POST"));
-    EXPECT_EQ(log[0][QStringLiteral("version")].toString(), QStringLiteral("HTTP/1.0"));
+    EXPECT_EQ(log[0]["method"].toString(), "POST");
+    EXPECT_EQ(log[0]["version"].toString(), "HTTP/1.0");
     // target-sim logs non-ASCII bytes as \u00XX, so é arrives as its two UTF-8 bytes.
     EXPECT_EQ(
-        log[0][QStringLiteral("body")].toString(),
+        log[0]["body"].toString(),
         QStringLiteral("{\"host\":\"site.example\",\"key\":\"a1b2c3d4-e5f6\",\"urlList\":"
                        "[\"http://Site.example/a b\",\"http://site.example/\u00c3\u00a9\"]}"));
     bool contentType = false, referer = false;
-    for (const auto& h : log[0][QStringLiteral("headers")].toArray()) {
+    for (const auto& h : log[0]["headers"].toArray()) {
         const QString name = h.toArray().at(0).toString();
-        if (name.compare(QStringLiteral("Content-Type"), Qt::CaseInsensitive) == 0)
-            contentType =
-                h.toArray().at(1).toString() == QStringLiteral("application/json; charset=utf-8");
-        referer |= name.compare(QStringLiteral("Referer"), Qt::CaseInsensitive) == 0;
+        if (name.compare("Content-Type", Qt::CaseInsensitive) == 0)
+            contentType = h.toArray().at(1).toString() == "application/json; charset=utf-8";
+        referer |= name.compare("Referer", Qt::CaseInsensitive) == 0;
     }
     EXPECT_TRUE(contentType);
     EXPECT_FALSE(referer);
 
     // The key file holds the key: 200; another key: 403 with its line.
-    writeFile(root.filePath(kKey + QStringLiteral(".txt")), kKey.toUtf8());
-    r = indexnow(dir.path(), {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), endpoint,
-                              QStringLiteral("--url"), QStringLiteral("http://site.example/")});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, endpoint + QStringLiteral(" site.example: 200 OK\n"));
-    writeFile(root.filePath(QStringLiteral("keys/k.txt")), QByteArray("somebody-elses-key"));
+    writeFile(root.filePath(kKey + ".txt"), kKey.toUtf8());
     r = indexnow(dir.path(),
-                 {QStringLiteral("--key"), kKey, QStringLiteral("--key-location"),
-                  QStringLiteral("http://site.example/keys/k.txt"), QStringLiteral("--endpoint"),
-                  endpoint, QStringLiteral("--url"), QStringLiteral("http://site.example/")});
+                 {"--key", kKey, "--endpoint", endpoint, "--url", "http://site.example/"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, endpoint + " site.example: 200 OK\n");
+    writeFile(root.filePath("keys/k.txt"), QByteArray("somebody-elses-key"));
+    r = indexnow(dir.path(), {"--key", kKey, "--key-location", "http://site.example/keys/k.txt",
+                              "--endpoint", endpoint, "--url", "http://site.example/"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, endpoint + QStringLiteral(
                                     " site.example: 403 Forbidden\nForbidden: key not valid\n"));
 
     // A key location on another host, a busy endpoint and one that does not
     // answer: every post is made, each reported, exit 1.
-    const QString busy = sim.url(QStringLiteral("/indexnow/busy"));
-    r = indexnow(dir.path(), {QStringLiteral("--key"), kKey, QStringLiteral("--key-location"),
-                              QStringLiteral("http://elsewhere.example/k.txt"),
-                              QStringLiteral("--endpoint"), endpoint, QStringLiteral("--endpoint"),
-                              busy, QStringLiteral("--endpoint"), sim.url(QStringLiteral("/close")),
-                              QStringLiteral("--url"), QStringLiteral("http://site.example/")});
+    const QString busy = sim.url("/indexnow/busy");
+    r = indexnow(dir.path(), {"--key", kKey, "--key-location", "http://elsewhere.example/k.txt",
+                              "--endpoint", endpoint, "--endpoint", busy, "--endpoint",
+                              sim.url("/close"), "--url", "http://site.example/"});
     EXPECT_EQ(r.exitCode, 1);
-    const QStringList lines = r.out.split(QLatin1Char('\n'));
+    const QStringList lines = r.out.split('\n');
     ASSERT_EQ(lines.size(), 6) << qPrintable(r.out);
-    EXPECT_EQ(lines[0], endpoint + QStringLiteral(" site.example: 422 Unprocessable Entity"));
-    EXPECT_EQ(lines[1], QStringLiteral("Unprocessable Entity: URLs do not belong to the host"));
-    EXPECT_EQ(lines[2], busy + QStringLiteral(" site.example: 429 Too Many Requests"));
-    EXPECT_EQ(lines[3], QStringLiteral("Too Many Requests"));
+    EXPECT_EQ(lines[0], endpoint + " site.example: 422 Unprocessable Entity");
+    EXPECT_EQ(lines[1], "Unprocessable Entity: URLs do not belong to the host");
+    EXPECT_EQ(lines[2], busy + " site.example: 429 Too Many Requests");
+    EXPECT_EQ(lines[3], "Too Many Requests");
     // Closed without a status line: the client's code stays 0 and has no phrase.
-    EXPECT_EQ(lines[4], sim.url(QStringLiteral("/close")) + QStringLiteral(" site.example: 0"));
+    EXPECT_EQ(lines[4], sim.url("/close") + " site.example: 0");
 }
 
 TEST(IndexNowCli, SessionsAndSettingsOfTheProgramFolder) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
     QTemporaryDir dir;
-    writeSession(dir.path(), QStringLiteral("One"), QStringLiteral("http://a.example/1"));
-    writeSession(dir.path(), QStringLiteral("Two"), QStringLiteral("http://b.example/2"));
-    writeSession(dir.path(), QStringLiteral("Empty"), QString());
-    lb::IniFile ini(dir.path() + QStringLiteral("/zkt.ini"));
-    ini.writeString(QStringLiteral("IndexNow"), QStringLiteral("Key"), kKey);
-    ini.writeString(QStringLiteral("IndexNow"), QStringLiteral("Endpoints"),
-                    QStringLiteral(" ,  ") + sim.url(QStringLiteral("/indexnow")) +
-                        QStringLiteral(" , "));
+    writeSession(dir.path(), "One", "http://a.example/1");
+    writeSession(dir.path(), "Two", "http://b.example/2");
+    writeSession(dir.path(), "Empty", QString());
+    lb::IniFile ini(dir.path() + "/zkt.ini");
+    ini.writeString("IndexNow", "Key", kKey);
+    ini.writeString("IndexNow", "Endpoints", " ,  " + sim.url("/indexnow") + " , ");
 
-    const CliRun r = indexnow(dir.path(), {QStringLiteral("One"), QStringLiteral("Missing"),
-                                           QStringLiteral("Empty"), QStringLiteral("Two"),
-                                           QStringLiteral("One")});
+    const CliRun r = indexnow(dir.path(), {"One", "Missing", "Empty", "Two", "One"});
     EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
-    const QString e = sim.url(QStringLiteral("/indexnow"));
-    EXPECT_EQ(r.out, e + QStringLiteral(" a.example: 202 Accepted\n") + e +
-                         QStringLiteral(" b.example: 202 Accepted\n"));
+    const QString e = sim.url("/indexnow");
+    EXPECT_EQ(r.out, e + " a.example: 202 Accepted\n" + e + " b.example: 202 Accepted\n");
     const auto log = sim.requests();
     ASSERT_EQ(log.size(), 2);
-    EXPECT_TRUE(log[0][QStringLiteral("body")].toString().endsWith(
-        QStringLiteral("[\"http://a.example/1\",\"http://a.example/1\"]}")));
+    EXPECT_TRUE(
+        log[0]["body"].toString().endsWith("[\"http://a.example/1\",\"http://a.example/1\"]}"));
 }
 
 TEST(IndexNowCli, BadArgumentsPostNothing) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
     QTemporaryDir dir;
-    const QString e = sim.url(QStringLiteral("/indexnow"));
-    const QString u = QStringLiteral("http://site.example/");
+    const QString e = sim.url("/indexnow");
+    const QString u = "http://site.example/";
     const QList<QStringList> bad{
-        {QStringLiteral("--endpoint"), e, QStringLiteral("--url"), u}, // no key
-        {QStringLiteral("--key"), QStringLiteral("short"), QStringLiteral("--endpoint"), e,
-         QStringLiteral("--url"), u},
-        {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), e}, // no URL
-        {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), e, QStringLiteral("--url"), u,
-         QStringLiteral("S")},
-        {QStringLiteral("--key"), kKey, QStringLiteral("--endpoint"), e, QStringLiteral("--url"),
-         QStringLiteral("http:///x")},
-        {QStringLiteral("--key"), kKey, QStringLiteral("--bogus"), QStringLiteral("--url"), u},
-        {QStringLiteral("--key"), kKey, QStringLiteral("--url")},
-        {QStringLiteral("--key"), kKey, QStringLiteral("--write-key"), dir.path(),
-         QStringLiteral("--url"), u},
+        {"--endpoint", e, "--url", u}, // no key
+        {"--key", "short", "--endpoint", e, "--url", u},
+        {"--key", kKey, "--endpoint", e}, // no URL
+        {"--key", kKey, "--endpoint", e, "--url", u, "S"},
+        {"--key", kKey, "--endpoint", e, "--url", "http:///x"},
+        {"--key", kKey, "--bogus", "--url", u},
+        {"--key", kKey, "--url"},
+        {"--key", kKey, "--write-key", dir.path(), "--url", u},
     };
     for (const QStringList& args : bad) {
         const CliRun r = indexnow(dir.path(), args);
-        EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(QLatin1Char(' ')));
+        EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(' '));
         EXPECT_TRUE(r.out.isEmpty());
-        EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << qPrintable(r.err);
+        EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);
     }
     EXPECT_TRUE(sim.requests().isEmpty());
 }
 
 TEST(IndexNowCli, WriteKeyFile) {
     QTemporaryDir dir;
-    const QString target = dir.filePath(QStringLiteral("site/root"));
-    CliRun r = indexnow(dir.path(),
-                        {QStringLiteral("--key"), kKey, QStringLiteral("--write-key"), target});
+    const QString target = dir.filePath("site/root");
+    CliRun r = indexnow(dir.path(), {"--key", kKey, "--write-key", target});
     EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
-    const QString path = target + QLatin1Char('/') + kKey + QStringLiteral(".txt");
-    EXPECT_EQ(r.out, path + QLatin1Char('\n'));
+    const QString path = target + '/' + kKey + ".txt";
+    EXPECT_EQ(r.out, path + '\n');
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), kKey.toUtf8());
 
     // A file where the folder should be: the file error, exit 1.
-    writeFile(dir.filePath(QStringLiteral("blocked")), "x");
-    r = indexnow(dir.path(), {QStringLiteral("--key"), kKey, QStringLiteral("--write-key"),
-                              dir.filePath(QStringLiteral("blocked"))});
+    writeFile(dir.filePath("blocked"), "x");
+    r = indexnow(dir.path(), {"--key", kKey, "--write-key", dir.filePath("blocked")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.startsWith(QStringLiteral("Unable to write to "))) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.startsWith("Unable to write to ")) << qPrintable(r.err);
 }
 
 TEST(IndexNowSubmitter, AbortsAPostThatNeverEndsAndGoesOn) {
@@ -253,10 +232,9 @@ TEST(IndexNowSubmitter, AbortsAPostThatNeverEndsAndGoesOn) {
         loop.quit();
     });
     QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-    submitter.start(lb::planIndexNowPosts(
-                        {sim.url(QStringLiteral("/hang")), sim.url(QStringLiteral("/indexnow"))},
-                        {QStringLiteral("http://site.example/")}),
-                    kKey, QString());
+    submitter.start(
+        lb::planIndexNowPosts({sim.url("/hang"), sim.url("/indexnow")}, {"http://site.example/"}),
+        kKey, QString());
     loop.exec();
     ASSERT_TRUE(finished);
     EXPECT_FALSE(accepted);

@@ -78,7 +78,7 @@ protected:
     void SetUp() override {
         SpiderCrawl::SetUp();
         ASSERT_TRUE(sim.ok());
-        QDir(root.path()).mkpath(QStringLiteral("sub"));
+        QDir(root.path()).mkpath("sub");
     }
     void page(const QString& name, const QByteArray& html) {
         QFile f(root.filePath(name));
@@ -89,12 +89,12 @@ protected:
     QStringList requested() const {
         QStringList out;
         for (const QJsonObject& r : sim.requests())
-            out.append(r.value(QStringLiteral("target")).toString());
+            out.append(r.value("target").toString());
         return out;
     }
 
     QTemporaryDir root;
-    TargetSim sim{{QStringLiteral("--root"), root.path()}};
+    TargetSim sim{{"--root", root.path()}};
 };
 
 } // namespace
@@ -217,7 +217,7 @@ TEST_F(SpiderSiteCrawl, APageThatCannotBeSavedIsReportedAndTheCrawlGoesOn) {
     page("s1.html", "<html><body><a href=\"s2.html\">2</a></body></html>");
     page("s2.html", "<html><title>Two</title></html>");
     // Where the first session file would go, a folder stands in the way.
-    QDir(pf.dir.path()).mkpath(QStringLiteral("data/session/1271.hlx"));
+    QDir(pf.dir.path()).mkpath("data/session/1271.hlx");
     ASSERT_TRUE(crawl(url("s1.html")));
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_TRUE(dialogs.shown[0].text.startsWith("Unable to write to "))

@@ -20,7 +20,7 @@ TEST(UpdateCli, PrintsStatusesAndMessagesAndInstallsFromTheConfiguredHost) {
     lb::test::UpdateFolder pf;
     const QString archive =
         pf.archive({rarFile("data.hlz", "New=|a|\r\n"), rarFile("un.pac", "data.hlz")});
-    lb::test::TargetSim sim({QStringLiteral("--update-archive"), archive});
+    lb::test::TargetSim sim({"--update-archive", archive});
     ASSERT_TRUE(sim.ok());
     pf.write("zkt.ini",
              QStringLiteral("[Update]\r\nHost=127.0.0.1:%1\r\n").arg(sim.port()).toUtf8());
@@ -41,8 +41,8 @@ TEST(UpdateCli, FailuresPrintTheirMessageAndExitOne) {
     lb::test::RarEntry bad = rarFile("data.hlz", "x");
     bad.wrongCrc = true;
     const QString corrupt = pf.archive({bad, rarFile("un.pac", "data.hlz")});
-    lb::test::TargetSim sim({QStringLiteral("--update-archive"), corrupt});
-    lb::test::TargetSim none({QStringLiteral("--update-archive"), pf.path("nothing")});
+    lb::test::TargetSim sim({"--update-archive", corrupt});
+    lb::test::TargetSim none({"--update-archive", pf.path("nothing")});
     ASSERT_TRUE(sim.ok() && none.ok());
 
     lb::test::CliResult r =
