@@ -1,12 +1,11 @@
 // The status memo's view brought up to date after every line or after many
 // (as a running submission draws it): it always ends holding exactly the
 // memo's lines.
-#include "app/KestrelState.h"
 #include "app/MemoFollower.h"
+#include "app/KestrelState.h"
 
 #include <gtest/gtest.h>
 #include <QPlainTextEdit>
-#include <QTextDocument>
 
 using namespace lb;
 
@@ -65,16 +64,16 @@ TEST(MemoFollowerTest, ViewHoldsTheMemoLinesWhateverTheGapsBetweenShows) {
 
 TEST(MemoFollowerTest, ViewWaitsForShowAndClearEmptiesItAtOnce) {
     Followed f;
-    f.memo.add(QStringLiteral("Starting Submissions"));
+    f.memo.add("Starting Submissions");
     f.follower.show();
-    f.memo.add(QStringLiteral("1 Contacting: A"));
+    f.memo.add("1 Contacting: A");
     EXPECT_FALSE(f.follower.upToDate());
     EXPECT_EQ(f.view.toPlainText(), "Starting Submissions");
     f.follower.show();
     EXPECT_EQ(f.view.toPlainText(), "Starting Submissions\n1 Contacting: A");
     f.memo.clear();
     EXPECT_EQ(f.view.toPlainText(), "");
-    f.memo.add(QStringLiteral(" "));
+    f.memo.add(" ");
     f.follower.show();
     EXPECT_EQ(f.view.toPlainText(), " ");
 }

@@ -44,7 +44,7 @@ protected:
         if (GetParam())
             QApplication::setPalette(darkPalette());
         MainWindowTest::SetUp();
-        pf.writeEngines("data/data.hlz", {lb::test::engineLine(QStringLiteral("Engine"))});
+        pf.writeEngines("data/data.hlz", {lb::test::engineLine("Engine")});
         lb::test::writeShopSession(pf, "title=Shop\r\n");
         pf.writeBytes(
             "reports/Shop.htm",
@@ -103,7 +103,7 @@ TEST_P(PaletteTest, EveryWindowKeepsItsTextReadable) {
         QCoreApplication::processEvents();
         shoot(w.get(), QStringLiteral("main-%1").arg(i));
     }
-    expectReadable(w.get(), QStringLiteral("main window"));
+    expectReadable(w.get(), "main window");
     for (QWidget* window :
          std::initializer_list<QWidget*>{&update, &source, &meta, &crawler, &options}) {
         window->show();

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTabWidget>
 
 using namespace lb;
 using lb::test::ProgramFolder;

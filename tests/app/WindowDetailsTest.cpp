@@ -17,7 +17,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRadioButton>
-#include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
 #include <QTimer>

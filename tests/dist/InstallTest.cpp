@@ -1,7 +1,6 @@
 // The desktop entry, the icons and scripts/install, checked the way a desktop
 // and a user meet them: validated, installed into a fresh prefix, started.
 #include <gtest/gtest.h>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>

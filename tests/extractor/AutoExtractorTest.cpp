@@ -25,8 +25,7 @@ using Kind = ScriptedDialogs::Kind;
 
 namespace {
 
-const QString AddQuestion =
-    QStringLiteral("The site meets the submission requirements.\nDo you wish to add it  ?");
+const QString AddQuestion = "The site meets the submission requirements.\nDo you wish to add it  ?";
 
 QString siteLine(const QString& name, const QString& siteUrl) {
     EngineRecord r = EngineRecord::fromLine(engineLine(name));
@@ -70,8 +69,7 @@ protected:
 
 TEST_F(AutoExtractorTest, ChecksRefuseAddressesBeforeAnythingHappens) {
     open();
-    for (const QString& bad : {QStringLiteral("http://"), QStringLiteral("http://localhost:80/"),
-                               QStringLiteral("a.b")}) {
+    for (const QString& bad : {"http://", "http://localhost:80/", "a.b"}) {
         dialogs.clear();
         extractor->StartdaClick(bad);
         ASSERT_EQ(dialogs.shown.size(), 1) << bad.toStdString();

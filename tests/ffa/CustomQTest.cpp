@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>

@@ -25,7 +25,7 @@ struct CliRun {
 };
 
 CliRun indexnow(const QString& dir, const QStringList& args) {
-    const auto r = lb::test::runCli(dir, QStringList{QStringLiteral("indexnow")} + args, {60000});
+    const auto r = lb::test::runCli(dir, QStringList{"indexnow"} + args, {60000});
     return {r.exitCode, QString::fromUtf8(r.out), QString::fromUtf8(r.err)};
 }
 
@@ -44,16 +44,15 @@ void writeSession(const QString& dir, const QString& name, const QString& url) {
 } // namespace
 
 TEST(IndexNowBody, EscapesOnlyWhatJsonNeeds) {
-    const QString odd = QStringLiteral("http://h/\"q\"\\x\b\f\n\r\t") + QChar(1) + QChar(0x1f) +
-                        QStringLiteral("/é/€?a=1&b=<2>");
+    const QString odd =
+        QStringLiteral("http://h/\"q\"\\x\b\f\n\r\t") + QChar(1) + QChar(0x1f) + "/é/€?a=1&b=<2>";
     EXPECT_EQ(
-        lb::indexNowBody(QStringLiteral("h"), kKey, QString(), {odd, QStringLiteral("http://h/")}),
+        lb::indexNowBody("h", kKey, QString(), {odd, "http://h/"}),
         QByteArray(
             "{\"host\":\"h\",\"key\":\"a1b2c3d4-e5f6\",\"urlList\":[\"http://h/\\\"q\\\"\\\\x"
             "\\b\\f\\n\\r\\t\\u0001\\u001f/\xc3\xa9/\xe2\x82\xac?a=1&b=<2>\",\"http://h/\"]}"));
     EXPECT_EQ(
-        lb::indexNowBody(QStringLiteral("h"), kKey, QStringLiteral("http://h/k.txt"),
-                         {QStringLiteral("u")}),
+        lb::indexNowBody("h", kKey, "http://h/k.txt", {"u"}),
         QByteArray("{\"host\":\"h\",\"key\":\"a1b2c3d4-e5f6\",\"keyLocation\":\"http://h/k.txt\","
                    "\"urlList\":[\"u\"]}"));
 }

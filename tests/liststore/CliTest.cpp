@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 using namespace lb::test;

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QList>
 #include <QString>
-#include <QtEndian>
 
 #include <functional>
 
@@ -24,7 +23,7 @@ inline QString messageOf(const std::function<void()>& f) {
     } catch (const EQDBError& e) {
         return e.message();
     }
-    return QStringLiteral("<no error>");
+    return "<no error>";
 }
 
 inline QByteArray readAll(const QString& path) {

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>

@@ -159,7 +159,7 @@ TEST_F(ViewTest, NoKeyHandlerColoursAndExcludedControls) {
     EXPECT_EQ(p[1].colour(), std::nullopt);
     EXPECT_EQ(messageOf([&] { v.post(); }),
               "Cannot store data unless an OnKey handler is assigned");
-    v.OnKey = [] { return QStringLiteral("k"); };
+    v.OnKey = [] { return "k"; };
     v.post();
     EXPECT_EQ(p[0].colour(), std::optional<quint32>(0xC0C0C0));
     ASSERT_TRUE(v.findKey("k"));

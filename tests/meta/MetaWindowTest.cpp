@@ -12,7 +12,6 @@
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>

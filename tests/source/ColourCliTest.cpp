@@ -2,7 +2,6 @@
 #include "support/CliRun.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 

@@ -38,19 +38,19 @@ QStringList runs(const TDrawRules& rules, const QString& text) {
 
 TEST(ColourText, NamesAndHexValues) {
     RgbColor c = 0;
-    ASSERT_TRUE(parseColour(QStringLiteral(" navy "), c));
+    ASSERT_TRUE(parseColour(" navy ", c));
     EXPECT_EQ(c, colours::Navy);
-    ASSERT_TRUE(parseColour(QStringLiteral("#0000FF"), c));
+    ASSERT_TRUE(parseColour("#0000FF", c));
     EXPECT_EQ(colourText(c), "blue");
-    ASSERT_TRUE(parseColour(QStringLiteral("#FF0000"), c));
+    ASSERT_TRUE(parseColour("#FF0000", c));
     EXPECT_EQ(colourText(c), "red");
-    ASSERT_TRUE(parseColour(QStringLiteral("$123456"), c));
+    ASSERT_TRUE(parseColour("$123456", c));
     EXPECT_EQ(colourText(c), "#123456");
-    ASSERT_TRUE(parseColour(QStringLiteral("abcdef"), c));
+    ASSERT_TRUE(parseColour("abcdef", c));
     EXPECT_EQ(colourText(c), "#ABCDEF");
-    EXPECT_FALSE(parseColour(QStringLiteral("pink"), c));
-    EXPECT_FALSE(parseColour(QStringLiteral("#"), c));
-    EXPECT_FALSE(parseColour(QStringLiteral("#1234567"), c));
+    EXPECT_FALSE(parseColour("pink", c));
+    EXPECT_FALSE(parseColour("#", c));
+    EXPECT_FALSE(parseColour("#1234567", c));
 }
 
 TEST(ColourEntries, ParsingRulesAndLimits) {
@@ -72,7 +72,7 @@ TEST(ColourEntries, ParsingRulesAndLimits) {
     QStringList many;
     for (int i = 0; i < 45; ++i)
         many << QStringLiteral("<t%1;>").arg(i);
-    many.prepend(QStringLiteral(";bad"));
+    many.prepend(";bad");
     e = parseBeginEndList(many, colours::Red);
     ASSERT_EQ(e.size(), kMaxTokenEntries);
     EXPECT_EQ(e.last().begin, "<t39");

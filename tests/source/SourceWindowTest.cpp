@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 #include <QLabel>
 #include <QPushButton>
-#include <QTextBlock>
 #include <QTimer>
 #include <QUrl>
 

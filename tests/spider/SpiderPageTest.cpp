@@ -31,7 +31,7 @@ protected:
         for (const char* name : {"email", "name", "LastN", "Company", "Address1", "City", "State",
                                  "Phone", "Fax", "Zip", "Country"})
             child<QLineEdit>(name)->setText(QStringLiteral("my ") + QLatin1String(name));
-        child<QComboBox>("catagory")->setEditText(QStringLiteral("Business"));
+        child<QComboBox>("catagory")->setEditText("Business");
     }
     QString status() { return child<QPlainTextEdit>("MapStat")->toPlainText(); }
 

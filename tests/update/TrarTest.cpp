@@ -18,7 +18,7 @@ class TrarTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
-        target = tmp.filePath(QStringLiteral("target"));
+        target = tmp.filePath("target");
         rar.OnTesting = [this](TRAR*, const RARHeaderData& h) { log << "Testing " + name(h); };
         rar.OnTested = [this](TRAR*, const RARHeaderData& h, bool ok) {
             log << "Tested " + name(h) + (ok ? " OK" : " FAILED");

@@ -20,7 +20,7 @@ inline RarEntry rarFile(const std::string& name, const std::string& data = {},
 class UpdateFolder {
 public:
     UpdateFolder() {
-        QDir(dir.path()).mkpath(QStringLiteral("data/sub"));
+        QDir(dir.path()).mkpath("data/sub");
         write("data/data.hlz", "old data");
         write("data/engines.hlz", "old engines");
         write("data/sub/keep.txt", "kept");

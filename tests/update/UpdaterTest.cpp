@@ -10,8 +10,6 @@
 #include "update/Updater.h"
 
 #include <gtest/gtest.h>
-#include <QProcess>
-#include <QTimer>
 
 using namespace lb;
 using lb::test::RarEntry;
@@ -31,8 +29,7 @@ protected:
                          [this](const QString& s) { statuses << s; });
     }
     Updater::Outcome runAgainst(const QString& archivePath) {
-        sim = std::make_unique<lb::test::TargetSim>(
-            QStringList{QStringLiteral("--update-archive"), archivePath});
+        sim = std::make_unique<lb::test::TargetSim>(QStringList{"--update-archive", archivePath});
         EXPECT_TRUE(sim->ok());
         updater.host = QStringLiteral("127.0.0.1:%1").arg(sim->port());
         return updater.UpdateButtonClick();
@@ -152,7 +149,7 @@ TEST_F(UpdaterTest, ArchivesFailingTheTestOrTheUnpackingInstallNothing) {
 
 TEST_F(UpdaterTest, BadListLinesOrClashesFailWithAFileErrorAndInstallNothing) {
     const auto before = pf.snapshot();
-    const QString data = appPath(pf.dir.path(), QStringLiteral("\\data\\"));
+    const QString data = appPath(pf.dir.path(), "\\data\\");
     const QList<QPair<std::string, QString>> lines = {
         {"data.hlz\r\nmissing.hlz\r\n", "missing.hlz"},
         {"../zkt.ini", "../zkt.ini"},
