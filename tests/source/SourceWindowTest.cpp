@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QTimer>
 #include <QUrl>
 
