@@ -28,14 +28,12 @@ public:
     PieceServer(QList<QByteArray> pieces, int waitMs, bool hold = false)
         : m_pieces(std::move(pieces)), m_waitMs(waitMs), m_hold(hold) {
         m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int on = 1;
-        ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listen, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(m_listen, 16);
         socklen_t len = sizeof a;
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&a), len);
+        ::listen(m_listen, 16);
         ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&a), &len);
         m_port = ntohs(a.sin_port);
         m_thread = std::thread([this] { run(); });
@@ -75,81 +73,64 @@ public:
     }
 
 private:
-    static bool peerClosed(int fd, int ms) {
+    static bool readable(int fd, int ms) {
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, ms) <= 0)
-            return false;
-        char c;
-        return ::recv(fd, &c, 1, MSG_PEEK) <= 0;
+        return ::poll(&p, 1, ms) > 0;
     }
-    static bool sendAll(int fd, const QByteArray& data) {
-        qsizetype done = 0;
-        while (done < data.size()) {
-            const ssize_t n =
-                ::send(fd, data.constData() + done, size_t(data.size() - done), MSG_NOSIGNAL);
-            if (n <= 0)
-                return false;
-            done += n;
-        }
-        return true;
+    static bool peerClosed(int fd, int ms) {
+        char c;
+        return readable(fd, ms) && ::recv(fd, &c, 1, MSG_PEEK) <= 0;
     }
 
     void run() {
         while (!m_stop) {
-            pollfd p{m_listen, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0)
-                continue;
-            const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            const int fd =
+                readable(m_listen, 100) ? ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC) : -1;
             if (fd < 0)
                 continue;
             ++m_connections;
-            serve(fd);
+            m_closedEarly = !serve(fd);
             ::close(fd);
             ++m_served;
         }
     }
 
-    void serve(int fd) {
+    // False when the client hung up before the last piece.
+    bool serve(int fd) {
         QByteArray request;
+        char buf[4096];
         for (int i = 0; i < 50 && !request.contains("\r\n\r\n"); ++i) {
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0)
+            if (!readable(fd, 100))
                 continue;
-            char buf[4096];
             const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
             if (n <= 0)
                 break;
             request.append(buf, n);
         }
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_request = request;
-        }
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_request = request;
+        const QMap<int, int> waitAfter = m_waitAfter;
+        lock.unlock();
         m_sent = 0;
-        m_closedEarly = false;
         QByteArray next = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
         for (int i = 0; i < m_pieces.size(); ++i) {
-            int wait = m_waitMs;
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                wait = m_waitAfter.value(i - 1, m_waitMs);
-            }
-            if (i > 0 && peerClosed(fd, wait)) {
-                m_closedEarly = true;
-                return;
-            }
-            if (!sendAll(fd, next + m_pieces.at(i))) {
-                m_closedEarly = true; // hung up in the middle of a piece
-                return;
+            if (i > 0 && peerClosed(fd, waitAfter.value(i - 1, m_waitMs)))
+                return false;
+            next += m_pieces.at(i);
+            for (qsizetype done = 0; done < next.size();) { // a hang-up mid-piece ends it too
+                const ssize_t n =
+                    ::send(fd, next.constData() + done, size_t(next.size() - done), MSG_NOSIGNAL);
+                if (n <= 0)
+                    return false;
+                done += n;
             }
             next.clear();
             m_sent = i + 1;
         }
-        if (m_hold) {
-            for (int i = 0; i < 100 && !m_stop; ++i)
-                if (peerClosed(fd, 100))
-                    return;
-        }
+        for (int i = 0; m_hold && i < 100 && !m_stop; ++i)
+            if (peerClosed(fd, 100))
+                break;
+        return true;
     }
 
     QList<QByteArray> m_pieces;
@@ -158,9 +139,7 @@ private:
     int m_listen = -1;
     quint16 m_port = 0;
     std::atomic<bool> m_stop{false};
-    std::atomic<int> m_connections{0};
-    std::atomic<int> m_served{0};
-    std::atomic<int> m_sent{0};
+    std::atomic<int> m_connections{0}, m_served{0}, m_sent{0};
     std::atomic<bool> m_closedEarly{false};
     mutable std::mutex m_mutex;
     QByteArray m_request;
