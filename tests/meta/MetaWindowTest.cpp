@@ -45,13 +45,7 @@ protected:
         e->clear();
         QTest::keyClicks(e, text);
     }
-    QStringList listNames() {
-        QStringList out;
-        auto* v = child<QListView>("SesList");
-        for (int r = 0; r < v->model()->rowCount(); ++r)
-            out << v->model()->index(r, 0).data().toString();
-        return out;
-    }
+    QStringList listNames() { return lb::test::rowTexts(child<QListView>("SesList")); }
     void clickListRow(int row) {
         auto* v = child<QListView>("SesList");
         const QModelIndex i = v->model()->index(row, 0);
