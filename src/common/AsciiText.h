@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <string_view>
+
 namespace lb {
 
 inline char asciiUpper(char c) {
@@ -21,6 +23,15 @@ QString asciiLower(const QString& text);
 // Compares two strings ignoring the case of ASCII letters only.
 bool asciiEqualsIgnoreCase(QStringView a, QStringView b);
 int asciiCompareIgnoreCase(QStringView a, QStringView b);
+// The same for bytes (ASCII or Latin-1: bytes from 0x80 up never fold).
+inline bool asciiEqualsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (asciiLower(a[i]) != asciiLower(b[i]))
+            return false;
+    return true;
+}
 
 // UTF-8 when the bytes are valid UTF-8, otherwise Latin-1 (older files).
 QString decodeText(const QByteArray& bytes);

@@ -14,6 +14,9 @@
 #include <QtDebug>
 
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <sys/stat.h>
 
 namespace lb::net {
@@ -312,6 +315,8 @@ void THttpCli::startRequest(THttpRequest type) {
 
     ++request_;
     const quint64 rq = request_;
+    headerBytes_.clear();
+    headerConverted_ = 0;
     responseHeader_.clear();
     authenticate_.clear();
     requestType_ = type;
@@ -556,19 +561,40 @@ void THttpCli::sessionReady() {
 namespace {
 
 // Appends text as UTF-8 without a temporary; request lines are nearly always ASCII.
-void appendUtf8(QByteArray& out, QStringView text) {
+// Narrows text that is all ASCII into out, 8 characters a step where the
+// processor allows; false (out untouched) when a character is not ASCII.
+bool appendAscii(QByteArray& out, QStringView text) {
+    const char16_t* src = text.utf16();
+    const qsizetype n = text.size();
     const qsizetype at = out.size();
-    out.resize(at + text.size());
+    out.resize(at + n);
     char* d = out.data() + at;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0x80) {
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i high = _mm_set1_epi16(qint16(0xff80));
+    for (; i + 8 <= n; i += 8) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128())) !=
+            0xffff) {
             out.truncate(at);
-            out += text.toUtf8();
-            return;
+            return false;
         }
-        d[i] = char(c);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(v, v));
     }
+#endif
+    for (; i < n; ++i) {
+        if (src[i] >= 0x80) {
+            out.truncate(at);
+            return false;
+        }
+        d[i] = char(src[i]);
+    }
+    return true;
+}
+
+void appendUtf8(QByteArray& out, QStringView text) {
+    if (!appendAscii(out, text))
+        out += text.toUtf8();
 }
 
 } // namespace
@@ -849,7 +875,7 @@ void THttpCli::headerLine(const char* data, int len) {
             closeConnection();
             return;
         }
-        if (documentName_.toLower().endsWith(QLatin1String(".exe")) &&
+        if (documentName_.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive) &&
             contentType_ == QLatin1String("text/html")) {
             documentName_.chop(3);
             documentName_ += QLatin1String("htm");
@@ -858,62 +884,68 @@ void THttpCli::headerLine(const char* data, int len) {
         return;
     }
 
-    const QString line = QString::fromLatin1(data, len);
-    responseHeader_ << line;
-    if (line.startsWith(QLatin1String("HTTP/1.0")) || line.startsWith(QLatin1String("HTTP/1.1"))) {
-        const QString code = line.mid(9, 3).trimmed();
+    {
+        const qsizetype at = headerBytes_.size();
+        if (at == 0)
+            headerBytes_.reserve(512); // one allocation for a usual header
+        headerBytes_.resize(at + len + 1);
+        char* d = headerBytes_.data() + at;
+        std::memcpy(d, data, size_t(len));
+        d[len] = '\n';
+    }
+    const std::string_view line(data, size_t(len));
+    if (line.starts_with("HTTP/1.0") || line.starts_with("HTTP/1.1")) {
+        const QString status = QString::fromLatin1(data, len);
+        const QString code = status.mid(9, 3).trimmed();
         if (isDigits(code)) {
             statusCode_ = code.toInt();
-            reasonPhrase_ = line.mid(13);
+            reasonPhrase_ = status.mid(13);
         } else {
             // Not an HTTP answer we can judge; the 400-or-more rule below closes it.
             statusCode_ = 404;
             reasonPhrase_ = QStringLiteral("Invalid status line");
         }
-    } else {
-        const int colon = line.indexOf(QLatin1Char(':'));
-        if (colon >= 0) {
-            // Compared in place: every answer has several header lines.
-            const QStringView field = QStringView(line).left(colon);
-            // The line is Latin-1, where only A-Z fold to the ASCII names.
-            auto is = [&field](QStringView name) { return asciiEqualsIgnoreCase(field, name); };
-            int v = colon + 1;
-            while (v < line.size() &&
-                   (line.at(v) == QLatin1Char(' ') || line.at(v) == QLatin1Char('\t')))
-                ++v;
-            const QString value = line.mid(v);
-            if (is(u"location")) {
-                locationSeen_ = true;
-                takeLocation(value);
-            } else if (is(u"content-length")) {
-                const QString t = value.trimmed();
-                if (isDigits(t) && t.size() <= 18)
-                    contentLength_ = t.toLongLong();
-            } else if (is(u"content-range")) {
-                const QString rest = value.mid(6);
-                const int dash = rest.indexOf(QLatin1Char('-'));
-                if (dash < 0) {
-                    ContentRangeBegin = rest;
-                    ContentRangeEnd.clear();
-                } else {
-                    ContentRangeBegin = rest.left(dash);
-                    const int slash = rest.indexOf(QLatin1Char('/'), dash + 1);
-                    ContentRangeEnd =
-                        slash < 0 ? rest.mid(dash + 1) : rest.mid(dash + 1, slash - dash - 1);
-                }
-            } else if (is(u"accept-ranges")) {
-                acceptRanges_ = value;
-            } else if (is(u"content-type")) {
-                contentType_ = value.toLower();
-            } else if (is(u"www-authenticate")) {
-                authenticate_ << value;
-            } else if (is(u"set-cookie")) {
-                bool accept = true;
-                if (OnCookie) {
-                    OnCookie(this, value, accept);
-                    if (gone())
-                        return;
-                }
+    } else if (const size_t colon = line.find(':'); colon != std::string_view::npos) {
+        // Compared on the bytes: every answer has several header lines, and
+        // most of them are of no interest. The line is Latin-1, where only
+        // A-Z fold to the ASCII names.
+        const std::string_view field = line.substr(0, colon);
+        auto is = [&field](std::string_view name) { return asciiEqualsIgnoreCase(field, name); };
+        size_t v = colon + 1;
+        while (v < line.size() && (line[v] == ' ' || line[v] == '\t'))
+            ++v;
+        auto value = [&] { return QString::fromLatin1(data + v, qsizetype(line.size() - v)); };
+        if (is("location")) {
+            locationSeen_ = true;
+            takeLocation(value());
+        } else if (is("content-length")) {
+            const QString t = value().trimmed();
+            if (isDigits(t) && t.size() <= 18)
+                contentLength_ = t.toLongLong();
+        } else if (is("content-range")) {
+            const QString rest = value().mid(6);
+            const int dash = rest.indexOf(QLatin1Char('-'));
+            if (dash < 0) {
+                ContentRangeBegin = rest;
+                ContentRangeEnd.clear();
+            } else {
+                ContentRangeBegin = rest.left(dash);
+                const int slash = rest.indexOf(QLatin1Char('/'), dash + 1);
+                ContentRangeEnd =
+                    slash < 0 ? rest.mid(dash + 1) : rest.mid(dash + 1, slash - dash - 1);
+            }
+        } else if (is("accept-ranges")) {
+            acceptRanges_ = value();
+        } else if (is("content-type")) {
+            contentType_ = value().toLower();
+        } else if (is("www-authenticate")) {
+            authenticate_ << value();
+        } else if (is("set-cookie")) {
+            bool accept = true;
+            if (OnCookie) {
+                OnCookie(this, value(), accept);
+                if (gone())
+                    return;
             }
         }
     }
@@ -945,6 +977,16 @@ void THttpCli::bodyChunk(const char* data, int len) {
         ReceiveStream->write(data, len);
     if (OnDocData)
         OnDocData(this, data, len);
+}
+
+const QStringList& THttpCli::ResponseHeader() const {
+    while (headerConverted_ < headerBytes_.size()) {
+        const qsizetype end = headerBytes_.indexOf('\n', headerConverted_);
+        responseHeader_ << QString::fromLatin1(headerBytes_.constData() + headerConverted_,
+                                               end - headerConverted_);
+        headerConverted_ = end + 1;
+    }
+    return responseHeader_;
 }
 
 // ---- redirection ----------------------------------------------------------

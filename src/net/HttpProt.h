@@ -108,7 +108,8 @@ public:
     QString Location() const { return location_; }
     QString DocumentName() const { return documentName_; }
     QString AcceptRanges() const { return acceptRanges_; }
-    const QStringList& ResponseHeader() const { return responseHeader_; }
+    // The answer's header lines so far, status line first.
+    const QStringList& ResponseHeader() const;
     qint64 ReceivedCount() const { return receivedCount_; }
     qint64 SentCount() const { return sentCount_; }
     THttpState State() const { return state_; }
@@ -203,7 +204,11 @@ private:
     QString location_;
     QString documentName_;
     QString acceptRanges_;
-    QStringList responseHeader_;
+    // Header lines as received, each ended by '\n'; they become strings
+    // only when someone asks for them.
+    QByteArray headerBytes_;
+    mutable QStringList responseHeader_;
+    mutable qsizetype headerConverted_ = 0; // bytes of headerBytes_ in responseHeader_
     QStringList authenticate_;
     qint64 receivedCount_ = 0;
     qint64 sentCount_ = 0;

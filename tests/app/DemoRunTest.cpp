@@ -3,22 +3,15 @@
 // moved into "Sessions to submit" and Start pressed on "Step3 Submit". The
 // window must end with the same counters, memo results and report lines as
 // linkbeacon-cli submit on another copy of the same folder.
-#include "app/TKestrel.h"
 #include "sessions/SessionStore.h"
 #include "submit/SubmissionRun.h"
 #include "support/CliRun.h"
 #include "support/DemoFolder.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 
-#include <gtest/gtest.h>
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
-#include <QListView>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -95,27 +88,15 @@ Outcome runSubmitCli(const QString& folder) {
 
 Outcome runWindow(const QString& folder, ScriptedDialogs& dialogs) {
     Outcome o;
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(folder);
     {
+        lb::test::InFolder cwd(folder);
         TKestrel w(dialogs);
         w.show();
         QObject::connect(&w.submission(), &SubmissionRun::memoLine,
                          [&o](const QString& l) { o.memo << l; });
-        auto* saved = w.findChild<QListView*>(QStringLiteral("SesList2"));
-        auto* start = w.findChild<QPushButton*>(QStringLiteral("SubStart"));
-        if (!saved || !start)
-            return o;
-        const int row = w.sessions().sesList2().indexOf(kSession);
-        saved->selectionModel()->setCurrentIndex(saved->model()->index(row, 0),
-                                                 QItemSelectionModel::ClearAndSelect);
-        w.findChild<QPushButton*>(QStringLiteral("AddSubmitSession"))->click();
+        lb::test::queueSession(w, w.sessions().sesList2().indexOf(kSession));
         w.notebook()->setCurrentIndex(TKestrel::SubmitPage);
-        start->click();
-        QElapsedTimer t;
-        t.start();
-        while (!start->isEnabled() && t.elapsed() < 120000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        lb::test::submitAndWait(w, 120000);
         auto count = [&w](const char* name) {
             auto* l = w.findChild<QLabel*>(QLatin1String(name));
             return l ? l->text().toInt() : -1;
@@ -125,7 +106,6 @@ Outcome runWindow(const QString& folder, ScriptedDialogs& dialogs) {
         o.successful = count("Successfull");
         o.failed = count("Failed");
     }
-    QDir::setCurrent(old);
     o.finished = finishedLines(o.memo);
     o.reportLines = reportResults(folder + QStringLiteral("/reports/") + kSession + ".htm");
     return o;

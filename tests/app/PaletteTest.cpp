@@ -2,26 +2,20 @@
 // text field and page paints its text in a colour that stands out from the
 // background it paints. With LB_SCREENSHOT_DIR set, screenshots of every
 // window in both palettes are written there.
-#include "app/TKestrel.h"
 #include "common/ui/Contrast.h"
-#include "engines/ProgramFolder.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "meta/ui/TMeta_Creator.h"
 #include "source/ui/TSource.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 #include "update/ui/TUpdateBox.h"
 
-#include <gtest/gtest.h>
 #include <QAbstractScrollArea>
 #include <QApplication>
-#include <QDir>
 #include <QLineEdit>
 #include <QTabWidget>
 
 using namespace lb;
-using lb::test::ProgramFolder;
-using lb::test::ScriptedDialogs;
 
 namespace {
 
@@ -43,29 +37,23 @@ QPalette darkPalette() {
     return p;
 }
 
-class PaletteTest : public ::testing::TestWithParam<bool> {
+class PaletteTest : public lb::test::MainWindowTest, public ::testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
         saved = QApplication::palette();
         if (GetParam())
             QApplication::setPalette(darkPalette());
-        old = QDir::currentPath();
-        pf.writeStandardFiles();
+        MainWindowTest::SetUp();
         pf.writeEngines("data/data.hlz", {lb::test::engineLine(QStringLiteral("Engine"))});
-        pf.writeBytes("data/session/session.hlx", "[Session]\r\nCount=1\r\n[List]\r\n0=Shop\r\n");
-        pf.writeBytes("data/session/Shop.hlx",
-                      "[Shop]\r\nurl=http://shop.example.com/\r\ntitle=Shop\r\n");
+        lb::test::writeShopSession(pf, "title=Shop\r\n");
         pf.writeBytes(
             "reports/Shop.htm",
             "<html><body><center><b>Submission report for <font color=\"#0000FF\">Shop: </b>"
             "http://shop.example.com/</font></center><br>12:00: Engine Status: OK</body></html>");
-        QDir::setCurrent(pf.dir.path());
-        w = std::make_unique<TKestrel>(dialogs);
-        w->setWindows(&update, &source, &meta, &crawler, &options);
+        open().setWindows(&update, &source, &meta, &crawler, &options);
     }
     void TearDown() override {
-        w.reset();
-        QDir::setCurrent(old);
+        MainWindowTest::TearDown();
         QApplication::setPalette(saved);
     }
 
@@ -96,10 +84,6 @@ protected:
     }
 
     QPalette saved;
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    QString old;
-    std::unique_ptr<TKestrel> w;
     TUpdateBox update;
     TSource source;
     TMeta_Creator meta;

@@ -1,86 +1,43 @@
 // "Step3 Submit" in the window: pressing Start runs the sessions of
 // "Sessions to submit" against a local target-sim and the page shows it.
-#include "app/TKestrel.h"
 #include "common/IniFile.h"
-#include "reports/ui/ResultsPage.h"
 #include "engines/EngineDatabase.h"
-#include "engines/ProgramFolder.h"
-#include "support/ScriptedDialogs.h"
+#include "reports/ui/ResultsPage.h"
+#include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRadioButton>
-#include <gtest/gtest.h>
 
 using namespace lb;
-using lb::test::ProgramFolder;
-using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
 namespace {
 
-class SubmitPageTest : public ::testing::Test {
+// Eight engines, every fourth answering 500, and the session "Shop".
+class SubmitPageTest : public lb::test::MainWindowTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(sim.ok());
-        old = QDir::currentPath();
-        pf.writeStandardFiles();
+        MainWindowTest::SetUp();
         QStringList lines;
-        for (int i = 0; i < 8; ++i) {
-            EngineRecord r;
-            r.name = QStringLiteral("Target%1").arg(i);
-            r[EngineRecord::CgiUrl] =
+        for (int i = 0; i < 8; ++i)
+            lines.append(lb::test::engineLine(
+                QStringLiteral("Target%1").arg(i),
                 sim.url(i % 4 == 3 ? QStringLiteral("/status/500/Server%20Error")
-                                   : QStringLiteral("/delay/20/status/200/OK"));
-            r[EngineRecord::TitleVar] = QStringLiteral("title");
-            r.setPost(true);
-            lines.append(r.toLine());
-        }
+                                   : QStringLiteral("/delay/20/status/200/OK"))));
         pf.writeEngines("data/data.hlz", lines);
-        pf.writeBytes("data/session/session.hlx", "[Session]\r\nCount=1\r\n[List]\r\n0=Shop\r\n");
-        pf.writeBytes("data/session/Shop.hlx", "[Shop]\r\nurl=http://shop.example.com/\r\n");
-        QDir::setCurrent(pf.dir.path());
-        w = std::make_unique<TKestrel>(dialogs);
-    }
-    void TearDown() override {
-        w.reset();
-        QDir::setCurrent(old);
-    }
-    template <class T> T* child(const char* name) {
-        T* c = w->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        lb::test::writeShopSession(pf);
+        open();
     }
     QString text(const char* name) { return child<QLabel>(name)->text(); }
-    bool waitFor(const std::function<bool()>& done) {
-        QElapsedTimer t;
-        t.start();
-        while (!done() && t.elapsed() < 20000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        return done();
-    }
-    void moveSessionToSubmit() {
-        auto* saved = child<QListView>("SesList2");
-        saved->selectionModel()->setCurrentIndex(saved->model()->index(0, 0),
-                                                 QItemSelectionModel::ClearAndSelect);
-        child<QPushButton>("AddSubmitSession")->click();
-    }
 
     TargetSim sim;
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    QString old;
-    std::unique_ptr<TKestrel> w;
 };
 
 } // namespace
@@ -88,7 +45,7 @@ protected:
 TEST_F(SubmitPageTest, StartRunsTheSessionAndThePageShowsTheCounts) {
     child<QCheckBox>("Batch")->setChecked(false);
     w->engines().setBatchIncluded(false);
-    moveSessionToSubmit();
+    lb::test::queueSession(*w);
     ASSERT_EQ(child<QListView>("SubList")->model()->rowCount(), 1);
 
     auto* start = child<QPushButton>("SubStart");
@@ -97,7 +54,7 @@ TEST_F(SubmitPageTest, StartRunsTheSessionAndThePageShowsTheCounts) {
     EXPECT_FALSE(child<QRadioButton>("Ranger")->isEnabled());
     EXPECT_EQ(child<QLabel>("Website")->text(), "http://shop.example.com/");
 
-    ASSERT_TRUE(waitFor([&] { return start->isEnabled(); }));
+    ASSERT_TRUE(lb::test::runUntil([&] { return start->isEnabled(); }));
     EXPECT_EQ(text("Successfull"), "6");
     EXPECT_EQ(text("Failed"), "2");
     EXPECT_EQ(text("Posting_to"), "8");
@@ -136,10 +93,8 @@ TEST_F(SubmitPageTest, EncodeBoxSetsTheKeyAndOpenCsvOpensTheReportsCsv) {
 
     child<QCheckBox>("Batch")->setChecked(false);
     w->engines().setBatchIncluded(false);
-    moveSessionToSubmit();
-    auto* start = child<QPushButton>("SubStart");
-    start->click();
-    ASSERT_TRUE(waitFor([&] { return start->isEnabled(); }));
+    lb::test::queueSession(*w);
+    ASSERT_TRUE(lb::test::submitAndWait(*w));
 
     // The run ends on the report; its CSV opens in the desktop's program.
     QStringList opened;
@@ -151,6 +106,7 @@ TEST_F(SubmitPageTest, EncodeBoxSetsTheKeyAndOpenCsvOpensTheReportsCsv) {
     ASSERT_TRUE(openCsv->isEnabled());
     openCsv->click();
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(QFileInfo(opened[0]).canonicalFilePath(), QFileInfo(pf.path("reports/Shop.csv")).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(opened[0]).canonicalFilePath(),
+              QFileInfo(pf.path("reports/Shop.csv")).canonicalFilePath());
     EXPECT_EQ(pf.readBytes("reports/Shop.csv").count("\r\n"), 9); // header + 8 engines
 }

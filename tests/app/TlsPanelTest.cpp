@@ -1,52 +1,22 @@
 // The TLS settings under the proxy settings: shown from zkt.ini, chosen with
 // the CA file chooser and the check box, written on Apply, and taken by
 // every client created afterwards.
-#include "app/TKestrel.h"
 #include "common/IniFile.h"
-#include "engines/ProgramFolder.h"
 #include "net/HttpProt.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 #include "support/TestCertificates.h"
 
-#include <gtest/gtest.h>
 #include <QCheckBox>
-#include <QDir>
 #include <QLineEdit>
-#include <QPushButton>
 
 using namespace lb;
-using lb::test::ProgramFolder;
-using lb::test::ScriptedDialogs;
 
 namespace {
 
-class TlsPanelTest : public ::testing::Test {
+class TlsPanelTest : public lb::test::MainWindowTest {
 protected:
-    void SetUp() override {
-        old = QDir::currentPath();
-        pf.writeStandardFiles();
-    }
-    void TearDown() override {
-        w.reset();
-        QDir::setCurrent(old);
-    }
-    TKestrel& open() {
-        QDir::setCurrent(pf.dir.path());
-        w = std::make_unique<TKestrel>(dialogs);
-        return *w;
-    }
-    template <class T> T* child(const char* name) {
-        T* c = w->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
     IniFile ini() const { return IniFile(pf.dir.filePath("zkt.ini")); }
-
-    QString old;
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<TKestrel> w;
 };
 
 } // namespace

@@ -3,26 +3,19 @@
 // progress bars' names, the clock, the picture without the icon, and the
 // proxy choice taken from the radio button when a run sends its requests.
 #include "app/AppSetup.h"
-#include "app/TKestrel.h"
 #include "common/ui/QtDialogs.h"
 #include "engines/EngineDatabase.h"
-#include "engines/ProgramFolder.h"
 #include "reports/ui/ThtmlLite.h"
 #include "submit/ReportWriter.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 
-#include <gtest/gtest.h>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
-#include <QListView>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
@@ -30,47 +23,19 @@
 #include <QTimer>
 
 using namespace lb;
-using lb::test::ProgramFolder;
-using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
 namespace {
 
-class WindowDetails : public ::testing::Test {
+class WindowDetails : public lb::test::MainWindowTest {
 protected:
-    void SetUp() override {
-        old = QDir::currentPath();
-        pf.writeStandardFiles();
-    }
-    void TearDown() override {
-        w.reset();
-        QDir::setCurrent(old);
-    }
     TKestrel& open() {
-        QDir::setCurrent(pf.dir.path());
-        w = std::make_unique<TKestrel>(dialogs);
+        MainWindowTest::open();
         w->resize(900, 640);
         w->show();
         QCoreApplication::processEvents();
         return *w;
     }
-    template <class T> T* child(const char* name) {
-        T* c = w->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
-    bool waitFor(const std::function<bool()>& done, int ms = 20000) {
-        QElapsedTimer t;
-        t.start();
-        while (!done() && t.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        return done();
-    }
-
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    QString old;
-    std::unique_ptr<TKestrel> w;
 };
 
 // Where a link with this target is drawn in the viewer, in viewport coordinates.
@@ -229,21 +194,15 @@ TEST_F(WindowDetails, ProxyChoiceIsTakenFromTheRadioButtonAtEachRun) {
     pf.writeEngines("data/data.hlz",
                     {lb::test::engineLine("One", target.url("/status/200/OK?e=1")),
                      lb::test::engineLine("Two", target.url("/status/200/OK?e=2"))});
-    pf.writeBytes("data/session/session.hlx", "[Session]\r\nCount=1\r\n[List]\r\n0=Shop\r\n");
-    pf.writeBytes("data/session/Shop.hlx", "[Shop]\r\nurl=http://shop.example.com/\r\n");
+    lb::test::writeShopSession(pf);
     open();
     w->engines().setBatchIncluded(false);
     auto* behind = child<QRadioButton>("KeyProxy");
     auto* notBehind = child<QRadioButton>("NoProxy");
     ASSERT_TRUE(behind->isChecked()); // loaded from the settings file
-    auto* start = child<QPushButton>("SubStart");
     auto runOnce = [&] {
-        auto* saved = child<QListView>("SesList2");
-        saved->selectionModel()->setCurrentIndex(saved->model()->index(0, 0),
-                                                 QItemSelectionModel::ClearAndSelect);
-        child<QPushButton>("AddSubmitSession")->click();
-        start->click();
-        return waitFor([&] { return start->isEnabled(); });
+        lb::test::queueSession(*w);
+        return lb::test::submitAndWait(*w);
     };
 
     // Switched off on the panel, without Apply: the requests go direct.
