@@ -3,28 +3,22 @@
 // idle limit, the add question, and the "Auto Extractor" sheet driven in the
 // main window.
 #include "extractor/AutoExtractor.h"
-#include "app/TKestrel.h"
 #include "engines/EngineDatabase.h"
-#include "engines/ProgramFolder.h"
 #include "extractor/PieceServer.h"
 #include "net/HttpProt.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 
-#include <gtest/gtest.h>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
 
 using namespace lb;
 using lb::test::engineLine;
 using lb::test::PieceServer;
-using lb::test::ProgramFolder;
 using lb::test::ScriptedDialogs;
 using R = EngineRecord;
 using Kind = ScriptedDialogs::Kind;
@@ -40,10 +34,10 @@ QString siteLine(const QString& name, const QString& siteUrl) {
     return r.toLine();
 }
 
-class AutoExtractorTest : public ::testing::Test {
+class AutoExtractorTest : public lb::test::MainWindowTest {
 protected:
     void SetUp() override {
-        pf.writeStandardFiles();
+        MainWindowTest::SetUp();
         pf.writeEngines("data/data.hlz", {engineLine("alpha")});
         pf.writeBytes("data/catagory.hlx", "[CatType]\r\nGeneral=\r\n[General]\r\nArts=\r\n");
         pf.writeBytes("data/batch.hlx",
@@ -67,8 +61,6 @@ protected:
         return out;
     }
 
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
     net::THttpCli http9;
     std::unique_ptr<EngineDatabase> db;
     std::unique_ptr<AutoExtractor> extractor;
@@ -246,21 +238,7 @@ namespace {
 
 class ExtractorSheetTest : public AutoExtractorTest {
 protected:
-    void TearDown() override {
-        w.reset();
-        QDir::setCurrent(old);
-    }
-    void openWindow() {
-        old = QDir::currentPath();
-        QDir::setCurrent(pf.dir.path());
-        w = std::make_unique<TKestrel>(dialogs);
-        w->show();
-    }
-    template <class T> T* child(const char* name) {
-        T* c = w->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
+    void openWindow() { MainWindowTest::open().show(); }
     QStringList rowTexts(int column) {
         QStringList out;
         auto* list = child<QTreeWidget>("ListView1");
@@ -268,9 +246,6 @@ protected:
             out.append(list->topLevelItem(i)->text(column));
         return out;
     }
-
-    QString old;
-    std::unique_ptr<TKestrel> w;
 };
 
 } // namespace
@@ -314,10 +289,7 @@ TEST_F(ExtractorSheetTest, GetFillsTheListAndYesAddsTheEngine) {
     EXPECT_EQ(child<QComboBox>("Cat_Type")->currentText(), "General");
     EXPECT_EQ(child<QPlainTextEdit>("Cat_List")->toPlainText(), "Arts");
     auto* keyList = child<QListView>("KeyList");
-    QStringList names;
-    for (int r = 0; r < keyList->model()->rowCount(); ++r)
-        names.append(keyList->model()->index(r, 0).data().toString());
-    EXPECT_EQ(names, QStringList({"127", "alpha"}));
+    EXPECT_EQ(names("KeyList"), QStringList({"127", "alpha"}));
     EXPECT_EQ(keyList->currentIndex().data().toString(), "127");
     EXPECT_EQ(child<QLineEdit>("Site_Name")->text(), "127");
     EXPECT_EQ(child<QLineEdit>("Url_Name")->text(), "url");

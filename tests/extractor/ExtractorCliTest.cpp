@@ -44,16 +44,25 @@ const QByteArray AddPage = "<html><head><title>Add</title></head><body>\r\n"
                            "<textarea name=description></textarea>\r\n" +
                            SevenCategories + "\r\n<input type=submit value=Add>\r\n</FORM>\r\n";
 
-QByteArray line(const QStringList& fields) {
-    return (fields.join(QLatin1Char('|')) + QLatin1Char('|')).toUtf8() + "\n";
-}
-
 // name=field1|..|field37|: fields by position, the rest empty.
 QByteArray engineLineOf(const QString& name, const QMap<int, QString>& values) {
     QStringList fields;
     for (int f = 0; f < 37; ++f)
         fields.append(values.value(f));
-    return name.toUtf8() + "=" + line(fields);
+    return (name + "=" + fields.join(QLatin1Char('|')) + "|\n").toUtf8();
+}
+
+// The record of AddPage found at `url` with its form posting to `cgi`.
+QByteArray addPageLine(const QString& name, const QString& url, const QString& cgi) {
+    return engineLineOf(name, {{0, url},
+                               {1, cgi},
+                               {2, "title"},
+                               {3, "URL"},
+                               {5, "description"},
+                               {6, "catagory"},
+                               {7, "General"},
+                               {9, "&mode=add"},
+                               {19, "POST"}});
 }
 
 } // namespace
@@ -65,19 +74,12 @@ TEST_F(ExtractorCli, AnalysePrintsTheRecordAsOneEngineLine) {
     EXPECT_EQ(r.exitCode, 0) << r.err.constData();
     EXPECT_EQ(r.err, "");
     // "site" is taken in the engine list, "ignored" is left out of it.
-    EXPECT_EQ(r.out, engineLineOf("site1", {{0, "http://www.site.com/dir/add.html"},
-                                            {1, "http://www.site.com/dir/add.cgi"},
-                                            {2, "title"},
-                                            {3, "URL"},
-                                            {5, "description"},
-                                            {6, "catagory"},
-                                            {7, "General"},
-                                            {9, "&mode=add"},
-                                            {19, "POST"}}));
+    EXPECT_EQ(r.out, addPageLine("site1", "http://www.site.com/dir/add.html",
+                                 "http://www.site.com/dir/add.cgi"));
 
     // Options go before or after the file; --database engines numbers against its names.
     const lb::test::CliResult e = run({"analyse", "--database", "engines", "--page-url",
-                          "http://site.com:8080/dir/add.html", "page.html"});
+                                       "http://site.com:8080/dir/add.html", "page.html"});
     EXPECT_EQ(e.exitCode, 0);
     EXPECT_TRUE(e.out.startsWith("site2=http://site.com:8080/dir/add.html|"
                                  "http://site.com:8080/dir/add.cgi|title|URL|"))
@@ -95,7 +97,8 @@ TEST_F(ExtractorCli, AnalyseOfAPageWithoutUrlFieldGivesTheClearedEditor) {
     page += '\0';
     page += "\xff\xfe binary";
     pf.writeBytes("page.html", page);
-    const lb::test::CliResult r = run({"analyse", "page.html", "--page-url", "http://www.site.com/"});
+    const lb::test::CliResult r =
+        run({"analyse", "page.html", "--page-url", "http://www.site.com/"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, engineLineOf("", {{19, "POST"}}));
 }
@@ -131,37 +134,14 @@ TEST_F(ExtractorCli, ExtractPrintsTheRecordAndTheListRows) {
     const QList<QByteArray> lines = r.out.split('\n');
     ASSERT_EQ(lines.size(), 40) << r.out.constData(); // record, 38 rows, final line end
     const QString cgi = server.url("/dir/add.cgi");
-    EXPECT_EQ(lines.at(0) + "\n", engineLineOf("127", {{0, url},
-                                                       {1, cgi},
-                                                       {2, "title"},
-                                                       {3, "URL"},
-                                                       {5, "description"},
-                                                       {6, "catagory"},
-                                                       {7, "General"},
-                                                       {9, "&mode=add"},
-                                                       {19, "POST"}}));
-    const QStringList expected = {"Site_Name\t127",
-                                  "Site_Url\t" + url,
-                                  "Cgi_Url\t" + cgi,
-                                  "Name\t",
-                                  "Last Name\t",
-                                  "Email\t",
-                                  "Company\t",
-                                  "Address1\t",
-                                  "Address2\t",
-                                  "Country\t",
-                                  "City\t",
-                                  "State\t",
-                                  "Zip\t",
-                                  "Phone\t",
-                                  "Fax\t",
-                                  "URL\tURL",
-                                  "Title\ttitle",
-                                  "Description\tdescription",
-                                  "Catagory\tcatagory",
-                                  "Cat_Type\tGeneral",
-                                  "Method\tPOST",
-                                  "Hidden\t&mode=add"};
+    EXPECT_EQ(lines.at(0) + "\n", addPageLine("127", url, cgi));
+    QStringList expected = {"Site_Name\t127", "Site_Url\t" + url, "Cgi_Url\t" + cgi};
+    for (const char* empty : {"Name", "Last Name", "Email", "Company", "Address1", "Address2",
+                              "Country", "City", "State", "Zip", "Phone", "Fax"})
+        expected << QLatin1String(empty) + QLatin1Char('\t');
+    expected += QStringList{"URL\tURL",           "Title\ttitle",      "Description\tdescription",
+                            "Catagory\tcatagory", "Cat_Type\tGeneral", "Method\tPOST",
+                            "Hidden\t&mode=add"};
     for (int i = 0; i < expected.size(); ++i)
         EXPECT_EQ(QString::fromUtf8(lines.at(i + 1)), expected.at(i)) << i;
     for (int k = 0; k < 16; ++k)

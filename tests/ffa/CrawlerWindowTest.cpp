@@ -11,8 +11,8 @@
 #include "FfaTestPages.h"
 #include "net/HttpProt.h"
 #include "support/DemoFolder.h"
+#include "support/MainWindowTest.h"
 #include "support/RawServer.h"
-#include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +39,15 @@ namespace {
 
 const char kAllDone[] = "All Done crawling please try another custom search";
 
+// A new list made and crawled with the window's buttons; false if the crawl never ended.
+bool crawlNewList(TFFA_Crawler& crawler, ScriptedDialogs& dialogs, const QString& list) {
+    dialogs.fileNames = {list};
+    crawler.findChild<QToolButton*>("FileNew")->click();
+    crawler.findChild<QToolButton*>("SubStart")->click();
+    auto* url = crawler.findChild<QLineEdit*>("UrlAddr");
+    return runUntil([&] { return url->text() == kAllDone && !crawler.crawler().busy(); }, 30000);
+}
+
 class CrawlerWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,11 +67,7 @@ protected:
         w.crawler().setPollInterval(20);
         w.show();
     }
-    template <class T> T* child(const char* name) {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
+    template <class T> T* child(const char* name) { return lb::test::named<T>(&w, name); }
     QToolButton* button(const char* name) { return child<QToolButton>(name); }
     QString counter(const char* name) { return child<QLabel>(name)->text(); }
     QString status(const char* bar) {
@@ -219,66 +224,49 @@ TEST(CrawlerInMainWindow, ACrawledListIsSubmittedToFromTheMainWindow) {
     ProgramFolder pf;
     pf.writeStandardFiles();
     pf.writeEngines("data/data.hlz", {});
-    pf.writeBytes("data/session/session.hlx", "[Session]\r\nCount=1\r\n[List]\r\n0=Shop\r\n");
-    pf.writeBytes("data/session/Shop.hlx",
-                  "[Shop]\r\nurl=http://shop.example.com/\r\ntitle=Shop\r\n");
+    lb::test::writeShopSession(pf, "title=Shop\r\n");
     pf.writeBytes("zkt.ini", "[Crawler]\r\nSearchBase=" + sim.url("/altavista").toUtf8() + "\r\n");
     ASSERT_TRUE(QDir().mkpath(pf.path("data/custom")));
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(pf.dir.path());
-    {
-        ScriptedDialogs dialogs;
-        TKestrel main(dialogs);
-        TFFA_Crawler crawler;
-        main.setWindows(nullptr, nullptr, nullptr, &crawler, nullptr);
-        CrawlProfile profile;
-        profile.terms1 = profile.terms2 = profile.bonus1 = profile.bonus2 = {"x"};
-        crawler.setProfileSource([&] { return profile; });
-        crawler.crawler().setPollInterval(20);
-        main.findChild<QPushButton*>("Crawler")->click();
-        EXPECT_TRUE(crawler.isVisible());
-        EXPECT_EQ(crawler.Pathtxt()->text(), pf.dir.path());
+    lb::test::InFolder cwd(pf.dir.path());
+    ScriptedDialogs dialogs;
+    TKestrel main(dialogs);
+    TFFA_Crawler crawler;
+    main.setWindows(nullptr, nullptr, nullptr, &crawler, nullptr);
+    CrawlProfile profile;
+    profile.terms1 = profile.terms2 = profile.bonus1 = profile.bonus2 = {"x"};
+    crawler.setProfileSource([&] { return profile; });
+    crawler.crawler().setPollInterval(20);
+    main.findChild<QPushButton*>("Crawler")->click();
+    EXPECT_TRUE(crawler.isVisible());
+    EXPECT_EQ(crawler.Pathtxt()->text(), pf.dir.path());
 
-        dialogs.fileNames = {pf.path("data/custom/ffa.hlx")};
-        crawler.findChild<QToolButton*>("FileNew")->click();
-        crawler.findChild<QToolButton*>("SubStart")->click();
-        auto* url = crawler.findChild<QLineEdit*>("UrlAddr");
-        ASSERT_TRUE(
-            runUntil([&] { return url->text() == kAllDone && !crawler.crawler().busy(); }, 30000));
-        crawler.findChild<QToolButton*>("FileSave")->click();
-        const int records = crawler.findChild<QLabel*>("Panel11")->text().toInt();
-        ASSERT_EQ(records, 6);
+    ASSERT_TRUE(crawlNewList(crawler, dialogs, pf.path("data/custom/ffa.hlx")));
+    crawler.findChild<QToolButton*>("FileSave")->click();
+    const int records = crawler.findChild<QLabel*>("Panel11")->text().toInt();
+    ASSERT_EQ(records, 6);
 
-        // The main window opens the list as a custom database and submits to it.
-        dialogs.fileNames = {pf.path("data/custom/ffa.chc")};
-        main.findChild<QRadioButton*>("Custom")->click();
-        EXPECT_EQ(main.engines().loaded(), pf.path("data/custom/ffa.chc"));
-        main.engines().setBatchIncluded(false);
-        auto* saved = main.findChild<QListView*>("SesList2");
-        saved->selectionModel()->setCurrentIndex(saved->model()->index(0, 0),
-                                                 QItemSelectionModel::ClearAndSelect);
-        main.findChild<QPushButton*>("AddSubmitSession")->click();
-        auto* start = main.findChild<QPushButton*>("SubStart");
-        start->click();
-        ASSERT_TRUE(runUntil([&] { return start->isEnabled(); }, 30000));
-        const int ok = main.findChild<QLabel*>("Successfull")->text().toInt();
-        const int failed = main.findChild<QLabel*>("Failed")->text().toInt();
-        EXPECT_EQ(ok + failed, records);
-        EXPECT_GT(ok, 0);
-        // The forms' actions were posted to.
-        int posted = 0;
-        for (const QJsonObject& r : sim.requests())
-            if (r.value("target").toString().contains("/ffa/") &&
-                r.value("target").toString().endsWith(".cgi") && r.value("method") == "POST")
-                ++posted;
-        EXPECT_GE(posted, 4);
-        // The crawler refuses to open the database the main window has loaded.
-        dialogs.fileNames = {pf.path("data/custom/ffa.chc")};
-        crawler.findChild<QToolButton*>("OpenPro")->click();
-        EXPECT_EQ(dialogs.texts().last(),
-                  "The database you have selected is in use by the rangers.");
-    }
-    QDir::setCurrent(old);
+    // The main window opens the list as a custom database and submits to it.
+    dialogs.fileNames = {pf.path("data/custom/ffa.chc")};
+    main.findChild<QRadioButton*>("Custom")->click();
+    EXPECT_EQ(main.engines().loaded(), pf.path("data/custom/ffa.chc"));
+    main.engines().setBatchIncluded(false);
+    lb::test::queueSession(main);
+    ASSERT_TRUE(lb::test::submitAndWait(main));
+    const int ok = main.findChild<QLabel*>("Successfull")->text().toInt();
+    const int failed = main.findChild<QLabel*>("Failed")->text().toInt();
+    EXPECT_EQ(ok + failed, records);
+    EXPECT_GT(ok, 0);
+    // The forms' actions were posted to.
+    int posted = 0;
+    for (const QJsonObject& r : sim.requests())
+        if (r.value("target").toString().contains("/ffa/") &&
+            r.value("target").toString().endsWith(".cgi") && r.value("method") == "POST")
+            ++posted;
+    EXPECT_GE(posted, 4);
+    // The crawler refuses to open the database the main window has loaded.
+    dialogs.fileNames = {pf.path("data/custom/ffa.chc")};
+    crawler.findChild<QToolButton*>("OpenPro")->click();
+    EXPECT_EQ(dialogs.texts().last(), "The database you have selected is in use by the rangers.");
 }
 
 TEST(CrawlerDemo, TheBundledFolderCrawlsTheDemoPagesWithItsDefaultProfile) {
@@ -287,27 +275,18 @@ TEST(CrawlerDemo, TheBundledFolderCrawlsTheDemoPagesWithItsDefaultProfile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(lb::test::copyBundledFolder(dir.path(), sim.port()));
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    {
-        ScriptedDialogs dialogs;
-        TKestrel main(dialogs);
-        TFFA_Crawler crawler;
-        TCustomQ options;
-        main.setWindows(nullptr, nullptr, nullptr, &crawler, &options);
-        main.findChild<QPushButton*>("Crawler")->click();
-        EXPECT_EQ(crawler.crawler().searchBase(), sim.url("/altavista"));
-        EXPECT_EQ(crawler.crawler().options().combinationCount(), 2);
-        crawler.crawler().setPollInterval(20);
-        dialogs.fileNames = {dir.filePath("data/custom/demo.hlx")};
-        crawler.findChild<QToolButton*>("FileNew")->click();
-        crawler.findChild<QToolButton*>("SubStart")->click();
-        auto* url = crawler.findChild<QLineEdit*>("UrlAddr");
-        ASSERT_TRUE(
-            runUntil([&] { return url->text() == kAllDone && !crawler.crawler().busy(); }, 30000));
-        // Six demo pages with a form and the twelve generated ones.
-        EXPECT_EQ(crawler.findChild<QLabel*>("Panel11")->text(), "18");
-        EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();
-    }
-    QDir::setCurrent(old);
+    lb::test::InFolder cwd(dir.path());
+    ScriptedDialogs dialogs;
+    TKestrel main(dialogs);
+    TFFA_Crawler crawler;
+    TCustomQ options;
+    main.setWindows(nullptr, nullptr, nullptr, &crawler, &options);
+    main.findChild<QPushButton*>("Crawler")->click();
+    EXPECT_EQ(crawler.crawler().searchBase(), sim.url("/altavista"));
+    EXPECT_EQ(crawler.crawler().options().combinationCount(), 2);
+    crawler.crawler().setPollInterval(20);
+    ASSERT_TRUE(crawlNewList(crawler, dialogs, dir.filePath("data/custom/demo.hlx")));
+    // Six demo pages with a form and the twelve generated ones.
+    EXPECT_EQ(crawler.findChild<QLabel*>("Panel11")->text(), "18");
+    EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();
 }

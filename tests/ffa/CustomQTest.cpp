@@ -5,7 +5,7 @@
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "liststore/QDB.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 
 #include <gtest/gtest.h>
 #include <QComboBox>
@@ -29,11 +29,7 @@ protected:
         w.setDialogs(&dialogs);
         w.openStore(pf.dir.path());
     }
-    template <class T> T* child(const char* name) {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
+    template <class T> T* child(const char* name) { return lb::test::named<T>(&w, name); }
     void click(const char* button) {
         QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
     }
@@ -74,7 +70,7 @@ protected:
 
 TEST_F(CustomQTest, OpensWithTheDefaultsAndNamedControls) {
     EXPECT_EQ(w.objectName(), "CustomQ");
-    EXPECT_EQ(child<QWidget>("Panel2")->objectName(), "Panel2");
+    child<QWidget>("Panel2");
     EXPECT_EQ(text("Ckb"), "200");
     EXPECT_EQ(text("Csec"), "30");
     EXPECT_EQ(text("Cstring"), "1");
@@ -248,55 +244,51 @@ TEST(CustomQFromCrawler, MainWindowAssignsTheStoreAndCustomizeShowsTheWindow) {
     pf.writeEngines("data/engines.hlz", lb::test::engineLines({"Search1"}));
     pf.writeBytes("data/session/session.hlx", "[List]\r\n");
     pf.writeBytes("help/settings.htm", "<html><body>settings help</body></html>");
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(pf.dir.path());
+    lb::test::InFolder cwd(pf.dir.path());
+    ScriptedDialogs dialogs;
+    TKestrel k(dialogs);
+    TFFA_Crawler crawler;
+    TCustomQ options;
+    k.setWindows(nullptr, nullptr, nullptr, &crawler, &options);
+    // A default profile with keyword lists waits in the store.
     {
-        ScriptedDialogs dialogs;
-        TKestrel k(dialogs);
-        TFFA_Crawler crawler;
-        TCustomQ options;
-        k.setWindows(nullptr, nullptr, nullptr, &crawler, &options);
-        // A default profile with keyword lists waits in the store.
-        {
-            TCustomQ writer;
-            writer.setDialogs(&dialogs);
-            writer.openStore(pf.dir.path());
-            writer.Terms1()->setPlainText("a\nb");
-            writer.Terms2()->setPlainText("c");
-            writer.Bonus1()->setPlainText("d");
-            writer.Bonus2()->setPlainText("e\nf\ng");
-            writer.CkeyList()->setEditText("default");
-            dialogs.answers = {true};
-            writer.Button2Click();
-            dialogs.clear();
-        }
-        QTest::mouseClick(k.findChild<QPushButton*>("Crawler"), Qt::LeftButton);
-        EXPECT_TRUE(crawler.isVisible());
-        EXPECT_EQ(crawler.Pathtxt()->text(), pf.dir.path());
-        EXPECT_EQ(options.CkeyList()->currentText(), "default");
-        EXPECT_EQ(options.Terms1()->toPlainText(), "a\nb");
-        QAbstractButton* customize = crawler.findChild<QAbstractButton*>("Customize");
-        ASSERT_NE(customize, nullptr);
-        EXPECT_EQ(customize->text(), "Customize Search Engine Queries");
-        options.Label5()->setText("stale");
-        QTest::mouseClick(customize, Qt::LeftButton);
-        EXPECT_TRUE(options.isVisible());
-        EXPECT_EQ(options.Label5()->text(), "6");
-        // The crawler reads the options window's controls as they stand.
-        options.Ckb()->setText("75");
-        EXPECT_EQ(crawler.crawler().options().maxKb, "75");
-        EXPECT_EQ(crawler.crawler().options().combinationCount(), 6);
-        EXPECT_EQ(crawler.crawler().options().terms1, QStringList({"a", "b"}));
-        // Save copies "String #" and the count into the crawler's captions.
-        options.Cstring()->setText("4");
-        options.CkeyList()->setEditText("other");
-        QTest::mouseClick(options.findChild<QPushButton*>("Button2"), Qt::LeftButton);
-        EXPECT_EQ(crawler.findChild<QLabel*>("Panel10")->text(), "4");
-        EXPECT_EQ(crawler.findChild<QLabel*>("Panel13")->text(), "6");
-        // Help shows the settings page on the main window.
-        QTest::mouseClick(options.findChild<QPushButton*>("Button4"), Qt::LeftButton);
-        EXPECT_EQ(k.notebook()->currentIndex(), TKestrel::HelpPage);
-        EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join("|").toStdString();
+        TCustomQ writer;
+        writer.setDialogs(&dialogs);
+        writer.openStore(pf.dir.path());
+        writer.Terms1()->setPlainText("a\nb");
+        writer.Terms2()->setPlainText("c");
+        writer.Bonus1()->setPlainText("d");
+        writer.Bonus2()->setPlainText("e\nf\ng");
+        writer.CkeyList()->setEditText("default");
+        dialogs.answers = {true};
+        writer.Button2Click();
+        dialogs.clear();
     }
-    QDir::setCurrent(old);
+    QTest::mouseClick(k.findChild<QPushButton*>("Crawler"), Qt::LeftButton);
+    EXPECT_TRUE(crawler.isVisible());
+    EXPECT_EQ(crawler.Pathtxt()->text(), pf.dir.path());
+    EXPECT_EQ(options.CkeyList()->currentText(), "default");
+    EXPECT_EQ(options.Terms1()->toPlainText(), "a\nb");
+    QAbstractButton* customize = crawler.findChild<QAbstractButton*>("Customize");
+    ASSERT_NE(customize, nullptr);
+    EXPECT_EQ(customize->text(), "Customize Search Engine Queries");
+    options.Label5()->setText("stale");
+    QTest::mouseClick(customize, Qt::LeftButton);
+    EXPECT_TRUE(options.isVisible());
+    EXPECT_EQ(options.Label5()->text(), "6");
+    // The crawler reads the options window's controls as they stand.
+    options.Ckb()->setText("75");
+    EXPECT_EQ(crawler.crawler().options().maxKb, "75");
+    EXPECT_EQ(crawler.crawler().options().combinationCount(), 6);
+    EXPECT_EQ(crawler.crawler().options().terms1, QStringList({"a", "b"}));
+    // Save copies "String #" and the count into the crawler's captions.
+    options.Cstring()->setText("4");
+    options.CkeyList()->setEditText("other");
+    QTest::mouseClick(options.findChild<QPushButton*>("Button2"), Qt::LeftButton);
+    EXPECT_EQ(crawler.findChild<QLabel*>("Panel10")->text(), "4");
+    EXPECT_EQ(crawler.findChild<QLabel*>("Panel13")->text(), "6");
+    // Help shows the settings page on the main window.
+    QTest::mouseClick(options.findChild<QPushButton*>("Button4"), Qt::LeftButton);
+    EXPECT_EQ(k.notebook()->currentIndex(), TKestrel::HelpPage);
+    EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join("|").toStdString();
 }

@@ -14,9 +14,8 @@ using lb::test::TargetSim;
 namespace {
 
 struct CliRun {
-    int exitCode = -1;
-    QStringList out;
-    QStringList err;
+    int exitCode;
+    QStringList out, err;
 };
 
 CliRun ffa(const QString& folder, const QStringList& args) {
@@ -27,6 +26,12 @@ CliRun ffa(const QString& folder, const QStringList& args) {
 QByteArray readBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(bytes);
 }
 
 const QRegularExpression kLastLine(
@@ -74,10 +79,7 @@ TEST(FfaCli, ListsThatCannotBeMadeOrRead) {
     EXPECT_EQ(r.err.last(), "Cannot open file " + dir.filePath("folder.chc"));
 
     // A new "x.hlx" never overwrites an "x.chc" that is there.
-    QFile keep(dir.filePath("kept.chc"));
-    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
-    keep.write("precious");
-    keep.close();
+    writeBytes(dir.filePath("kept.chc"), "precious");
     r = ffa(dir.path(), {"kept.hlx"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(readBytes(dir.filePath("kept.chc")), "precious");
@@ -89,10 +91,8 @@ TEST(FfaCli, CrawlSavesTheListAndReportsCounters) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     // The search base comes from zkt.ini when no option names it.
-    QFile ini(dir.filePath("zkt.ini"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Crawler]\r\nSearchBase=" + sim.url("/altavista").toUtf8() + "\r\n");
-    ini.close();
+    writeBytes(dir.filePath("zkt.ini"),
+               "[Crawler]\r\nSearchBase=" + sim.url("/altavista").toUtf8() + "\r\n");
 
     CliRun r = ffa(dir.path(), {"--main", "garden", "--and1", "free", "--and2", "links", "--and3",
                                 "ffa", "--timeout", "5", "Garden.HLX"});

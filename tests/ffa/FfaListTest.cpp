@@ -101,14 +101,6 @@ TEST(CrawlerProfile, CombinationsRunMainListOutermost) {
     o.bonus1.clear();
     EXPECT_EQ(o.combinationCount(), 0);
     EXPECT_EQ(o.queryText(1), "");
-
-    const CrawlProfile defaults;
-    EXPECT_EQ(defaults.maxKb, "200");
-    EXPECT_EQ(defaults.timeoutSec, "30");
-    EXPECT_EQ(defaults.startString, "1");
-    EXPECT_EQ(defaults.include.size(), 6);
-    EXPECT_EQ(defaults.ignore.first(), ">");
-    EXPECT_EQ(defaults.ignore.last(), "mailto:");
 }
 
 TEST(CrawlerProfile, LimitsTypedAsText) {

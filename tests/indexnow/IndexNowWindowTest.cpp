@@ -1,37 +1,26 @@
 // The IndexNow dialog opened from "Step3 Submit": settings, the key file and a
 // submission of "Sessions to submit" against target-sim's endpoint.
-#include "app/TKestrel.h"
 #include "common/IniFile.h"
-#include "engines/ProgramFolder.h"
 #include "indexnow/ui/TIndexNow.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 
-#include <gtest/gtest.h>
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QLineEdit>
-#include <QListView>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 
 using namespace lb;
-using lb::test::ProgramFolder;
-using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
 namespace {
 
 const QString kKey = QStringLiteral("linkbeacon-demo-key");
 
-class IndexNowWindowTest : public ::testing::Test {
+class IndexNowWindowTest : public lb::test::MainWindowTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(sim.ok());
-        old = QDir::currentPath();
-        pf.writeStandardFiles();
+        MainWindowTest::SetUp();
         pf.writeEngines("data/data.hlz", {lb::test::engineLine(QStringLiteral("Engine"))});
         pf.writeBytes("data/session/session.hlx",
                       "[Session]\r\nCount=3\r\n[List]\r\n0=Shop\r\n1=Blog\r\n2=Bare\r\n");
@@ -41,53 +30,25 @@ protected:
         pf.writeBytes(
             "zkt.ini",
             ("[IndexNow]\r\nEndpoints=" + sim.url(QStringLiteral("/indexnow")) + "\r\n").toUtf8());
-        QDir::setCurrent(pf.dir.path());
-        w = std::make_unique<TKestrel>(dialogs);
-    }
-    void TearDown() override {
-        w.reset();
-        QDir::setCurrent(old);
+        open();
     }
     template <class T> T* child(QObject* in, const char* name) {
-        T* c = in->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return lb::test::named<T>(in, name);
     }
-    bool waitFor(const std::function<bool()>& done) {
-        QElapsedTimer t;
-        t.start();
-        while (!done() && t.elapsed() < 20000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        return done();
-    }
-    void moveAllToSubmit() {
-        auto* saved = child<QListView>(w.get(), "SesList2");
-        const int n = saved->model()->rowCount();
-        for (int i = 0; i < n; ++i) {
-            saved->selectionModel()->setCurrentIndex(saved->model()->index(i, 0),
-                                                     QItemSelectionModel::ClearAndSelect);
-            child<QPushButton>(w.get(), "AddSubmitSession")->click();
-        }
-    }
-    TIndexNow* open() {
+    TIndexNow* openDialog() {
         child<QPushButton>(w.get(), "SubIndexNow")->click();
-        auto* d = w->findChild<TIndexNow*>(QStringLiteral("IndexNow"));
-        EXPECT_NE(d, nullptr);
-        return d;
+        return child<TIndexNow>(w.get(), "IndexNow");
     }
 
     TargetSim sim;
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    QString old;
-    std::unique_ptr<TKestrel> w;
 };
 
 } // namespace
 
 TEST_F(IndexNowWindowTest, SubmitsTheSessionsToSubmitAndReportsEachPost) {
-    moveAllToSubmit();
-    TIndexNow* d = open();
+    for (int row = 0; row < 3; ++row)
+        lb::test::queueSession(*w, row);
+    TIndexNow* d = openDialog();
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->isVisible());
     EXPECT_EQ(d->windowTitle(), QStringLiteral("IndexNow"));
@@ -106,7 +67,7 @@ TEST_F(IndexNowWindowTest, SubmitsTheSessionsToSubmitAndReportsEachPost) {
     child<QPushButton>(d, "IndexSubmit")->click();
     auto* stop = child<QPushButton>(d, "IndexStop");
     EXPECT_TRUE(stop->isEnabled());
-    ASSERT_TRUE(waitFor([&] { return !stop->isEnabled(); }));
+    ASSERT_TRUE(lb::test::runUntil([&] { return !stop->isEnabled(); }));
 
     // One post per host; the session without an address is left out.
     const auto log = sim.requests();
@@ -136,7 +97,7 @@ TEST_F(IndexNowWindowTest, SubmitsTheSessionsToSubmitAndReportsEachPost) {
 }
 
 TEST_F(IndexNowWindowTest, WritesTheKeyFileIntoTheChosenFolder) {
-    TIndexNow* d = open();
+    TIndexNow* d = openDialog();
     ASSERT_NE(d, nullptr);
     child<QLineEdit>(d, "IndexKey")->setText(kKey);
     QTemporaryDir site;
@@ -149,7 +110,7 @@ TEST_F(IndexNowWindowTest, WritesTheKeyFileIntoTheChosenFolder) {
 }
 
 TEST_F(IndexNowWindowTest, NothingToSubmitIsExplained) {
-    TIndexNow* d = open();
+    TIndexNow* d = openDialog();
     ASSERT_NE(d, nullptr);
     child<QLineEdit>(d, "IndexKey")->setText(kKey);
     const qsizetype before = dialogs.shown.size();

@@ -30,18 +30,16 @@ protected:
     QTemporaryDir tmp;
 };
 
-const QByteArray Fresh("QDB\0\0\0\0\0QIX\0\x05\0\0\0\0\0\0\0\0", 21);
-
 } // namespace
 
 TEST_F(CliTest, QdbCreatePutListShowDelete) {
     lb::test::CliResult r = cli({"qdb", "create", "store"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(readAll(path("store.QDB")), Fresh);
+    EXPECT_EQ(readAll(path("store.QDB")), FreshStore);
     r = cli({"qdb", "create", "store"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.count('\n'), 1);
-    EXPECT_EQ(readAll(path("store.QDB")), Fresh);
+    EXPECT_EQ(readAll(path("store.QDB")), FreshStore);
 
     EXPECT_EQ(cli({"qdb", "put", "store", "Beta", "one", "back\\slash", "tab\there", "é"}).exitCode,
               0);
@@ -152,14 +150,14 @@ TEST_F(CliTest, ProfilesShowSaveAndList) {
               ".rar\\x0d\\x0a.asp\\x0d\\x0a.cgi\\x0d\\x0a.pl\\x0d\\x0a.mid\\x0d\\x0amailto:\n"
               "Cstring=1\nTerms1=\nTerms2=\nBonus1=\nBonus2=\nLabel5=0\n");
     // Opening created the store; the signature only reaches the disk with a save.
-    EXPECT_EQ(readAll(path("setting.set")), Fresh);
+    EXPECT_EQ(readAll(path("setting.set")), FreshStore);
 
     // "default" asks first: without --yes nothing is stored.
     r = cli({"profiles", "save", "default", "Terms1=a"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Default Overwrite WARNING!!: You are about to overwrite your default "
                      "settings.\n Do you wish to continue  ?\n");
-    EXPECT_EQ(readAll(path("setting.set")), Fresh);
+    EXPECT_EQ(readAll(path("setting.set")), FreshStore);
     r = cli({"profiles", "save", ""});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "No Custom Name Entered: You have not entered custom name to save in the "

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers for list store tests: files read and written byte for byte, and an
 // independent writer of store files laid out field by field.
+#include "liststore/QDB.h"
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QFile>
@@ -8,7 +10,22 @@
 #include <QString>
 #include <QtEndian>
 
+#include <functional>
+
 namespace lb::test {
+
+// A newly created store: empty data and index sections.
+inline const QByteArray FreshStore("QDB\0\0\0\0\0QIX\0\x05\0\0\0\0\0\0\0\0", 21);
+
+// The message of the store error f throws.
+inline QString messageOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const EQDBError& e) {
+        return e.message();
+    }
+    return QStringLiteral("<no error>");
+}
 
 inline QByteArray readAll(const QString& path) {
     QFile f(path);

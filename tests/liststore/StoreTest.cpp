@@ -17,8 +17,6 @@ using namespace lb::test;
 
 namespace {
 
-const QByteArray FreshStore("QDB\0\0\0\0\0QIX\0\x05\0\0\0\0\0\0\0\0", 21);
-
 class StoreTest : public ::testing::Test {
 protected:
     QString path(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
@@ -34,15 +32,6 @@ QByteArray randomBytes(qsizetype n, quint32 seed) {
     for (qsizetype i = 0; i < n; ++i)
         b[i] = char(g.bounded(256));
     return b;
-}
-
-QString messageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EQDBError& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
 }
 
 } // namespace

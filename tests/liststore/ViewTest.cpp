@@ -40,15 +40,6 @@ protected:
     QString key;
 };
 
-QString messageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EQDBError& e) {
-        return e.message();
-    }
-    return QStringLiteral("<no error>");
-}
-
 } // namespace
 
 TEST_F(ViewTest, SignatureIsWrittenForAFreshFileWithTheNextSave) {
@@ -207,9 +198,9 @@ TEST_F(ViewTest, ForeignSignatureRewrittenWhenEmptyRefusedWhenHoldingItems) {
         v.save();
     }
     const QByteArray before = readAll(file());
-    for (Panel* wrong : {&other}) {
+    {
         TQDBView v;
-        EXPECT_EQ(messageOf([&] { openView(v, *wrong); }), "File doesn't match panel");
+        EXPECT_EQ(messageOf([&] { openView(v, other); }), "File doesn't match panel");
         EXPECT_FALSE(v.isOpen());
     }
     // A panel with a control fewer does not match either.

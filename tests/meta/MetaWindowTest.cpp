@@ -7,8 +7,8 @@
 #include "meta/ui/TMeta_Creator.h"
 #include "reports/ui/ThtmlLite.h"
 #include "source/ui/TColorMemo.h"
+#include "support/MainWindowTest.h"
 #include "support/RawServer.h"
-#include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -39,11 +39,7 @@ protected:
         w.attach(pf.dir.path(), dialogs, ProxySettings());
         w.open();
     }
-    template <class T> T* child(const char* name) {
-        T* c = w.findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
-    }
+    template <class T> T* child(const char* name) { return lb::test::named<T>(&w, name); }
     void click(const char* name) { child<QAbstractButton>(name)->click(); }
     void type(const char* name, const QString& text) {
         QLineEdit* e = child<QLineEdit>(name);
@@ -271,20 +267,16 @@ TEST(MetaWindowFromMain, MetaTagsButtonOpensIt) {
     pf.writeBytes("help/meta.htm", "<html><body>meta help</body></html>");
     QDir(pf.dir.path()).mkpath("data/meta");
     pf.writeBytes("data/meta/meta.hlx", "[List]\r\n0=First\r\n1=Second\r\n");
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(pf.dir.path());
-    {
-        ScriptedDialogs dialogs;
-        TKestrel k(dialogs);
-        TMeta_Creator meta;
-        k.setWindows(nullptr, nullptr, &meta, nullptr, nullptr);
-        auto* button = k.findChild<QPushButton*>("Meta");
-        ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->text(), "MetaTags");
-        button->click();
-        EXPECT_TRUE(meta.isVisible());
-        EXPECT_EQ(meta.creator()->sesList().names(), QStringList({"First", "Second"}));
-        EXPECT_TRUE(meta.Help1()->toPlainText().contains("meta help"));
-    }
-    QDir::setCurrent(old);
+    lb::test::InFolder cwd(pf.dir.path());
+    ScriptedDialogs dialogs;
+    TKestrel k(dialogs);
+    TMeta_Creator meta;
+    k.setWindows(nullptr, nullptr, &meta, nullptr, nullptr);
+    auto* button = k.findChild<QPushButton*>("Meta");
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), "MetaTags");
+    button->click();
+    EXPECT_TRUE(meta.isVisible());
+    EXPECT_EQ(meta.creator()->sesList().names(), QStringList({"First", "Second"}));
+    EXPECT_TRUE(meta.Help1()->toPlainText().contains("meta help"));
 }

@@ -6,7 +6,7 @@
 #include "source/SourceViewer.h"
 #include "source/ui/TColorMemo.h"
 #include "source/ui/TSource.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -40,19 +40,23 @@ QString rawUrl(const TargetSim& sim, const char* route, const QByteArray& bytes)
 }
 
 template <class T> T* child(QWidget& w, const char* name) {
-    T* c = w.findChild<T*>(QLatin1String(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
+    return lb::test::named<T>(&w, name);
 }
+
+class SourceWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.ok());
+        w.attach(dialogs, ProxySettings());
+    }
+    TargetSim sim;
+    RecordingDialogs dialogs;
+    TSource w;
+};
 
 } // namespace
 
-TEST(SourceWindow, ShowsThePageColouredWithItsStatus) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    ScriptedDialogs dialogs;
-    TSource w;
-    w.attach(dialogs, ProxySettings());
+TEST_F(SourceWindow, ShowsThePageColouredWithItsStatus) {
     const QByteArray page = "<html>\r\n<form action=\"/add\" method=post>\r\n"
                             "<input name=url value=\"\">\r\n</form>\r\n</html>\r\n";
     w.VSourceClick("Some Engine", rawUrl(sim, "raw", "HTTP/1.0 200 OK\r\n\r\n" + page));
@@ -78,12 +82,7 @@ TEST(SourceWindow, ShowsThePageColouredWithItsStatus) {
     EXPECT_FALSE(w.isVisible());
 }
 
-TEST(SourceWindow, AbortHalfwayKeepsWhatArrivedThenShowsTheError) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    RecordingDialogs dialogs;
-    TSource w;
-    w.attach(dialogs, ProxySettings());
+TEST_F(SourceWindow, AbortHalfwayKeepsWhatArrivedThenShowsTheError) {
     dialogs.memo = w.SourceBox();
     QPushButton* abort = child<QPushButton>(w, "Abort");
     bool clicked = false;
@@ -108,12 +107,7 @@ TEST(SourceWindow, AbortHalfwayKeepsWhatArrivedThenShowsTheError) {
     EXPECT_FALSE(w.viewer()->busy());
 }
 
-TEST(SourceWindow, NotFoundLeavesTheMemoEmpty) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    ScriptedDialogs dialogs;
-    TSource w;
-    w.attach(dialogs, ProxySettings());
+TEST_F(SourceWindow, NotFoundLeavesTheMemoEmpty) {
     w.SourceBox()->setPlainText("old text");
     // The header alone first: the client closes at once, before any body comes.
     w.VSourceClick("Gone", rawUrl(sim, "stall", "HTTP/1.0 404 Not Found\r\n\r\n"));
@@ -122,7 +116,7 @@ TEST(SourceWindow, NotFoundLeavesTheMemoEmpty) {
     EXPECT_EQ(child<QLabel>(w, "StatusPanel1")->text(), "Done..Not Found");
 }
 
-TEST(SourceWindow, OpenedByVSourceWithTheEngineShown) {
+TEST(SourceWindowFromMain, OpenedByVSourceWithTheEngineShown) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
     test::ProgramFolder pf;
@@ -132,18 +126,14 @@ TEST(SourceWindow, OpenedByVSourceWithTheEngineShown) {
     r[EngineRecord::SiteUrl] = rawUrl(sim, "raw", "HTTP/1.0 200 OK\r\n\r\n<form>\r\n");
     r.setPost(true);
     pf.writeEngines("data/data.hlz", {r.toLine()});
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(pf.dir.path());
-    {
-        ScriptedDialogs dialogs;
-        TKestrel k(dialogs);
-        TSource source;
-        k.setWindows(nullptr, &source, nullptr, nullptr, nullptr);
-        child<QPushButton>(k, "VSource")->click();
-        EXPECT_TRUE(source.isVisible());
-        EXPECT_EQ(child<QLabel>(source, "Label2")->text(), "Alpha");
-        EXPECT_EQ(source.SourceBox()->Lines(), QStringList{"<form>"});
-        EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();
-    }
-    QDir::setCurrent(old);
+    lb::test::InFolder cwd(pf.dir.path());
+    ScriptedDialogs dialogs;
+    TKestrel k(dialogs);
+    TSource source;
+    k.setWindows(nullptr, &source, nullptr, nullptr, nullptr);
+    child<QPushButton>(k, "VSource")->click();
+    EXPECT_TRUE(source.isVisible());
+    EXPECT_EQ(child<QLabel>(source, "Label2")->text(), "Alpha");
+    EXPECT_EQ(source.SourceBox()->Lines(), QStringList{"<form>"});
+    EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();
 }

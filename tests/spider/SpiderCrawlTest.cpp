@@ -14,10 +14,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace lb;
 using lb::test::ProgramFolder;
 using lb::test::RawServer;
@@ -62,6 +58,10 @@ protected:
         return SessionStore::readSession(pf.dir.path(), name);
     }
     int count(const QString& line) const { return int(statuses.count(line)); }
+    QString base() const { return QStringLiteral("http://127.0.0.1:%1/").arg(server.port()); }
+
+    const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    RawServer server; // pages in chosen pieces
 
     ProgramFolder pf;
     ScriptedDialogs dialogs;
@@ -265,16 +265,13 @@ TEST_F(SpiderCrawl, StartChecksRefuseWithTheirMessagesAndFetchNothing) {
 }
 
 TEST_F(SpiderCrawl, APageWhoseFetchFailsIsSavedWithEmptyFields) {
-    // A port nobody listens on.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    const QString dead = QStringLiteral("http://127.0.0.1:%1/dead.html").arg(ntohs(a.sin_port));
+    // A port nobody listens on: that of a server gone.
+    quint16 port = 0;
+    {
+        RawServer gone;
+        port = gone.port();
+    }
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/dead.html").arg(port);
     store.setEditorField(SessionRecord::Title, "left over");
     ASSERT_TRUE(crawl(dead));
     const SessionRecord r = session("1271");
@@ -286,8 +283,6 @@ TEST_F(SpiderCrawl, APageWhoseFetchFailsIsSavedWithEmptyFields) {
 }
 
 TEST_F(SpiderCrawl, ALinkCutByTheBoundaryBetweenTwoPiecesIsLost) {
-    RawServer server;
-    const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
     server.addScript(
         {{RawServer::Step::Send,
           head + "<html><head><title>Split</title></head><body>"
@@ -297,28 +292,25 @@ TEST_F(SpiderCrawl, ALinkCutByTheBoundaryBetweenTwoPiecesIsLost) {
          {RawServer::Step::Send, "o.html\">2</a><a href=\"three.html\">3</a></body>", 0}});
     server.addAnswer(head + "<html><title>One</title><body></body></html>");
     server.addAnswer(head + "<html><title>Three</title><body></body></html>");
-    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
-    ASSERT_TRUE(crawl(base + "start.html"));
+    ASSERT_TRUE(crawl(base() + "start.html"));
     EXPECT_EQ(spider.siteList().addedOrder(),
-              QStringList({base + "start.html", base + "one.html", base + "three.html"}));
+              QStringList({base() + "start.html", base() + "one.html", base() + "three.html"}));
     EXPECT_EQ(session("1273")[SessionRecord::Title], "Three");
     EXPECT_EQ(server.connections(), 3);
 }
 
 TEST_F(SpiderCrawl, APageArrivingOneByteAtATimeStillYieldsTitleAndMetaValues) {
-    RawServer server;
     const QByteArray body =
         "<html><head><title>Tiny pieces</title>"
         "<meta name=\"description\" content=\"Byte by byte\">"
         "<meta name=\"keywords\" content=\"one, two\"></head><body>text</body></html>";
-    RawServer::Script script{
-        {RawServer::Step::Send, "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n", 0}};
+    RawServer::Script script{{RawServer::Step::Send, head, 0}};
     for (char c : body) {
         script.push_back({RawServer::Step::Send, QByteArray(1, c), 0});
         script.push_back({RawServer::Step::Pause, {}, 2});
     }
     server.addScript(script);
-    ASSERT_TRUE(crawl(QStringLiteral("http://127.0.0.1:%1/tiny.html").arg(server.port())));
+    ASSERT_TRUE(crawl(base() + "tiny.html"));
     const SessionRecord r = session("1271");
     EXPECT_EQ(r[SessionRecord::Title], "Tiny pieces");
     EXPECT_EQ(r[SessionRecord::Description], "Byte by byte");
@@ -327,27 +319,23 @@ TEST_F(SpiderCrawl, APageArrivingOneByteAtATimeStillYieldsTitleAndMetaValues) {
 }
 
 TEST_F(SpiderCrawl, AServerThatNeverAnswersIsGivenUpAndTheCrawlGoesOn) {
-    RawServer server;
-    const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
     server.addAnswer(head + "<html><body><a href=\"slow.html\">s</a>"
                             "<a href=\"after.html\">a</a></body></html>");
     server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}});
     server.addAnswer(head + "<html><title>After</title></html>");
     spider.setTimeoutSeconds(1);
-    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
-    ASSERT_TRUE(crawl(base + "start.html", 15000));
-    EXPECT_EQ(session("1272")[SessionRecord::Url], base + "slow.html");
+    ASSERT_TRUE(crawl(base() + "start.html", 15000));
+    EXPECT_EQ(session("1272")[SessionRecord::Url], base() + "slow.html");
     EXPECT_EQ(session("1272")[SessionRecord::Title], "");
     EXPECT_EQ(session("1273")[SessionRecord::Title], "After");
     EXPECT_EQ(statuses.last(), "All Done...3 Urls Found and added to your Sessions");
 }
 
 TEST_F(SpiderCrawl, MetaValuesWithoutAnEndRunToTheEndOfThePage) {
-    RawServer server;
     QByteArray body = "<html><head><title>Open</title><meta name=\"description\" content=\"";
     body += QByteArray(200000, 'd'); // never closed, no tag that empties the buffer
     server.addAnswer("HTTP/1.0 200 OK\r\n\r\n" + body);
-    ASSERT_TRUE(crawl(QStringLiteral("http://127.0.0.1:%1/open.html").arg(server.port())));
+    ASSERT_TRUE(crawl(base() + "open.html"));
     EXPECT_EQ(session("1271")[SessionRecord::Title], "Open");
     // Saved in full (reading back through the INI rules stops at 1023 characters).
     EXPECT_EQ(store.editor()[SessionRecord::Description], QString(200000, QLatin1Char('d')));

@@ -1,52 +1,31 @@
 // The "(Option) Deep Promote Spider" sheet in the main window, driven by its
 // controls against target-sim's demo site.
-#include "app/TKestrel.h"
-#include "engines/ProgramFolder.h"
 #include "sessions/SessionStore.h"
 #include "spider/Spider.h"
-#include "support/RawServer.h"
-#include "support/ScriptedDialogs.h"
+#include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 
-#include <gtest/gtest.h>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTabWidget>
 
 using namespace lb;
-using lb::test::ProgramFolder;
-using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
 namespace {
 
-class SpiderPageTest : public ::testing::Test {
+class SpiderPageTest : public lb::test::MainWindowTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(sim.ok());
-        old = QDir::currentPath();
-        pf.writeStandardFiles();
+        MainWindowTest::SetUp();
         pf.writeEngines("data/data.hlz", {lb::test::engineLine("Target", sim.url("/demo/x"))});
-        pf.writeBytes("data/session/session.hlx", "[Session]\r\nCount=0\r\n[List]\r\n0=Shop\r\n");
-        pf.writeBytes("data/session/Shop.hlx", "[Shop]\r\nurl=http://shop.example.com/\r\n");
-        QDir::setCurrent(pf.dir.path());
-        w = std::make_unique<TKestrel>(dialogs);
-        w->show();
+        lb::test::writeShopSession(pf);
+        open().show();
         w->notebook()->setCurrentIndex(TKestrel::SiteInfoPage);
-    }
-    void TearDown() override {
-        w.reset();
-        QDir::setCurrent(old);
-    }
-    template <class T> T* child(const char* name) {
-        T* c = w->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
     }
     void fillContact() {
         for (const char* name : {"email", "name", "LastN", "Company", "Address1", "City", "State",
@@ -55,19 +34,8 @@ protected:
         child<QComboBox>("catagory")->setEditText(QStringLiteral("Business"));
     }
     QString status() { return child<QPlainTextEdit>("MapStat")->toPlainText(); }
-    QStringList listed(const char* view) {
-        QStringList out;
-        QAbstractItemModel* m = child<QListView>(view)->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            out.append(m->index(r, 0).data().toString());
-        return out;
-    }
 
     TargetSim sim;
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    QString old;
-    std::unique_ptr<TKestrel> w;
 };
 
 } // namespace
@@ -99,12 +67,12 @@ TEST_F(SpiderPageTest, GetOnTheDemoSiteListsTheUrlsAndSavesEachPageAsASession) {
     EXPECT_TRUE(child<QLabel>("Panel36")->styleSheet().contains("red"));
 
     const QString site = sim.url("/site");
-    EXPECT_EQ(listed("SiteList"),
+    EXPECT_EQ(names("SiteList"),
               QStringList({site, start, site + "/about.html", site + "/contact.html",
                            site + "/tools/forks.html", site + "/tools/spades.html"}));
-    EXPECT_EQ(listed("SesList"),
+    EXPECT_EQ(names("SesList"),
               QStringList({"Shop", "1271", "1272", "1273", "1274", "1275", "1276"}));
-    EXPECT_EQ(listed("SesList2"), listed("SesList"));
+    EXPECT_EQ(names("SesList2"), names("SesList"));
     EXPECT_EQ(child<QLabel>("Website")->text(),
               "127.0.0.1:" + QString::number(sim.port()) + "/site");
     // The editor holds the last page saved, with the contact data typed above.
@@ -119,8 +87,9 @@ TEST_F(SpiderPageTest, GetOnTheDemoSiteListsTheUrlsAndSavesEachPageAsASession) {
     // The crawl leaves its sitemap under the program folder, named after SiteKey.
     const QByteArray map = pf.readBytes("sitemaps/127.xml");
     EXPECT_EQ(map.count("<url><loc>"), 6);
-    EXPECT_TRUE(map.contains("<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n<url><loc>" +
-                             start.toUtf8() + "</loc></url>\n"));
+    EXPECT_TRUE(
+        map.contains("<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n<url><loc>" +
+                     start.toUtf8() + "</loc></url>\n"));
 }
 
 TEST_F(SpiderPageTest, AnsweringNoToTheContactQuestionShowsTheContactSheet) {
@@ -153,7 +122,7 @@ TEST_F(SpiderPageTest, AbortInTheMiddleEndsTheCrawlAndKeepsThePageInFlight) {
     child<QPushButton>("MapButton")->click();
     ASSERT_TRUE(lb::test::runUntil([&] { return status().startsWith("All Done..."); }, 20000));
     EXPECT_EQ(status(), "All Done...6 Urls Found and added to your Sessions");
-    EXPECT_EQ(listed("SesList"), QStringList({"Shop", "1271", "1272"}));
+    EXPECT_EQ(names("SesList"), QStringList({"Shop", "1271", "1272"}));
     EXPECT_EQ(SessionStore::readSession(pf.dir.path(), "1272")[SessionRecord::Url],
               sim.url("/site"));
     EXPECT_EQ(child<QListView>("SiteToCr")->model()->rowCount(), 0);

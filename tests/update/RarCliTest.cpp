@@ -1,33 +1,21 @@
 #include "support/CliRun.h"
-#include "support/RarWriter.h"
+#include "update/UpdateFixture.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
 
 using lb::test::RarEntry;
-
-namespace {
-
-RarEntry entry(const std::string& name, const std::string& data) {
-    RarEntry e;
-    e.name = name;
-    e.data = data;
-    return e;
-}
-
-} // namespace
+using lb::test::rarFile;
 
 TEST(RarCli, PrintsEveryEventInFiringOrderAndTheResult) {
     QTemporaryDir tmp;
-    RarEntry bad = entry("bad.txt", "xyz");
+    RarEntry bad = rarFile("bad.txt", "xyz");
     bad.wrongCrc = true;
-    RarEntry dir;
-    dir.name = "sub";
-    dir.kind = RarEntry::Kind::Directory;
+    const RarEntry dir = rarFile("sub", {}, RarEntry::Kind::Directory);
     ASSERT_TRUE(lb::test::writeRarArchive(
         tmp.filePath("u.rar").toStdString(),
-        {dir, entry("sub\\a.txt", "hello"), bad, entry("..\\evil", "e")}));
+        {dir, rarFile("sub\\a.txt", "hello"), bad, rarFile("..\\evil", "e")}));
 
     auto t = lb::test::runCli(tmp.path(), {"rar", "test", "u.rar"});
     EXPECT_EQ(t.exitCode, 1);

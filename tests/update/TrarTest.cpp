@@ -1,5 +1,5 @@
 #include "update/TRAR.h"
-#include "support/RarWriter.h"
+#include "update/UpdateFixture.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -10,28 +10,9 @@
 
 using namespace lb;
 using lb::test::RarEntry;
+using lb::test::rarFile;
 
 namespace {
-
-RarEntry file(const std::string& name, const std::string& data) {
-    RarEntry e;
-    e.name = name;
-    e.data = data;
-    return e;
-}
-RarEntry folder(const std::string& name) {
-    RarEntry e;
-    e.name = name;
-    e.kind = RarEntry::Kind::Directory;
-    return e;
-}
-RarEntry ofKind(const std::string& name, RarEntry::Kind kind, const std::string& data = {}) {
-    RarEntry e;
-    e.name = name;
-    e.kind = kind;
-    e.data = data;
-    return e;
-}
 
 class TrarTest : public ::testing::Test {
 protected:
@@ -97,8 +78,9 @@ protected:
 } // namespace
 
 TEST_F(TrarTest, TestsAndExtractsFoldersEmptyAndSeveralEntriesInOrder) {
-    archive({file("a.txt", "hello"), folder("sub"), file("sub\\b.txt", "world"), file("empty", ""),
-             file("deep\\er\\c.txt", "!")});
+    archive({rarFile("a.txt", "hello"), rarFile("sub", {}, RarEntry::Kind::Directory),
+             rarFile("sub\\b.txt", "world"), rarFile("empty", ""),
+             rarFile("deep\\er\\c.txt", "!")});
     EXPECT_TRUE(rar.LoadedDLL());
     EXPECT_TRUE(rar.Test());
     EXPECT_EQ(log,
@@ -128,7 +110,7 @@ TEST_F(TrarTest, DataEventsCarryBlockSizeAndRunningTotalPerEntry) {
     std::string big(150000, 'x');
     for (size_t i = 0; i < big.size(); ++i)
         big[i] = char('a' + i % 26);
-    archive({file("big.bin", big), file("small", "12345")});
+    archive({rarFile("big.bin", big), rarFile("small", "12345")});
     QList<QPair<int, qint64>> blocks;
     QByteArray seen;
     rar.OnProcessData = [&](TRAR*, const char* addr, int size, qint64 pos) {
@@ -150,7 +132,7 @@ TEST_F(TrarTest, DataEventsCarryBlockSizeAndRunningTotalPerEntry) {
 }
 
 TEST_F(TrarTest, ChosenNamesAreMatchedAsShownIgnoringCaseAndOthersSkippedSilently) {
-    archive({file("one.txt", "1"), file("Sub\\Two.txt", "2"), file("three.txt", "3")});
+    archive({rarFile("one.txt", "1"), rarFile("Sub\\Two.txt", "2"), rarFile("three.txt", "3")});
     rar.FilesToExtract = QStringList{"sub/two.TXT", "three.txt"};
     EXPECT_TRUE(rar.Extract());
     EXPECT_EQ(log, QStringList({"Extracting Sub/Two.txt 1", "Extracted Sub/Two.txt OK",
@@ -165,9 +147,9 @@ TEST_F(TrarTest, ChosenNamesAreMatchedAsShownIgnoringCaseAndOthersSkippedSilentl
 }
 
 TEST_F(TrarTest, CrcMismatchFailsTheEntryKeepsOldFileAndGoesOn) {
-    RarEntry bad = file("bad.txt", "evil bytes");
+    RarEntry bad = rarFile("bad.txt", "evil bytes");
     bad.wrongCrc = true;
-    archive({file("good1", "a"), bad, file("good2", "b")});
+    archive({rarFile("good1", "a"), bad, rarFile("good2", "b")});
     EXPECT_FALSE(rar.Test());
     EXPECT_EQ(log, QStringList({"Testing good1", "Tested good1 OK", "Testing bad.txt",
                                 "Tested bad.txt FAILED", "Error 12", "Testing good2",
@@ -191,7 +173,8 @@ TEST_F(TrarTest, CrcMismatchFailsTheEntryKeepsOldFileAndGoesOn) {
 
 TEST_F(TrarTest, ArchivesEndingInsideDataOrHeaderOrWithDamagedHeaderAreBadData) {
     // Ends inside the second entry's data.
-    std::string bytes = lb::test::rarArchive({file("a", "0123"), file("b", "0123456789")}, false);
+    std::string bytes =
+        lb::test::rarArchive({rarFile("a", "0123"), rarFile("b", "0123456789")}, false);
     rawArchive(bytes.substr(0, bytes.size() - 4));
     EXPECT_FALSE(rar.Extract());
     EXPECT_EQ(log, QStringList({"Extracting a 4", "Extracted a OK", "Extracting b 10",
@@ -200,23 +183,23 @@ TEST_F(TrarTest, ArchivesEndingInsideDataOrHeaderOrWithDamagedHeaderAreBadData) 
 
     // Ends inside the second entry's header: the first is sound, then the walk ends.
     log.clear();
-    const std::string one = lb::test::rarArchive({file("a", "0123")}, false);
+    const std::string one = lb::test::rarArchive({rarFile("a", "0123")}, false);
     rawArchive(bytes.substr(0, one.size() + 10));
     EXPECT_FALSE(rar.Test());
     EXPECT_EQ(log, QStringList({"Testing a", "Tested a OK", "Error 12"}));
 
     // A header whose check value is wrong ends the walk the same way.
     log.clear();
-    RarEntry damaged = file("b", "x");
+    RarEntry damaged = rarFile("b", "x");
     damaged.wrongHeaderCrc = true;
-    archive({file("a", "1"), damaged, file("c", "3")});
+    archive({rarFile("a", "1"), damaged, rarFile("c", "3")});
     EXPECT_FALSE(rar.Extract());
     EXPECT_EQ(log, QStringList({"Extracting a 1", "Extracted a OK", "Error 12"}));
     EXPECT_EQ(read("c"), "<missing>");
 
     // A size far beyond the end of the file.
     log.clear();
-    RarEntry huge = file("huge", "abc");
+    RarEntry huge = rarFile("huge", "abc");
     huge.claimedSize = 5000000000LL;
     archive({huge});
     EXPECT_FALSE(rar.Extract());
@@ -260,8 +243,8 @@ TEST_F(TrarTest, NamesLeadingOutsideTheTargetAreWrittenNowhere) {
         "sub\\..\\..\\x", "sub/../y",   "a\\b\\..\\..\\..\\z", ".."};
     std::vector<RarEntry> entries;
     for (const std::string& n : unsafe)
-        entries.push_back(file(n, "escaped"));
-    entries.push_back(file("ok.txt", "fine"));
+        entries.push_back(rarFile(n, "escaped"));
+    entries.push_back(rarFile("ok.txt", "fine"));
     archive(entries);
     EXPECT_FALSE(rar.Extract());
     QStringList expected;
@@ -293,10 +276,10 @@ TEST_F(TrarTest, LinksDevicesAndFifosAreNeverCreatedNorWrittenThrough) {
     ASSERT_TRUE(QFile::link(outside, target + "/dirlink"));
     ASSERT_TRUE(QFile::link(outside + "/secret", target + "/filelink"));
 
-    archive({ofKind("link", RarEntry::Kind::Symlink, "../outside/secret"),
-             ofKind("fifo", RarEntry::Kind::Fifo), ofKind("dev", RarEntry::Kind::Device),
-             file("dirlink\\secret", "overwritten"), file("dirlink\\new", "planted"),
-             file("filelink", "replaced"), file("after.txt", "ok")});
+    archive({rarFile("link", "../outside/secret", RarEntry::Kind::Symlink),
+             rarFile("fifo", {}, RarEntry::Kind::Fifo), rarFile("dev", {}, RarEntry::Kind::Device),
+             rarFile("dirlink\\secret", "overwritten"), rarFile("dirlink\\new", "planted"),
+             rarFile("filelink", "replaced"), rarFile("after.txt", "ok")});
     EXPECT_FALSE(rar.Extract());
     EXPECT_EQ(
         log,
@@ -322,7 +305,7 @@ TEST_F(TrarTest, LinksDevicesAndFifosAreNeverCreatedNorWrittenThrough) {
 }
 
 TEST_F(TrarTest, StopEndsBeforeTheNextEntryAndIsReset) {
-    archive({file("1", "a"), file("2", "b"), file("3", "c")});
+    archive({rarFile("1", "a"), rarFile("2", "b"), rarFile("3", "c")});
     rar.OnExtracting = [this](TRAR* r, const RARHeaderData& h) {
         log << "Extracting " + name(h);
         r->Stop = true;
@@ -334,16 +317,16 @@ TEST_F(TrarTest, StopEndsBeforeTheNextEntryAndIsReset) {
 }
 
 TEST_F(TrarTest, CancelFromDataHandlerAndLockedEntriesEndTheOperation) {
-    archive({file("1", "abc"), file("2", "def")});
+    archive({rarFile("1", "abc"), rarFile("2", "def")});
     rar.OnProcessData = [](TRAR*, const char*, int, qint64) { return -1; };
     EXPECT_FALSE(rar.Extract());
     EXPECT_EQ(log, QStringList({"Extracting 1 3", "Extracted 1 FAILED", "Error 21"}));
     EXPECT_EQ(allPaths(), QStringList({"target"})) << "a cancelled file is not left half-written";
 
     log.clear();
-    RarEntry secret = file("secret", "ciphertext");
+    RarEntry secret = rarFile("secret", "ciphertext");
     secret.encrypted = true;
-    archive({secret, file("2", "def")});
+    archive({secret, rarFile("2", "def")});
     rar.OnProcessData = nullptr;
     bool asked = false;
     rar.OnReqPassword = [&](TRAR*, const RARHeaderData&, QString& pw) {
@@ -358,10 +341,8 @@ TEST_F(TrarTest, CancelFromDataHandlerAndLockedEntriesEndTheOperation) {
 }
 
 TEST_F(TrarTest, TheArchiveCommentIsReportedBeforeTheEntries) {
-    RarEntry comment;
-    comment.kind = RarEntry::Kind::Comment;
-    comment.data = "Engine database of December";
-    archive({comment, file("a.txt", "1")});
+    archive({rarFile("", "Engine database of December", RarEntry::Kind::Comment),
+             rarFile("a.txt", "1")});
     rar.OnComment = [this](TRAR*, const QString& text) { log << "Comment " + text; };
     EXPECT_TRUE(rar.Test());
     EXPECT_TRUE(rar.Extract());

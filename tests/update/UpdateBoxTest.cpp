@@ -1,67 +1,45 @@
-#include "app/TKestrel.h"
 #include "common/LineSplitter.h"
-#include "engines/ProgramFolder.h"
+#include "support/MainWindowTest.h"
 #include "support/RarWriter.h"
-#include "support/RawServer.h"
-#include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
 #include "update/ui/TUpdateBox.h"
 #include "update/Updater.h"
+#include "UpdateFixture.h"
 
-#include <gtest/gtest.h>
 #include <QLabel>
-#include <QListView>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 
 using namespace lb;
-using lb::test::ProgramFolder;
-using lb::test::ScriptedDialogs;
+using lb::test::rarFile;
 
 namespace {
 
-class UpdateBoxTest : public ::testing::Test {
+class UpdateBoxTest : public lb::test::MainWindowTest {
 protected:
     void SetUp() override {
-        old = QDir::currentPath();
-        pf.writeStandardFiles();
+        MainWindowTest::SetUp();
         pf.writeEngines("data/data.hlz", lb::test::engineLines({"OldFFA"}));
         pf.writeEngines("data/engines.hlz", lb::test::engineLines({"OldSearch"}));
-        QDir::setCurrent(pf.dir.path());
-        w = std::make_unique<TKestrel>(dialogs);
-        box = std::make_unique<TUpdateBox>();
-        w->setWindows(box.get(), nullptr, nullptr, nullptr, nullptr);
+        open().setWindows(box.get(), nullptr, nullptr, nullptr, nullptr);
         w->show();
-    }
-    void TearDown() override {
-        box.reset();
-        w.reset();
-        QDir::setCurrent(old);
     }
     void useHost(quint16 port) {
         pf.writeBytes("zkt.ini",
                       QStringLiteral("[Update]\r\nHost=127.0.0.1:%1\r\n").arg(port).toUtf8());
     }
     template <class T> T* find(QWidget* in, const char* name) {
-        T* c = in->findChild<T*>(QLatin1String(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return lb::test::named<T>(in, name);
     }
-    QStringList keyList() {
-        auto* v = find<QListView>(w.get(), "KeyList");
-        QStringList out;
-        for (int r = 0; v && r < v->model()->rowCount(); ++r)
-            out << v->model()->index(r, 0).data().toString();
-        return out;
+    QStringList keyList() { return names("KeyList"); }
+
+    void TearDown() override {
+        box.reset();
+        MainWindowTest::TearDown();
     }
 
-    QString old;
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    std::unique_ptr<TKestrel> w;
-    std::unique_ptr<TUpdateBox> box;
+    std::unique_ptr<TUpdateBox> box = std::make_unique<TUpdateBox>();
 };
 
 } // namespace
@@ -122,14 +100,10 @@ TEST_F(UpdateBoxTest, YesLoadsTheNewDatabaseIntoTheEngineLists) {
     const QByteArray search = joinLinesCrLf(lb::test::engineLines({"NewSearch"}));
     QTemporaryDir archives;
     const QString archive = archives.filePath("en-kestrel.hlz");
-    std::vector<lb::test::RarEntry> entries(3);
-    entries[0].name = "data.hlz";
-    entries[0].data = ffa.toStdString();
-    entries[1].name = "engines.hlz";
-    entries[1].data = search.toStdString();
-    entries[2].name = "un.pac";
-    entries[2].data = "data.hlz\r\nengines.hlz\r\n";
-    ASSERT_TRUE(lb::test::writeRarArchive(archive.toStdString(), entries));
+    ASSERT_TRUE(lb::test::writeRarArchive(archive.toStdString(),
+                                          {rarFile("data.hlz", ffa.toStdString()),
+                                           rarFile("engines.hlz", search.toStdString()),
+                                           rarFile("un.pac", "data.hlz\r\nengines.hlz\r\n")}));
     lb::test::TargetSim sim({"--update-archive", archive});
     ASSERT_TRUE(sim.ok());
     useHost(sim.port());

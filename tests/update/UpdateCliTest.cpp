@@ -45,7 +45,8 @@ TEST(UpdateCli, FailuresPrintTheirMessageAndExitOne) {
     lb::test::TargetSim none({QStringLiteral("--update-archive"), pf.path("nothing")});
     ASSERT_TRUE(sim.ok() && none.ok());
 
-    lb::test::CliResult r = cli(pf.dir.path(), {"--host", QStringLiteral("127.0.0.1:%1").arg(sim.port())});
+    lb::test::CliResult r =
+        cli(pf.dir.path(), {"--host", QStringLiteral("127.0.0.1:%1").arg(sim.port())});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.endsWith("Status: Extracting\nLinkbeacon: Archive is corrupted\n"))
         << r.out.toStdString();

@@ -12,11 +12,9 @@
 
 namespace lb::test {
 
-inline RarEntry rarFile(const std::string& name, const std::string& data) {
-    RarEntry e;
-    e.name = name;
-    e.data = data;
-    return e;
+inline RarEntry rarFile(const std::string& name, const std::string& data = {},
+                        RarEntry::Kind kind = RarEntry::Kind::File) {
+    return {name, data, kind};
 }
 
 class UpdateFolder {

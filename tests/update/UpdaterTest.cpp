@@ -121,10 +121,7 @@ TEST_F(UpdaterTest, ArchivesFailingTheTestOrTheUnpackingInstallNothing) {
     const auto before = pf.snapshot();
     RarEntry bad = rarFile("data.hlz", "tampered");
     bad.wrongCrc = true;
-    RarEntry link;
-    link.name = "sub\\escape";
-    link.kind = RarEntry::Kind::Symlink;
-    link.data = "../../../zkt.ini";
+    const RarEntry link = rarFile("sub\\escape", "../../../zkt.ini", RarEntry::Kind::Symlink);
     const std::vector<std::vector<RarEntry>> broken = {
         // fails the test
         {rarFile("engines.hlz", "new"), bad, rarFile("un.pac", "engines.hlz\r\n")},
