@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 
 using lb::TlsSettings;
-using lb::net::THttpCli;
 
 namespace {
 
@@ -18,58 +17,38 @@ struct InFolder {
     ~InFolder() { QDir::setCurrent(previous); }
 };
 
+// What a client made now takes from the current folder.
+void expectNewClient(bool verify, const QStringList& caFiles) {
+    lb::net::THttpCli c;
+    EXPECT_EQ(c.Tls.verify, verify);
+    EXPECT_EQ(c.Tls.caFiles, caFiles);
+}
+
 } // namespace
 
 TEST(HttpClientSettings, EveryNewClientTakesTheFolderTlsSettingsAsTheyAreNow) {
     QTemporaryDir first, second;
     ASSERT_TRUE(first.isValid() && second.isValid());
     InFolder in(first.path());
-    {
-        THttpCli c;
-        EXPECT_TRUE(c.Tls.verify);
-        EXPECT_TRUE(c.Tls.caFiles.isEmpty());
-    }
+    expectNewClient(true, {});
     TlsSettings s;
     s.caFile = "certs/ca.pem";
     s.verify = false;
     s.save(first.path());
-    {
-        THttpCli c;
-        EXPECT_FALSE(c.Tls.verify);
-        EXPECT_EQ(c.Tls.caFiles, QStringList{first.filePath("certs/ca.pem")});
-    }
+    expectNewClient(false, {first.filePath("certs/ca.pem")});
     // A change of the same length, written right after, still counts.
     s.caFile = "certs/cb.pem";
     s.save(first.path());
-    {
-        THttpCli c;
-        EXPECT_EQ(c.Tls.caFiles, QStringList{first.filePath("certs/cb.pem")});
-    }
+    expectNewClient(false, {first.filePath("certs/cb.pem")});
     // Another folder has its own file, or none.
     QDir::setCurrent(second.path());
-    {
-        THttpCli c;
-        EXPECT_TRUE(c.Tls.verify);
-        EXPECT_TRUE(c.Tls.caFiles.isEmpty());
-    }
+    expectNewClient(true, {});
     TlsSettings other;
     other.caFile = "/etc/ssl/elsewhere.pem";
     other.save(second.path());
-    {
-        THttpCli c;
-        EXPECT_TRUE(c.Tls.verify);
-        EXPECT_EQ(c.Tls.caFiles, QStringList{"/etc/ssl/elsewhere.pem"});
-    }
+    expectNewClient(true, {"/etc/ssl/elsewhere.pem"});
     QDir::setCurrent(first.path());
-    {
-        THttpCli c;
-        EXPECT_FALSE(c.Tls.verify);
-        EXPECT_EQ(c.Tls.caFiles, QStringList{first.filePath("certs/cb.pem")});
-    }
+    expectNewClient(false, {first.filePath("certs/cb.pem")});
     ASSERT_TRUE(QFile::remove(first.filePath("zkt.ini")));
-    {
-        THttpCli c;
-        EXPECT_TRUE(c.Tls.verify);
-        EXPECT_TRUE(c.Tls.caFiles.isEmpty());
-    }
+    expectNewClient(true, {});
 }

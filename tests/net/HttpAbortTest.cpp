@@ -53,60 +53,42 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.event;
 }
 
-// Replaces the logging handler of one event by one that also aborts, the
-// first time it runs, and notes when Abort has returned.
-void armAbort(THttpCli& c, EventLog& log, const QString& event) {
+// Wraps the logging handler of one event in one that then aborts, the first
+// time it runs (for a state change: the first time it enters that state),
+// and notes when Abort has returned.
+template <typename... Args, typename When>
+void abortAfter(std::function<void(THttpCli*, Args...)>& handler, EventLog& log, When when) {
     auto fired = std::make_shared<bool>(false);
-    auto abortOnce = [&log, fired](THttpCli* s) {
-        if (*fired)
+    handler = [logged = handler, &log, when, fired](THttpCli* s, Args... args) {
+        logged(s, args...);
+        if (*fired || !when(s))
             return;
         *fired = true;
         s->Abort();
         log.events << "AbortReturned";
     };
-    if (event == "HeaderBegin") {
-        c.OnHeaderBegin = [&log, abortOnce](THttpCli* s) {
-            log.events << "HeaderBegin";
-            abortOnce(s);
-        };
-    } else if (event == "HeaderData") {
-        c.OnHeaderData = [&log, abortOnce](THttpCli* s) {
-            log.events << "HeaderData:" + s->ResponseHeader().last();
-            abortOnce(s);
-        };
-    } else if (event == "Cookie") {
-        c.OnCookie = [&log, abortOnce](THttpCli* s, const QString& v, bool&) {
-            log.events << "Cookie:" + v;
-            abortOnce(s);
-        };
-    } else if (event.startsWith("StateChange:")) {
-        const int target = event.section(':', 1).toInt();
-        c.OnStateChange = [&log, abortOnce, target](THttpCli* s) {
-            log.events << QStringLiteral("StateChange:%1").arg(int(s->State()));
-            if (int(s->State()) == target)
-                abortOnce(s);
-        };
-    } else if (event == "HeaderEnd") {
-        c.OnHeaderEnd = [&log, abortOnce](THttpCli* s) {
-            log.events << "HeaderEnd";
-            abortOnce(s);
-        };
-    } else if (event == "DocBegin") {
-        c.OnDocBegin = [&log, abortOnce](THttpCli* s) {
-            log.events << "DocBegin";
-            abortOnce(s);
-        };
-    } else if (event == "DocData") {
-        c.OnDocData = [&log, abortOnce](THttpCli* s, const char*, int) {
-            log.events << "DocData";
-            abortOnce(s);
-        };
-    } else if (event == "LocationChange") {
-        c.OnLocationChange = [&log, abortOnce](THttpCli* s) {
-            log.events << "LocationChange:" + s->Location();
-            abortOnce(s);
-        };
-    }
+}
+
+void armAbort(THttpCli& c, EventLog& log, const QString& event) {
+    const auto always = [](THttpCli*) { return true; };
+    if (event == "HeaderBegin")
+        abortAfter(c.OnHeaderBegin, log, always);
+    else if (event == "HeaderData")
+        abortAfter(c.OnHeaderData, log, always);
+    else if (event == "Cookie")
+        abortAfter(c.OnCookie, log, always);
+    else if (event == "HeaderEnd")
+        abortAfter(c.OnHeaderEnd, log, always);
+    else if (event == "DocBegin")
+        abortAfter(c.OnDocBegin, log, always);
+    else if (event == "DocData")
+        abortAfter(c.OnDocData, log, always);
+    else if (event == "LocationChange")
+        abortAfter(c.OnLocationChange, log, always);
+    else if (event.startsWith("StateChange:"))
+        abortAfter(c.OnStateChange, log, [target = event.section(':', 1).toInt()](THttpCli* s) {
+            return int(s->State()) == target;
+        });
 }
 
 QStringList after(const QStringList& events, const QString& marker) {
@@ -125,7 +107,7 @@ TEST_P(AbortFromEvent, OnlyOneRequestDoneFollows) {
     server.addAnswer("HTTP/1.0 200 OK\r\n\r\nredirected"); // must never be asked for
 
     THttpCli client;
-    client.URL = QStringLiteral("http://127.0.0.1:%1/first").arg(server.port());
+    client.URL = server.url("/first");
     EventLog log;
     log.attach(&client);
     armAbort(client, log, QLatin1String(c.event));
@@ -191,7 +173,7 @@ TEST(AbortFromEvent, HeaderEndOfAnErrorAnswerGivesOneRequestDone) {
         RawServer server;
         server.addScript(script(kNotFound, Delivery::OneRead));
         THttpCli client;
-        client.URL = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
+        client.URL = server.url("/");
         EventLog log;
         log.attach(&client);
         int judgedStatus = 0;

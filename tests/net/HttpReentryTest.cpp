@@ -34,7 +34,7 @@ struct Reentry : ::testing::Test {
     THttpCli client;
     EventLog log;
     void SetUp() override {
-        client.URL = QStringLiteral("http://127.0.0.1:%1/page").arg(server.port());
+        client.URL = server.url("/page");
         log.attach(&client);
     }
     bool run() {

@@ -29,7 +29,7 @@ QByteArray fetchRequest(THttpCli& c, RawServer& server, bool post = false) {
 TEST(HttpRequest, PlainGetWithPortInUrl) {
     RawServer server;
     THttpCli c;
-    c.URL = QStringLiteral("http://127.0.0.1:%1").arg(server.port());
+    c.URL = server.url("");
     EXPECT_EQ(fetchRequest(c, server),
               "GET / HTTP/1.0\r\n" + kAccept + kAgent + "Host: 127.0.0.1\r\n\r\n");
     EXPECT_EQ(c.StatusCode(), 200);
@@ -70,7 +70,7 @@ TEST(HttpRequest, PostHeaderOrderAndBody) {
     body.open(QIODevice::ReadOnly);
     c.SendStream = &body;
     c.NoCache = true;
-    c.URL = QStringLiteral("http://127.0.0.1:%1/cgi/add.cgi").arg(server.port());
+    c.URL = server.url("/cgi/add.cgi");
     EXPECT_EQ(fetchRequest(c, server, true),
               "POST /cgi/add.cgi HTTP/1.0\r\n" + kAccept +
                   "Content-Type: application/x-www-form-urlencoded\r\n" + kAgent +
@@ -82,7 +82,7 @@ TEST(HttpRequest, PostHeaderOrderAndBody) {
 TEST(HttpRequest, EveryOptionalLineInOrder) {
     RawServer server;
     THttpCli c;
-    c.URL = QStringLiteral("http://127.0.0.1:%1/p").arg(server.port());
+    c.URL = server.url("/p");
     c.Sender = "me@example.org";
     c.Reference = "http://ref.example/";
     c.Username = "u";
@@ -107,7 +107,7 @@ TEST(HttpRequest, LinesWithoutACommandHandlerAreTheSameBytes) {
     auto request = [](bool withHandler, const QString& reference) {
         RawServer server;
         THttpCli c;
-        c.URL = QStringLiteral("http://127.0.0.1:%1/p?q=%C3%A9").arg(server.port());
+        c.URL = server.url("/p?q=%C3%A9");
         c.Sender = "me@example.org";
         c.Reference = reference;
         c.Cookie = QString::fromUtf8("n\u00e4me=\u20ac1; e=\U0001F600");
@@ -138,7 +138,7 @@ TEST(HttpRequest, LinesWithoutACommandHandlerAreTheSameBytes) {
 TEST(HttpRequest, CommandHandlerMayRewriteLines) {
     RawServer server;
     THttpCli c;
-    c.URL = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
+    c.URL = server.url("/");
     c.Accept.clear();
     c.Agent.clear();
     int calls = 0;
@@ -161,7 +161,7 @@ TEST(HttpRequest, StringBodyVariantPostsItsStream) {
     QBuffer send;
     c.SendStream = &send;
     c.Stream = "a=1&b=2";
-    c.URL = QStringLiteral("http://127.0.0.1:%1/go").arg(server.port());
+    c.URL = server.url("/go");
     EventLog log;
     log.attach(&c);
     c.PostAsync();
@@ -177,7 +177,7 @@ TEST(HttpRequest, MisuseIsRefusedBeforeAnythingChanges) {
     RawServer server;
     server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}});
     THttpCli c;
-    c.URL = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
+    c.URL = server.url("/");
     try {
         c.PostAsync();
         FAIL() << "no exception";

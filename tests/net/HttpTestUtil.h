@@ -1,7 +1,11 @@
 #pragma once
-// Records the events of a client in the order they fire.
+// Helpers of the net tests: the events of a client in the order they fire,
+// one GET with its events, the bytes target-sim's /bytes/N sends, and a bare
+// socket connected to a loopback port.
 #include "net/HttpProt.h"
+#include "net/WSocket.h"
 #include "support/RawServer.h"
+#include "support/Thrown.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,6 +17,7 @@ struct EventLog {
     QByteArray body;
     int done = 0;
     quint16 doneError = 0;
+    int largestChunk = 0;
 
     void attach(net::THttpCli* c) {
         using net::THttpCli;
@@ -38,6 +43,7 @@ struct EventLog {
         c->OnDocData = [this](THttpCli*, const char* p, int n) {
             events << "DocData";
             body.append(p, n);
+            largestChunk = std::max(largestChunk, n);
         };
         c->OnDocEnd = [this](THttpCli*) { events << "DocEnd"; };
         c->OnLocationChange = [this](THttpCli* s) { events << "LocationChange:" + s->Location(); };
@@ -60,5 +66,43 @@ struct EventLog {
         return runUntil([this] { return done > 0; }, timeoutMs);
     }
 };
+
+// One client and its events.
+struct Fetch {
+    net::THttpCli c;
+    EventLog log;
+    explicit Fetch(const QString& url) {
+        c.URL = url;
+        log.attach(&c);
+    }
+    bool run() {
+        c.GetAsync();
+        return log.waitDone(20000);
+    }
+};
+
+inline QByteArray pattern(qint64 n) {
+    QByteArray b(n, Qt::Uninitialized);
+    for (qint64 i = 0; i < n; ++i)
+        b[i] = char('a' + i % 26);
+    return b;
+}
+
+inline void connectTo(net::TWSocket& s, quint16 port) {
+    s.setAddr("127.0.0.1");
+    s.setPort(QString::number(port));
+    s.setProto("tcp");
+    s.Connect();
+}
+
+// Connects s and runs events until it is connected; false when it was not.
+inline bool connectAndWait(net::TWSocket& s, quint16 port) {
+    bool up = false;
+    s.OnSessionConnected = [&up](net::TWSocket*, quint16 e) { up = e == 0; };
+    connectTo(s, port);
+    const bool ok = runUntil([&up] { return up; });
+    s.OnSessionConnected = nullptr;
+    return ok;
+}
 
 } // namespace lb::test

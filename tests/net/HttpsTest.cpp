@@ -7,14 +7,13 @@
 
 #include <gtest/gtest.h>
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QJsonArray>
 
 #include <memory>
 
 using namespace lb::net;
 using lb::test::ConnectProxy;
-using lb::test::EventLog;
+using lb::test::pattern;
 using lb::test::runUntil;
 using lb::test::TargetSim;
 using lb::test::TestCertificates;
@@ -32,35 +31,13 @@ QStringList simTlsArgs() {
     return {"--tls-port", "0", "--cert", certs().serverCert(), "--key", certs().serverKey()};
 }
 
-// Sets up a client that trusts the test CA, runs one GET and waits for it.
-struct Fetch {
-    THttpCli c;
-    EventLog log;
-    int largestChunk = 0;
-
-    explicit Fetch(const QString& url, bool trustTestCa = true) {
-        c.URL = url;
+// A GET whose client trusts the test CA.
+struct Fetch : lb::test::Fetch {
+    explicit Fetch(const QString& url, bool trustTestCa = true) : lb::test::Fetch(url) {
         if (trustTestCa)
             c.Tls.caFiles << certs().caFile();
-        log.attach(&c);
-        c.OnDocData = [this](THttpCli*, const char* p, int n) {
-            log.events << "DocData";
-            log.body.append(p, n);
-            largestChunk = std::max(largestChunk, n);
-        };
-    }
-    bool run() {
-        c.GetAsync();
-        return log.waitDone(20000);
     }
 };
-
-QByteArray pattern(int n) {
-    QByteArray b(n, Qt::Uninitialized);
-    for (int i = 0; i < n; ++i)
-        b[i] = char('a' + i % 26);
-    return b;
-}
 
 QString headerValue(const QJsonObject& request, const QString& name) {
     for (const QJsonValue& h : request.value("headers").toArray())
@@ -82,7 +59,7 @@ TEST(Https, LargeBodyIntactInChunksAndSameEventsAndRequestAsHttp) {
     EXPECT_EQ(big.log.doneError, 0);
     EXPECT_EQ(big.c.ReceivedCount(), 5000000);
     EXPECT_TRUE(big.log.body == pattern(5000000));
-    EXPECT_LE(big.largestChunk, 8192);
+    EXPECT_LE(big.log.largestChunk, 8192);
 
     // The same small request over http and https: same events, same request.
     Fetch plain(sim.url("/bytes/10"));

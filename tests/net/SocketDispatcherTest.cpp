@@ -3,9 +3,7 @@
 // the deferred calls that share one queued wake-up, and sockets on a second
 // thread.
 #include "net/SocketDispatcher.h"
-#include "net/HttpProt.h"
-#include "net/WSocket.h"
-#include "support/RawServer.h"
+#include "HttpTestUtil.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -16,57 +14,40 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <linux/sockios.h>
 #include <memory>
 #include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
 using namespace lb::net;
+using lb::test::connectAndWait;
+using lb::test::connectTo;
 using lb::test::RawServer;
 using lb::test::runUntil;
 
 namespace {
 
-// A listening socket driven by the test itself, so it decides exactly when
+// A listening port driven by the test itself, so it decides exactly when
 // and in which order each client's data arrives.
 class Listener {
 public:
-    Listener() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(fd_, 128);
-        socklen_t len = sizeof a;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
     ~Listener() {
         for (int fd : accepted_)
             ::close(fd);
-        ::close(fd_);
     }
-    quint16 port() const { return port_; }
+    quint16 port() const { return port_.port; }
 
     // The next connection and the one byte its client sent first (-1 on time-out).
     std::pair<int, int> acceptWithId() {
-        pollfd p{fd_, POLLIN, 0};
-        if (::poll(&p, 1, 10000) != 1)
-            return {-1, -1};
-        const int fd = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int fd = port_.accept();
         if (fd < 0)
             return {-1, -1};
         accepted_.push_back(fd);
-        pollfd q{fd, POLLIN, 0};
         unsigned char id = 0;
-        if (::poll(&q, 1, 10000) != 1 || ::recv(fd, &id, 1, 0) != 1)
+        if (!lb::test::readable(fd, 10000) || ::recv(fd, &id, 1, 0) != 1)
             return {fd, -1};
         return {fd, int(id)};
     }
@@ -80,8 +61,7 @@ public:
     }
 
 private:
-    int fd_ = -1;
-    quint16 port_ = 0;
+    lb::test::LoopbackPort port_{true};
     std::vector<int> accepted_;
 };
 
@@ -100,13 +80,6 @@ bool sendAndSettle(int fd) {
         ::usleep(1000);
     }
     return false;
-}
-
-void connectTo(TWSocket& s, quint16 port) {
-    s.setAddr("127.0.0.1");
-    s.setPort(QString::number(port));
-    s.setProto("tcp");
-    s.Connect();
 }
 
 // kCount clients of one listener, each sending its index as its first byte;
@@ -295,27 +268,13 @@ TEST(SocketDispatcher, DataSentOfManySocketsFiresOnceEachInSendOrder) {
     EXPECT_EQ(sent, order);
 }
 
-namespace {
-
-// Runs body on a new thread with its own event loop and waits for it (bounded).
-template <typename Body> bool onWorkerThread(Body body) {
-    QThread* thread = QThread::create(body);
-    thread->start();
-    const bool done = thread->wait(QDeadlineTimer(30000));
-    if (done)
-        delete thread;
-    return done;
-}
-
-} // namespace
-
 TEST(SocketThreads, ASocketOnASecondThreadIsServedThere) {
     RawServer server;
     server.addAnswer("HTTP/1.0 200 OK\r\n\r\nfrom the server");
     QByteArray got;
     bool closed = false;
     bool allOnWorker = true;
-    const bool finished = onWorkerThread([&] {
+    QThread* thread = QThread::create([&] {
         QThread* self = QThread::currentThread();
         QEventLoop loop;
         QTimer::singleShot(20000, &loop, &QEventLoop::quit);
@@ -341,7 +300,9 @@ TEST(SocketThreads, ASocketOnASecondThreadIsServedThere) {
         connectTo(s, server.port());
         loop.exec();
     });
-    ASSERT_TRUE(finished);
+    thread->start();
+    ASSERT_TRUE(thread->wait(QDeadlineTimer(30000)));
+    delete thread;
     EXPECT_TRUE(closed);
     EXPECT_TRUE(allOnWorker);
     EXPECT_EQ(got, "HTTP/1.0 200 OK\r\n\r\nfrom the server");
@@ -379,10 +340,7 @@ TEST(SocketThreads, AConnectedSocketMovedToAnotherThreadIsServedThere) {
     RawServer server;
     server.addAnswer("HTTP/1.0 200 OK\r\n\r\nmoved");
     auto* s = new TWSocket;
-    bool connected = false;
-    s->OnSessionConnected = [&](TWSocket*, quint16 e) { connected = e == 0; };
-    connectTo(*s, server.port());
-    ASSERT_TRUE(runUntil([&] { return connected; }));
+    ASSERT_TRUE(connectAndWait(*s, server.port()));
 
     QThread worker;
     worker.start();

@@ -1,6 +1,5 @@
+#include "HttpTestUtil.h"
 #include "net/SocketErrors.h"
-#include "net/WSocket.h"
-#include "support/RawServer.h"
 
 #include <gtest/gtest.h>
 #include <QAbstractEventDispatcher>
@@ -10,47 +9,17 @@
 #include <atomic>
 #include <thread>
 
-#include <arpa/inet.h>
 #include <cerrno>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 using namespace lb::net;
+using lb::test::connectAndWait;
+using lb::test::connectTo;
+using lb::test::LoopbackPort;
 using lb::test::RawServer;
 using lb::test::runUntil;
-
-namespace {
-
-// A port on 127.0.0.1: listening, with connections the test takes itself,
-// or only bound, so that it refuses connections.
-struct LoopbackPort {
-    int fd = -1;
-    quint16 port = 0;
-    explicit LoopbackPort(bool listening) {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-            (listening && ::listen(fd, 4) != 0))
-            return;
-        socklen_t len = sizeof a;
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-        port = ntohs(a.sin_port);
-    }
-    ~LoopbackPort() { ::close(fd); }
-    int accept() const { return ::accept(fd, nullptr, nullptr); }
-};
-
-void connectTo(TWSocket& s, quint16 port) {
-    s.setAddr("127.0.0.1");
-    s.setPort(QString::number(port));
-    s.setProto("tcp");
-    s.Connect();
-}
-
-} // namespace
+using lb::test::thrownMessage;
 
 TEST(SocketErrors, ErrnoMapsOntoNumbersAndTexts) {
     EXPECT_EQ(errnoToSocketError(ECONNREFUSED), 10061);
@@ -64,18 +33,18 @@ TEST(SocketErrors, ErrnoMapsOntoNumbersAndTexts) {
     EXPECT_EQ(socketErrorDesc(12345), "Not a WinSock error");
 }
 
-TEST(SocketLookup, DottedAddressAnswersBeforeReturning) {
-    TWSocket s;
-    int calls = 0;
-    quint16 error = 99;
-    s.OnDnsLookupDone = [&](TWSocket*, quint16 e) {
-        ++calls;
-        error = e;
-    };
-    s.DnsLookup(" 127.000.0.1 ");
-    EXPECT_EQ(calls, 1);
-    EXPECT_EQ(error, 0);
-    EXPECT_EQ(s.DnsResult(), "127.0.0.1");
+TEST(SocketLookup, AddressLiteralsAnswerBeforeReturning) {
+    for (const auto& [text, normal] :
+         {std::pair{" 127.000.0.1 ", "127.0.0.1"}, std::pair{" 0:0::1 ", "::1"}}) {
+        SCOPED_TRACE(text);
+        TWSocket s;
+        QList<quint16> answers;
+        s.OnDnsLookupDone = [&](TWSocket*, quint16 e) { answers << e; };
+        s.DnsLookup(text);
+        EXPECT_EQ(answers, QList<quint16>{0});
+        EXPECT_EQ(s.DnsResult(), normal);
+        EXPECT_EQ(s.DnsResultList(), QStringList{normal});
+    }
 }
 
 TEST(SocketLookup, DottedAddressShapes) {
@@ -105,12 +74,8 @@ TEST(SocketLookup, EmptyNameIsReported) {
     TWSocket s;
     quint16 error = 0;
     s.OnDnsLookupDone = [&](TWSocket*, quint16 e) { error = e; };
-    try {
-        s.DnsLookup("");
-        FAIL() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.message(), "DNS lookup: invalid host name.");
-    }
+    EXPECT_EQ(thrownMessage<ESocketException>([&] { s.DnsLookup(""); }),
+              "DNS lookup: invalid host name.");
     int errors = 0;
     s.OnError = [&](TWSocket*) { ++errors; };
     s.DnsLookup("");
@@ -164,11 +129,8 @@ TEST(SocketConnection, SendGivesExactlyOneLaterDataSent) {
     server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}}, false);
     TWSocket s;
     int sent = 0;
-    bool connected = false;
-    s.OnSessionConnected = [&](TWSocket*, quint16 e) { connected = e == 0; };
     s.OnDataSent = [&](TWSocket*, quint16) { ++sent; };
-    connectTo(s, server.port());
-    ASSERT_TRUE(runUntil([&] { return connected; }));
+    ASSERT_TRUE(connectAndWait(s, server.port()));
     EXPECT_EQ(s.State(), wsConnected);
     EXPECT_EQ(s.Send("hello", 5), 5);
     EXPECT_EQ(sent, 0) << "fired inside Send";
@@ -184,13 +146,10 @@ TEST(SocketConnection, DataSentOncePerEmptiedQueueWhenASendWouldBlock) {
     server.addScript({{RawServer::Step::Pause, {}, 300}, {RawServer::Step::Drain, {}, 0}}, false);
     TWSocket s;
     int sent = 0;
-    bool connected = false;
     qint64 leftNow = 0;
-    s.OnSessionConnected = [&](TWSocket*, quint16 e) { connected = e == 0; };
     s.OnDataSent = [&](TWSocket*, quint16) { ++sent; };
     s.OnSendData = [&](TWSocket*, int n) { leftNow += n; };
-    connectTo(s, server.port());
-    ASSERT_TRUE(runUntil([&] { return connected; }));
+    ASSERT_TRUE(connectAndWait(s, server.port()));
 
     // A first send leaves at once; its notification is still queued when
     // the next sends fill the connection until one would block.
@@ -218,11 +177,8 @@ TEST(SocketConnection, CloseNotifiesSynchronouslyOnce) {
     server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}}, false);
     TWSocket s;
     QList<quint16> closed;
-    bool connected = false;
-    s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
     s.OnSessionClosed = [&](TWSocket*, quint16 e) { closed << e; };
-    connectTo(s, server.port());
-    ASSERT_TRUE(runUntil([&] { return connected; }));
+    ASSERT_TRUE(connectAndWait(s, server.port()));
     s.Close();
     ASSERT_EQ(closed.size(), 1);
     EXPECT_EQ(closed[0], 0);
@@ -264,14 +220,11 @@ TEST(SocketConnection, BytesLeaveInOrderWhetherSentAtOnceOrQueued) {
     ASSERT_NE(listener.port, 0);
 
     TWSocket s;
-    bool connected = false;
     int dataSent = 0;
     qint64 leftAtOnce = 0;
-    s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
     s.OnDataSent = [&](TWSocket*, quint16) { ++dataSent; };
     s.OnSendData = [&](TWSocket*, int n) { leftAtOnce += n; };
-    connectTo(s, listener.port);
-    ASSERT_TRUE(runUntil([&] { return connected; }));
+    ASSERT_TRUE(connectAndWait(s, listener.port));
     const int peer = listener.accept();
     ASSERT_GE(peer, 0);
 
@@ -324,14 +277,12 @@ TEST(SocketConnection, AnswerAndCloseTogetherEndInOnePass) {
         ASSERT_NE(listener.port, 0);
 
         TWSocket s;
-        bool connected = false;
         int wakes = 0;
         QStringList order;
         QByteArray got;
         QList<int> seenAt;
         QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake, &s,
                          [&] { ++wakes; });
-        s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
         s.OnDataAvailable = [&](TWSocket* sock, quint16) {
             char buf[4096];
             const int n = sock->Receive(buf, sizeof buf);
@@ -345,8 +296,7 @@ TEST(SocketConnection, AnswerAndCloseTogetherEndInOnePass) {
             order << QStringLiteral("closed %1").arg(e);
             seenAt << wakes;
         };
-        connectTo(s, listener.port);
-        ASSERT_TRUE(runUntil([&] { return connected; }));
+        ASSERT_TRUE(connectAndWait(s, listener.port));
         const int peer = listener.accept();
         ASSERT_GE(peer, 0);
         ASSERT_EQ(::send(peer, "answer", 6, 0), 6);
@@ -372,16 +322,9 @@ TEST(SocketConnection, PropertiesRefuseChangesWhileOpen) {
     RawServer server;
     server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}}, false);
     TWSocket s;
-    bool connected = false;
-    s.OnSessionConnected = [&](TWSocket*, quint16) { connected = true; };
-    connectTo(s, server.port());
-    ASSERT_TRUE(runUntil([&] { return connected; }));
-    try {
-        s.setPort("81");
-        FAIL() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.message(), "Cannot change Port if not closed");
-    }
+    ASSERT_TRUE(connectAndWait(s, server.port()));
+    EXPECT_EQ(thrownMessage<ESocketException>([&] { s.setPort("81"); }),
+              "Cannot change Port if not closed");
     EXPECT_THROW(s.setAddr("127.0.0.2"), ESocketException);
     EXPECT_EQ(s.Port(), QString::number(server.port()));
     s.Abort();
@@ -428,26 +371,14 @@ TEST(SocketConnection, RefusedConnectionReportsConnectionRefused) {
 
 TEST(SocketConnection, ConnectChecksItsSettings) {
     TWSocket s;
-    try {
-        s.Connect();
-        FAIL() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.message(), "Connect: No Port Specified");
-    }
+    const auto connectError = [&s] {
+        return thrownMessage<ESocketException>([&s] { s.Connect(); });
+    };
+    EXPECT_EQ(connectError(), "Connect: No Port Specified");
     s.setPort("80");
-    try {
-        s.Connect();
-        FAIL() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.message(), "Connect: No IP Address Specified");
-    }
+    EXPECT_EQ(connectError(), "Connect: No IP Address Specified");
     s.setAddr("300.1.1.1");
-    try {
-        s.Connect();
-        FAIL() << "no exception";
-    } catch (const ESocketException& e) {
-        EXPECT_EQ(e.message(), "WSocketResolveHost: '300.1.1.1' Invalid IP address.");
-    }
+    EXPECT_EQ(connectError(), "WSocketResolveHost: '300.1.1.1' Invalid IP address.");
     EXPECT_THROW(s.Send("x", 1), ESocketException);
 }
 
@@ -459,22 +390,14 @@ TEST(SocketConnection, ProtocolAndServiceNamesGiveTheSameAnswerEveryTime) {
         TWSocket s;
         s.setAddr("127.0.0.1");
         s.setPort("no-such-service-name");
-        try {
-            s.Connect();
-            FAIL() << "no exception";
-        } catch (const ESocketException& e) {
-            EXPECT_EQ(e.message(),
-                      "WSocketResolvePort: Cannot convert port 'no-such-service-name'");
-        }
+        const auto connectError = [&s] {
+            return thrownMessage<ESocketException>([&s] { s.Connect(); });
+        };
+        EXPECT_EQ(connectError(), "WSocketResolvePort: Cannot convert port 'no-such-service-name'");
         s.setProto("no-such-protocol");
         s.setPort(QString::number(refusing.port));
-        try {
-            s.Connect();
-            FAIL() << "no exception";
-        } catch (const ESocketException& e) {
-            EXPECT_EQ(e.message(),
-                      "WSocketResolveProto: Cannot convert protocol 'no-such-protocol'");
-        }
+        EXPECT_EQ(connectError(),
+                  "WSocketResolveProto: Cannot convert protocol 'no-such-protocol'");
         s.setProto("udp");
         EXPECT_THROW(s.Connect(), ESocketException);
         EXPECT_EQ(s.LastError(), 10022);

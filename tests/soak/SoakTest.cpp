@@ -3,29 +3,14 @@
 // report line with its own name and its result, and the silent targets are
 // ended by the watchdog. Built with the sanitizers this also checks that
 // nothing leaks over the run.
-#include "engines/EngineDatabase.h"
-#include "engines/ProgramFolder.h"
-#include "net/HttpProt.h"
-#include "submit/DatabaseHost.h"
 #include "submit/SpeedSteps.h"
-#include "submit/SubmissionRun.h"
 #include "support/RunHost.h"
-#include "support/ScriptedDialogs.h"
-#include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QMap>
 #include <QRegularExpression>
-#include <QTimer>
 
 using namespace lb;
-using lb::test::openForRun;
-using lb::test::ProgramFolder;
-using lb::test::RunHost;
-using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
 namespace {
@@ -42,78 +27,42 @@ struct Engine {
 
 // Every fifth engine is faulty, by turns; the rest answer normally.
 QList<Engine> soakEngines(const TargetSim& sim) {
+    // A path of target-sim with its result, or (no result) a whole URL
+    // that fails in the client.
+    static const std::pair<const char*, const char*> normal[] = {
+        {nullptr, nullptr}, // the faulty one, below
+        {"/status/302/Found", "OK"},
+        {"/status/200/OK", "OK"},
+        {"/status/404/Not%20Found", "Not Found"},
+        {"/status/200/Ok", "Ok"}};
+    static const std::pair<const char*, const char*> faulty[] = {
+        {"/hang", "Request_Timeout"}, // one in ten; else refused
+        {"/close", nullptr},
+        {"/close-in-header", nullptr},
+        {"/bad-status", nullptr},
+        {"/long-header/9000", nullptr},
+        {"/trickle/2", "OK"},
+        {"/bytes/2000000", "OK"},
+        {"/loop", "OK"},
+        {"http://127.0.0.1:1/refused", nullptr},
+        {"http://soak-%1.invalid/submit", nullptr}};
     QList<Engine> out;
     for (int i = 0; i < kEngines; ++i) {
-        Engine e;
-        e.name = QStringLiteral("Engine %1").arg(i, 5, 10, QLatin1Char('0'));
-        auto at = [&](const char* path, const char* expected) {
-            e.cgi = sim.url(QLatin1String(path));
-            e.expected = QLatin1String(expected);
-        };
-        auto failing = [&](const QString& url) {
-            e.cgi = url;
-            e.expected = kClientFailure;
-        };
-        switch (i % 5) {
-        case 1:
-            at("/status/302/Found", "OK");
-            break;
-        case 2:
-            at("/status/200/OK", "OK");
-            break;
-        case 3:
-            at("/status/404/Not%20Found", "Not Found");
-            break;
-        case 4:
-            at("/status/200/Ok", "Ok");
-            break;
-        default:
-            switch ((i / 5) % 10) {
-            case 0:
-                if ((i / 50) % 10 == 0)
-                    at("/hang", "Request_Timeout");
-                else
-                    failing(QStringLiteral("http://127.0.0.1:1/refused"));
-                break;
-            case 1:
-                failing(sim.url(QStringLiteral("/close")));
-                break;
-            case 2:
-                failing(sim.url(QStringLiteral("/close-in-header")));
-                break;
-            case 3:
-                failing(sim.url(QStringLiteral("/bad-status")));
-                break;
-            case 4:
-                failing(sim.url(QStringLiteral("/long-header/9000")));
-                break;
-            case 5:
-                at("/trickle/2", "OK");
-                break;
-            case 6:
-                at("/bytes/2000000", "OK");
-                break;
-            case 7:
-                at("/loop", "OK");
-                break;
-            case 8:
-                failing(QStringLiteral("http://127.0.0.1:1/refused"));
-                break;
-            default:
-                failing(QStringLiteral("http://soak-%1.invalid/submit").arg(i));
-                break;
-            }
-        }
-        out.append(e);
+        auto [path, expected] = i % 5 ? normal[i % 5] : faulty[(i / 5) % 10];
+        if (i % 5 == 0 && (i / 5) % 10 == 0 && (i / 50) % 10 != 0)
+            std::tie(path, expected) = faulty[8];
+        const QString p = QString::fromLatin1(path).replace("%1", QString::number(i));
+        out.append({QStringLiteral("Engine %1").arg(i, 5, 10, QLatin1Char('0')),
+                    p.startsWith('/') ? sim.url(p) : p,
+                    expected ? QString::fromLatin1(expected) : kClientFailure});
     }
     return out;
 }
 
-class SoakTest : public ::testing::Test {
+class SoakTest : public lb::test::RunFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sim.ok());
-        pf.writeStandardFiles();
+        RunFixture::SetUp();
         pf.writeBytes("data/session/soak.hlx",
                       "[soak]\r\nurl=http://www.example.com/\r\ntitle=Widgets\r\n");
         engines = soakEngines(sim);
@@ -121,20 +70,6 @@ protected:
         for (const Engine& e : std::as_const(engines))
             lines.append(lb::test::engineLine(e.name, e.cgi));
         pf.writeEngines("data/data.hlz", lines);
-    }
-
-    // Waits, bounded, for the run to end: in the event loop, which sleeps
-    // until something happens (processEvents with a time limit would poll
-    // and take a core from the run and the server).
-    static bool waitFor(const bool& done) {
-        QElapsedTimer t;
-        t.start();
-        while (!done && t.elapsed() < 240000) {
-            QEventLoop loop;
-            QTimer::singleShot(100, &loop, &QEventLoop::quit);
-            loop.exec();
-        }
-        return done;
     }
 
     // Engine name -> result of every engine line of the written report;
@@ -171,34 +106,24 @@ protected:
         EXPECT_EQ(wrong, 0);
     }
 
-    TargetSim sim;
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
     QList<Engine> engines;
 };
 
 TEST_F(SoakTest, FaultyTargetsEachGetOneReportLineWithTheirResult) {
-    EngineDatabase db(pf.dir.path(), dialogs);
-    openForRun(db);
-    RunHost host(db);
-    NameListModel subList(false);
-    SubmissionRun run(pf.dir.path(), host, dialogs, subList);
-    run.setWatchdogInterval(kTickMs);
-    run.setSpeedIndex(int(speedSteps().indexOf(QStringLiteral("300"))));
-    bool finished = false;
-    QObject::connect(&run, &SubmissionRun::runFinished, [&] { finished = true; });
+    open();
+    run->setWatchdogInterval(kTickMs);
+    run->setSpeedIndex(int(speedSteps().indexOf(QStringLiteral("300"))));
     subList.add(QStringLiteral("soak"));
-    run.start();
-    ASSERT_TRUE(waitFor(finished));
-    EXPECT_EQ(run.counters().successful + run.counters().failed, kEngines);
-    EXPECT_EQ(run.inFlight(), 0);
+    ASSERT_TRUE(runToEnd(240000));
+    EXPECT_EQ(run->counters().successful + run->counters().failed, kEngines);
+    EXPECT_EQ(run->inFlight(), 0);
     int lines = 0;
     const QMap<QString, QString> results = reportResults(lines);
     expectEveryEngineOnce(results, lines);
     int expectedOk = 0;
     for (const QString& r : results)
         expectedOk += r == QLatin1String("OK");
-    EXPECT_EQ(run.counters().successful, expectedOk);
+    EXPECT_EQ(run->counters().successful, expectedOk);
 }
 
 } // namespace

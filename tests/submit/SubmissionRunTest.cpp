@@ -1,164 +1,74 @@
 // The submission run against a real local target-sim: fan-out, requests as
 // sent, judging, pause, watchdog, reports and the batch pass.
-#include "submit/SubmissionRun.h"
-#include "common/IniFile.h"
-#include "engines/EngineDatabase.h"
-#include "engines/ProgramFolder.h"
 #include "net/HttpProt.h"
-#include "submit/DatabaseHost.h"
 #include "submit/FormEncoding.h"
 #include "submit/SpeedSteps.h"
 #include "support/RunHost.h"
-#include "support/ScriptedDialogs.h"
-#include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QSet>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 using namespace lb;
-using lb::test::openForRun;
-using lb::test::ProgramFolder;
-using lb::test::RunHost;
-using lb::test::ScriptedDialogs;
-using lb::test::TargetSim;
+using lb::test::LoopbackPort;
 
 namespace {
 
-class SubmissionRunTest : public ::testing::Test {
+class SubmissionRunTest : public lb::test::RunFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(sim.ok());
-        pf.writeStandardFiles();
+        RunFixture::SetUp();
         pf.writeBytes("data/session/one.hlx",
                       "[one]\r\nurl=http://www.example.com/\r\ntitle=Widgets\r\n"
                       "email=me@example.com\r\ncatagory=Business\r\nname=Ann\r\n");
         pf.writeBytes("data/session/two.hlx", "[two]\r\nurl=http://two.example.com/\r\n");
         pf.writeBytes("data/catagory.hlx", "[CatType]\r\nCat1=\r\n[SubCat1]\r\nBusiness=biz\r\n");
-        pf.writeBytes("data/batch.hlx", "[count]\r\ncount=0\r\n");
     }
-
-    // Engines named E000.. posting to target paths; writes data.hlz.
-    void writeEngines(int n, const QString& path, bool post = true) {
-        writeEngines(
-            n, [&path](int i) { return path.arg(i); }, post);
-    }
-    void writeEngines(int n, const std::function<QString(int)>& path, bool post = true) {
-        QStringList lines;
-        for (int i = 0; i < n; ++i) {
-            EngineRecord r;
-            r.name = QStringLiteral("E%1").arg(i, 3, 10, QLatin1Char('0'));
-            r[EngineRecord::SiteUrl] = sim.url("/site");
-            r[EngineRecord::CgiUrl] = sim.url(path(i));
-            r[EngineRecord::TitleVar] = QStringLiteral("title");
-            r[EngineRecord::UrlVar] = QStringLiteral("url");
-            r.setPost(post);
-            lines.append(r.toLine());
-        }
-        pf.writeEngines("data/data.hlz", lines);
-    }
-
-    // The first `slow` engines answer after delayMs, the others at once: a
-    // first burst is out before any of its answers, even on a loaded machine.
-    void writeEnginesSlowFirst(int n, int slow, int delayMs) {
-        writeEngines(n, [slow, delayMs](int i) {
-            return i < slow ? QStringLiteral("/delay/%1/status/200/OK/%2").arg(delayMs).arg(i)
-                            : QStringLiteral("/status/200/OK/%1").arg(i);
-        });
-    }
-
-    void open() {
-        db = std::make_unique<EngineDatabase>(pf.dir.path(), dialogs);
-        openForRun(*db);
-        host = std::make_unique<RunHost>(*db);
-        run = std::make_unique<SubmissionRun>(pf.dir.path(), *host, dialogs, subList);
-        QObject::connect(run.get(), &SubmissionRun::memoLine,
-                         [this](const QString& l) { memo.append(l); });
-        QObject::connect(run.get(), &SubmissionRun::runFinished, [this] { finished = true; });
-    }
-
-    bool waitFor(const std::function<bool()>& done, int ms = 20000) {
-        QElapsedTimer t;
-        t.start();
-        while (!done() && t.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        return done();
-    }
-    bool runToEnd() {
-        run->start();
-        return waitFor([this] { return finished; });
-    }
-    QStringList results() const {
-        QStringList out;
-        for (const QString& l : memo)
-            if (l.contains(QLatin1String(". Submission Finished ")))
-                out.append(l);
-        return out;
-    }
-
-    TargetSim sim;
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    NameListModel subList{false};
-    std::unique_ptr<EngineDatabase> db;
-    std::unique_ptr<RunHost> host;
-    std::unique_ptr<SubmissionRun> run;
-    QStringList memo;
-    bool finished = false;
 };
 
 } // namespace
 
 TEST_F(SubmissionRunTest, FanOutFollowsTheSpeedAndTheEnginesLeft) {
-    // 30 engines at speed 25: 25 + 5 > 29 stops the first burst at five.
-    writeEnginesSlowFirst(30, 5, 1500);
-    open();
-    subList.add(QStringLiteral("one"));
-    ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(run->peakInFlight(), 5);
-    EXPECT_EQ(run->counters().successful, 30);
-    EXPECT_EQ(sim.requests().size(), 30);
+    // At speed 25 the first burst ends when the speed and the engines started
+    // are more than the engines left: 25 + 5 > 29 stops 30 engines at five,
+    // 25 + 25 > 49 stops 50 at 25; each answer then starts one more. The
+    // first burst answers late, so it is out before any of its answers, even
+    // on a loaded machine.
+    for (const auto& [engines, burst, delayMs] :
+         {std::tuple{30, 5, 1500}, std::tuple{50, 25, 2000}}) {
+        SCOPED_TRACE(engines);
+        const int before = sim.requests().size();
+        writeEngines(engines, [&, burst = burst, delayMs = delayMs](int i) {
+            return sim.url(i < burst
+                               ? QStringLiteral("/delay/%1/status/200/OK/%2").arg(delayMs).arg(i)
+                               : QStringLiteral("/status/200/OK/%1").arg(i));
+        });
+        finished = false;
+        open();
+        subList.add(QStringLiteral("one"));
+        ASSERT_TRUE(runToEnd());
+        EXPECT_EQ(run->peakInFlight(), burst);
+        EXPECT_EQ(run->counters().successful, engines);
+        EXPECT_EQ(sim.requests().size() - before, engines);
+    }
 }
 
 TEST_F(SubmissionRunTest, TenThousandEnginesStartInOrderAndEachFinishesOnce) {
     // On loopback most requests finish while the fan-out is still starting
     // engines, so the fan-out runs through nearly the whole database.
     const int n = 10000;
-    const int refusing = ::socket(AF_INET, SOCK_STREAM, 0); // bound, never listening
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(refusing, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(refusing, reinterpret_cast<sockaddr*>(&a), &len);
-    QStringList lines;
-    for (int i = 0; i < n; ++i) {
-        EngineRecord r;
-        r.name = QStringLiteral("E%1").arg(i, 5, 10, QLatin1Char('0'));
-        r[EngineRecord::CgiUrl] =
-            i % 10 == 0   ? QStringLiteral("http://127.0.0.1:%1/x").arg(ntohs(a.sin_port))
-            : i % 10 == 5 ? sim.url(QStringLiteral("/status/404/Not%20Found?e=%1").arg(i))
-                          : sim.url(QStringLiteral("/status/302?e=%1").arg(i));
-        r[EngineRecord::TitleVar] = QStringLiteral("title");
-        r.setPost(true);
-        lines.append(r.toLine());
-    }
-    pf.writeEngines("data/data.hlz", lines);
+    const LoopbackPort refusing(false); // bound, never listening
+    writeEngines(n, [&](int i) {
+        return i % 10 == 0   ? QStringLiteral("http://127.0.0.1:%1/x").arg(refusing.port)
+               : i % 10 == 5 ? sim.url(QStringLiteral("/status/404/Not%20Found?e=%1").arg(i))
+                             : sim.url(QStringLiteral("/status/302?e=%1").arg(i));
+    });
     open();
     run->setSpeedIndex(int(speedSteps().indexOf(QStringLiteral("300"))));
     subList.add(QStringLiteral("one"));
-    run->start();
-    const bool ended = waitFor([this] { return finished; }, 120000); // sanitizer builds are slow
-    ::close(refusing);
-    ASSERT_TRUE(ended);
+    ASSERT_TRUE(runToEnd(120000)); // sanitizer builds are slow
 
     EXPECT_EQ(run->counters().postingTo, n);
     EXPECT_EQ(run->counters().successful, 8000);
@@ -189,21 +99,12 @@ TEST_F(SubmissionRunTest, AMemoThatRunsEventsLosesNoRequestAndEndsOnce) {
     // each other's request-done step. Later engines answer sooner, so older
     // requests finish inside younger ones' steps; every one must still be
     // counted once, and the session end once.
-    pf.writeEngines("data/data.hlz", [&] {
-        QStringList lines;
-        for (int i = 0; i < 400; ++i) {
-            EngineRecord r;
-            r.name = QStringLiteral("E%1").arg(i, 3, 10, QLatin1Char('0'));
-            r[EngineRecord::CgiUrl] = sim.url(
-                i % 7 == 3
-                    ? QStringLiteral("/close?e=%1").arg(i)
-                    : QStringLiteral("/delay/%1/status/200/OK/%2").arg(80 - (i % 5) * 20).arg(i));
-            r[EngineRecord::TitleVar] = QStringLiteral("title");
-            r.setPost(true);
-            lines.append(r.toLine());
-        }
-        return lines;
-    }());
+    writeEngines(400, [&](int i) {
+        return sim.url(
+            i % 7 == 3
+                ? QStringLiteral("/close?e=%1").arg(i)
+                : QStringLiteral("/delay/%1/status/200/OK/%2").arg(80 - (i % 5) * 20).arg(i));
+    });
     open();
     int sessionsEnded = 0;
     QObject::connect(run.get(), &SubmissionRun::memoLine,
@@ -211,8 +112,7 @@ TEST_F(SubmissionRunTest, AMemoThatRunsEventsLosesNoRequestAndEndsOnce) {
     QObject::connect(run.get(), &SubmissionRun::sessionFinished, [&] { ++sessionsEnded; });
     run->setSpeedIndex(int(speedSteps().indexOf(QStringLiteral("100"))));
     subList.add(QStringLiteral("one"));
-    run->start();
-    ASSERT_TRUE(waitFor([this] { return finished; }, 90000)); // sanitizer builds are slow
+    ASSERT_TRUE(runToEnd(90000)); // sanitizer builds are slow
     EXPECT_EQ(sessionsEnded, 1);
     EXPECT_EQ(run->counters().successful + run->counters().failed, 400);
     EXPECT_EQ(run->counters().failed, 57);
@@ -225,18 +125,8 @@ TEST_F(SubmissionRunTest, AMemoThatRunsEventsLosesNoRequestAndEndsOnce) {
     EXPECT_EQ(report.count(QLatin1String(" Status: ")), 400);
 }
 
-TEST_F(SubmissionRunTest, FiftyEnginesAtSpeed25KeepTwentyFiveInFlight) {
-    // 25 + 25 > 49 ends the first burst at 25; each answer starts one more.
-    writeEnginesSlowFirst(50, 25, 2000);
-    open();
-    subList.add(QStringLiteral("one"));
-    ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(run->peakInFlight(), 25);
-    EXPECT_EQ(run->counters().successful + run->counters().failed, 50);
-}
-
 TEST_F(SubmissionRunTest, SpeedStepsDownToFitAOneEngineDatabase) {
-    writeEngines(1, QStringLiteral("/status/200/OK/%1"));
+    writeEngines(1, "/status/200/OK/%1");
     open();
     subList.add(QStringLiteral("one"));
     ASSERT_TRUE(runToEnd());
@@ -326,7 +216,7 @@ TEST(FormEncoding, KeepsTheUnreservedSetAndEncodesEveryOtherByte) {
 }
 
 TEST_F(SubmissionRunTest, PauseAbortsWhatIsInFlightAndStartResumes) {
-    writeEngines(60, QStringLiteral("/delay/400/status/200/OK/%1"));
+    writeEngines(60, "/delay/400/status/200/OK/%1");
     open();
     subList.add(QStringLiteral("one"));
     run->start();
@@ -348,7 +238,7 @@ TEST_F(SubmissionRunTest, PauseAbortsWhatIsInFlightAndStartResumes) {
 }
 
 TEST_F(SubmissionRunTest, WatchdogTimesOutTheOldestSilentTarget) {
-    writeEngines(2, QStringLiteral("/hang?n=%1"));
+    writeEngines(2, "/hang?n=%1");
     open();
     run->setWatchdogInterval(5);
     subList.add(QStringLiteral("one"));
@@ -358,7 +248,7 @@ TEST_F(SubmissionRunTest, WatchdogTimesOutTheOldestSilentTarget) {
 }
 
 TEST_F(SubmissionRunTest, StopEndsTheSessionAndLeavesTheNextOne) {
-    writeEngines(40, QStringLiteral("/delay/300/status/200/OK/%1"));
+    writeEngines(40, "/delay/300/status/200/OK/%1");
     open();
     subList.add(QStringLiteral("one"));
     subList.add(QStringLiteral("two"));
@@ -373,7 +263,7 @@ TEST_F(SubmissionRunTest, StopEndsTheSessionAndLeavesTheNextOne) {
 }
 
 TEST_F(SubmissionRunTest, TwoSessionsWriteTwoReportsEachWithTheHeader) {
-    writeEngines(3, QStringLiteral("/status/200/OK/%1"));
+    writeEngines(3, "/status/200/OK/%1");
     open();
     subList.add(QStringLiteral("one"));
     subList.add(QStringLiteral("two"));
@@ -399,7 +289,7 @@ TEST_F(SubmissionRunTest, TwoSessionsWriteTwoReportsEachWithTheHeader) {
     ASSERT_EQ(rows.size(), 4);
     QSet<QString> engines;
     const QRegularExpression row(
-        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d,(E00[0-2]),(.*),OK,yes\r?$"));
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d,(E0000[0-2]),(.*),OK,yes\r?$"));
     for (int i = 1; i < rows.size(); ++i) {
         const auto m = row.match(QString::fromUtf8(rows[i]));
         ASSERT_TRUE(m.hasMatch()) << rows[i].toStdString();
@@ -412,7 +302,7 @@ TEST_F(SubmissionRunTest, TwoSessionsWriteTwoReportsEachWithTheHeader) {
 }
 
 TEST_F(SubmissionRunTest, ReportsOffWritesNothingAndKeepsTheMemo) {
-    writeEngines(2, QStringLiteral("/status/200/OK/%1"));
+    writeEngines(2, "/status/200/OK/%1");
     open();
     host->reports = false;
     subList.add(QStringLiteral("one"));
@@ -424,7 +314,7 @@ TEST_F(SubmissionRunTest, ReportsOffWritesNothingAndKeepsTheMemo) {
 }
 
 TEST_F(SubmissionRunTest, BatchPagesAreCountedBeforeTheEngines) {
-    writeEngines(2, QStringLiteral("/status/200/OK/%1"));
+    writeEngines(2, "/status/200/OK/%1");
     QStringList pages;
     for (int i = 0; i < 40; ++i)
         pages.append(QStringLiteral("page %1").arg(i));
@@ -438,7 +328,7 @@ TEST_F(SubmissionRunTest, BatchPagesAreCountedBeforeTheEngines) {
     subList.add(QStringLiteral("one"));
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(run->counters().successful, 42);
-    EXPECT_TRUE(memo.contains("41 Contacting: E000"));
+    EXPECT_TRUE(memo.contains("41 Contacting: E00000"));
     EXPECT_TRUE(memo.contains("There are currently 40 sites submitted to in all batches"));
     bool posted = false;
     for (const QJsonObject& r : sim.requests())

@@ -1,22 +1,17 @@
 #pragma once
-// A scripted HTTP server on 127.0.0.1 for exact-bytes tests: it runs on its
-// own thread with blocking sockets, so the code under test keeps the main
-// thread's event loop to itself.
+// A scripted HTTP server on 127.0.0.1 for exact-bytes tests, on its own
+// thread (see LoopbackServer).
+#include "support/LoopbackServer.h"
+
 #include <QByteArray>
-#include <QList>
+#include <QString>
 
-#include <functional>
-
-#include <atomic>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
-#include <thread>
-#include <vector>
+#include <functional>
 
 namespace lb::test {
 
-class RawServer {
+class RawServer : public LoopbackServer {
 public:
     struct Step {
         // Reset ends the connection with a TCP reset instead of a close;
@@ -27,12 +22,13 @@ public:
     };
     using Script = std::vector<Step>;
 
-    RawServer();
-    ~RawServer();
-    RawServer(const RawServer&) = delete;
-    RawServer& operator=(const RawServer&) = delete;
+    RawServer() { start(); }
+    ~RawServer() override { stop(); }
 
-    quint16 port() const { return port_; }
+    // "http://127.0.0.1:PORT" + path
+    QString url(const QString& path = QStringLiteral("/")) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+    }
 
     // Scripts for the next connections, in order. Without a script a
     // connection gets "HTTP/1.0 200 OK" and an empty body. With readRequest
@@ -41,20 +37,11 @@ public:
     void addAnswer(const QByteArray& response) { addScript({{Step::Send, response, 0}}); }
 
     // Request bytes received on connection i, waiting up to timeoutMs for them.
-    QByteArray request(int i, int timeoutMs = 30000);
-    int connections() const { return accepted_.load(); }
+    QByteArray request(int i, int timeoutMs = 30000) { return waitFor(requests_, i, timeoutMs); }
 
 private:
-    void run();
-    void serve(int fd);
+    void serve(int fd) override;
 
-    int listenFd_ = -1;
-    quint16 port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> accepted_{0};
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
     std::deque<std::pair<Script, bool>> scripts_;
     std::vector<QByteArray> requests_;
 };

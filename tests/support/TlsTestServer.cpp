@@ -3,142 +3,31 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
-#include <arpa/inet.h>
-#include <cerrno>
-#include <chrono>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace lb::test {
 
-namespace {
-
-bool readable(int fd, int ms) {
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, ms) > 0;
-}
-
-bool sendAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t k = ::send(fd, p, n, MSG_NOSIGNAL);
-        if (k <= 0)
-            return false;
-        p += k;
-        n -= size_t(k);
-    }
-    return true;
-}
-
-// Waits (bounded) until the client has closed, so nothing sent is lost to a reset.
-void drain(int fd, int rounds = 50) {
-    ::shutdown(fd, SHUT_WR);
-    for (int i = 0; i < rounds && readable(fd, 100); ++i) {
-        char buf[4096];
-        if (::recv(fd, buf, sizeof buf, 0) <= 0)
-            break;
-    }
-}
-
-int listenLoopback(bool ipv6, quint16* port) {
-    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int on = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_storage a{};
-    socklen_t len;
-    if (ipv6) {
-        auto* a6 = reinterpret_cast<sockaddr_in6*>(&a);
-        a6->sin6_family = AF_INET6;
-        a6->sin6_addr = in6addr_loopback;
-        len = sizeof(sockaddr_in6);
-    } else {
-        auto* a4 = reinterpret_cast<sockaddr_in*>(&a);
-        a4->sin_family = AF_INET;
-        a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        len = sizeof(sockaddr_in);
-    }
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), len) != 0 || ::listen(fd, 64) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    *port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port
-                       : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
-    return fd;
-}
-
-int acceptOne(int listenFd, const std::atomic<bool>& stop) {
-    while (!stop) {
-        pollfd p{listenFd, POLLIN, 0};
-        if (::poll(&p, 1, 100) <= 0)
-            continue;
-        const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            const int on = 1;
-            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-            return fd;
-        }
-    }
-    return -1;
-}
-
-} // namespace
-
 // ---- TlsTestServer --------------------------------------------------------
 
 TlsTestServer::TlsTestServer(const QString& certFile, const QString& keyFile, bool ipv6) {
     SSL_CTX* ctx = SSL_CTX_new(TLS_server_method());
     ctx_ = ctx;
-    if (SSL_CTX_use_certificate_chain_file(ctx, certFile.toLocal8Bit().constData()) != 1 ||
-        SSL_CTX_use_PrivateKey_file(ctx, keyFile.toLocal8Bit().constData(), SSL_FILETYPE_PEM) != 1)
-        return;
-    listenFd_ = listenLoopback(ipv6, &port_);
-    if (listenFd_ < 0) {
-        port_ = 0;
-        return;
-    }
-    thread_ = std::thread([this] { run(); });
+    if (SSL_CTX_use_certificate_chain_file(ctx, certFile.toLocal8Bit().constData()) == 1 &&
+        SSL_CTX_use_PrivateKey_file(ctx, keyFile.toLocal8Bit().constData(), SSL_FILETYPE_PEM) == 1)
+        start(ipv6);
 }
 
 TlsTestServer::~TlsTestServer() {
-    stop_ = true;
-    if (thread_.joinable())
-        thread_.join();
-    if (listenFd_ >= 0)
-        ::close(listenFd_);
+    stop();
     SSL_CTX_free(static_cast<SSL_CTX*>(ctx_));
 }
 
 void TlsTestServer::add(const Behaviour& b) {
     std::lock_guard<std::mutex> lock(mutex_);
     behaviours_.push_back(b);
-}
-
-QByteArray TlsTestServer::request(int i, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                      [&] { return int(requests_.size()) > i; });
-    return int(requests_.size()) > i ? requests_[size_t(i)] : QByteArray();
-}
-
-QString TlsTestServer::serverName(int i, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                      [&] { return int(names_.size()) > i; });
-    return int(names_.size()) > i ? names_[size_t(i)] : QString();
-}
-
-void TlsTestServer::run() {
-    while (!stop_) {
-        const int fd = acceptOne(listenFd_, stop_);
-        if (fd < 0)
-            continue;
-        ++accepted_;
-        serve(fd);
-        ::close(fd);
-    }
 }
 
 void TlsTestServer::serve(int fd) {
@@ -153,12 +42,8 @@ void TlsTestServer::serve(int fd) {
     QByteArray request;
     QString name;
     auto record = [&] {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            requests_.push_back(request);
-            names_.push_back(name);
-        }
-        changed_.notify_all();
+        keep(names_, name);
+        keep(requests_, request);
     };
     char buf[16384];
 
@@ -174,7 +59,7 @@ void TlsTestServer::serve(int fd) {
             ::recv(fd, buf, sizeof buf, 0);
         record();
         if (b.kind == Behaviour::PlainText) {
-            sendAll(fd, b.answer.constData(), size_t(b.answer.size()));
+            sendAll(fd, b.answer);
             drain(fd);
         }
         return;
@@ -227,19 +112,7 @@ void TlsTestServer::serve(int fd) {
     if (ok) {
         if (const char* n = SSL_get_servername(ssl, TLSEXT_NAMETYPE_host_name))
             name = QString::fromLatin1(n);
-        // The header, then as many body bytes as Content-Length announces.
-        for (int i = 0; i < 100000; ++i) {
-            const qsizetype end = request.indexOf("\r\n\r\n");
-            if (end >= 0) {
-                const qsizetype cl = request.toLower().indexOf("\r\ncontent-length:");
-                qsizetype need = 0;
-                if (cl >= 0 && cl < end)
-                    need = request.mid(cl + 17, request.indexOf('\r', cl + 2) - cl - 17)
-                               .trimmed()
-                               .toLongLong();
-                if (request.size() >= end + 4 + need)
-                    break;
-            }
+        for (int i = 0; i < 100000 && !requestComplete(request); ++i) {
             const int r = SSL_read(ssl, buf, sizeof buf);
             flush(0);
             if (r > 0)
@@ -264,42 +137,9 @@ void TlsTestServer::serve(int fd) {
 
 // ---- ConnectProxy ---------------------------------------------------------
 
-ConnectProxy::ConnectProxy(Kind kind, QByteArray refusal, bool ipv6)
-    : kind_(kind), refusal_(std::move(refusal)) {
-    listenFd_ = listenLoopback(ipv6, &port_);
-    if (listenFd_ >= 0)
-        thread_ = std::thread([this] { run(); });
-}
-
-ConnectProxy::~ConnectProxy() {
-    stop_ = true;
-    if (thread_.joinable())
-        thread_.join();
-    if (listenFd_ >= 0)
-        ::close(listenFd_);
-}
-
-QByteArray ConnectProxy::header(int i, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                      [&] { return int(headers_.size()) > i; });
-    return int(headers_.size()) > i ? headers_[size_t(i)] : QByteArray();
-}
-
 QByteArray ConnectProxy::after(int i) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return int(after_.size()) > i ? after_[size_t(i)] : QByteArray();
-}
-
-void ConnectProxy::run() {
-    while (!stop_) {
-        const int fd = acceptOne(listenFd_, stop_);
-        if (fd < 0)
-            continue;
-        ++accepted_;
-        serve(fd);
-        ::close(fd);
-    }
 }
 
 void ConnectProxy::serve(int fd) {
@@ -317,11 +157,7 @@ void ConnectProxy::serve(int fd) {
         rest = header.mid(end + 4);
         header.truncate(end + 4);
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        headers_.push_back(header);
-    }
-    changed_.notify_all();
+    keep(headers_, header);
     auto keepAfter = [&](const QByteArray& bytes) {
         std::lock_guard<std::mutex> lock(mutex_);
         after_.resize(headers_.size());
@@ -339,7 +175,7 @@ void ConnectProxy::serve(int fd) {
         keepAfter(rest);
         return;
     case Refuse: {
-        sendAll(fd, refusal_.constData(), size_t(refusal_.size()));
+        sendAll(fd, refusal_);
         // Whatever the client still sends after the refusal is kept for the test.
         while (readable(fd, 300)) {
             const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
@@ -358,36 +194,21 @@ void ConnectProxy::serve(int fd) {
     // "CONNECT host:port HTTP/1.0": the tunnel only ever leads to loopback.
     const QByteArray line = header.left(header.indexOf("\r\n"));
     const QByteArray target = line.split(' ').value(1);
-    const quint16 port = quint16(target.mid(target.lastIndexOf(':') + 1).toUInt());
     const bool v6 = target.startsWith('[');
     const int up = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_storage a{};
-    socklen_t len;
-    if (v6) {
-        auto* a6 = reinterpret_cast<sockaddr_in6*>(&a);
-        a6->sin6_family = AF_INET6;
-        a6->sin6_port = htons(port);
-        a6->sin6_addr = in6addr_loopback;
-        len = sizeof(sockaddr_in6);
-    } else {
-        auto* a4 = reinterpret_cast<sockaddr_in*>(&a);
-        a4->sin_family = AF_INET;
-        a4->sin_port = htons(port);
-        a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        len = sizeof(sockaddr_in);
-    }
+    sockaddr_storage a;
+    const socklen_t len =
+        loopbackAddress(v6, quint16(target.mid(target.lastIndexOf(':') + 1).toUInt()), &a);
     if (::connect(up, reinterpret_cast<sockaddr*>(&a), len) != 0) {
-        static const char bad[] = "HTTP/1.0 502 Bad Gateway\r\n\r\n";
-        sendAll(fd, bad, sizeof bad - 1);
+        sendAll(fd, "HTTP/1.0 502 Bad Gateway\r\n\r\n");
         ::close(up);
         keepAfter(rest);
         drain(fd, 5);
         return;
     }
-    static const char ok[] = "HTTP/1.0 200 Connection established\r\n\r\n";
-    sendAll(fd, ok, sizeof ok - 1);
+    sendAll(fd, "HTTP/1.0 200 Connection established\r\n\r\n");
     if (!rest.isEmpty())
-        sendAll(up, rest.constData(), size_t(rest.size()));
+        sendAll(up, rest);
     keepAfter(rest);
     // Relay both ways until both sides have finished (bounded).
     bool clientOpen = true, upOpen = true;

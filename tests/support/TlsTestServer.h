@@ -6,20 +6,17 @@
 //   plain text, dribble its records a few bytes at a time);
 // - ConnectProxy answers CONNECT the way a proxy does and relays the tunnel
 //   to a port on 127.0.0.1.
+#include "support/LoopbackServer.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
-#include <atomic>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
-#include <thread>
-#include <vector>
 
 namespace lb::test {
 
-class TlsTestServer {
+class TlsTestServer : public LoopbackServer {
 public:
     struct Behaviour {
         enum Kind {
@@ -34,38 +31,26 @@ public:
     };
 
     TlsTestServer(const QString& certFile, const QString& keyFile, bool ipv6 = false);
-    ~TlsTestServer();
-    TlsTestServer(const TlsTestServer&) = delete;
-    TlsTestServer& operator=(const TlsTestServer&) = delete;
+    ~TlsTestServer() override;
 
-    bool ok() const { return port_ != 0; }
-    quint16 port() const { return port_; }
+    bool ok() const { return port() != 0; }
     // Behaviours of the next connections in order; afterwards Answer.
     void add(const Behaviour& b);
-    int connections() const { return accepted_.load(); }
     // Request bytes (decrypted) and the server name asked for on connection i,
     // waiting up to timeoutMs.
-    QByteArray request(int i, int timeoutMs = 30000);
-    QString serverName(int i, int timeoutMs = 30000);
+    QByteArray request(int i, int timeoutMs = 30000) { return waitFor(requests_, i, timeoutMs); }
+    QString serverName(int i, int timeoutMs = 30000) { return waitFor(names_, i, timeoutMs); }
 
 private:
-    void run();
-    void serve(int fd);
+    void serve(int fd) override;
 
     void* ctx_ = nullptr;
-    int listenFd_ = -1;
-    quint16 port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> accepted_{0};
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
     std::deque<Behaviour> behaviours_;
     std::vector<QByteArray> requests_;
     std::vector<QString> names_;
 };
 
-class ConnectProxy {
+class ConnectProxy : public LoopbackServer {
 public:
     enum Kind { Tunnel, Refuse, CloseAtOnce, Stall };
     // Refuse answers with refusal (a whole answer) and closes.
@@ -74,31 +59,22 @@ public:
     explicit ConnectProxy(Kind kind = Tunnel,
                           QByteArray refusal = "HTTP/1.0 407 Proxy Authentication Required\r\n"
                                                "Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n",
-                          bool ipv6 = false);
-    ~ConnectProxy();
-    ConnectProxy(const ConnectProxy&) = delete;
-    ConnectProxy& operator=(const ConnectProxy&) = delete;
+                          bool ipv6 = false)
+        : kind_(kind), refusal_(std::move(refusal)) {
+        start(ipv6);
+    }
+    ~ConnectProxy() override { stop(); }
 
-    quint16 port() const { return port_; }
     // The header the client sent on connection i (through its empty line),
     // and what followed it once the proxy answered 200 or refused.
-    QByteArray header(int i, int timeoutMs = 30000);
+    QByteArray header(int i, int timeoutMs = 30000) { return waitFor(headers_, i, timeoutMs); }
     QByteArray after(int i) const;
-    int connections() const { return accepted_.load(); }
 
 private:
-    void run();
-    void serve(int fd);
+    void serve(int fd) override;
 
     Kind kind_;
     QByteArray refusal_;
-    int listenFd_ = -1;
-    quint16 port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> accepted_{0};
-    std::thread thread_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
     std::vector<QByteArray> headers_;
     std::vector<QByteArray> after_;
 };
