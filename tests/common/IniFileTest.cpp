@@ -2,6 +2,7 @@
 #include "common/FileError.h"
 #include "common/IndexList.h"
 #include "common/LineSplitter.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -81,12 +82,8 @@ TEST(IniFile, AFailedWriteRaisesUnableToWriteAndLeavesTheOldFile) {
     QTemporaryDir dir;
     const QString bad = dir.filePath("missing/folder/x.ini");
     IniFile missing(bad);
-    try {
-        missing.writeString("S", "k", "v");
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.message(), "Unable to write to " + bad);
-    }
+    EXPECT_EQ(lb::test::thrownMessage<FileError>([&] { missing.writeString("S", "k", "v"); }),
+              "Unable to write to " + bad);
     // A folder that cannot be written to: the replacement fails, the old content stays.
     QDir(dir.path()).mkdir("ro");
     const QString path = dir.filePath("ro/x.ini");
@@ -136,11 +133,8 @@ TEST(IniFile, ManyWritesInOneReplacementEqualTheWritesOneByOne) {
                              "= x\r\n[list]\r\n1=twice\r\n";
     const QString a = dir.filePath(QStringLiteral("a.ini")),
                   b = dir.filePath(QStringLiteral("b.ini"));
-    for (const QString& path : {a, b}) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(start);
-    }
+    writeAll(a, start);
+    writeAll(b, start);
     QList<lb::IniFile::Write> writes;
     for (int i = 0; i < 5; ++i) {
         writes.append({QStringLiteral("Session"), QStringLiteral("Count"), QString::number(i)});
@@ -155,10 +149,8 @@ TEST(IniFile, ManyWritesInOneReplacementEqualTheWritesOneByOne) {
         one.writeString(w.section, w.key, w.value);
     lb::IniFile(b).writeStrings(writes, QStringLiteral("LIST"));
 
-    QFile fa(a), fb(b);
-    ASSERT_TRUE(fa.open(QIODevice::ReadOnly) && fb.open(QIODevice::ReadOnly));
-    const QByteArray bytes = fa.readAll();
-    EXPECT_EQ(fb.readAll(), bytes);
+    const QByteArray bytes = readAll(a);
+    EXPECT_EQ(readAll(b), bytes);
     EXPECT_FALSE(bytes.contains("gone"));
     EXPECT_TRUE(bytes.contains("count=4\r\n")); // the key keeps the case it was first written in
 }

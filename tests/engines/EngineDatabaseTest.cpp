@@ -301,14 +301,3 @@ TEST_F(EngineDatabaseTest, CategoryListsFollowTheEditorsCategoryType) {
     db->setEditorCategoryType("None");
     EXPECT_TRUE(db->categoryList().isEmpty());
 }
-
-TEST_F(EngineDatabaseTest, AnEmptyDatabaseLeavesTheEditorEmptyAndCountsTheBatch) {
-    pf.writeEngines("data/data.hlz", {});
-    pf.writeBytes("data/batch.hlx", "[count]\r\ncount=7\r\n");
-    start();
-    EXPECT_TRUE(db->keyList().isEmpty());
-    EXPECT_EQ(db->keyListRow(), -1);
-    EXPECT_TRUE(db->editor().name.isEmpty());
-    EXPECT_TRUE(db->editor().isPost());
-    EXPECT_EQ(db->engineCount(), 7);
-}

@@ -5,11 +5,13 @@
 #include "engines/EngineLines.h"
 #include "engines/EngineRecord.h"
 #include "engines/ProgramFolder.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 
 using namespace lb;
 using lb::test::ProgramFolder;
+using lb::test::thrownMessage;
 
 static const QString Example = QStringLiteral(
     "Free Links Page=||title|url|email|||FFA|name|&action=add||||||||||POST||||||||||||||||||");
@@ -139,12 +141,8 @@ TEST(EngineFiles, AMissingFileRaisesCannotOpenAndKeepsTheList) {
     EngineLines lines;
     lines.setLines({"keep=|"});
     const QString missing = pf.path("data/none.hlz");
-    try {
-        LoadEngineFile(missing, lines);
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.message(), "Cannot open file " + missing);
-    }
+    EXPECT_EQ(thrownMessage<FileError>([&] { LoadEngineFile(missing, lines); }),
+              "Cannot open file " + missing);
     EXPECT_EQ(lines.lines(), QStringList({"keep=|"}));
 }
 
@@ -158,10 +156,6 @@ TEST(EngineFiles, SaveWritesCrLfTextEncipheredOrPlainAndNeverHalfAFile) {
     EXPECT_EQ(pf.readBytes("out.hlx"), QByteArray("a=|\r\nb=|\r\n"));
 
     const QString bad = pf.path("no/such/folder/out.chc");
-    try {
-        SaveEngineFile(lines, bad);
-        FAIL() << "no error";
-    } catch (const FileError& e) {
-        EXPECT_EQ(e.message(), "Unable to write to " + bad);
-    }
+    EXPECT_EQ(thrownMessage<FileError>([&] { SaveEngineFile(lines, bad); }),
+              "Unable to write to " + bad);
 }

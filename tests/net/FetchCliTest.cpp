@@ -1,17 +1,25 @@
-// linkbeacon-cli fetch as a user runs it.
+// linkbeacon-cli fetch as a user runs it, over http and https (--cacert,
+// --insecure and the "TLS" section of zkt.ini in the folder it runs in).
+#include "common/IniFile.h"
+#include "common/TlsSettings.h"
 #include "support/CliRun.h"
 #include "support/TargetSim.h"
+#include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 using lb::test::CliResult;
 using lb::test::runCli;
 using lb::test::TargetSim;
+using lb::test::TestCertificates;
 
 namespace {
 
-CliResult fetch(const QStringList& args) {
-    return runCli(QString(), QStringList{"fetch"} + args);
+CliResult fetch(const QStringList& args, const QString& dir = QString()) {
+    return runCli(dir, QStringList{"fetch"} + args);
 }
 
 } // namespace
@@ -102,4 +110,77 @@ TEST(FetchCli, BadArgumentsGiveExitTwo) {
         EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(' '));
         EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
     }
+}
+
+TEST(FetchTlsCli, CacertInsecureAndTheirFailures) {
+    TestCertificates certs;
+    ASSERT_TRUE(certs.ok());
+    TargetSim sim({"--tls-port", "0", "--cert", certs.serverCert(), "--key", certs.serverKey()});
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir folder;
+
+    CliResult r = fetch({"--cacert", certs.caFile(), sim.tlsUrl("/bytes/5")}, folder.path());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "abcde");
+    EXPECT_EQ(r.lastErrLine(), "status: 200 OK");
+
+    r = fetch({sim.tlsUrl("/bytes/5")}, folder.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.lastErrLine(),
+              "status: 404 TLS: certificate verify failed: unable to get local issuer certificate");
+
+    r = fetch({"--insecure", sim.tlsUrl("/bytes/3")}, folder.path());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "abc");
+
+    // A CA file that cannot be read, or holds no certificate: nothing is fetched.
+    const int before = sim.requests().size();
+    r = fetch({"--cacert", folder.filePath("missing.pem"), sim.url("/")}, folder.path());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err.count('\n'), 1);
+    QFile junk(folder.filePath("junk.pem"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not a certificate\n");
+    junk.close();
+    r = fetch({"--cacert", junk.fileName(), sim.url("/")}, folder.path());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err.count('\n'), 1);
+    r = fetch({"--cacert"}, folder.path());
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(sim.requests().size(), before);
+}
+
+TEST(FetchTlsCli, TakesTheTlsSectionOfTheIniInTheCurrentFolder) {
+    TestCertificates certs;
+    ASSERT_TRUE(certs.ok());
+    TargetSim sim({"--tls-port", "0", "--cert", certs.serverCert(), "--key", certs.serverKey()});
+    ASSERT_TRUE(sim.ok());
+    QTemporaryDir folder;
+    ASSERT_TRUE(QDir(folder.path()).mkpath("certs"));
+    ASSERT_TRUE(QFile::copy(certs.caFile(), folder.filePath("certs/ca.pem")));
+
+    // A relative CA file is found under the program folder.
+    lb::TlsSettings settings;
+    settings.caFile = "certs/ca.pem";
+    settings.save(folder.path());
+    CliResult r = fetch({sim.tlsUrl("/bytes/4")}, folder.path());
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "abcd");
+
+    settings.caFile = "certs/none.pem";
+    settings.save(folder.path());
+    r = fetch({sim.tlsUrl("/bytes/4")}, folder.path());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.lastErrLine(),
+              "status: 404 TLS: cannot read CA file " + folder.filePath("certs/none.pem"));
+
+    settings.caFile.clear();
+    settings.verify = false;
+    settings.save(folder.path());
+    const lb::IniFile ini(folder.filePath("zkt.ini"));
+    EXPECT_EQ(ini.readString("TLS", "Verify"), "0");
+    r = fetch({sim.tlsUrl("/bytes/2")}, folder.path());
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "ab");
 }

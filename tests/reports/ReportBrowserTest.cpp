@@ -12,19 +12,30 @@ using Dir = ReportBrowser::Direction;
 
 namespace {
 
-void touch(const QString& path) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("<p>x</p>");
-}
+class ReportBrowserTest : public ::testing::Test {
+protected:
+    // Report files in the folder, then the browser reads it.
+    void open(std::initializer_list<const char*> names) {
+        for (const char* n : names)
+            touch(n);
+        browser.setFolder(dir.path());
+    }
+    void touch(const char* name) {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<p>x</p>");
+    }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+
+    QTemporaryDir dir;
+    test::ScriptedDialogs dialogs;
+    ReportBrowser browser{dialogs};
+};
 
 } // namespace
 
-TEST(ReportBrowser, EmptyFolderTellsTheUserAndChangesNothing) {
-    QTemporaryDir dir;
-    test::ScriptedDialogs dialogs;
-    ReportBrowser browser(dialogs);
-    browser.setFolder(dir.path());
+TEST_F(ReportBrowserTest, EmptyFolderTellsTheUserAndChangesNothing) {
+    open({});
     EXPECT_TRUE(browser.step(Dir::Next).isEmpty());
     EXPECT_TRUE(browser.step(Dir::Back).isEmpty());
     ASSERT_EQ(dialogs.shown.size(), 2);
@@ -34,48 +45,35 @@ TEST(ReportBrowser, EmptyFolderTellsTheUserAndChangesNothing) {
     EXPECT_EQ(browser.currentIndex(), -1);
 }
 
-TEST(ReportBrowser, OneReportStaysSelectedBothWays) {
-    QTemporaryDir dir;
-    touch(dir.path() + "/only.htm");
-    test::ScriptedDialogs dialogs;
-    ReportBrowser browser(dialogs);
-    browser.setFolder(dir.path());
-    EXPECT_EQ(browser.step(Dir::Next), dir.path() + "/only.htm");
-    EXPECT_EQ(browser.step(Dir::Back), dir.path() + "/only.htm");
+TEST_F(ReportBrowserTest, OneReportStaysSelectedBothWays) {
+    open({"only.htm"});
+    EXPECT_EQ(browser.step(Dir::Next), path("only.htm"));
+    EXPECT_EQ(browser.step(Dir::Back), path("only.htm"));
     EXPECT_EQ(browser.currentIndex(), 0);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST(ReportBrowser, ThreeReportsNextAndBackStopAtTheEnds) {
-    QTemporaryDir dir;
-    for (const char* n : {"c.htm", "a.htm", "B.htm"})
-        touch(dir.path() + "/" + n);
-    test::ScriptedDialogs dialogs;
-    ReportBrowser browser(dialogs);
-    browser.setFolder(dir.path());
+TEST_F(ReportBrowserTest, ThreeReportsNextAndBackStopAtTheEnds) {
+    open({"c.htm", "a.htm", "B.htm"});
     EXPECT_EQ(browser.names(), (QStringList{"a.htm", "B.htm", "c.htm"}));
-    EXPECT_EQ(browser.step(Dir::Next), dir.path() + "/B.htm");
-    EXPECT_EQ(browser.step(Dir::Next), dir.path() + "/c.htm");
-    EXPECT_EQ(browser.step(Dir::Next), dir.path() + "/c.htm");
-    EXPECT_EQ(browser.step(Dir::Back), dir.path() + "/B.htm");
+    EXPECT_EQ(browser.step(Dir::Next), path("B.htm"));
+    EXPECT_EQ(browser.step(Dir::Next), path("c.htm"));
+    EXPECT_EQ(browser.step(Dir::Next), path("c.htm"));
+    EXPECT_EQ(browser.step(Dir::Back), path("B.htm"));
 
     // Nothing selected: Back shows the first.
     browser.setCurrentIndex(-1);
-    EXPECT_EQ(browser.step(Dir::Back), dir.path() + "/a.htm");
+    EXPECT_EQ(browser.step(Dir::Back), path("a.htm"));
 }
 
-TEST(ReportBrowser, RereadKeepsTheCurrentReport) {
-    QTemporaryDir dir;
-    touch(dir.path() + "/m.htm");
-    test::ScriptedDialogs dialogs;
-    ReportBrowser browser(dialogs);
-    browser.setFolder(dir.path());
+TEST_F(ReportBrowserTest, RereadKeepsTheCurrentReport) {
+    open({"m.htm"});
     browser.step(Dir::Next);
-    touch(dir.path() + "/a.htm");
+    touch("a.htm");
     browser.reread();
     EXPECT_EQ(browser.names().size(), 2);
     EXPECT_EQ(browser.currentName(), QStringLiteral("m.htm"));
-    EXPECT_EQ(browser.reportPathFor(QStringLiteral("s")), dir.path() + "/s.htm");
+    EXPECT_EQ(browser.reportPathFor(QStringLiteral("s")), path("s.htm"));
     EXPECT_TRUE(browser.reportPathFor(QStringLiteral("../s")).isEmpty());
 }
 

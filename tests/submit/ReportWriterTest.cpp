@@ -1,5 +1,6 @@
 #include "submit/ReportWriter.h"
 #include "common/FileError.h"
+#include "support/Thrown.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -16,6 +17,12 @@ QByteArray readAll(const QString& path) {
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray("<missing>");
     return f.readAll();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
 }
 
 const char kHeader[] = "<title>Linkbeacon</title>\r\n"
@@ -94,10 +101,7 @@ TEST(ReportWriter, EachSessionStartsWithAFreshHeader) {
 TEST(ReportWriter, SessionSubmittedAgainOverwritesItsReport) {
     QTemporaryDir dir;
     QDir().mkpath(dir.path() + "/reports");
-    QFile old(dir.path() + "/reports/s.htm");
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write(QByteArray(5000, 'x'));
-    old.close();
+    writeAll(dir.path() + "/reports/s.htm", QByteArray(5000, 'x'));
     writeReport(dir.path(), QStringLiteral("s"), {QStringLiteral("a")});
     EXPECT_EQ(readAll(dir.path() + "/reports/s.htm"), QByteArray("a\r\n"));
 }
@@ -114,22 +118,15 @@ TEST(ReportWriter, ReportsOffCollectsAndWritesNothing) {
 
 TEST(ReportWriter, UnwritableReportRaisesFileErrorAndRunGoesOn) {
     QTemporaryDir dir;
-    // A plain file where the reports folder should be.
-    QFile blocker(dir.path() + "/reports");
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    writeAll(dir.path() + "/reports", {}); // a plain file where the reports folder should be
 
     ReportWriter writer(dir.path(), true);
     writer.addSessionHeading(QStringLiteral("s"), QStringLiteral("u"));
-    try {
-        writer.endSession(QStringLiteral("s"));
-        FAIL() << "no error raised";
-    } catch (const FileError& e) {
-        EXPECT_TRUE(e.message().startsWith(QStringLiteral("Cannot create file ") + dir.path() +
-                                           "/reports/s.htm. "))
-            << e.message().toStdString();
-        EXPECT_GT(e.message().size(), QString("Cannot create file . ").size() + dir.path().size());
-    }
+    const QString message =
+        lb::test::thrownMessage<FileError>([&] { writer.endSession(QStringLiteral("s")); });
+    EXPECT_TRUE(message.startsWith("Cannot create file " + dir.path() + "/reports/s.htm. "))
+        << message.toStdString();
+    EXPECT_GT(message.size(), QString("Cannot create file . ").size() + dir.path().size());
     // The next session starts clean.
     EXPECT_EQ(writer.lines(), report::headerLines());
 }
@@ -172,10 +169,7 @@ TEST(ReportWriter, SwitchAskedAtEveryLineAndAtTheSessionEnd) {
     EXPECT_FALSE(QFile::exists(dir.path() + "/reports/s.htm"));
     on = true;
     writer.addRequestResult(QStringLiteral("Kept"), QStringLiteral("OK"));
-    const QString path = writer.endSession(QStringLiteral("s"));
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray bytes = f.readAll();
+    const QByteArray bytes = readAll(writer.endSession(QStringLiteral("s")));
     EXPECT_TRUE(bytes.startsWith("<title>Linkbeacon</title>\r\n"));
     EXPECT_TRUE(bytes.contains(": Kept Status: OK\r\n"));
     EXPECT_FALSE(bytes.contains("Skipped"));
@@ -204,22 +198,18 @@ TEST(ReportWriter, CsvBesideTheReportAndItsOwnFileError) {
     w.addRequestResult(QStringLiteral("Ünïcode"), QStringLiteral("404 Not Found"), when,
                        QStringLiteral("http://a/é"));
     w.endSession(QStringLiteral("s"));
-    QFile csv(dir.filePath(QStringLiteral("reports/s.csv")));
-    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    EXPECT_EQ(csv.readAll(), QByteArray("\xEF\xBB\xBFTime,Engine,Address,Result,Success\r\n"
-                                        "2026-12-07 23:59:59,\xC3\x9Cn\xC3\xAF"
-                                        "code,http://a/\xC3\xA9,404 Not Found,no\r\n"));
+    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("reports/s.csv"))),
+              QByteArray("\xEF\xBB\xBFTime,Engine,Address,Result,Success\r\n"
+                         "2026-12-07 23:59:59,\xC3\x9Cn\xC3\xAF"
+                         "code,http://a/\xC3\xA9,404 Not Found,no\r\n"));
 
     // A folder where the CSV should go: the HTML report is still written,
     // the CSV's error is raised, and the next session starts clean.
     QDir(dir.path()).mkpath(QStringLiteral("reports/t.csv"));
     w.addRequestResult(QStringLiteral("E"), QStringLiteral("OK"), when, QStringLiteral("u"));
-    try {
-        w.endSession(QStringLiteral("t"));
-        ADD_FAILURE() << "no error raised";
-    } catch (const FileError& e) {
-        EXPECT_TRUE(e.message().contains(QStringLiteral("t.csv"))) << qPrintable(e.message());
-    }
+    const QString message =
+        lb::test::thrownMessage<FileError>([&] { w.endSession(QStringLiteral("t")); });
+    EXPECT_TRUE(message.contains(QStringLiteral("t.csv"))) << qPrintable(message);
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("reports/t.htm"))));
     EXPECT_TRUE(w.csvRows().isEmpty());
 }

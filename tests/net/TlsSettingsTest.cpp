@@ -1,4 +1,6 @@
+// The "TLS" section of zkt.ini as read, and as every new client takes it.
 #include "common/TlsSettings.h"
+#include "common/IniFile.h"
 #include "net/HttpProt.h"
 
 #include <gtest/gtest.h>
@@ -51,4 +53,24 @@ TEST(HttpClientSettings, EveryNewClientTakesTheFolderTlsSettingsAsTheyAreNow) {
     expectNewClient(false, {first.filePath("certs/cb.pem")});
     ASSERT_TRUE(QFile::remove(first.filePath("zkt.ini")));
     expectNewClient(true, {});
+}
+
+TEST(TlsSettingsFile, DefaultsAndValuesAsWritten) {
+    QTemporaryDir folder;
+    lb::TlsSettings s = lb::TlsSettings::load(folder.path());
+    EXPECT_TRUE(s.verify);
+    EXPECT_TRUE(s.caFile.isEmpty());
+    EXPECT_TRUE(s.caFilePath(folder.path()).isEmpty());
+
+    lb::IniFile ini(folder.filePath("zkt.ini"));
+    ini.writeString("tls", "cafile", "/etc/extra.pem");
+    ini.writeString("TLS", "Verify", "no");
+    s = lb::TlsSettings::load(folder.path());
+    EXPECT_TRUE(s.verify); // only "0" switches the checks off
+    EXPECT_EQ(s.caFilePath(folder.path()), "/etc/extra.pem");
+    ini.writeString("TLS", "CAFile", "\\data\\roots.pem");
+    ini.writeString("TLS", "Verify", "0");
+    s = lb::TlsSettings::load(folder.path());
+    EXPECT_FALSE(s.verify);
+    EXPECT_EQ(s.caFilePath(folder.path()), folder.path() + "/data/roots.pem");
 }
