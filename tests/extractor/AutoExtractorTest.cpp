@@ -193,14 +193,9 @@ TEST_F(AutoExtractorTest, CategoryVariableWithoutTypeIsShownButNotOffered) {
 }
 
 TEST_F(AutoExtractorTest, FailedFetchEndsWithRequirementsNotMet) {
-    // Nothing listens on the port of a server that has gone.
-    QString url;
-    {
-        PieceServer gone({"x"}, 10);
-        url = gone.url("/add.html");
-    }
+    const lb::test::LoopbackPort refused(false); // bound, not listening
     open();
-    extractor->StartdaClick(url);
+    extractor->StartdaClick(QStringLiteral("http://127.0.0.1:%1/add.html").arg(refused.port));
     ASSERT_EQ(dialogs.shown.size(), 1);
     EXPECT_EQ(dialogs.shown[0].text, "Site did not meet the submission requirements.");
     EXPECT_EQ(dialogs.shown[0].caption, "Requirements not met.");

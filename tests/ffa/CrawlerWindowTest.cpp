@@ -147,7 +147,7 @@ TEST_F(CrawlerWindow, StartCrawlsAndTheWindowShowsCountersAndRecords) {
 
 TEST_F(CrawlerWindow, StopReturnsTheButtonsAndHelpAndOptionsOpen) {
     lb::test::RawServer engine;
-    w.crawler().setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+    w.crawler().setSearchBase(engine.url("/altavista"));
     engine.addScript({{lb::test::RawServer::Step::HoldUntilClosed, {}, 0}});
     dialogs.fileNames = {pf.path("data/custom/stop.txt")};
     button("FileNew")->click();
@@ -182,8 +182,8 @@ TEST_F(CrawlerWindow, StopReturnsTheButtonsAndHelpAndOptionsOpen) {
 
 TEST_F(CrawlerWindow, ListButtonsStayOffWhileAPageIsAnalysed) {
     lb::test::RawServer engine, pages;
-    w.crawler().setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
-    const QString url = QStringLiteral("http://127.0.0.1:%1/ffa/links.htm").arg(pages.port());
+    w.crawler().setSearchBase(engine.url("/altavista"));
+    const QString url = pages.url("/ffa/links.htm");
     engine.addAnswer("HTTP/1.0 200 OK\r\n\r\n<dt><b>1. </B><A HREF=\"" + url.toUtf8() +
                      "\">result</A>\r\n");
     pages.addAnswer("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + lb::test::longFfaPage());

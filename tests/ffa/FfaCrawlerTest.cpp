@@ -77,7 +77,7 @@ protected:
     }
 
     RawServer engine; // the search service, unless a test names another
-    const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(engine.port());
+    const QString origin = engine.url(QString());
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
     FfaCrawler crawler{dialogs};
@@ -366,7 +366,7 @@ TEST_F(Crawl, APageOfAStoppedCrawlStaysOutOfAListOpenedMeanwhile) {
 TEST_F(Crawl, WhileAPageIsAnalysedTheListCannotBeReplacedOrSaved) {
     RawServer pages;
     pages.addAnswer(httpPage(lb::test::longFfaPage()));
-    const QString url = QStringLiteral("http://127.0.0.1:%1/ffa/links.htm").arg(pages.port());
+    const QString url = pages.url("/ffa/links.htm");
     engine.addAnswer(resultPage({quoted(url)}));
     opts.maxKb = "100000";
     crawler.createList(dir.filePath("list.hlx"));
@@ -452,7 +452,7 @@ TEST(CrawlLifetime, ACrawlerGoesAwayInTheMiddleOfItsRequests) {
     {
         FfaCrawler crawler(dialogs);
         crawler.setOptionsSource([&] { return profile; });
-        crawler.setSearchBase(QStringLiteral("http://127.0.0.1:%1/altavista").arg(engine.port()));
+        crawler.setSearchBase(engine.url("/altavista"));
         crawler.setPollInterval(20);
         crawler.createList(dir.filePath("l.hlx"));
         crawler.SubStartClick();

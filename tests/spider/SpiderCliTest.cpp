@@ -144,7 +144,7 @@ TEST(SpiderCli, TimeOutAndUnwritableSessionsDoNotStopTheCrawl) {
     server.addAnswer(head + "<html><title>Last</title><body></body></html>");
     ProgramFolder pf;
     QDir(pf.dir.path()).mkpath("data/session/1271.hlx"); // the first save cannot be written
-    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(server.port());
+    const QString base = server.url();
     const lb::test::CliResult r =
         spider(pf.dir.path(), {"--yes", "--timeout", "1", base + "start.html"});
     EXPECT_EQ(r.exitCode, 0);

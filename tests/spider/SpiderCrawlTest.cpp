@@ -58,7 +58,7 @@ protected:
         return SessionStore::readSession(pf.dir.path(), name);
     }
     int count(const QString& line) const { return int(statuses.count(line)); }
-    QString base() const { return QStringLiteral("http://127.0.0.1:%1/").arg(server.port()); }
+    QString base() const { return server.url(); }
 
     const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
     RawServer server; // pages in chosen pieces
@@ -265,13 +265,8 @@ TEST_F(SpiderCrawl, StartChecksRefuseWithTheirMessagesAndFetchNothing) {
 }
 
 TEST_F(SpiderCrawl, APageWhoseFetchFailsIsSavedWithEmptyFields) {
-    // A port nobody listens on: that of a server gone.
-    quint16 port = 0;
-    {
-        RawServer gone;
-        port = gone.port();
-    }
-    const QString dead = QStringLiteral("http://127.0.0.1:%1/dead.html").arg(port);
+    const lb::test::LoopbackPort refused(false); // bound, not listening
+    const QString dead = QStringLiteral("http://127.0.0.1:%1/dead.html").arg(refused.port);
     store.setEditorField(SessionRecord::Title, "left over");
     ASSERT_TRUE(crawl(dead));
     const SessionRecord r = session("1271");
