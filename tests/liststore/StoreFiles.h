@@ -2,6 +2,7 @@
 // Helpers for list store tests: files read and written byte for byte, and an
 // independent writer of store files laid out field by field.
 #include "liststore/QDB.h"
+#include "support/Thrown.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
@@ -18,12 +19,7 @@ inline const QByteArray FreshStore("QDB\0\0\0\0\0QIX\0\x05\0\0\0\0\0\0\0\0", 21)
 
 // The message of the store error f throws.
 inline QString messageOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const EQDBError& e) {
-        return e.message();
-    }
-    return "<no error>";
+    return thrownMessage<EQDBError>(f);
 }
 
 inline QByteArray readAll(const QString& path) {
