@@ -74,15 +74,12 @@ TEST(FormAnalyser, MethodComesFromTheFormTagThatHasAnAction) {
     EXPECT_TRUE(r.isPost()); // the test is made on the upper-cased tag
 
     // No METHOD attribute, or no action: cgi_url and the method stay as they were.
-    r = analyse(form("<form action=/add.cgi>"));
-    EXPECT_EQ(r[R::CgiUrl], "");
-    EXPECT_TRUE(r.isPost());
-    r = analyse(form("<form method=get>"));
-    EXPECT_EQ(r[R::CgiUrl], "");
-    EXPECT_TRUE(r.isPost());
-    r = analyse(form("<form method=get action=\"\">"));
-    EXPECT_EQ(r[R::CgiUrl], "");
-    EXPECT_TRUE(r.isPost());
+    for (const char* tag :
+         {"<form action=/add.cgi>", "<form method=get>", "<form method=get action=\"\">"}) {
+        r = analyse(form(tag));
+        EXPECT_EQ(r[R::CgiUrl], "") << tag;
+        EXPECT_TRUE(r.isPost()) << tag;
+    }
 }
 
 TEST(FormAnalyser, VisibleInputsFillTheirRolesInTheirOwnCase) {

@@ -55,7 +55,6 @@ protected:
         pf.writeStandardFiles();
         pf.writeBytes("zkt.ini",
                       "[Crawler]\r\nSearchBase=" + sim.url("/altavista").toUtf8() + "\r\n");
-        ASSERT_TRUE(QDir().mkpath(pf.path("data/custom")));
         profile.terms1 = {"garden"};
         profile.terms2 = {"free"};
         profile.bonus1 = {"links"};
@@ -226,7 +225,6 @@ TEST(CrawlerInMainWindow, ACrawledListIsSubmittedToFromTheMainWindow) {
     pf.writeEngines("data/data.hlz", {});
     lb::test::writeShopSession(pf, "title=Shop\r\n");
     pf.writeBytes("zkt.ini", "[Crawler]\r\nSearchBase=" + sim.url("/altavista").toUtf8() + "\r\n");
-    ASSERT_TRUE(QDir().mkpath(pf.path("data/custom")));
     lb::test::InFolder cwd(pf.dir.path());
     ScriptedDialogs dialogs;
     TKestrel main(dialogs);
