@@ -560,7 +560,6 @@ void THttpCli::sessionReady() {
 
 namespace {
 
-// Appends text as UTF-8 without a temporary; request lines are nearly always ASCII.
 // Narrows text that is all ASCII into out, 8 characters a step where the
 // processor allows; false (out untouched) when a character is not ASCII.
 bool appendAscii(QByteArray& out, QStringView text) {
@@ -592,6 +591,7 @@ bool appendAscii(QByteArray& out, QStringView text) {
     return true;
 }
 
+// Appends text as UTF-8 without a temporary; request lines are nearly always ASCII.
 void appendUtf8(QByteArray& out, QStringView text) {
     if (!appendAscii(out, text))
         out += text.toUtf8();
