@@ -66,64 +66,67 @@ void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, 
     if (url.isEmpty())
         return;
 
-    QString rest;
-    const int scheme = url.indexOf(QLatin1String("://"));
+    // Views into url until the parts are known: a split is done for every
+    // request and redirection, and copies of the middle pieces are waste.
+    const QStringView u(url);
+    QStringView rest;
+    const qsizetype scheme = u.indexOf(QLatin1String("://"));
     if (scheme >= 0) {
         proto = url.left(scheme);
-        rest = url.mid(scheme + 3);
-    } else if (!url.startsWith(QLatin1Char('/'))) {
-        if (url.left(5).toLower() == QLatin1String("http:")) {
+        rest = u.mid(scheme + 3);
+    } else if (!u.startsWith(QLatin1Char('/'))) {
+        if (u.left(5).compare(QLatin1String("http:"), Qt::CaseInsensitive) == 0) {
             proto = QStringLiteral("http");
-            if (url.size() >= 7 && url.at(6) != QLatin1Char('/')) {
+            if (u.size() >= 7 && u.at(6) != QLatin1Char('/')) {
                 path = url.mid(5);
                 return;
             }
-            rest = url.mid(6);
-        } else if (url.left(7).toLower() == QLatin1String("mailto:")) {
+            rest = u.mid(6);
+        } else if (u.left(7).compare(QLatin1String("mailto:"), Qt::CaseInsensitive) == 0) {
             proto = QStringLiteral("mailto");
-            rest = url.mid(url.indexOf(QLatin1Char(':')) + 1);
+            rest = u.mid(u.indexOf(QLatin1Char(':')) + 1);
         } else {
-            rest = url;
+            rest = u;
         }
     } else {
         proto = QStringLiteral("http");
-        if (url.size() >= 2 && url.at(1) != QLatin1Char('/')) {
+        if (u.size() >= 2 && u.at(1) != QLatin1Char('/')) {
             path = url;
             return;
         }
-        rest = url.mid(1);
+        rest = u.mid(1);
     }
 
-    const int slash = rest.indexOf(QLatin1Char('/'));
-    const QString authority = slash < 0 ? rest : rest.left(slash);
+    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+    const QStringView authority = slash < 0 ? rest : rest.left(slash);
     if (slash >= 0)
-        path = rest.mid(slash);
+        path = rest.mid(slash).toString();
 
-    const int colon = authority.lastIndexOf(QLatin1Char(':'));
-    const int at = authority.lastIndexOf(QLatin1Char('@'));
-    const int open = at + 1;
-    const int close = authority.indexOf(QLatin1Char(']'), open);
+    const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
+    const qsizetype at = authority.lastIndexOf(QLatin1Char('@'));
+    const qsizetype open = at + 1;
+    const qsizetype close = authority.indexOf(QLatin1Char(']'), open);
     if (open < authority.size() && authority.at(open) == QLatin1Char('[') && close > open) {
         // "[v6 address]" or "[v6 address]:port"; colons inside do not count.
-        host = authority.mid(open + 1, close - open - 1);
+        host = authority.mid(open + 1, close - open - 1).toString();
         if (close + 1 < authority.size() && authority.at(close + 1) == QLatin1Char(':'))
-            port = authority.mid(close + 2);
+            port = authority.mid(close + 2).toString();
     } else if (colon < 0 && at < 0) {
-        host = authority;
+        host = authority.toString();
     } else if (colon > at) {
-        port = authority.mid(colon + 1);
-        host = authority.mid(at + 1, colon - at - 1);
+        port = authority.mid(colon + 1).toString();
+        host = authority.mid(at + 1, colon - at - 1).toString();
     } else {
-        host = authority.mid(at + 1);
+        host = authority.mid(at + 1).toString();
     }
     if (at >= 0) {
-        const QString userPart = authority.left(at);
-        const int sep = userPart.indexOf(QLatin1Char(':'));
+        const QStringView userPart = authority.left(at);
+        const qsizetype sep = userPart.indexOf(QLatin1Char(':'));
         if (sep >= 0) {
-            user = userPart.left(sep);
-            pass = userPart.mid(sep + 1);
+            user = userPart.left(sep).toString();
+            pass = userPart.mid(sep + 1).toString();
         } else {
-            user = userPart;
+            user = userPart.toString();
         }
     }
 }

@@ -76,10 +76,20 @@ private:
 
 // Both per-thread objects, released when the thread ends (for the main
 // thread: when the application object goes).
+struct ThreadLoop;
+
+namespace {
+// The thread's ThreadLoop once made: asked for several times per request,
+// and Qt's thread storage is a locked lookup.
+thread_local ThreadLoop* t_loop = nullptr;
+} // namespace
+
 struct ThreadLoop {
     std::shared_ptr<SocketDispatcher> sockets;
     DeferredQueue* queue = nullptr;
     ~ThreadLoop() {
+        if (t_loop == this)
+            t_loop = nullptr;
         if (sockets)
             sockets->detach();
         delete queue;
@@ -89,10 +99,13 @@ struct ThreadLoop {
 namespace {
 
 ThreadLoop* currentLoop() {
+    if (t_loop)
+        return t_loop;
     static QThreadStorage<ThreadLoop*> loops;
     if (!loops.hasLocalData())
         loops.setLocalData(new ThreadLoop);
-    return loops.localData();
+    t_loop = loops.localData();
+    return t_loop;
 }
 
 uint64_t keyOf(uint32_t slot, uint32_t generation) {

@@ -148,7 +148,11 @@ bool TWSocket::isDottedAddress(const QString& text, QString* normalized) {
                 buf[n++] = char('0' + v / 10 % 10);
             buf[n++] = char('0' + v % 10);
         }
-        *normalized = QString::fromLatin1(buf, n);
+        // Most addresses come in their plain form already: share the text.
+        if (t.size() == n && QStringView(text) == QLatin1StringView(buf, n))
+            *normalized = text;
+        else
+            *normalized = QString::fromLatin1(buf, n);
     }
     return true;
 }
