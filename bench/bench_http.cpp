@@ -1,6 +1,6 @@
 // Whole-run HTTP benchmark: N GETs with up to P in flight through TSTHttpCli,
 // the way the submission run drives its per-target clients (one client per
-// request, freed with deleteLater from its request-done handler).
+// request, freed with Release from its request-done handler).
 //
 //   bench_http --port PORT [--requests 5000] [--parallel 300] [--path /status/200/OK]
 //              [--abort-at-header] [--https [--cacert FILE]]
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
                 ++ok;
             else
                 ++failed;
-            s->deleteLater();
+            s->Release();
             if (started < total)
                 startOne();
             else if (finished == total)

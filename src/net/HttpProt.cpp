@@ -13,7 +13,9 @@
 #include <QPointer>
 #include <QtDebug>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -30,6 +32,24 @@ bool isDigits(const QString& s) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return false;
     return true;
+}
+
+bool isDigitByte(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The Latin-1 text lower-cased as QString::toLower does, in one step for
+// the usual ASCII value.
+QString lowerLatin1(std::string_view text) {
+    QString out(qsizetype(text.size()), Qt::Uninitialized);
+    char16_t* d = reinterpret_cast<char16_t*>(out.data());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80)
+            return QString::fromLatin1(text.data(), qsizetype(text.size())).toLower();
+        d[i] = char16_t(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    }
+    return out;
 }
 
 bool isHttps(const QString& proto) {
@@ -52,6 +72,32 @@ bool startsWithHtmlTag(const char* p) {
     }
     return true;
 }
+
+// The clients whose own code is on this thread's stack, innermost last.
+// Only addresses are kept and compared, so a client freed meanwhile does no
+// harm here.
+thread_local std::vector<const THttpCli*> t_activeClients;
+
+class ClientFrame {
+public:
+    explicit ClientFrame(const THttpCli* client) { t_activeClients.push_back(client); }
+    ~ClientFrame() { t_activeClients.pop_back(); }
+    ClientFrame(const ClientFrame&) = delete;
+    ClientFrame& operator=(const ClientFrame&) = delete;
+};
+
+bool hasFrame(const THttpCli* client) {
+    return std::find(t_activeClients.begin(), t_activeClients.end(), client) !=
+           t_activeClients.end();
+}
+
+// A request-done being delivered; nested ones are chained, innermost first.
+struct DoneDelivery {
+    THttpCli* client; // cleared when the client goes during its handler
+    bool release;     // Release() was called from the handler
+    DoneDelivery* outer;
+};
+thread_local DoneDelivery* t_delivery = nullptr;
 
 } // namespace
 
@@ -174,18 +220,37 @@ THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this
     Tls.verify = tls.verify;
     if (!tls.caFile.isEmpty())
         Tls.caFiles << tls.caFilePath(QDir::currentPath());
-    socket_->OnTlsDone = [this](TWSocket*, quint16 e) { socketTlsDone(e); };
-    socket_->OnDnsLookupDone = [this](TWSocket*, quint16 e) { socketDnsLookupDone(e); };
-    socket_->OnSessionConnected = [this](TWSocket*, quint16 e) { socketSessionConnected(e); };
-    socket_->OnDataAvailable = [this](TWSocket*, quint16) { socketDataAvailable(); };
-    socket_->OnDataSent = [this](TWSocket*, quint16) { socketDataSent(); };
-    socket_->OnSessionClosed = [this](TWSocket*, quint16 e) { socketSessionClosed(e); };
+    socket_->OnTlsDone = [this](TWSocket*, quint16 e) {
+        const ClientFrame frame(this);
+        socketTlsDone(e);
+    };
+    socket_->OnDnsLookupDone = [this](TWSocket*, quint16 e) {
+        const ClientFrame frame(this);
+        socketDnsLookupDone(e);
+    };
+    socket_->OnSessionConnected = [this](TWSocket*, quint16 e) {
+        const ClientFrame frame(this);
+        socketSessionConnected(e);
+    };
+    socket_->OnDataAvailable = [this](TWSocket*, quint16) {
+        const ClientFrame frame(this);
+        socketDataAvailable();
+    };
+    socket_->OnDataSent = [this](TWSocket*, quint16) {
+        const ClientFrame frame(this);
+        socketDataSent();
+    };
+    socket_->OnSessionClosed = [this](TWSocket*, quint16 e) {
+        const ClientFrame frame(this);
+        socketSessionClosed(e);
+    };
     // An exception inside a socket event aborts the socket; make sure the
     // request still finishes even when no close notification follows.
     socket_->OnBgException = [this](TWSocket*, const std::exception&, bool& canClose) {
         canClose = true;
         const quint64 rq = request_;
         postDeferred(this, [this, rq] {
+            const ClientFrame frame(this);
             if (rq == request_ && state_ != hsReady && !closedStepDone_ &&
                 socket_->State() == wsClosed)
                 connectionClosedStep();
@@ -194,6 +259,9 @@ THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this
 }
 
 THttpCli::~THttpCli() {
+    for (DoneDelivery* d = t_delivery; d; d = d->outer)
+        if (d->client == this)
+            d->client = nullptr;
     // The socket is a child; clear its handlers so nothing calls back into a
     // half-destroyed client.
     socket_->OnDnsLookupDone = nullptr;
@@ -219,14 +287,26 @@ void THttpCli::setState(THttpState s) {
         const quint16 error = requestDoneError_;
         postDeferred(this, [this, rq, type, error] {
             doneFired_ = rq;
-            try {
-                if (OnRequestDone)
-                    OnRequestDone(this, type, error);
-            } catch (const std::exception& e) {
-                qWarning("HTTP request-done handler failed: %s", e.what());
-            } catch (...) {
-                qWarning("HTTP request-done handler failed");
+            DoneDelivery delivery{this, false, t_delivery};
+            t_delivery = &delivery;
+            {
+                const ClientFrame frame(this);
+                try {
+                    if (OnRequestDone)
+                        OnRequestDone(this, type, error);
+                } catch (const std::exception& e) {
+                    qWarning("HTTP request-done handler failed: %s", e.what());
+                } catch (...) {
+                    qWarning("HTTP request-done handler failed");
+                }
             }
+            t_delivery = delivery.outer;
+            if (!delivery.client || !delivery.release)
+                return;
+            if (hasFrame(this))
+                deleteLater(); // code of this client is still running further down
+            else
+                delete this;
         });
     }
     if (OnStateChange)
@@ -242,6 +322,7 @@ void THttpCli::postSetReady() {
     postDeferred(this, [this, rq] {
         if (rq != request_)
             return;
+        const ClientFrame frame(this);
         try {
             setState(hsReady);
         } catch (const std::exception& e) {
@@ -291,7 +372,17 @@ void THttpCli::Head() {
     doRequestSync(httpHEAD);
 }
 
+void THttpCli::Release() {
+    for (DoneDelivery* d = t_delivery; d; d = d->outer)
+        if (d->client == this) {
+            d->release = true;
+            return;
+        }
+    deleteLater();
+}
+
 void THttpCli::doRequestSync(THttpRequest type) {
+    const ClientFrame frame(this);
     startRequest(type);
     const quint64 rq = request_;
     QPointer<THttpCli> self(this);
@@ -311,6 +402,7 @@ void THttpCli::doRequestSync(THttpRequest type) {
 }
 
 void THttpCli::startRequest(THttpRequest type) {
+    const ClientFrame frame(this);
     if (state_ != hsReady)
         throw EHttpException(QStringLiteral("HTTP component is busy"), 1);
     if (type == httpPOST && !SendStream)
@@ -563,56 +655,66 @@ void THttpCli::sessionReady() {
 
 namespace {
 
-// Narrows text that is all ASCII into out, 8 characters a step where the
-// processor allows; false (out untouched) when a character is not ASCII.
-bool appendAscii(QByteArray& out, QStringView text) {
+// Narrows text that is all ASCII into d (room for text.size() bytes), 8
+// characters a step where the processor allows; false when a character is
+// not ASCII.
+bool narrowAscii(char* d, QStringView text) {
     const char16_t* src = text.utf16();
     const qsizetype n = text.size();
-    const qsizetype at = out.size();
-    out.resize(at + n);
-    char* d = out.data() + at;
     qsizetype i = 0;
 #ifdef __SSE2__
     const __m128i high = _mm_set1_epi16(qint16(0xff80));
     for (; i + 8 <= n; i += 8) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
         if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, high), _mm_setzero_si128())) !=
-            0xffff) {
-            out.truncate(at);
+            0xffff)
             return false;
-        }
         _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(v, v));
     }
 #endif
     for (; i < n; ++i) {
-        if (src[i] >= 0x80) {
-            out.truncate(at);
+        if (src[i] >= 0x80)
             return false;
-        }
         d[i] = char(src[i]);
     }
     return true;
 }
 
-// Appends text as UTF-8 without a temporary; request lines are nearly always ASCII.
-void appendUtf8(QByteArray& out, QStringView text) {
-    if (!appendAscii(out, text))
-        out += text.toUtf8();
+// Appends the parts and CR LF as one line; request lines are nearly always
+// ASCII, which goes in one step, anything else as UTF-8.
+void appendLine(QByteArray& out, std::initializer_list<QStringView> parts) {
+    qsizetype total = 2;
+    for (QStringView p : parts)
+        total += p.size();
+    const qsizetype at = out.size();
+    out.resize(at + total);
+    char* d = out.data() + at;
+    for (QStringView p : parts) {
+        if (!narrowAscii(d, p)) {
+            out.truncate(at);
+            for (QStringView q : parts)
+                out += q.toUtf8();
+            out += "\r\n";
+            return;
+        }
+        d += p.size();
+    }
+    d[0] = '\r';
+    d[1] = '\n';
 }
 
 } // namespace
 
 void THttpCli::sendCommand(std::initializer_list<QStringView> parts) {
-    if (OnCommand) {
-        QString s;
-        for (QStringView p : parts)
-            s += p;
-        OnCommand(this, s);
-        requestHeader_ += s.toUtf8();
-    } else {
-        for (QStringView p : parts)
-            appendUtf8(requestHeader_, p);
+    if (!OnCommand) {
+        appendLine(requestHeader_, parts);
+        return;
     }
+    QString s;
+    for (QStringView p : parts)
+        s += p;
+    OnCommand(this, s);
+    requestHeader_ += s.toUtf8();
     requestHeader_ += "\r\n";
 }
 
@@ -898,9 +1000,16 @@ void THttpCli::headerLine(const char* data, int len) {
     }
     const std::string_view line(data, size_t(len));
     if (line.starts_with("HTTP/1.0") || line.starts_with("HTTP/1.1")) {
-        const QString status = QString::fromLatin1(data, len);
-        const QString code = status.mid(9, 3).trimmed();
-        if (isDigits(code)) {
+        // The usual "HTTP/1.x NNN Phrase" read on its bytes; anything else
+        // the way it always was.
+        const bool plain = len >= 12 && isDigitByte(data[9]) && isDigitByte(data[10]) &&
+                           isDigitByte(data[11]) && (len == 12 || data[12] == ' ');
+        const QString status = plain ? QString() : QString::fromLatin1(data, len);
+        const QString code = plain ? QString() : status.mid(9, 3).trimmed();
+        if (plain) {
+            statusCode_ = (data[9] - '0') * 100 + (data[10] - '0') * 10 + (data[11] - '0');
+            reasonPhrase_ = len >= 13 ? QString::fromLatin1(data + 13, len - 13) : QString();
+        } else if (isDigits(code)) {
             statusCode_ = code.toInt();
             reasonPhrase_ = status.mid(13);
         } else {
@@ -922,9 +1031,14 @@ void THttpCli::headerLine(const char* data, int len) {
             locationSeen_ = true;
             takeLocation(value());
         } else if (is("content-length")) {
-            const QString t = value().trimmed();
-            if (isDigits(t) && t.size() <= 18)
+            if (const std::string_view n = line.substr(v);
+                !n.empty() && n.size() <= 18 && std::all_of(n.begin(), n.end(), isDigitByte)) {
+                contentLength_ = 0;
+                for (char c : n)
+                    contentLength_ = contentLength_ * 10 + (c - '0');
+            } else if (const QString t = value().trimmed(); isDigits(t) && t.size() <= 18) {
                 contentLength_ = t.toLongLong();
+            }
         } else if (is("content-range")) {
             const QString rest = value().mid(6);
             const int dash = rest.indexOf(QLatin1Char('-'));
@@ -940,7 +1054,7 @@ void THttpCli::headerLine(const char* data, int len) {
         } else if (is("accept-ranges")) {
             acceptRanges_ = value();
         } else if (is("content-type")) {
-            contentType_ = value().toLower();
+            contentType_ = lowerLatin1(line.substr(v));
         } else if (is("www-authenticate")) {
             authenticate_ << value();
         } else if (is("set-cookie")) {
@@ -1099,6 +1213,7 @@ void THttpCli::socketSessionClosed(quint16 error) {
         postDeferred(this, [this, rq] {
             if (rq != request_ || state_ == hsReady || state_ == hsAborting)
                 return;
+            const ClientFrame frame(this);
             try {
                 login();
             } catch (const std::exception& e) {
@@ -1128,6 +1243,7 @@ void THttpCli::socketSessionClosed(quint16 error) {
 // ---- aborting -------------------------------------------------------------
 
 void THttpCli::Abort() {
+    const ClientFrame frame(this);
     if (state_ == hsReady) {
         if (socket_->State() != wsClosed)
             socket_->Close();

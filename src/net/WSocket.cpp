@@ -9,9 +9,11 @@
 #include <QPointer>
 #include <QThread>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
@@ -124,8 +126,33 @@ bool TWSocket::isDottedAddress(const QString& text, QString* normalized) {
     const QStringView t = QStringView(text).trimmed();
     long parts[4] = {};
     int count = 0;
+    // The usual form, digits and dots only, in one pass.
+    bool plain = true;
+    int digits = 0;
+    for (QChar c : t) {
+        const char16_t u = c.unicode();
+        if (u >= u'0' && u <= u'9') {
+            if ((parts[count] = parts[count] * 10 + (u - u'0')) > 255)
+                return false;
+            ++digits;
+        } else if (u == u'.' && digits > 0 && count < 3) {
+            ++count;
+            digits = 0;
+        } else {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        if (digits == 0 || count != 3)
+            return false;
+        count = 4;
+    } else {
+        count = 0;
+        std::fill(std::begin(parts), std::end(parts), 0L);
+    }
     qsizetype start = 0;
-    for (qsizetype i = 0; i <= t.size(); ++i) {
+    for (qsizetype i = 0; !plain && i <= t.size(); ++i) {
         if (i < t.size() && t[i] != u'.')
             continue;
         if (count == 4 || !parseNumber(t.mid(start, i - start).trimmed(), 255, &parts[count]))

@@ -378,7 +378,7 @@ void SubmissionRun::onRequestDone(THttpCli* sender) {
     m_clients.removeAt(at);
     m_inFlightEngines.removeAt(at);
     m_inFlightTicks.removeAt(at);
-    client->deleteLater();
+    client->Release(); // goes once this handler has returned
     delete r.body;
 
     if (engines() > m_startLimit) {

@@ -3,6 +3,9 @@
 // come after the bytes the client already holds, none lost, none twice.
 #include "HttpTestUtil.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+
 #include <gtest/gtest.h>
 
 using namespace lb::net;
@@ -140,4 +143,61 @@ TEST_F(Reentry, PumpingDocDataHandlerOverManyPiecesKeepsEveryByte) {
     EXPECT_EQ(log.body.size(), expected.size());
     EXPECT_TRUE(log.body == expected);
     EXPECT_EQ(log.done, 1);
+}
+
+// Release() from the request-done handler frees the client as soon as the
+// handler returns, before an event posted even earlier: no deferred delete.
+TEST(Release, FromRequestDoneFreesTheClientBeforeTheNextEvent) {
+    RawServer server;
+    server.addAnswer("HTTP/1.0 200 OK\r\n\r\nbody");
+    auto* c = new THttpCli;
+    c->URL = server.url("/");
+    QStringList order;
+    QObject::connect(c, &QObject::destroyed, [&] { order << "destroyed"; });
+    c->OnRequestDone = [&](THttpCli* s, THttpRequest, quint16) {
+        QMetaObject::invokeMethod(
+            qApp, [&] { order << "next event"; }, Qt::QueuedConnection);
+        s->Release();
+        order << "handler returns";
+    };
+    c->GetAsync();
+    ASSERT_TRUE(runUntil([&] { return order.size() == 3; }, 20000));
+    EXPECT_EQ(order, QStringList({"handler returns", "destroyed", "next event"}));
+}
+
+// With code of the client still running further down the stack, the client
+// outlives its request-done handler and goes later: here the request-done
+// arrives inside the client's own header-end handler, or inside a
+// synchronous Get.
+TEST(Release, WaitsWhileTheClientsOwnCodeIsRunning) {
+    RawServer server;
+    server.addAnswer("HTTP/1.0 200 OK\r\n\r\nbody");
+    server.addAnswer("HTTP/1.0 200 OK\r\n\r\nbody");
+    {
+        auto* c = new THttpCli;
+        QPointer<THttpCli> alive(c);
+        c->URL = server.url("/");
+        bool released = false;
+        c->OnRequestDone = [&](THttpCli* s, THttpRequest, quint16) {
+            s->Release();
+            released = true;
+        };
+        c->OnHeaderEnd = [&](THttpCli* s) {
+            s->Abort();
+            runUntil([&] { return released; }, 5000);
+            ASSERT_TRUE(released);
+            ASSERT_TRUE(alive);
+            EXPECT_EQ(s->State(), hsReady); // still a whole client
+        };
+        c->GetAsync();
+        EXPECT_TRUE(runUntil([&] { return !alive; }, 20000));
+    }
+    {
+        auto* c = new THttpCli;
+        QPointer<THttpCli> alive(c);
+        c->URL = server.url("/");
+        c->OnRequestDone = [](THttpCli* s, THttpRequest, quint16) { s->Release(); };
+        EXPECT_NO_THROW(c->Get());
+        EXPECT_TRUE(runUntil([&] { return !alive; }, 5000));
+    }
 }
