@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <sys/resource.h>
 #include <vector>
 
@@ -82,55 +81,68 @@ int main(int argc, char** argv) {
                              .arg(path)
                              .arg(path.contains('?') ? '&' : '?');
 
-    int started = 0, finished = 0, ok = 0, failed = 0, mostInFlight = 0;
-    qint64 bytes = 0;
-    // The status as seen at the end of the header, the way the submission run judges it.
-    std::vector<int> status(size_t(std::max(total, 0)), 0);
-    std::function<void()> startOne = [&] {
-        auto* c = new TSTHttpCli(&app);
-        c->Tag = started;
-        c->Reference = QStringLiteral("http://site.example/");
-        c->URL = base + QString::number(started);
-        if (!caFile.isEmpty())
-            c->Tls.caFiles << caFile;
-        ++started;
-        mostInFlight = std::max(mostInFlight, started - finished);
-        c->OnHeaderEnd = [&status, abortAtHeader](THttpCli* s) {
-            status[size_t(s->Tag)] = s->StatusCode();
-            if (abortAtHeader)
-                s->Abort();
-        };
-        c->OnRequestDone = [&](THttpCli* s, THttpRequest, quint16) {
-            ++finished;
-            bytes += s->ReceivedCount();
-            const int code = status[size_t(s->Tag)];
-            if (code > 0 && code < 400)
-                ++ok;
-            else
-                ++failed;
-            s->Release();
-            if (started < total)
-                startOne();
-            else if (finished == total)
-                QCoreApplication::quit();
-        };
-        c->GetAsync();
-    };
+    // The handlers capture only a pointer to this, so they fit inside their
+    // std::function (a capture of every counter would cost an allocation
+    // per request that the client itself does not make).
+    struct Run {
+        int total = 0, started = 0, finished = 0, ok = 0, failed = 0, mostInFlight = 0;
+        qint64 bytes = 0;
+        bool abortAtHeader = false;
+        QString base, caFile;
+        // The status as seen at the end of the header, the way the submission run judges it.
+        std::vector<int> status;
+
+        void startOne() {
+            auto* c = new TSTHttpCli; // no parent, as in the submission run
+            c->Tag = started;
+            c->Reference = QStringLiteral("http://site.example/");
+            c->URL = base + QString::number(started);
+            if (!caFile.isEmpty())
+                c->Tls.caFiles << caFile;
+            ++started;
+            mostInFlight = std::max(mostInFlight, started - finished);
+            c->OnHeaderEnd = [this](THttpCli* s) {
+                status[size_t(s->Tag)] = s->StatusCode();
+                if (abortAtHeader)
+                    s->Abort();
+            };
+            c->OnRequestDone = [this](THttpCli* s, THttpRequest, quint16) {
+                ++finished;
+                bytes += s->ReceivedCount();
+                const int code = status[size_t(s->Tag)];
+                if (code > 0 && code < 400)
+                    ++ok;
+                else
+                    ++failed;
+                s->Release();
+                if (started < total)
+                    startOne();
+                else if (finished == total)
+                    QCoreApplication::quit();
+            };
+            c->GetAsync();
+        }
+    } run;
+    run.total = total;
+    run.abortAtHeader = abortAtHeader;
+    run.base = base;
+    run.caFile = caFile;
+    run.status.assign(size_t(std::max(total, 0)), 0);
 
     QElapsedTimer clock;
     clock.start();
-    for (int i = 0; i < parallel && started < total; ++i)
-        startOne();
+    for (int i = 0; i < parallel && run.started < total; ++i)
+        run.startOne();
     if (total > 0)
         app.exec();
     const double seconds = clock.nsecsElapsed() / 1e9;
-    std::printf("requests: %d  ok: %d  failed: %d  body bytes: %lld\n", total, ok, failed,
-                static_cast<long long>(bytes));
+    std::printf("requests: %d  ok: %d  failed: %d  body bytes: %lld\n", total, run.ok, run.failed,
+                static_cast<long long>(run.bytes));
     std::printf("seconds: %.3f  requests/s: %.0f  most in flight: %d\n", seconds, total / seconds,
-                mostInFlight);
+                run.mostInFlight);
     if (simProcess.state() != QProcess::NotRunning) {
         simProcess.terminate();
         simProcess.waitForFinished(3000);
     }
-    return failed == 0 ? 0 : 1;
+    return run.failed == 0 ? 0 : 1;
 }

@@ -101,44 +101,41 @@ thread_local DoneDelivery* t_delivery = nullptr;
 
 } // namespace
 
-void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, QString& host,
-              QString& port, QString& path) {
-    proto.clear();
-    user.clear();
-    pass.clear();
-    host.clear();
-    port.clear();
-    path.clear();
-    if (url.isEmpty())
-        return;
+namespace {
 
-    // Views into url until the parts are known: a split is done for every
-    // request and redirection, and copies of the middle pieces are waste.
-    const QStringView u(url);
+// The parts of a URL as views into it; see SplitUrl.
+struct UrlParts {
+    QStringView proto, user, pass, host, port, path;
+};
+
+UrlParts splitUrlViews(QStringView u) {
+    UrlParts parts;
+    if (u.isEmpty())
+        return parts;
     QStringView rest;
     const qsizetype scheme = u.indexOf(QLatin1String("://"));
     if (scheme >= 0) {
-        proto = url.left(scheme);
+        parts.proto = u.left(scheme);
         rest = u.mid(scheme + 3);
     } else if (!u.startsWith(QLatin1Char('/'))) {
         if (u.left(5).compare(QLatin1String("http:"), Qt::CaseInsensitive) == 0) {
-            proto = QStringLiteral("http");
+            parts.proto = u"http";
             if (u.size() >= 7 && u.at(6) != QLatin1Char('/')) {
-                path = url.mid(5);
-                return;
+                parts.path = u.mid(5);
+                return parts;
             }
             rest = u.mid(6);
         } else if (u.left(7).compare(QLatin1String("mailto:"), Qt::CaseInsensitive) == 0) {
-            proto = QStringLiteral("mailto");
+            parts.proto = u"mailto";
             rest = u.mid(u.indexOf(QLatin1Char(':')) + 1);
         } else {
             rest = u;
         }
     } else {
-        proto = QStringLiteral("http");
+        parts.proto = u"http";
         if (u.size() >= 2 && u.at(1) != QLatin1Char('/')) {
-            path = url;
-            return;
+            parts.path = u;
+            return parts;
         }
         rest = u.mid(1);
     }
@@ -146,7 +143,7 @@ void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, 
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));
     const QStringView authority = slash < 0 ? rest : rest.left(slash);
     if (slash >= 0)
-        path = rest.mid(slash).toString();
+        parts.path = rest.mid(slash);
 
     const qsizetype colon = authority.lastIndexOf(QLatin1Char(':'));
     const qsizetype at = authority.lastIndexOf(QLatin1Char('@'));
@@ -154,27 +151,41 @@ void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, 
     const qsizetype close = authority.indexOf(QLatin1Char(']'), open);
     if (open < authority.size() && authority.at(open) == QLatin1Char('[') && close > open) {
         // "[v6 address]" or "[v6 address]:port"; colons inside do not count.
-        host = authority.mid(open + 1, close - open - 1).toString();
+        parts.host = authority.mid(open + 1, close - open - 1);
         if (close + 1 < authority.size() && authority.at(close + 1) == QLatin1Char(':'))
-            port = authority.mid(close + 2).toString();
+            parts.port = authority.mid(close + 2);
     } else if (colon < 0 && at < 0) {
-        host = authority.toString();
+        parts.host = authority;
     } else if (colon > at) {
-        port = authority.mid(colon + 1).toString();
-        host = authority.mid(at + 1, colon - at - 1).toString();
+        parts.port = authority.mid(colon + 1);
+        parts.host = authority.mid(at + 1, colon - at - 1);
     } else {
-        host = authority.mid(at + 1).toString();
+        parts.host = authority.mid(at + 1);
     }
     if (at >= 0) {
         const QStringView userPart = authority.left(at);
         const qsizetype sep = userPart.indexOf(QLatin1Char(':'));
         if (sep >= 0) {
-            user = userPart.left(sep).toString();
-            pass = userPart.mid(sep + 1).toString();
+            parts.user = userPart.left(sep);
+            parts.pass = userPart.mid(sep + 1);
         } else {
-            user = userPart.toString();
+            parts.user = userPart;
         }
     }
+    return parts;
+}
+
+} // namespace
+
+void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, QString& host,
+              QString& port, QString& path) {
+    const UrlParts parts = splitUrlViews(url);
+    proto = parts.proto.toString();
+    user = parts.user.toString();
+    pass = parts.pass.toString();
+    host = parts.host.toString();
+    port = parts.port.toString();
+    path = parts.path.toString();
 }
 
 namespace {
@@ -438,22 +449,25 @@ void THttpCli::startRequest(THttpRequest type) {
     if (rq != request_ || state_ != hsNotConnected)
         return; // a state-change handler aborted or restarted
 
-    QString proto, user, pass, host, port, path;
-    SplitUrl(URL, proto, user, pass, host, port, path);
-    targetHost_ = host;
-    documentName_ = path;
-    if (!user.isEmpty()) {
-        Username = user;
-        Password = pass;
+    // Views into URL, which stays as it is until the request has started.
+    const UrlParts url = splitUrlViews(URL);
+    targetHost_ = url.host.toString();
+    if (!url.user.isEmpty()) {
+        Username = url.user.toString();
+        Password = url.pass.toString();
     }
-    tls_ = isHttps(proto);
+    tls_ = url.proto.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
     if (Proxy.isEmpty()) {
-        hostName_ = host;
-        path_ = path;
-        port_ = port.isEmpty() ? (tls_ ? QStringLiteral("443") : QStringLiteral("80")) : port;
+        hostName_ = targetHost_;
+        path_ = url.path.toString();
+        port_ = !url.port.isEmpty() ? url.port.toString()
+                : tls_              ? QStringLiteral("443")
+                                    : QStringLiteral("80");
     } else {
-        path_ = (proto.isEmpty() ? QStringLiteral("http") : proto) + QLatin1String("://") +
-                bracketed(host) + (port.isEmpty() ? QString() : QLatin1Char(':') + port) + path;
+        path_ = (url.proto.isEmpty() ? QStringLiteral("http") : url.proto.toString()) +
+                QLatin1String("://") + bracketed(targetHost_) +
+                (url.port.isEmpty() ? QString() : QLatin1Char(':') + url.port.toString()) +
+                url.path.toString();
         QString pProto, pUser, pPass, pHost, pPort, pPath;
         SplitUrl(Proxy, pProto, pUser, pPass, pHost, pPort, pPath);
         hostName_ = pHost;
@@ -462,17 +476,17 @@ void THttpCli::startRequest(THttpRequest type) {
     if (path_.isEmpty())
         path_ = QStringLiteral("/");
 
-    if (documentName_.isEmpty() || documentName_ == QLatin1String("/")) {
+    // The last segment of the path, without its query.
+    QStringView doc = url.path;
+    if (doc.endsWith(QLatin1Char('/')))
+        doc.chop(1);
+    doc = doc.mid(doc.lastIndexOf(QLatin1Char('/')) + 1).left(255);
+    if (const qsizetype q = doc.indexOf(QLatin1Char('?')); q >= 0)
+        doc.truncate(q);
+    if (url.path.isEmpty() || url.path == QLatin1String("/"))
         documentName_ = QStringLiteral("document.htm");
-    } else {
-        if (documentName_.endsWith(QLatin1Char('/')))
-            documentName_.chop(1);
-        documentName_ =
-            documentName_.mid(documentName_.lastIndexOf(QLatin1Char('/')) + 1).left(255);
-        const int q = documentName_.indexOf(QLatin1Char('?'));
-        if (q >= 0)
-            documentName_.truncate(q);
-    }
+    else
+        documentName_ = doc.toString();
     login();
 }
 

@@ -397,7 +397,11 @@ void TWSocket::Connect() {
         return;
     }
     long protoNumber = 0;
-    if (!parseNumber(proto_, 255, &protoNumber)) {
+    // "tcp", which nearly every connection names, without the locked lookup.
+    static const int tcpNumber = protocolNumber(QStringLiteral("tcp"));
+    if (tcpNumber >= 0 && proto_ == QLatin1String("tcp")) {
+        protoNumber = tcpNumber;
+    } else if (!parseNumber(proto_, 255, &protoNumber)) {
         const int known = protocolNumber(proto_);
         if (known >= 0)
             protoNumber = known;
