@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -972,10 +973,17 @@ void THttpCli::startBody(int from) {
 }
 
 void THttpCli::headerLine(const char* data, int len) {
-    QPointer<THttpCli> self(this);
+    // The guard is made only before a handler runs: most lines reach none,
+    // and a header has several lines.
+    std::optional<QPointer<THttpCli>> self;
     const quint64 rq = request_;
-    auto gone = [&] { return ended(self, rq); };
+    auto arm = [&] {
+        if (!self)
+            self.emplace(this);
+    };
+    auto gone = [&] { return ended(*self, rq); };
     if (headerLines_++ == 0 && OnHeaderBegin) {
+        arm();
         OnHeaderBegin(this);
         if (gone())
             return;
@@ -983,6 +991,7 @@ void THttpCli::headerLine(const char* data, int len) {
 
     if (len == 0) {
         if (locationSeen_) {
+            arm();
             if (OnHeaderEnd)
                 OnHeaderEnd(this);
             if (gone())
@@ -1074,6 +1083,7 @@ void THttpCli::headerLine(const char* data, int len) {
         } else if (is("set-cookie")) {
             bool accept = true;
             if (OnCookie) {
+                arm();
                 OnCookie(this, value(), accept);
                 if (gone())
                     return;
@@ -1081,14 +1091,16 @@ void THttpCli::headerLine(const char* data, int len) {
         }
     }
     if (OnHeaderData) {
+        arm();
         OnHeaderData(this);
         if (gone())
             return;
     }
     if (statusCode_ >= 400) {
         ownClose_ = true; // ends the answer now, not after what is buffered
+        arm();
         closeConnection(true);
-        if (self)
+        if (*self)
             ownClose_ = false;
     }
 }

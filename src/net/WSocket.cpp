@@ -66,6 +66,30 @@ int cachedLookup(QHash<QString, int>& cache, const QString& name, int (*lookup)(
     return value;
 }
 
+// A short text as a C string without a heap copy; a long one (never an
+// address) takes the copy.
+class Latin1Text {
+public:
+    explicit Latin1Text(const QString& text) {
+        if (text.size() < qsizetype(sizeof buf_)) {
+            narrow(text, buf_);
+        } else {
+            heap_ = text.toLatin1();
+        }
+    }
+    const char* data() const { return heap_.isNull() ? buf_ : heap_.constData(); }
+
+private:
+    static void narrow(const QString& text, char* out) {
+        const QChar* p = text.constData();
+        for (qsizetype i = 0; i < text.size(); ++i)
+            out[i] = p[i].unicode() < 0x100 ? char(p[i].unicode()) : '?';
+        out[text.size()] = '\0';
+    }
+    char buf_[64];
+    QByteArray heap_;
+};
+
 int protocolNumber(const QString& name) {
     static QHash<QString, int> cache;
     return cachedLookup(cache, name, [](const char* n) {
@@ -542,13 +566,13 @@ int TWSocket::openAndConnect(QString* failure) {
             auto* a = reinterpret_cast<sockaddr_in6*>(&remote);
             a->sin6_family = AF_INET6;
             a->sin6_port = htons(remotePort_);
-            ::inet_pton(AF_INET6, address.toLatin1().constData(), &a->sin6_addr);
+            ::inet_pton(AF_INET6, Latin1Text(address).data(), &a->sin6_addr);
             remoteLen = sizeof(sockaddr_in6);
         } else {
             auto* a = reinterpret_cast<sockaddr_in*>(&remote);
             a->sin_family = AF_INET;
             a->sin_port = htons(remotePort_);
-            ::inet_pton(AF_INET, address.toLatin1().constData(), &a->sin_addr);
+            ::inet_pton(AF_INET, Latin1Text(address).data(), &a->sin_addr);
             remoteLen = sizeof(sockaddr_in);
         }
 
@@ -685,6 +709,11 @@ void TWSocket::socketReady(uint32_t events) {
         onWritable(events); // the connect's outcome comes before anything else
         return;
     }
+    if (!writable) {
+        if (readable)
+            onReadable(events);
+        return;
+    }
     QPointer<TWSocket> self(this);
     const quint64 conn = connection_;
     if (readable) {
@@ -692,7 +721,7 @@ void TWSocket::socketReady(uint32_t events) {
         if (!self || conn != connection_)
             return;
     }
-    if (writable && wantWrite_)
+    if (wantWrite_)
         onWritable(events);
 }
 
