@@ -86,6 +86,16 @@ awk -v o="$(median "$WORK"/ours.*.rps)" -v a="$(median "$WORK"/ab.*.rps)" 'BEGIN
     if (o > 0 && a > 0)
         printf "  own clocks: ours %.0f req/s, ab %.0f req/s, ours/ab: %.2f\n", o, a, o / a
 }'
+# On a shared machine both tools speed up and slow down together: the ratio
+# within each round (ours, then ab at once) drifts less than either median.
+r=1
+while [ $r -le "$ROUNDS" ]; do
+    echo "$(cat "$WORK/ab.$r.wall") $(cat "$WORK/ours.$r.wall")" | awk '{printf "%.4f\n", $1 / $2}' >"$WORK/ratio.$r"
+    r=$((r + 1))
+done
+awk -v m="$(median "$WORK"/ratio.*)" -v lo="$(sort -n "$WORK"/ratio.* | head -n 1)" \
+    -v hi="$(sort -n "$WORK"/ratio.* | tail -n 1)" -v k="$ROUNDS" \
+    'BEGIN { printf "  same-round ours/ab: median %.2f of %d rounds (%.2f to %.2f)\n", m, k, lo, hi }'
 
 if [ "$BIG" -gt 0 ]; then
     run big "$BENCH" --port "$PORT" --requests "$BIG" --parallel "$BIG" --path "$URLPATH"
