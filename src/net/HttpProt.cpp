@@ -297,7 +297,13 @@ void THttpCli::setState(THttpState s) {
         doneQueued_ = rq;
         const THttpRequest type = requestType_;
         const quint16 error = requestDoneError_;
-        postDeferred(this, [this, rq, type, error] {
+        // Packed into one number, so the call fits inside its std::function
+        // (no allocation per request); 46 bits of request count are plenty.
+        const quint64 packed = (rq << 18) | (quint64(type) << 16) | error;
+        postDeferred(this, [this, packed] {
+            const quint64 rq = packed >> 18;
+            const auto type = THttpRequest((packed >> 16) & 3);
+            const auto error = quint16(packed & 0xffff);
             doneFired_ = rq;
             DoneDelivery delivery{this, false, t_delivery};
             t_delivery = &delivery;
