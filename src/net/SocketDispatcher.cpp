@@ -1,5 +1,6 @@
 #include "net/SocketDispatcher.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <deque>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace lb::net {
@@ -123,6 +125,11 @@ SocketDispatcher::SocketDispatcher() {
     }
     notifier_ = new QSocketNotifier(epfd_, QSocketNotifier::Read);
     QObject::connect(notifier_, &QSocketNotifier::activated, notifier_, [this] { activated(); });
+    // A handler that runs a loop of its own (a dialog) must not hold back
+    // the closes of its batch until it returns.
+    if (auto* events = QAbstractEventDispatcher::instance())
+        QObject::connect(events, &QAbstractEventDispatcher::aboutToBlock, notifier_,
+                         [this] { runPendingCloses(); });
 }
 
 SocketDispatcher::~SocketDispatcher() {
@@ -132,6 +139,7 @@ SocketDispatcher::~SocketDispatcher() {
 }
 
 void SocketDispatcher::detach() {
+    runPendingCloses();
     detached_ = true;
     delete notifier_;
     notifier_ = nullptr;
@@ -214,10 +222,43 @@ void SocketDispatcher::forget(Registration& r) {
     r.dispatcher.reset();
 }
 
+namespace {
+
+void closeNow(int fd, bool shutdownFirst) {
+    if (shutdownFirst)
+        ::shutdown(fd, SHUT_WR);
+    ::close(fd); // on Linux the descriptor is gone even when close reports EINTR
+}
+
+} // namespace
+
+void SocketDispatcher::closeDescriptor(int fd, bool shutdownFirst) {
+    SocketDispatcher* d = t_loop ? t_loop->sockets.get() : nullptr;
+    if (!d || d->batchDepth_ == 0 || d->detached_) {
+        closeNow(fd, shutdownFirst);
+        return;
+    }
+    d->pendingCloses_.push_back(PendingClose{fd, shutdownFirst});
+}
+
+void SocketDispatcher::runPendingCloses() {
+    for (const PendingClose& c : pendingCloses_)
+        closeNow(c.fd, c.shutdownFirst);
+    pendingCloses_.clear();
+}
+
 void SocketDispatcher::activated() {
     if (detached_)
         return;
     auto self = shared_from_this(); // a handler may end the last other owner
+    ++batchDepth_;
+    struct EndOfBatch {
+        SocketDispatcher* d;
+        ~EndOfBatch() {
+            --d->batchDepth_;
+            d->runPendingCloses();
+        }
+    } endOfBatch{this};
     if (batchNext_ >= batchCount_) {
         const int n = ::epoll_wait(epfd_, batch_, kBatch, 0);
         batchNext_ = 0;

@@ -60,6 +60,13 @@ public:
     // waiting in the current batch are dropped. Call before closing fd.
     static void forget(Registration& r);
 
+    // Shuts down the sending side of fd when asked, then closes it. Inside
+    // the handling of a readiness batch this waits for the batch's end (or
+    // for the thread's loop to go idle, if a handler runs a loop of its
+    // own): a peer that sleeps between packets then wakes once for many
+    // closes instead of once for each.
+    static void closeDescriptor(int fd, bool shutdownFirst);
+
     // Descriptors in the set, for tests.
     int watchedCount() const { return watched_; }
 
@@ -68,6 +75,7 @@ public:
 private:
     void detach();
     void activated();
+    void runPendingCloses();
     uint32_t allocateSlot(ReadyHandler* handler);
 
     struct Slot {
@@ -87,6 +95,12 @@ private:
     epoll_event batch_[kBatch];
     int batchCount_ = 0;
     int batchNext_ = 0;
+    int batchDepth_ = 0; // activated() calls running, nested ones included
+    struct PendingClose {
+        int fd;
+        bool shutdownFirst;
+    };
+    std::vector<PendingClose> pendingCloses_;
 
     friend struct ThreadLoop;
 };

@@ -1301,9 +1301,7 @@ void TWSocket::internalClose(bool shutdownFirst) {
     tls_.reset();
     tlsPhase_ = TlsPhase::None;
     tlsWriteWantsRead_ = false;
-    if (shutdownFirst)
-        ::shutdown(fd_, SHUT_WR);
-    ::close(fd_); // on Linux the descriptor is gone even when close reports EINTR
+    SocketDispatcher::closeDescriptor(fd_, shutdownFirst);
     fd_ = -1;
     ++connection_;
     const bool notify = !destroying_ && !closeNotified_;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <atomic>
 #include <thread>
@@ -137,6 +139,51 @@ TEST(SocketConnection, CloseNotifiesSynchronouslyOnce) {
     s.Close();
     runUntil([] { return false; }, 100);
     EXPECT_EQ(closed.size(), 1);
+}
+
+// A close inside a handler of a readiness batch is still notified at once;
+// the peer sees it when the batch ends or, when the handler runs an event
+// loop of its own (a dialog), before that loop waits, not after the handler.
+TEST(SocketConnection, CloseInsideAHandlerReachesThePeerWhileTheHandlerRunsALoop) {
+    const LoopbackPort listener(true);
+    ASSERT_NE(listener.port, 0);
+    TWSocket s;
+    ASSERT_TRUE(connectAndWait(s, listener.port));
+    const int peer = listener.accept();
+    ASSERT_GE(peer, 0);
+    std::atomic<bool> peerSawEnd{false};
+    std::thread reader([&] {
+        char buf[64];
+        while (::recv(peer, buf, sizeof buf, 0) > 0) {
+        }
+        peerSawEnd = true;
+    });
+    int closed = 0;
+    bool endSeenInsideLoop = false;
+    s.OnSessionClosed = [&](TWSocket*, quint16) { ++closed; };
+    s.OnDataAvailable = [&](TWSocket* sock, quint16) {
+        char buf[64];
+        sock->Receive(buf, sizeof buf);
+        sock->Close();
+        EXPECT_EQ(closed, 1);
+        EXPECT_EQ(sock->State(), wsClosed);
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (peerSawEnd)
+                loop.quit();
+        });
+        poll.start(10);
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+        loop.exec();
+        endSeenInsideLoop = peerSawEnd;
+    };
+    ASSERT_EQ(::send(peer, "x", 1, 0), 1);
+    EXPECT_TRUE(runUntil([&] { return closed > 0 && peerSawEnd; }, 10000));
+    reader.join();
+    ::close(peer);
+    EXPECT_TRUE(endSeenInsideLoop);
+    EXPECT_EQ(closed, 1);
 }
 
 TEST(SocketConnection, PendingDataArrivesBeforeServerClose) {
