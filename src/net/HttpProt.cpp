@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <vector>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -74,23 +73,30 @@ bool startsWithHtmlTag(const char* p) {
     return true;
 }
 
-// The clients whose own code is on this thread's stack, innermost last.
-// Only addresses are kept and compared, so a client freed meanwhile does no
-// harm here.
-thread_local std::vector<const THttpCli*> t_activeClients;
-
+// The clients whose own code is on this thread's stack, chained from the
+// innermost frame outwards through the frames themselves (nothing to
+// allocate or destroy). Only addresses are compared, so a client freed
+// meanwhile does no harm here.
 class ClientFrame {
 public:
-    explicit ClientFrame(const THttpCli* client) { t_activeClients.push_back(client); }
-    ~ClientFrame() { t_activeClients.pop_back(); }
+    explicit ClientFrame(const THttpCli* client) : client_(client), outer_(t_top) { t_top = this; }
+    ~ClientFrame() { t_top = outer_; }
     ClientFrame(const ClientFrame&) = delete;
     ClientFrame& operator=(const ClientFrame&) = delete;
-};
 
-bool hasFrame(const THttpCli* client) {
-    return std::find(t_activeClients.begin(), t_activeClients.end(), client) !=
-           t_activeClients.end();
-}
+    static bool running(const THttpCli* client) {
+        for (const ClientFrame* f = t_top; f; f = f->outer_)
+            if (f->client_ == client)
+                return true;
+        return false;
+    }
+
+private:
+    const THttpCli* client_;
+    ClientFrame* outer_;
+    static thread_local ClientFrame* t_top;
+};
+thread_local ClientFrame* ClientFrame::t_top = nullptr;
 
 // A request-done being delivered; nested ones are chained, innermost first.
 struct DoneDelivery {
@@ -321,7 +327,7 @@ void THttpCli::setState(THttpState s) {
             t_delivery = delivery.outer;
             if (!delivery.client || !delivery.release)
                 return;
-            if (hasFrame(this))
+            if (ClientFrame::running(this))
                 deleteLater(); // code of this client is still running further down
             else
                 delete this;
