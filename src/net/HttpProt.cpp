@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -47,12 +46,12 @@ QString lowerLatin1(std::string_view text) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x80)
             return QString::fromLatin1(text.data(), qsizetype(text.size())).toLower();
-        d[i] = char16_t(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        d[i] = char16_t(asciiLower(char(c)));
     }
     return out;
 }
 
-bool isHttps(const QString& proto) {
+bool isHttps(QStringView proto) {
     return proto.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
 }
 
@@ -469,7 +468,7 @@ void THttpCli::startRequest(THttpRequest type) {
         Username = url.user.toString();
         Password = url.pass.toString();
     }
-    tls_ = url.proto.compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+    tls_ = isHttps(url.proto);
     if (Proxy.isEmpty()) {
         hostName_ = targetHost_;
         path_ = url.path.toString();
@@ -985,17 +984,10 @@ void THttpCli::startBody(int from) {
 }
 
 void THttpCli::headerLine(const char* data, int len) {
-    // The guard is made only before a handler runs: most lines reach none,
-    // and a header has several lines.
-    std::optional<QPointer<THttpCli>> self;
+    QPointer<THttpCli> self(this);
     const quint64 rq = request_;
-    auto arm = [&] {
-        if (!self)
-            self.emplace(this);
-    };
-    auto gone = [&] { return ended(*self, rq); };
+    auto gone = [&] { return ended(self, rq); };
     if (headerLines_++ == 0 && OnHeaderBegin) {
-        arm();
         OnHeaderBegin(this);
         if (gone())
             return;
@@ -1003,7 +995,6 @@ void THttpCli::headerLine(const char* data, int len) {
 
     if (len == 0) {
         if (locationSeen_) {
-            arm();
             if (OnHeaderEnd)
                 OnHeaderEnd(this);
             if (gone())
@@ -1095,7 +1086,6 @@ void THttpCli::headerLine(const char* data, int len) {
         } else if (is("set-cookie")) {
             bool accept = true;
             if (OnCookie) {
-                arm();
                 OnCookie(this, value(), accept);
                 if (gone())
                     return;
@@ -1103,16 +1093,14 @@ void THttpCli::headerLine(const char* data, int len) {
         }
     }
     if (OnHeaderData) {
-        arm();
         OnHeaderData(this);
         if (gone())
             return;
     }
     if (statusCode_ >= 400) {
         ownClose_ = true; // ends the answer now, not after what is buffered
-        arm();
         closeConnection(true);
-        if (*self)
+        if (self)
             ownClose_ = false;
     }
 }

@@ -13,7 +13,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
-#include <iterator>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
@@ -65,30 +64,6 @@ int cachedLookup(QHash<QString, int>& cache, const QString& name, int (*lookup)(
     cache.insert(name, value);
     return value;
 }
-
-// A short text as a C string without a heap copy; a long one (never an
-// address) takes the copy.
-class Latin1Text {
-public:
-    explicit Latin1Text(const QString& text) {
-        if (text.size() < qsizetype(sizeof buf_)) {
-            narrow(text, buf_);
-        } else {
-            heap_ = text.toLatin1();
-        }
-    }
-    const char* data() const { return heap_.isNull() ? buf_ : heap_.constData(); }
-
-private:
-    static void narrow(const QString& text, char* out) {
-        const QChar* p = text.constData();
-        for (qsizetype i = 0; i < text.size(); ++i)
-            out[i] = p[i].unicode() < 0x100 ? char(p[i].unicode()) : '?';
-        out[text.size()] = '\0';
-    }
-    char buf_[64];
-    QByteArray heap_;
-};
 
 int protocolNumber(const QString& name) {
     static QHash<QString, int> cache;
@@ -150,33 +125,8 @@ bool TWSocket::isDottedAddress(const QString& text, QString* normalized) {
     const QStringView t = QStringView(text).trimmed();
     long parts[4] = {};
     int count = 0;
-    // The usual form, digits and dots only, in one pass.
-    bool plain = true;
-    int digits = 0;
-    for (QChar c : t) {
-        const char16_t u = c.unicode();
-        if (u >= u'0' && u <= u'9') {
-            if ((parts[count] = parts[count] * 10 + (u - u'0')) > 255)
-                return false;
-            ++digits;
-        } else if (u == u'.' && digits > 0 && count < 3) {
-            ++count;
-            digits = 0;
-        } else {
-            plain = false;
-            break;
-        }
-    }
-    if (plain) {
-        if (digits == 0 || count != 3)
-            return false;
-        count = 4;
-    } else {
-        count = 0;
-        std::fill(std::begin(parts), std::end(parts), 0L);
-    }
     qsizetype start = 0;
-    for (qsizetype i = 0; !plain && i <= t.size(); ++i) {
+    for (qsizetype i = 0; i <= t.size(); ++i) {
         if (i < t.size() && t[i] != u'.')
             continue;
         if (count == 4 || !parseNumber(t.mid(start, i - start).trimmed(), 255, &parts[count]))
@@ -566,13 +516,13 @@ int TWSocket::openAndConnect(QString* failure) {
             auto* a = reinterpret_cast<sockaddr_in6*>(&remote);
             a->sin6_family = AF_INET6;
             a->sin6_port = htons(remotePort_);
-            ::inet_pton(AF_INET6, Latin1Text(address).data(), &a->sin6_addr);
+            ::inet_pton(AF_INET6, address.toLatin1().constData(), &a->sin6_addr);
             remoteLen = sizeof(sockaddr_in6);
         } else {
             auto* a = reinterpret_cast<sockaddr_in*>(&remote);
             a->sin_family = AF_INET;
             a->sin_port = htons(remotePort_);
-            ::inet_pton(AF_INET, Latin1Text(address).data(), &a->sin_addr);
+            ::inet_pton(AF_INET, address.toLatin1().constData(), &a->sin_addr);
             remoteLen = sizeof(sockaddr_in);
         }
 
