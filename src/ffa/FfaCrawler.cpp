@@ -4,6 +4,7 @@
 #include "common/Dialogs.h"
 #include "common/FileError.h"
 #include "common/IniFile.h"
+#include "common/LinkScanner.h"
 #include "common/Paths.h"
 #include "common/ProxySettings.h"
 #include "ffa/FfaForm.h"
@@ -428,29 +429,19 @@ void FfaCrawler::scanResultLinks() {
     const qsizetype markerLen = qsizetype(sizeof kResultMarker - 1);
     bool added = false;
     for (;;) {
-        const qsizetype m = m_resultUpper.indexOf(kResultMarker, m_resultPos);
-        if (m < 0) {
+        const MarkedLink found =
+            FindMarkedLink(m_resultBuf, m_resultUpper, kResultMarker, m_resultPos);
+        if (found.marker < 0) {
             // Keep a marker that may be cut by the end of this chunk.
             m_resultPos = qMax(m_resultPos, m_resultBuf.size() - markerLen + 1);
             break;
         }
-        const qsizetype s = m + markerLen;
-        const qsizetype rest = m_resultBuf.size() - s;
-        if (rest <= 2) {
-            m_resultPos = m; // wait for the link itself
+        // Wait for the link itself, and for its end.
+        if (m_resultBuf.size() - found.value <= 2 || found.end < 0) {
+            m_resultPos = found.marker;
             break;
         }
-        qsizetype from = s, end;
-        if (m_resultBuf.at(s) == '"') {
-            from = s + 1;
-            end = m_resultBuf.indexOf('"', from);
-        } else {
-            end = m_resultBuf.indexOf('>', from);
-        }
-        if (end < 0) {
-            m_resultPos = m;
-            break;
-        }
+        const qsizetype from = found.from, end = found.end;
         const QString link = decodeText(m_resultBuf.mid(from, end - from));
         const bool ignored = anyOccurs(ignore, link);
         if (!link.contains(QLatin1String("altavista")) && link.contains(QLatin1String("http://")) &&
@@ -637,20 +628,13 @@ void FfaCrawler::scanLinks(const QByteArray& buffer) {
     bool added = false;
     qsizetype pos = 0;
     for (;;) {
-        const qsizetype m = upper.indexOf("<A HREF=", pos);
-        if (m < 0)
+        const MarkedLink found = FindMarkedLink(buffer, upper, "<A HREF=", pos);
+        if (found.marker < 0)
             break;
-        const qsizetype s = m + 8;
-        m_extractorPos = clampToInt(m_extractorPos + m);
-        qsizetype from = s, end;
-        if (buffer.size() - s > 2 && buffer.at(s) == '"') {
-            from = s + 1;
-            end = buffer.indexOf('"', from);
-        } else {
-            end = buffer.indexOf('>', from);
-        }
-        if (end < 0)
+        m_extractorPos = clampToInt(m_extractorPos + found.marker);
+        if (found.end < 0)
             break;
+        const qsizetype from = found.from, end = found.end;
         const QString link = decodeText(buffer.mid(from, end - from));
         pos = qMax(from, end - 1);
         QString proto, user, pass, host, port, path;

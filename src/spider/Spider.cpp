@@ -2,6 +2,7 @@
 
 #include "common/AsciiText.h"
 #include "common/Dialogs.h"
+#include "common/LinkScanner.h"
 #include "net/HttpProt.h"
 #include "sessions/SessionStore.h"
 
@@ -545,22 +546,15 @@ void Spider::scanLinks(quint64 piece) {
     const quint64 gen = m_linkGen;
     const PageParts page{m_pageHost, m_pageDir};
     while (!stale(piece) && gen == m_linkGen) {
-        const qsizetype at = m_linkUpper.indexOf(Href, m_linkPos);
-        if (at < 0)
+        const MarkedLink found = FindMarkedLink(m_link, m_linkUpper, Href, m_linkPos);
+        if (found.marker < 0)
             return;
-        const qsizetype p = at + Href.size();
-        m_linkPos = p;
-        qsizetype begin = p, end;
-        if (m_link.size() - p > 2 && m_link.at(p) == '"') {
-            begin = p + 1;
-            end = m_link.indexOf('"', begin);
-        } else {
-            end = m_link.indexOf('>', begin);
-        }
+        m_linkPos = found.value;
+        // A link without its end in this piece is read as empty.
         QByteArray raw;
-        if (end >= 0) {
-            raw = m_link.mid(begin, end - begin);
-            m_linkPos = end;
+        if (found.end >= 0) {
+            raw = m_link.mid(found.from, found.end - found.from);
+            m_linkPos = found.end;
         }
         bool stop = false;
         acceptLink(resolveWith(raw, page), piece, stop);
