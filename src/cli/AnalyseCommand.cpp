@@ -1,4 +1,5 @@
 // linkbeacon-cli analyse: the submission form analyser on a page saved in a file.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/EngineSetup.h"
 #include "engines/EngineDatabase.h"
@@ -10,39 +11,17 @@
 
 namespace lb::cli {
 
-namespace {
-
-int usageError(const QString& message) {
-    std::fprintf(stderr, "linkbeacon-cli analyse: %s\n", qPrintable(message));
-    return 2;
-}
-
-} // namespace
-
-int runAnalyse(const QStringList& args) {
-    QString file;
-    QString pageUrl;
-    QString database = QStringLiteral("data");
-    bool haveFile = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a == QLatin1String("--page-url") || a == QLatin1String("--database")) {
-            if (i + 1 >= args.size())
-                return usageError(a + QStringLiteral(" needs a value"));
-            (a == QLatin1String("--page-url") ? pageUrl : database) = args.at(++i);
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usageError(QStringLiteral("unknown option ") + a);
-        } else if (haveFile) {
-            return usageError(QStringLiteral("more than one file named"));
-        } else {
-            file = a;
-            haveFile = true;
-        }
-    }
-    if (!haveFile)
-        return usageError(QStringLiteral("no file named"));
+int runAnalyse(const CommandLine& line) {
+    if (line.operands().size() > 1)
+        return line.usageError(QStringLiteral("more than one file named"));
+    if (line.operands().isEmpty())
+        return line.usageError(QStringLiteral("no file named"));
+    const QString file = line.operands().first();
+    const QString pageUrl = line.value("page-url");
+    const QString database =
+        line.isSet("database") ? line.value("database") : QStringLiteral("data");
     if (!isDatabaseChoice(database))
-        return usageError(QStringLiteral("unknown database ") + database);
+        return line.usageError(QStringLiteral("unknown database ") + database);
 
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) {

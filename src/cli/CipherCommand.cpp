@@ -1,14 +1,16 @@
 // linkbeacon-cli cipher encode|decode IN OUT: the engine file cipher on whole files.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "engines/EngineCipher.h"
 
+#include <cstdio>
 #include <QFile>
 #include <QSaveFile>
-#include <cstdio>
 
 namespace lb::cli {
 
-int runCipher(const QStringList& args) {
+int runCipher(const CommandLine& line) {
+    const QStringList& args = line.operands();
     if (args.size() != 3 ||
         (args[0] != QLatin1String("encode") && args[0] != QLatin1String("decode"))) {
         std::fputs("linkbeacon-cli cipher: usage: cipher encode|decode IN OUT\n", stderr);

@@ -1,5 +1,6 @@
 // linkbeacon-cli colour: the coloured runs the colouring memo paints for a
 // file, one "START LENGTH COLOUR" line per run, offsets in code points.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/TextFiles.h"
 #include "source/ColourMatcher.h"
@@ -8,38 +9,19 @@
 
 namespace lb::cli {
 
-namespace {
-
-int usageError(const QString& message) {
-    std::fprintf(stderr, "linkbeacon-cli colour: %s\n", message.toLocal8Bit().constData());
-    return 2;
-}
-
-} // namespace
-
-int runColour(const QStringList& args) {
-    QString rulesName;
-    QString rulesFile;
-    QString file;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a == QLatin1String("--rules") || a == QLatin1String("--rules-file")) {
-            if (i + 1 >= args.size())
-                return usageError(a + QStringLiteral(" needs a value"));
-            if (!rulesName.isNull() || !rulesFile.isNull())
-                return usageError(QStringLiteral("give --rules or --rules-file once"));
-            (a == QLatin1String("--rules") ? rulesName : rulesFile) = args.at(++i);
-        } else if (a.startsWith(QLatin1String("--")) && a.size() > 2) {
-            return usageError(QStringLiteral("unknown option ") + a);
-        } else if (file.isNull()) {
-            file = a;
-        } else {
-            return usageError(QStringLiteral("only one FILE"));
-        }
-    }
-    if (file.isNull())
-        return usageError(
+int runColour(const CommandLine& line) {
+    const QStringList given = line.values("rules") + line.values("rules-file");
+    if (given.size() > 1)
+        return line.usageError(QStringLiteral("give --rules or --rules-file once"));
+    if (line.operands().size() > 1)
+        return line.usageError(QStringLiteral("only one FILE"));
+    if (line.operands().isEmpty())
+        return line.usageError(
             QStringLiteral("usage: colour [--rules source|meta | --rules-file RULES] FILE"));
+    const QString file = line.operands().first();
+    // Null when not given: an empty name is still a (wrong) choice.
+    const QString rulesName = line.isSet("rules") ? line.value("rules") : QString();
+    const QString rulesFile = line.isSet("rules-file") ? line.value("rules-file") : QString();
 
     TDrawRules rules;
     if (!rulesFile.isNull()) {
@@ -48,13 +30,13 @@ int runColour(const QStringList& args) {
             return failLine(QStringLiteral("Cannot open file ") + rulesFile);
         QString error;
         if (!parseRulesText(text, rules, error))
-            return usageError(rulesFile + QStringLiteral(": ") + error);
+            return line.usageError(rulesFile + QStringLiteral(": ") + error);
     } else if (rulesName.isNull() || rulesName == QLatin1String("source")) {
         rules = sourceViewerRules();
     } else if (rulesName == QLatin1String("meta")) {
         rules = metaCreatorRules();
     } else {
-        return usageError(QStringLiteral("--rules is source or meta"));
+        return line.usageError(QStringLiteral("--rules is source or meta"));
     }
 
     QString text;

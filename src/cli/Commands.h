@@ -1,23 +1,23 @@
 #pragma once
-// Subcommands of linkbeacon-cli. Each gets the arguments after its own name
-// and returns the process exit code.
-#include <QStringList>
-
+// Subcommands of linkbeacon-cli. Each gets its parsed arguments (see the
+// table in CommandTable.cpp) and returns the process exit code.
 namespace lb::cli {
 
-int runCipher(const QStringList& args);
-int runFetch(const QStringList& args);
-int runSubmit(const QStringList& args);
-int runQdb(const QStringList& args);
-int runProfiles(const QStringList& args);
-int runRar(const QStringList& args);
-int runUpdate(const QStringList& args);
-int runColour(const QStringList& args);
-int runMeta(const QStringList& args);
-int runAnalyse(const QStringList& args);
-int runExtract(const QStringList& args);
-int runFfa(const QStringList& args);
-int runIndexNow(const QStringList& args);
-int runSpider(const QStringList& args);
+class CommandLine;
+
+int runCipher(const CommandLine& line);
+int runFetch(const CommandLine& line);
+int runSubmit(const CommandLine& line);
+int runQdb(const CommandLine& line);
+int runProfiles(const CommandLine& line);
+int runRar(const CommandLine& line);
+int runUpdate(const CommandLine& line);
+int runColour(const CommandLine& line);
+int runMeta(const CommandLine& line);
+int runAnalyse(const CommandLine& line);
+int runExtract(const CommandLine& line);
+int runFfa(const CommandLine& line);
+int runIndexNow(const CommandLine& line);
+int runSpider(const CommandLine& line);
 
 } // namespace lb::cli

@@ -1,5 +1,6 @@
 // linkbeacon-cli extract: the auto extractor of the "Auto Extractor" sheet
 // without a window; the add question is answered No.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/EngineSetup.h"
 #include "common/ProxySettings.h"
@@ -14,40 +15,22 @@ namespace lb::cli {
 
 namespace {
 
-int usageError(const QString& message) {
-    std::fprintf(stderr, "linkbeacon-cli extract: %s\n", qPrintable(message));
-    return 2;
-}
-
 // Nobody can press Abort here: a server that sends nothing for this long is
 // given up on, and what arrived is analysed.
 constexpr int IdleTimeoutMs = 60000;
 
 } // namespace
 
-int runExtract(const QStringList& args) {
-    QString url;
-    QString database = QStringLiteral("data");
-    bool haveUrl = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a == QLatin1String("--database")) {
-            if (i + 1 >= args.size())
-                return usageError(a + QStringLiteral(" needs a value"));
-            database = args.at(++i);
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usageError(QStringLiteral("unknown option ") + a);
-        } else if (haveUrl) {
-            return usageError(QStringLiteral("more than one URL named"));
-        } else {
-            url = a;
-            haveUrl = true;
-        }
-    }
-    if (!haveUrl)
-        return usageError(QStringLiteral("no URL named"));
+int runExtract(const CommandLine& line) {
+    if (line.operands().size() > 1)
+        return line.usageError(QStringLiteral("more than one URL named"));
+    if (line.operands().isEmpty())
+        return line.usageError(QStringLiteral("no URL named"));
+    const QString url = line.operands().first();
+    const QString database =
+        line.isSet("database") ? line.value("database") : QStringLiteral("data");
     if (!isDatabaseChoice(database))
-        return usageError(QStringLiteral("unknown database ") + database);
+        return line.usageError(QStringLiteral("unknown database ") + database);
 
     const QString appDir = QDir::currentPath();
     ConsoleDialogs dialogs;

@@ -1,5 +1,6 @@
 // linkbeacon-cli fetch: one synchronous request through the HTTP client, the
 // body on standard output, the status as the last line on standard error.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "net/HttpProt.h"
 #include "net/TlsSession.h"
@@ -23,11 +24,6 @@ const char* stateName(net::THttpState s) {
     return names[int(s)];
 }
 
-int badArguments(const char* message) {
-    std::fprintf(stderr, "linkbeacon-cli fetch: %s\n", message);
-    return 2;
-}
-
 void trace(bool on, const QString& line) {
     if (on)
         std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
@@ -35,72 +31,47 @@ void trace(bool on, const QString& line) {
 
 } // namespace
 
-int runFetch(const QStringList& args) {
-    QString url, post, proxy, proxyUser, user, referer;
-    bool hasPost = false;
-    bool tracing = false;
-    QStringList caFiles;
-    bool insecure = false;
+int runFetch(const CommandLine& line) {
+    const QString post = line.value("post");
+    const bool hasPost = line.isSet("post");
+    const QString proxy = line.value("proxy");
+    const QString proxyUser = line.value("proxy-user");
+    const QString user = line.value("user");
+    const QString referer = line.value("referer");
+    const bool tracing = line.isSet("trace");
+    const bool insecure = line.isSet("insecure");
+    if (line.isSet("proxy") && proxy.isEmpty())
+        return line.usageError(QStringLiteral("--proxy needs HOST[:PORT]"));
+    if (line.isSet("proxy-user") && !proxyUser.contains(QLatin1Char(':')))
+        return line.usageError(QStringLiteral("--proxy-user needs USER:PASSWORD"));
+    if (line.isSet("user") && !user.contains(QLatin1Char(':')))
+        return line.usageError(QStringLiteral("--user needs USER:PASSWORD"));
     double timeoutSeconds = 0; // none
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        auto value = [&](QString& out) {
-            if (i + 1 >= args.size())
-                return false;
-            out = args[++i];
-            return true;
-        };
-        if (a == QLatin1String("--post")) {
-            if (!value(post))
-                return badArguments("--post needs DATA");
-            hasPost = true;
-        } else if (a == QLatin1String("--proxy")) {
-            if (!value(proxy) || proxy.isEmpty())
-                return badArguments("--proxy needs HOST[:PORT]");
-        } else if (a == QLatin1String("--proxy-user")) {
-            if (!value(proxyUser) || !proxyUser.contains(QLatin1Char(':')))
-                return badArguments("--proxy-user needs USER:PASSWORD");
-        } else if (a == QLatin1String("--user")) {
-            if (!value(user) || !user.contains(QLatin1Char(':')))
-                return badArguments("--user needs USER:PASSWORD");
-        } else if (a == QLatin1String("--referer")) {
-            if (!value(referer))
-                return badArguments("--referer needs URL");
-        } else if (a == QLatin1String("--timeout")) {
-            QString t;
-            bool ok = false;
-            if (value(t))
-                timeoutSeconds = t.toDouble(&ok);
-            if (!ok || !(timeoutSeconds > 0) || timeoutSeconds > 86400)
-                return badArguments("--timeout needs SECONDS (more than 0)");
-        } else if (a == QLatin1String("--trace")) {
-            tracing = true;
-        } else if (a == QLatin1String("--cacert")) {
-            QString file;
-            if (!value(file) || file.isEmpty())
-                return badArguments("--cacert needs FILE");
-            const int count = net::countPemCertificates(file);
-            if (count < 0)
-                return badArguments(qPrintable(QStringLiteral("cannot read %1").arg(file)));
-            if (count == 0)
-                return badArguments(
-                    qPrintable(QStringLiteral("no PEM certificate in %1").arg(file)));
-            caFiles << file;
-        } else if (a == QLatin1String("--insecure")) {
-            insecure = true;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return badArguments(qPrintable(QStringLiteral("unknown option %1").arg(a)));
-        } else if (url.isEmpty()) {
-            url = a;
-        } else {
-            return badArguments("only one URL");
-        }
+    for (const QString& t : line.values("timeout")) {
+        bool ok = false;
+        timeoutSeconds = t.toDouble(&ok);
+        if (!ok || !(timeoutSeconds > 0) || timeoutSeconds > 86400)
+            return line.usageError(QStringLiteral("--timeout needs SECONDS (more than 0)"));
     }
+    const QStringList caFiles = line.values("cacert");
+    for (const QString& file : caFiles) {
+        if (file.isEmpty())
+            return line.usageError(QStringLiteral("--cacert needs FILE"));
+        const int count = net::countPemCertificates(file);
+        if (count < 0)
+            return line.usageError(QStringLiteral("cannot read %1").arg(file));
+        if (count == 0)
+            return line.usageError(QStringLiteral("no PEM certificate in %1").arg(file));
+    }
+    if (line.operands().size() > 1)
+        return line.usageError(QStringLiteral("only one URL"));
+    const QString url = line.operands().value(0);
     if (url.isEmpty())
-        return badArguments("usage: fetch [--post DATA] [--proxy HOST[:PORT]] "
-                            "[--proxy-user USER:PASSWORD] [--user USER:PASSWORD] "
-                            "[--referer URL] [--timeout SECONDS] [--cacert FILE] [--insecure] "
-                            "[--trace] URL");
+        return line.usageError(
+            QStringLiteral("usage: fetch [--post DATA] [--proxy HOST[:PORT]] "
+                           "[--proxy-user USER:PASSWORD] [--user USER:PASSWORD] "
+                           "[--referer URL] [--timeout SECONDS] [--cacert FILE] [--insecure] "
+                           "[--trace] URL"));
 
     using net::THttpCli;
     THttpCli http; // takes the "TLS" section of zkt.ini in the current directory

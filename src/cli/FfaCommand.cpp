@@ -1,4 +1,5 @@
 // linkbeacon-cli ffa: one crawl of the FFA crawler window without a window.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "common/Dialogs.h"
 #include "common/FileError.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <string_view>
 
 namespace lb::cli {
 
@@ -53,11 +55,6 @@ private:
     QHash<QString, bool> m_lastLoading;
 };
 
-int usageError(const QString& message) {
-    std::fprintf(stderr, "linkbeacon-cli ffa: %s\n", qPrintable(message));
-    return 2;
-}
-
 bool allDigits(const QString& s) {
     for (QChar c : s)
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
@@ -67,78 +64,41 @@ bool allDigits(const QString& s) {
 
 } // namespace
 
-int runFfa(const QStringList& args) {
+int runFfa(const CommandLine& line) {
     CrawlProfile opts;
-    QStringList include, ignore;
-    bool includeGiven = false, ignoreGiven = false;
-    bool engContact = true, extractor = true;
-    QString searchBase;
-    bool baseGiven = false;
-    QStringList lists;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a == QLatin1String("--no-engine-contact")) {
-            engContact = false;
-            continue;
+    opts.terms1.append(line.values("main"));
+    opts.terms2.append(line.values("and1"));
+    opts.bonus1.append(line.values("and2"));
+    opts.bonus2.append(line.values("and3"));
+    if (line.isSet("include"))
+        opts.include = line.values("include");
+    if (line.isSet("ignore"))
+        opts.ignore = line.values("ignore");
+    // "Load Max Size" may be left empty; the others need digits.
+    for (const char* option : {"max-kb", "timeout", "start"}) {
+        const bool mayBeEmpty = option == std::string_view("max-kb");
+        for (const QString& v : line.values(option)) {
+            qint64 n = 0;
+            if ((v.isEmpty() && !mayBeEmpty) || !allDigits(v) || !thousandsOf(v, n))
+                return line.usageError(
+                    QStringLiteral("--%1 needs a number, not '%2'").arg(QLatin1String(option), v));
         }
-        if (a == QLatin1String("--no-extractor")) {
-            extractor = false;
-            continue;
-        }
-        static const QStringList valued = {
-            QStringLiteral("--main"),       QStringLiteral("--and1"),    QStringLiteral("--and2"),
-            QStringLiteral("--and3"),       QStringLiteral("--include"), QStringLiteral("--ignore"),
-            QStringLiteral("--max-kb"),     QStringLiteral("--timeout"), QStringLiteral("--start"),
-            QStringLiteral("--search-base")};
-        if (valued.contains(a)) {
-            if (i + 1 >= args.size())
-                return usageError(QStringLiteral("option %1 needs a value").arg(a));
-            const QString v = args.at(++i);
-            if (a == QLatin1String("--main")) {
-                opts.terms1.append(v);
-            } else if (a == QLatin1String("--and1")) {
-                opts.terms2.append(v);
-            } else if (a == QLatin1String("--and2")) {
-                opts.bonus1.append(v);
-            } else if (a == QLatin1String("--and3")) {
-                opts.bonus2.append(v);
-            } else if (a == QLatin1String("--include")) {
-                include.append(v);
-                includeGiven = true;
-            } else if (a == QLatin1String("--ignore")) {
-                ignore.append(v);
-                ignoreGiven = true;
-            } else if (a == QLatin1String("--search-base")) {
-                searchBase = v;
-                baseGiven = true;
-            } else {
-                qint64 n = 0;
-                const bool number = a == QLatin1String("--max-kb")
-                                        ? allDigits(v) && thousandsOf(v, n)
-                                        : !v.isEmpty() && allDigits(v) && thousandsOf(v, n);
-                if (!number)
-                    return usageError(QStringLiteral("%1 needs a number, not '%2'").arg(a, v));
-                if (a == QLatin1String("--max-kb"))
-                    opts.maxKb = v;
-                else if (a == QLatin1String("--timeout"))
-                    opts.timeoutSec = v;
-                else
-                    opts.startString = v;
-            }
-            continue;
-        }
-        if (a.startsWith(QLatin1Char('-')) && a.size() > 1)
-            return usageError(QStringLiteral("unknown option ") + a);
-        lists.append(a);
     }
-    if (lists.isEmpty())
-        return usageError(QStringLiteral("no LIST named"));
-    if (lists.size() > 1)
-        return usageError(QStringLiteral("only one LIST may be named"));
-    if (includeGiven)
-        opts.include = include;
-    if (ignoreGiven)
-        opts.ignore = ignore;
+    if (line.operands().isEmpty())
+        return line.usageError(QStringLiteral("no LIST named"));
+    if (line.operands().size() > 1)
+        return line.usageError(QStringLiteral("only one LIST may be named"));
+    if (line.isSet("max-kb"))
+        opts.maxKb = line.value("max-kb");
+    if (line.isSet("timeout"))
+        opts.timeoutSec = line.value("timeout");
+    if (line.isSet("start"))
+        opts.startString = line.value("start");
+    const bool engContact = !line.isSet("no-engine-contact");
+    const bool extractor = !line.isSet("no-extractor");
+    const bool baseGiven = line.isSet("search-base");
+    const QString searchBase = line.value("search-base");
+    const QStringList lists = line.operands();
 
     const QString appDir = QDir::currentPath();
     const QString listPath = QFileInfo(QDir(appDir), lists.first()).absoluteFilePath();

@@ -1,4 +1,5 @@
 // linkbeacon-cli indexnow: tells IndexNow endpoints about new or changed URLs.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "common/FileError.h"
 #include "common/ProxySettings.h"
@@ -10,58 +11,27 @@
 
 namespace lb::cli {
 
-namespace {
-int usageError(const QString& message) {
-    std::fprintf(stderr, "linkbeacon-cli indexnow: %s\n", qPrintable(message));
-    return 2;
-}
-} // namespace
-
-int runIndexNow(const QStringList& args) {
+int runIndexNow(const CommandLine& line) {
     const QString appDir = QDir::currentPath();
     const IndexNowSettings settings = IndexNowSettings::load(appDir);
-    QString key = settings.key;
-    QString keyLocation = settings.keyLocation;
-    QStringList endpoints, urls, sessions;
-    QString keyDir;
-    bool writeKey = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        const bool takesValue = a == QLatin1String("--key") ||
-                                a == QLatin1String("--key-location") ||
-                                a == QLatin1String("--endpoint") || a == QLatin1String("--url") ||
-                                a == QLatin1String("--write-key");
-        if (takesValue) {
-            if (i + 1 >= args.size())
-                return usageError(QStringLiteral("option %1 needs a value").arg(a));
-            const QString value = args.at(++i);
-            if (a == QLatin1String("--key"))
-                key = value;
-            else if (a == QLatin1String("--key-location"))
-                keyLocation = value;
-            else if (a == QLatin1String("--endpoint"))
-                endpoints.append(value);
-            else if (a == QLatin1String("--url"))
-                urls.append(value);
-            else {
-                writeKey = true;
-                keyDir = value;
-            }
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usageError(QStringLiteral("unknown option ") + a);
-        } else {
-            sessions.append(a);
-        }
-    }
+    const QString key = line.isSet("key") ? line.value("key") : settings.key;
+    const QString keyLocation =
+        line.isSet("key-location") ? line.value("key-location") : settings.keyLocation;
+    QStringList endpoints = line.values("endpoint");
+    QStringList urls = line.values("url");
+    const QStringList sessions = line.operands();
+    const bool writeKey = line.isSet("write-key");
+    const QString keyDir = line.value("write-key");
     if (key.isEmpty())
-        return usageError(
+        return line.usageError(
             QStringLiteral("no key (--key or \"Key\" in section IndexNow of zkt.ini)"));
     if (!isValidIndexNowKey(key))
-        return usageError(QStringLiteral("a key is 8 to 128 characters of A-Z a-z 0-9 and \"-\""));
+        return line.usageError(
+            QStringLiteral("a key is 8 to 128 characters of A-Z a-z 0-9 and \"-\""));
 
     if (writeKey) {
         if (!urls.isEmpty() || !sessions.isEmpty())
-            return usageError(QStringLiteral("--write-key takes no URL or session"));
+            return line.usageError(QStringLiteral("--write-key takes no URL or session"));
         try {
             const QString path = writeIndexNowKeyFile(keyDir, key);
             std::fprintf(stdout, "%s\n", qPrintable(path));
@@ -73,14 +43,14 @@ int runIndexNow(const QStringList& args) {
     }
 
     if (!urls.isEmpty() && !sessions.isEmpty())
-        return usageError(QStringLiteral("give either --url or sessions, not both"));
+        return line.usageError(QStringLiteral("give either --url or sessions, not both"));
     if (urls.isEmpty())
         urls = indexNowSessionUrls(appDir, sessions);
     if (urls.isEmpty())
-        return usageError(QStringLiteral("no URL to submit"));
+        return line.usageError(QStringLiteral("no URL to submit"));
     for (const QString& u : std::as_const(urls))
         if (indexNowHost(u).isEmpty())
-            return usageError(QStringLiteral("no host in URL ") + u);
+            return line.usageError(QStringLiteral("no host in URL ") + u);
     if (endpoints.isEmpty())
         endpoints = IndexNowSettings{key, keyLocation, settings.endpoints}.effectiveEndpoints();
 

@@ -1,5 +1,6 @@
 // linkbeacon-cli meta: the META tag creator without its window. Every message
 // box becomes one line on standard error ("caption: text").
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/TextFiles.h"
 #include "common/Dialogs.h"
@@ -36,11 +37,6 @@ private:
         std::fprintf(stderr, "%s\n", l.toUtf8().constData());
     }
 };
-
-int usageError(const QString& message) {
-    std::fprintf(stderr, "linkbeacon-cli meta: %s\n", message.toUtf8().constData());
-    return 2;
-}
 
 const char* const kUsage = "usage: meta build [tag options] | insert [tag options] DOC OUT | "
                            "save NAME [tag options] [--yes] | list | delete NAME";
@@ -109,69 +105,48 @@ bool applyTagOptions(MetaCreator& creator, const TagOptions& o) {
 
 } // namespace
 
-int runMeta(const QStringList& argsIn) {
-    if (argsIn.isEmpty())
-        return usageError(QLatin1String(kUsage));
-    const QString sub = argsIn.first();
-    const QStringList args = argsIn.mid(1);
+int runMeta(const CommandLine& line) {
+    if (line.operands().isEmpty())
+        return line.usageError(QLatin1String(kUsage));
+    const QString sub = line.operands().first();
+    const QStringList positional = line.operands().mid(1);
     const bool takesTags = sub == QLatin1String("build") || sub == QLatin1String("insert") ||
                            sub == QLatin1String("save");
     if (!takesTags && sub != QLatin1String("list") && sub != QLatin1String("delete"))
-        return usageError(QStringLiteral("unknown subcommand ") + sub);
+        return line.usageError(QStringLiteral("unknown subcommand ") + sub);
+    for (const QString& name : line.optionsGiven())
+        if (!takesTags || (name == QLatin1String("yes") && sub != QLatin1String("save")))
+            return line.usageError(QStringLiteral("unknown option --") + name);
 
     TagOptions o;
-    QStringList positional;
-    bool yes = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (!a.startsWith(QLatin1String("--")) || a == QLatin1String("--")) {
-            positional << a;
-            continue;
-        }
-        const QString opt = a.mid(2);
-        if (!takesTags)
-            return usageError(QStringLiteral("unknown option ") + a);
-        if (opt == QLatin1String("yes") && sub == QLatin1String("save")) {
-            yes = true;
-            continue;
-        }
-        MetaFields probe;
-        const bool known = opt == QLatin1String("set") || opt == QLatin1String("session") ||
-                           opt == QLatin1String("comment") || opt == QLatin1String("use") ||
-                           fieldByOption(probe, opt);
-        if (!known)
-            return usageError(QStringLiteral("unknown option ") + a);
-        if (i + 1 >= args.size())
-            return usageError(a + QStringLiteral(" needs a value"));
-        const QString v = args.at(++i);
-        if (opt == QLatin1String("set")) {
-            o.set = v;
-            o.hasSet = true;
-        } else if (opt == QLatin1String("session")) {
-            o.session = v;
-            o.hasSession = true;
-        } else if (opt == QLatin1String("comment")) {
-            o.comments << v;
-            o.hasComments = true;
-        } else if (opt == QLatin1String("use")) {
-            if (v != QLatin1String("all") && !v.isEmpty()) {
-                MetaChecks c;
-                for (const QString& n : v.split(QLatin1Char(',')))
-                    if (!c.byName(n))
-                        return usageError(QStringLiteral("--use: unknown tag ") + n);
-            }
-            o.use = v;
-            o.hasUse = true;
-        } else {
-            o.values[opt] = v;
-        }
+    o.hasSet = line.isSet("set");
+    o.set = line.value("set");
+    o.hasSession = line.isSet("session");
+    o.session = line.value("session");
+    o.comments = line.values("comment");
+    o.hasComments = line.isSet("comment");
+    o.hasUse = line.isSet("use");
+    o.use = line.value("use");
+    const bool yes = line.isSet("yes");
+    MetaFields probe;
+    for (const Option& option : line.command().options) {
+        const QString name = QLatin1String(option.name);
+        if (fieldByOption(probe, name) && line.isSet(option.name))
+            o.values[name] = line.value(option.name);
+    }
+    for (const QString& use : line.values("use")) {
+        MetaChecks c;
+        if (use != QLatin1String("all") && !use.isEmpty())
+            for (const QString& n : use.split(QLatin1Char(',')))
+                if (!c.byName(n))
+                    return line.usageError(QStringLiteral("--use: unknown tag ") + n);
     }
 
     const int wanted = sub == QLatin1String("insert")                                     ? 2
                        : (sub == QLatin1String("save") || sub == QLatin1String("delete")) ? 1
                                                                                           : 0;
     if (positional.size() != wanted)
-        return usageError(QLatin1String(kUsage));
+        return line.usageError(QLatin1String(kUsage));
 
     // Names that would leave their folder are refused before any file is touched.
     QStringList names;

@@ -1,5 +1,6 @@
 // linkbeacon-cli profiles list|show|save: the crawler options window's
 // profiles in program folder + "setting.set", as the window shows and saves them.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "common/Dialogs.h"
 #include "ffa/CrawlerOptions.h"
@@ -17,10 +18,6 @@ void writeOut(const QByteArray& bytes);
 void printError(const QString& message);
 
 namespace {
-
-const char ProfilesUsage[] =
-    "linkbeacon-cli profiles: usage: profiles list | show [NAME] | save NAME [CONTROL=TEXT]... "
-    "[--yes]\n";
 
 // The window's message boxes on stderr: caption + ": " + text. Questions are
 // answered Yes only when the command line said so.
@@ -56,26 +53,18 @@ int controlIndex(const QString& name) {
 
 } // namespace
 
-int runProfiles(const QStringList& args) {
-    QStringList positional;
-    bool yes = false;
-    for (const QString& a : args) {
-        if (a == QLatin1String("--yes"))
-            yes = true;
-        else if (a.startsWith(QLatin1String("--")))
-            return std::fputs(ProfilesUsage, stderr), 2;
-        else
-            positional.append(a);
-    }
+int runProfiles(const CommandLine& line) {
+    QStringList positional = line.operands();
+    const bool yes = line.isSet("yes");
     if (positional.isEmpty())
-        return std::fputs(ProfilesUsage, stderr), 2;
+        return line.usageError(QString());
     const QString sub = positional.takeFirst();
     const bool isList = sub == QLatin1String("list");
     const bool isShow = sub == QLatin1String("show");
     const bool isSave = sub == QLatin1String("save");
     if ((!isList && !isShow && !isSave) || (isList && !positional.isEmpty()) ||
         (isShow && positional.size() > 1) || (isSave && positional.isEmpty()) || (yes && !isSave))
-        return std::fputs(ProfilesUsage, stderr), 2;
+        return line.usageError(QString());
 
     // Values given as CONTROL=TEXT, checked before the store is touched.
     QList<QPair<int, QString>> values;
@@ -84,7 +73,7 @@ int runProfiles(const QStringList& args) {
             const qsizetype eq = positional[i].indexOf(QLatin1Char('='));
             const int c = eq < 0 ? -1 : controlIndex(positional[i].left(eq));
             if (c < 0)
-                return std::fputs(ProfilesUsage, stderr), 2;
+                return line.usageError(QString());
             QString text = positional[i].mid(eq + 1);
             text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
             text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));

@@ -1,4 +1,5 @@
 // linkbeacon-cli qdb create|list|show|put|delete: the list store file from the command line.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "liststore/QDB.h"
 #include "liststore/QDBFields.h"
@@ -7,18 +8,6 @@
 #include <QFileInfo>
 
 namespace lb::cli {
-
-namespace {
-
-const char QdbUsage[] = "linkbeacon-cli qdb: usage: qdb create|list|show|put|delete FILE [KEY] "
-                        "[FIELD...] [--password P] [--raw] [--compress]\n";
-
-int badArguments(const char* usage) {
-    std::fputs(usage, stderr);
-    return 2;
-}
-
-} // namespace
 
 QByteArray escapeFieldBytes(const QByteArray& bytes) {
     static const char hex[] = "0123456789abcdef";
@@ -47,49 +36,28 @@ void printError(const QString& message) {
     std::fprintf(stderr, "%s\n", message.toUtf8().constData());
 }
 
-int runQdb(const QStringList& args) {
-    QStringList positional;
-    QByteArray password;
-    bool raw = false;
-    bool compress = false;
-    bool optionsEnded = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (optionsEnded || !a.startsWith(QLatin1String("--"))) {
-            positional.append(a);
-        } else if (a == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (a == QLatin1String("--password")) {
-            if (i + 1 >= args.size())
-                return badArguments(QdbUsage);
-            password = args[++i].toUtf8();
-        } else if (a.startsWith(QLatin1String("--password="))) {
-            password = a.mid(11).toUtf8();
-        } else if (a == QLatin1String("--raw")) {
-            raw = true;
-        } else if (a == QLatin1String("--compress")) {
-            compress = true;
-        } else {
-            return badArguments(QdbUsage);
-        }
-    }
+int runQdb(const CommandLine& line) {
+    QStringList positional = line.operands();
+    const QByteArray password = line.value("password").toUtf8();
+    const bool raw = line.isSet("raw");
+    const bool compress = line.isSet("compress");
     if (positional.isEmpty())
-        return badArguments(QdbUsage);
+        return line.usageError(QString());
     const QString sub = positional.takeFirst();
     const int n = int(positional.size());
     const bool known = sub == QLatin1String("create") || sub == QLatin1String("list") ||
                        sub == QLatin1String("show") || sub == QLatin1String("put") ||
                        sub == QLatin1String("delete");
     if (!known)
-        return badArguments(QdbUsage);
+        return line.usageError(QString());
     if ((sub == QLatin1String("create") || sub == QLatin1String("list")) && n != 1)
-        return badArguments(QdbUsage);
+        return line.usageError(QString());
     if ((sub == QLatin1String("show") || sub == QLatin1String("delete")) && n != 2)
-        return badArguments(QdbUsage);
+        return line.usageError(QString());
     if (sub == QLatin1String("put") && n < 2)
-        return badArguments(QdbUsage);
+        return line.usageError(QString());
     if ((raw && sub != QLatin1String("show")) || (compress && sub != QLatin1String("put")))
-        return badArguments(QdbUsage);
+        return line.usageError(QString());
 
     try {
         if (sub == QLatin1String("create")) {

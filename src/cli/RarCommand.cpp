@@ -1,4 +1,5 @@
 // linkbeacon-cli rar test|extract: TRAR on one archive, every event on stdout.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "update/TRAR.h"
 
@@ -14,38 +15,20 @@ void line(const QString& text) {
     std::fputc('\n', stdout);
 }
 
-int usageError(const QString& message) {
-    std::fprintf(stderr,
-                 "linkbeacon-cli rar: %s (usage: rar test ARCHIVE [NAME...] | rar extract "
-                 "ARCHIVE DIR [NAME...])\n",
-                 message.toUtf8().constData());
-    return 2;
-}
-
 } // namespace
 
-int runRar(const QStringList& args) {
-    if (args.isEmpty())
-        return usageError(QStringLiteral("missing test or extract"));
-    const QString mode = args[0];
+int runRar(const CommandLine& cl) {
+    QStringList operands = cl.operands();
+    if (operands.isEmpty())
+        return cl.usageError(QStringLiteral("missing test or extract"));
+    const QString mode = operands.takeFirst();
     const bool extract = mode == QLatin1String("extract");
     if (!extract && mode != QLatin1String("test"))
-        return usageError(QStringLiteral("unknown subcommand '%1'").arg(mode));
-    QStringList operands;
-    bool optionsEnd = false;
-    for (const QString& a : args.mid(1)) {
-        if (!optionsEnd && a == QLatin1String("--")) {
-            optionsEnd = true;
-        } else if (!optionsEnd && a.size() > 1 && a.startsWith(QLatin1Char('-'))) {
-            return usageError(QStringLiteral("unknown option '%1'").arg(a));
-        } else {
-            operands.append(a);
-        }
-    }
+        return cl.usageError(QStringLiteral("unknown subcommand '%1'").arg(mode));
     const int needed = extract ? 2 : 1;
     if (operands.size() < needed)
-        return usageError(extract ? QStringLiteral("missing ARCHIVE or DIR")
-                                  : QStringLiteral("missing ARCHIVE"));
+        return cl.usageError(extract ? QStringLiteral("missing ARCHIVE or DIR")
+                                     : QStringLiteral("missing ARCHIVE"));
 
     TRAR rar;
     rar.ArchiveName = operands[0];

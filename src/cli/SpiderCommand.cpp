@@ -1,15 +1,16 @@
 // linkbeacon-cli spider: the crawl of "(Option) Deep Promote Spider" without a
 // window. Status lines go to standard output as they are set, message boxes
 // to standard error; every page is saved through the session store.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "common/Dialogs.h"
+#include "common/FileError.h"
 #include "common/ProxySettings.h"
 #include "net/HttpProt.h"
 #include "sessions/SessionStore.h"
 #include "spider/SiteList.h"
 #include "spider/Sitemap.h"
 #include "spider/Spider.h"
-#include "common/FileError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -44,58 +45,32 @@ public:
     }
 };
 
-int badArguments(const QString& message) {
-    std::fprintf(stderr, "linkbeacon-cli spider: %s\n", qPrintable(message));
-    return 2;
-}
-
 } // namespace
 
-int runSpider(const QStringList& args) {
-    QString url, contact, sitemap;
-    bool hasSitemap = false;
-    bool hasUrl = false, hasContact = false, yes = false;
+int runSpider(const CommandLine& line) {
     int timeout = 60;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a == QLatin1String("--contact") || a == QLatin1String("--timeout") ||
-            a == QLatin1String("--sitemap")) {
-            if (i + 1 >= args.size())
-                return badArguments(a + QStringLiteral(" needs a value"));
-            const QString value = args.at(++i);
-            if (a == QLatin1String("--sitemap")) {
-                sitemap = value;
-                hasSitemap = true;
-                continue;
-            }
-            if (a == QLatin1String("--contact")) {
-                contact = value;
-                hasContact = true;
-                continue;
-            }
-            bool digits = !value.isEmpty();
-            for (QChar c : value)
-                digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
-            if (!digits)
-                return badArguments(QStringLiteral("--timeout needs a whole number of seconds"));
-            bool ok = false;
-            const qulonglong seconds = value.toULongLong(&ok);
-            // Longer than a timer can wait is as good as for ever.
-            timeout = (!ok || seconds > qulonglong(INT_MAX / 1000)) ? INT_MAX / 1000 : int(seconds);
-        } else if (a == QLatin1String("--yes")) {
-            yes = true;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return badArguments(QStringLiteral("unknown option ") + a);
-        } else if (hasUrl) {
-            return badArguments(QStringLiteral("only one URL"));
-        } else {
-            url = a;
-            hasUrl = true;
-        }
+    for (const QString& value : line.values("timeout")) {
+        bool digits = !value.isEmpty();
+        for (QChar c : value)
+            digits = digits && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        if (!digits)
+            return line.usageError(QStringLiteral("--timeout needs a whole number of seconds"));
+        bool ok = false;
+        const qulonglong seconds = value.toULongLong(&ok);
+        // Longer than a timer can wait is as good as for ever.
+        timeout = (!ok || seconds > qulonglong(INT_MAX / 1000)) ? INT_MAX / 1000 : int(seconds);
     }
-    if (!hasUrl)
-        return badArguments(
-            QStringLiteral("usage: spider [--contact SESSION] [--yes] [--timeout SECONDS] [--sitemap FILE] URL"));
+    if (line.operands().size() > 1)
+        return line.usageError(QStringLiteral("only one URL"));
+    if (line.operands().isEmpty())
+        return line.usageError(QStringLiteral(
+            "usage: spider [--contact SESSION] [--yes] [--timeout SECONDS] [--sitemap FILE] URL"));
+    const QString url = line.operands().first();
+    const bool hasContact = line.isSet("contact");
+    const QString contact = line.value("contact");
+    const bool hasSitemap = line.isSet("sitemap");
+    const QString sitemap = line.value("sitemap");
+    const bool yes = line.isSet("yes");
 
     const QString appDir = QDir::currentPath();
     SpiderDialogs dialogs;

@@ -1,4 +1,5 @@
 // linkbeacon-cli submit: the submission run of "Step3 Submit" without a window.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/EngineSetup.h"
 #include "common/Dialogs.h"
@@ -43,48 +44,26 @@ private:
     bool m_reports;
 };
 
-int usageError(const char* message) {
-    std::fprintf(stderr, "linkbeacon-cli submit: %s\n", message);
-    return 2;
-}
-
 } // namespace
 
-int runSubmit(const QStringList& args) {
-    QString database = QStringLiteral("data");
+int runSubmit(const CommandLine& line) {
+    const QString database =
+        line.isSet("database") ? line.value("database") : QStringLiteral("data");
     int speedIndex = DefaultSpeedIndex;
-    bool reports = true;
-    bool batch = true;
-    QStringList sessions;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args.at(i);
-        if (a == QLatin1String("--database") || a == QLatin1String("--speed")) {
-            if (i + 1 >= args.size())
-                return usageError("option needs a value");
-            const QString value = args.at(++i);
-            if (a == QLatin1String("--database")) {
-                database = value;
-            } else {
-                speedIndex = int(speedSteps().indexOf(value));
-                if (speedIndex < 0)
-                    return usageError("speed must be one of 1 5 10 25 50 75 100 125 150 175 "
-                                      "200 225 250 275 300");
-            }
-        } else if (a == QLatin1String("--no-reports")) {
-            reports = false;
-        } else if (a == QLatin1String("--no-batch")) {
-            batch = false;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return usageError(qPrintable(QStringLiteral("unknown option ") + a));
-        } else {
-            sessions.append(a);
-        }
+    for (const QString& value : line.values("speed")) {
+        speedIndex = int(speedSteps().indexOf(value));
+        if (speedIndex < 0)
+            return line.usageError(QStringLiteral(
+                "speed must be one of 1 5 10 25 50 75 100 125 150 175 200 225 250 275 300"));
     }
+    const bool reports = !line.isSet("no-reports");
+    const bool batch = !line.isSet("no-batch");
+    const QStringList sessions = line.operands();
     if (sessions.isEmpty())
-        return usageError("no session named");
+        return line.usageError(QStringLiteral("no session named"));
 
     if (!isDatabaseChoice(database))
-        return usageError(qPrintable(QStringLiteral("unknown database ") + database));
+        return line.usageError(QStringLiteral("unknown database ") + database);
 
     const QString appDir = QDir::currentPath();
     ConsoleDialogs dialogs;

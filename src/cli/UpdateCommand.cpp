@@ -1,5 +1,6 @@
 // linkbeacon-cli update: the "DB Update" button without a window. Status
 // texts and message boxes are printed as they come; questions answer No.
+#include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "common/Dialogs.h"
 #include "common/ProxySettings.h"
@@ -42,27 +43,15 @@ private:
     }
 };
 
-int usageError(const QString& message) {
-    std::fprintf(stderr, "linkbeacon-cli update: %s (usage: update [--host HOST[:PORT]])\n",
-                 message.toUtf8().constData());
-    return 2;
-}
-
 } // namespace
 
-int runUpdate(const QStringList& args) {
-    QString host;
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--host")) {
-            if (i + 1 >= args.size() || args[i + 1].isEmpty())
-                return usageError(QStringLiteral("--host needs HOST[:PORT]"));
-            host = args[++i];
-        } else if (args[i].startsWith(QLatin1Char('-'))) {
-            return usageError(QStringLiteral("unknown option '%1'").arg(args[i]));
-        } else {
-            return usageError(QStringLiteral("unexpected operand '%1'").arg(args[i]));
-        }
-    }
+int runUpdate(const CommandLine& line) {
+    if (!line.operands().isEmpty())
+        return line.usageError(
+            QStringLiteral("unexpected operand '%1'").arg(line.operands().first()));
+    if (line.isSet("host") && line.value("host").isEmpty())
+        return line.usageError(QStringLiteral("--host needs HOST[:PORT]"));
+    QString host = line.value("host");
     const QString appDir = QDir::currentPath();
     if (host.isEmpty())
         host = Updater::configuredHost(appDir);

@@ -1,0 +1,137 @@
+// The command table of linkbeacon-cli: how a command's words are parsed, and
+// for every command in the table that its --help lists every option and
+// operand and that its parser refuses what it does not know with one line.
+#include "cli/CommandLine.h"
+#include "support/CliRun.h"
+
+#include <gtest/gtest.h>
+#include <QSet>
+#include <QTemporaryDir>
+
+namespace {
+
+using lb::cli::Command;
+using lb::cli::CommandLine;
+
+const Command& command(const char* name) {
+    const Command* c = lb::cli::findCommand(QString::fromLatin1(name));
+    if (!c)
+        throw std::runtime_error(name);
+    return *c;
+}
+
+struct ParseCase {
+    const char* command;
+    QStringList args;
+    QString error;        // empty: parses
+    QStringList operands; // when it parses
+    const char* option = nullptr;
+    QStringList values; // of that option
+};
+
+TEST(CommandLine, ParsesEachCommandsWordsTheWayItAlwaysHas) {
+    const ParseCase cases[] = {
+        // A word with one dash stays an operand, also as an option's value.
+        {"qdb", {"put", "s", "-k", "-5", "-"}, {}, {"put", "s", "-k", "-5", "-"}},
+        {"qdb",
+         {"show", "--password", "-pw", "s", "k"},
+         {},
+         {"show", "s", "k"},
+         "password",
+         {"-pw"}},
+        {"qdb", {"put", "s", "k", "--", "--raw"}, {}, {"put", "s", "k", "--raw"}},
+        {"qdb", {"list", "--password=a=b", "s"}, {}, {"list", "s"}, "password", {"a=b"}},
+        // Repeated options keep their order; a value may look like an option.
+        {"ffa", {"--main", "a", "L", "--main", "--and1"}, {}, {"L"}, "main", {"a", "--and1"}},
+        {"spider", {"--timeout", "", "u"}, {}, {"u"}, "timeout", {""}},
+        // Where a single dash marks options, an unknown one is refused as typed.
+        {"ffa", {"-x", "L"}, "unknown option -x"},
+        {"rar", {"test", "-v", "a.rar"}, "unknown option '-v'"},
+        {"cipher", {"encode", "--x", "-y"}, {}, {"encode", "--x", "-y"}},
+        // The first fault is named, in the command's own words.
+        {"fetch", {"--zz", "--timeout"}, "unknown option --zz"},
+        {"fetch", {"u", "--timeout"}, "--timeout needs SECONDS (more than 0)"},
+        {"fetch", {"u", "--user"}, "--user needs USER:PASSWORD"},
+        {"fetch", {"--trace=1", "u"}, "unknown option --trace=1"},
+        {"submit", {"s", "--database"}, "option needs a value"},
+        {"indexnow", {"--url"}, "option --url needs a value"},
+        {"analyse", {"f", "--page-url"}, "--page-url needs a value"},
+        {"update", {"--host"}, "--host needs HOST[:PORT]"},
+        {"update", {"--port", "1"}, "unknown option '--port'"},
+    };
+    for (const ParseCase& c : cases) {
+        const QString what = QString::fromLatin1(c.command) + ' ' + c.args.join(' ');
+        CommandLine line(command(c.command));
+        const bool ok = line.parse(c.args);
+        EXPECT_EQ(ok, c.error.isEmpty()) << qPrintable(what);
+        EXPECT_EQ(line.error(), c.error) << qPrintable(what);
+        if (!ok)
+            continue;
+        EXPECT_EQ(line.operands(), c.operands) << qPrintable(what);
+        if (c.option)
+            EXPECT_EQ(line.values(c.option), c.values) << qPrintable(what);
+    }
+}
+
+TEST(CommandTable, NamesAreUniqueAndEveryHelpListsWhatTheParserTakes) {
+    QSet<QString> names;
+    for (const Command& c : lb::cli::commands()) {
+        const QString name = QString::fromLatin1(c.name);
+        EXPECT_FALSE(names.contains(name)) << qPrintable(name);
+        names.insert(name);
+        EXPECT_NE(c.run, nullptr) << qPrintable(name);
+        EXPECT_FALSE(QString::fromUtf8(c.summary).isEmpty()) << qPrintable(name);
+
+        const QString help = lb::cli::helpText(c);
+        EXPECT_TRUE(help.startsWith("usage: linkbeacon-cli " + name)) << qPrintable(help);
+        QSet<QString> options;
+        for (const lb::cli::Option& o : c.options) {
+            const QString option = QString::fromLatin1(o.name);
+            EXPECT_FALSE(options.contains(option) || option == "help") << qPrintable(option);
+            options.insert(option);
+            EXPECT_TRUE(help.contains("\n  " + lb::cli::optionLabel(o)))
+                << qPrintable(name + " --" + option);
+            EXPECT_FALSE(QString::fromUtf8(o.help).isEmpty()) << qPrintable(name + " " + option);
+        }
+        for (const lb::cli::Operand& o : c.operands)
+            EXPECT_TRUE(help.contains("\n  " + QString::fromUtf8(o.syntax)))
+                << qPrintable(name + " " + o.syntax);
+        // Entries are wrapped to fit a terminal.
+        const QStringList lines = help.split('\n');
+        for (const QString& l : lines.mid(int(lb::cli::synopsis(c).size())))
+            EXPECT_LE(l.size(), 79) << qPrintable(l);
+    }
+}
+
+// Each command as a user meets it: its --help, and one usage line (exit 2)
+// for every option left without its value and for an option it lacks.
+TEST(CommandTable, EveryCommandAnswersHelpAndRefusesBadOptionsWithOneLine) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const Command& c : lb::cli::commands()) {
+        const QString name = QString::fromLatin1(c.name);
+        for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}}) {
+            const lb::test::CliResult r = lb::test::runCli(dir.path(), QStringList{name} + args);
+            EXPECT_EQ(r.exitCode, 0) << qPrintable(name);
+            EXPECT_EQ(QString::fromUtf8(r.out), lb::cli::helpText(c)) << qPrintable(name);
+            EXPECT_TRUE(r.err.isEmpty()) << qPrintable(name);
+        }
+        if (c.dashWords == lb::cli::DashWords::Literal)
+            continue;
+        QList<QStringList> bad{{"x", "--no-such-option"}};
+        for (const lb::cli::Option& o : c.options)
+            bad.append(o.value ? QStringList{"x", QStringLiteral("--") + o.name}
+                               : QStringList{QStringLiteral("--%1=1").arg(o.name), "x"});
+        for (const QStringList& args : std::as_const(bad)) {
+            const lb::test::CliResult r = lb::test::runCli(dir.path(), QStringList{name} + args);
+            const QString what = name + ' ' + args.join(' ');
+            EXPECT_EQ(r.exitCode, 2) << qPrintable(what);
+            EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(what) << r.err.constData();
+            EXPECT_TRUE(r.err.startsWith("linkbeacon-cli " + name.toUtf8() + ": "))
+                << r.err.constData();
+            EXPECT_TRUE(r.out.isEmpty()) << qPrintable(what);
+        }
+    }
+}
+
+} // namespace
