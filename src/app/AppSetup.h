@@ -8,4 +8,8 @@ namespace lb {
 // windows set them ("Kestrel English", "Char not allowd").
 void setUpApplication();
 
+// An installed program started outside a program folder moves into the
+// user's own (made from the installed one on first use); see ProgramFolder.h.
+void enterProgramFolder();
+
 } // namespace lb

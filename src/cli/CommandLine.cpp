@@ -1,4 +1,8 @@
 #include "cli/CommandLine.h"
+#include "common/ProgramFolder.h"
+
+#include <QCoreApplication>
+#include <QDir>
 
 #include <cstdio>
 
@@ -200,7 +204,7 @@ int CommandLine::usageError(const QString& reason) const {
     return 2;
 }
 
-int dispatch(const Command& command, const QStringList& args) {
+int dispatch(const Command& command, const QStringList& args, const QString& programFolder) {
     auto help = [&] {
         const QByteArray text = helpText(command).toUtf8();
         std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
@@ -214,6 +218,18 @@ int dispatch(const Command& command, const QStringList& args) {
         return line.usageError(line.error());
     if (command.dashWords != DashWords::Literal && line.isSet("help"))
         return help();
+    if (command.inProgramFolder) {
+        const FolderChoice choice =
+            chooseProgramFolder(QDir::currentPath(), programFolder,
+                                installedTemplate(QCoreApplication::applicationDirPath()));
+        if (choice.folder.isEmpty() || !QDir::setCurrent(choice.folder)) {
+            std::fprintf(stderr, "linkbeacon-cli: %s\n",
+                         qPrintable(choice.error.isEmpty()
+                                        ? QStringLiteral("cannot enter ") + choice.folder
+                                        : choice.error));
+            return 1;
+        }
+    }
     return command.run(line);
 }
 

@@ -45,6 +45,8 @@ struct Command {
     const char* unknownOption = "unknown option %1"; // %1 as typed
     const char* missingValue = "%1 needs a value";   // %1 the option, %2 its value's name
     DashWords dashWords = DashWords::Operands;
+    // False for commands on single files, which never change directory.
+    bool inProgramFolder = true;
 };
 
 // Every command, in the order --help lists them.
@@ -88,7 +90,9 @@ private:
     QString m_error;
 };
 
-// Runs a command on the arguments after its name: --help, usage errors, run.
-int dispatch(const Command& command, const QStringList& args);
+// Runs a command on the arguments after its name: --help, usage errors, then
+// the command in its program folder (programFolder, when not empty, as
+// --program-folder named it).
+int dispatch(const Command& command, const QStringList& args, const QString& programFolder = {});
 
 } // namespace lb::cli

@@ -28,7 +28,9 @@ void help() {
                 "       linkbeacon-cli COMMAND --help\n"
                 "       linkbeacon-cli --help | --version\n\n"
                 "Linkbeacon without windows. Every command runs in the program folder (the\n"
-                "current directory) with the same logic as the desktop program.\n\n"
+                "current directory) with the same logic as the desktop program.\n"
+                "--program-folder DIR before the command names another folder; an installed\n"
+                "program started outside one uses ~/.local/share/linkbeacon.\n\n"
                 "Commands:\n");
     for (const Command& c : lb::cli::commands())
         std::printf("  %-9s %s\n", c.name, c.summary);
@@ -42,6 +44,20 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Linkbeacon"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LB_VERSION));
     QStringList args = QCoreApplication::arguments().mid(1);
+    QString programFolder;
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--program-folder"))) {
+        const QString option = args.takeFirst();
+        if (option.startsWith(QLatin1String("--program-folder=")))
+            programFolder = option.mid(17);
+        else if (option == QLatin1String("--program-folder") && !args.isEmpty())
+            programFolder = args.takeFirst();
+        else
+            programFolder.clear();
+        if (programFolder.isEmpty()) {
+            std::fputs("linkbeacon-cli: --program-folder needs DIR\n", stderr);
+            return 2;
+        }
+    }
     if (args.isEmpty()) {
         usage(stderr);
         return 2;
@@ -56,7 +72,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (const Command* c = lb::cli::findCommand(command))
-        return lb::cli::dispatch(*c, args);
+        return lb::cli::dispatch(*c, args, programFolder);
     std::fprintf(stderr, "linkbeacon-cli: unknown command '%s'\n", qPrintable(command));
     usage(stderr);
     return 2;

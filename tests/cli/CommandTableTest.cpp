@@ -3,8 +3,11 @@
 // operand and that its parser refuses what it does not know with one line.
 #include "cli/CommandLine.h"
 #include "support/CliRun.h"
+#include "support/DemoFolder.h"
 
 #include <gtest/gtest.h>
+#include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -132,6 +135,40 @@ TEST(CommandTable, EveryCommandAnswersHelpAndRefusesBadOptionsWithOneLine) {
             EXPECT_TRUE(r.out.isEmpty()) << qPrintable(what);
         }
     }
+}
+
+TEST(ProgramFolderOption, NamesTheFolderOfCommandsThatUseOne) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.filePath("folder");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(lb::test::copyBundledFolder(folder, 8642));
+    const QString elsewhere = dir.filePath("elsewhere");
+    ASSERT_TRUE(QDir().mkpath(elsewhere));
+    const struct {
+        QStringList args;
+        int exitCode;
+        QByteArray out, err;
+    } cases[] = {
+        {{"--program-folder", folder, "profiles", "list"}, 0, "default\n", ""},
+        {{"--program-folder=" + folder, "profiles", "list"}, 0, "default\n", ""},
+        {{"--program-folder", dir.filePath("none"), "profiles", "list"},
+         1,
+         "",
+         "linkbeacon-cli: no folder " + dir.filePath("none").toUtf8() + "\n"},
+        {{"--program-folder"}, 2, "", "linkbeacon-cli: --program-folder needs DIR\n"},
+        // Commands on single files read their names where they were started
+        // (qdb list makes a missing store: an empty one here, not the folder's).
+        {{"--program-folder", folder, "qdb", "list", "setting.set"}, 0, "", ""},
+    };
+    for (const auto& c : cases) {
+        const lb::test::CliResult r = lb::test::runCli(elsewhere, c.args);
+        const QString what = c.args.join(' ');
+        EXPECT_EQ(r.exitCode, c.exitCode) << qPrintable(what) << r.err.constData();
+        EXPECT_EQ(r.out, c.out) << qPrintable(what);
+        EXPECT_EQ(r.err, c.err) << qPrintable(what);
+    }
+    EXPECT_TRUE(QFileInfo::exists(elsewhere + "/setting.set"));
 }
 
 } // namespace
