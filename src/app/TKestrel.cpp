@@ -493,6 +493,7 @@ QWidget* TKestrel::buildAboutPage() {
     layout->setContentsMargins(0, 0, 0, 0);
     m_logo = new QLabel(page);
     m_logo->setObjectName(QStringLiteral("Image1"));
+    m_logo->setToolTip(QStringLiteral("Linkbeacon " LB_VERSION));
     m_logo->setScaledContents(true);
     m_logo->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     layout->addWidget(m_logo);

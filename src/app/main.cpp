@@ -9,9 +9,20 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 int main(int argc, char** argv) {
+    // Answered before Qt needs a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("linkbeacon %s\n", LB_VERSION);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     lb::setUpApplication();
+    lb::enterProgramFolder();
 
     lb::QtDialogs dialogs;
     lb::TKestrel kestrel(dialogs);
