@@ -24,12 +24,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pieces.update(data + size / 2, size - size / 2);
     FUZZ_CHECK(pieces.value() == lb::Crc32::of(data, size));
 
-    const lb::RarHeaderScan scan = lb::scanRarHeaders(path);
-    if (scan.openError != 0) {
-        FUZZ_CHECK(scan.files.isEmpty());
+    lb::RarHeaderReader headers(path);
+    lb::RarFileEntry e;
+    if (headers.openError() != 0) {
+        FUZZ_CHECK(!headers.next(e));
         return 0;
     }
-    for (const lb::RarFileEntry& e : scan.files) {
+    while (headers.next(e)) {
         FUZZ_CHECK(e.dataOffset <= size);
         if (!e.truncated)
             FUZZ_CHECK(e.dataOffset + e.header.PackSize <= size);

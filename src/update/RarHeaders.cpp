@@ -67,64 +67,81 @@ QString shownEntryName(const QString& storedName) {
     return s;
 }
 
-RarHeaderScan scanRarHeaders(const QString& archivePath) {
-    RarHeaderScan scan;
-    QFile f(archivePath);
-    if (archivePath.isEmpty() || !f.open(QIODevice::ReadOnly) || f.isSequential()) {
-        scan.openError = RarCode::OpenFailed;
-        return scan;
+RarHeaderReader::RarHeaderReader(const QString& archivePath)
+    : m_path(archivePath), m_file(archivePath) {
+    if (archivePath.isEmpty() || !m_file.open(QIODevice::ReadOnly) || m_file.isSequential()) {
+        m_openError = RarCode::OpenFailed;
+        m_ended = true;
+        return;
     }
-    const qint64 fileSize = f.size();
-    const QByteArray sig = f.read(8);
+    m_size = m_file.size();
+    const QByteArray sig = m_file.read(8);
     if (sig.size() >= 8 && memcmp(sig.constData(), kSignature5, 8) == 0) {
         // The later format: not one this component reads.
-        scan.openError = RarCode::UnknownFormat;
-        return scan;
+        m_openError = RarCode::UnknownFormat;
+        m_ended = true;
+        return;
     }
     if (sig.size() < 7 || memcmp(sig.constData(), kSignature, 7) != 0) {
-        scan.openError = RarCode::BadArchive;
-        return scan;
+        m_openError = RarCode::BadArchive;
+        m_ended = true;
+        return;
     }
+    m_pos = 7;
+    advance();
+}
 
-    qint64 pos = 7;
-    bool mainSeen = false;
-    auto fail = [&](int code) {
-        if (mainSeen)
-            scan.endError = code;
-        else
-            scan.openError = code;
-        return scan;
-    };
-    for (;;) {
-        if (pos == fileSize) {
-            if (!mainSeen)
+bool RarHeaderReader::next(RarFileEntry& entry) {
+    if (!m_havePending)
+        return false;
+    entry = std::move(m_pending);
+    m_havePending = false;
+    if (!entry.truncated) // the archive ends inside a truncated entry
+        advance();
+    return true;
+}
+
+void RarHeaderReader::fail(int code) {
+    if (m_mainSeen)
+        m_endError = code;
+    else
+        m_openError = code;
+    m_ended = true;
+}
+
+void RarHeaderReader::advance() {
+    while (!m_ended) {
+        if (m_pos == m_size) {
+            if (!m_mainSeen)
                 return fail(RarCode::BadData);
-            return scan; // no end block: older archivers wrote none
+            m_ended = true; // no end block: older archivers wrote none
+            return;
         }
-        if (fileSize - pos < 7 || !f.seek(pos))
+        if (m_size - m_pos < 7 || !m_file.seek(m_pos))
             return fail(RarCode::BadData);
-        QByteArray h = f.read(7);
+        QByteArray h = m_file.read(7);
         if (h.size() != 7)
             return fail(RarCode::BadData);
         const int type = static_cast<unsigned char>(h[2]);
         const std::uint32_t flags = le16(h.constData() + 3);
         const std::uint32_t size = le16(h.constData() + 5);
-        if (size < 7 || pos + size > fileSize)
+        if (size < 7 || m_pos + size > m_size)
             return fail(RarCode::BadData);
-        h += f.read(size - 7);
+        h += m_file.read(size - 7);
         if (h.size() != int(size))
             return fail(RarCode::BadData);
-        if (!mainSeen) {
+        if (!m_mainSeen) {
             if (type != kMainHead || size < 13 || !headerCrcMatches(h))
                 return fail(RarCode::BadData);
-            mainSeen = true;
-            pos += size;
+            m_mainSeen = true;
+            m_pos += size;
             continue;
         }
         if (type == kEndHead) {
             if (!headerCrcMatches(h))
                 return fail(RarCode::BadData);
-            return scan;
+            m_ended = true;
+            return;
         }
         if (type == kFileHead || type == kNewSubHead) {
             const bool large = flags & kLargeSizes;
@@ -142,22 +159,31 @@ RarHeaderScan scanRarHeaders(const QString& archivePath) {
             }
             if (at + nameSize > size)
                 return fail(RarCode::BadData);
-            const qint64 dataOffset = pos + size;
-            const bool truncated = pack > std::uint64_t(fileSize - dataOffset);
+            const qint64 dataOffset = m_pos + size;
+            const bool truncated = pack > std::uint64_t(m_size - dataOffset);
+            if (type == kNewSubHead && !truncated && nameSize == 3 &&
+                memcmp(p + at, "CMT", 3) == 0 && static_cast<unsigned char>(p[25]) == 0x30 &&
+                !m_hasComment && !m_fileSeen) {
+                // Comments of other methods would need unpacking: left unread.
+                const qint64 keep = qMin<qint64>(qint64(pack), 65535);
+                if (m_file.seek(dataOffset)) {
+                    m_comment = m_file.read(keep);
+                    m_hasComment = m_comment.size() == keep;
+                }
+            }
+            m_pos = dataOffset + qint64(pack);
             if (type == kFileHead) {
-                RarFileEntry e;
+                RarFileEntry& e = m_pending;
+                e = RarFileEntry();
                 QByteArray raw(p + at, int(nameSize));
                 e.unicodeName = flags & kUnicodeName;
-                if (!e.unicodeName) {
-                    const int zero = raw.indexOf('\0');
-                    if (zero >= 0)
-                        raw.truncate(zero);
-                } else {
-                    // The plain part before the zero; the library decodes the rest.
-                    raw.truncate(raw.indexOf('\0') >= 0 ? raw.indexOf('\0') : raw.size());
-                }
+                // Up to the zero: the whole name, or the plain part the
+                // library decodes the rest of.
+                const int zero = raw.indexOf('\0');
+                if (zero >= 0)
+                    raw.truncate(zero);
                 RARHeaderData& d = e.header;
-                d.ArcName = archivePath;
+                d.ArcName = m_path;
                 d.FileName = decodeName(raw.left(260));
                 d.Flags = flags;
                 d.PackSize = pack;
@@ -172,21 +198,16 @@ RarHeaderScan scanRarHeaders(const QString& archivePath) {
                 e.encrypted = flags & kEncrypted;
                 e.dataOffset = std::uint64_t(dataOffset);
                 e.truncated = truncated;
-                scan.files.append(e);
+                m_havePending = true;
+                m_fileSeen = true;
+                if (truncated)
+                    m_ended = true;
+                return;
             }
-            if (type == kNewSubHead && !truncated && nameSize == 3 &&
-                memcmp(p + at, "CMT", 3) == 0 && static_cast<unsigned char>(p[25]) == 0x30 &&
-                !scan.hasComment) {
-                // Comments of other methods would need unpacking: left unread.
-                const qint64 keep = qMin<qint64>(qint64(pack), 65535);
-                if (f.seek(dataOffset)) {
-                    scan.comment = f.read(keep);
-                    scan.hasComment = scan.comment.size() == keep;
-                }
+            if (truncated) {
+                m_ended = true; // the archive ends inside this block
+                return;
             }
-            if (truncated)
-                return scan; // the archive ends inside this entry
-            pos = dataOffset + qint64(pack);
             continue;
         }
         // Any other block: skip it and the data it announces.
@@ -196,9 +217,9 @@ RarHeaderScan scanRarHeaders(const QString& archivePath) {
                 return fail(RarCode::BadData);
             add = le32(h.constData() + 7);
         }
-        if (add > std::uint64_t(fileSize - pos - size))
+        if (add > std::uint64_t(m_size - m_pos - size))
             return fail(RarCode::BadData);
-        pos += size + qint64(add);
+        m_pos += size + qint64(add);
     }
 }
 

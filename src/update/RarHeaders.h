@@ -5,7 +5,7 @@
 // data lies, and whether the header chain is sound.
 #include <cstdint>
 #include <QByteArray>
-#include <QList>
+#include <QFile>
 #include <QString>
 
 namespace lb {
@@ -36,15 +36,45 @@ struct RarFileEntry {
     bool truncated = false; // the archive ends inside this entry's data
 };
 
-struct RarHeaderScan {
-    // Result codes of opening (0 when the archive opened).
-    int openError = 0;
-    QList<RarFileEntry> files;
-    // 0 when the header chain ended cleanly, else the code that ended it.
-    int endError = 0;
-    // The archive comment (a stored "CMT" sub-block), at most 65535 bytes.
-    bool hasComment = false;
-    QByteArray comment;
+// Walks the block headers of a RAR 4 archive one file entry at a time and
+// keeps only the entry at hand, so an archive of a million entries costs no
+// more memory than one of a single entry.
+class RarHeaderReader {
+public:
+    // Opens the archive and reads up to its first file entry.
+    explicit RarHeaderReader(const QString& archivePath);
+
+    // Result code of opening (0 when the archive opened).
+    int openError() const { return m_openError; }
+    // The archive comment (a stored "CMT" sub-block before the first entry),
+    // at most 65535 bytes.
+    bool hasComment() const { return m_hasComment; }
+    const QByteArray& comment() const { return m_comment; }
+
+    // The next file entry; false when the header chain has ended.
+    bool next(RarFileEntry& entry);
+    // Once next() is false: 0 when the chain ended cleanly, else the code
+    // that ended it.
+    int endError() const { return m_endError; }
+
+private:
+    // Reads blocks until the next file entry (into m_pending) or the end.
+    void advance();
+    void fail(int code);
+
+    QString m_path;
+    QFile m_file;
+    qint64 m_size = 0;
+    qint64 m_pos = 0;
+    bool m_mainSeen = false;
+    bool m_fileSeen = false;
+    bool m_ended = false;
+    bool m_havePending = false;
+    RarFileEntry m_pending;
+    int m_openError = 0;
+    int m_endError = 0;
+    bool m_hasComment = false;
+    QByteArray m_comment;
 };
 
 // Published result codes of the extraction library.
@@ -62,8 +92,6 @@ constexpr int Unknown = 21;
 constexpr int MissingPassword = 22;
 constexpr int NoLibrary = 50;
 } // namespace RarCode
-
-RarHeaderScan scanRarHeaders(const QString& archivePath);
 
 // The name as people see it: "\" shown as "/".
 QString shownEntryName(const QString& storedName);

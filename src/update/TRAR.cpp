@@ -64,9 +64,9 @@ bool TRAR::run(bool extract) {
         error(RarCode::BadArchive);
         return false;
     }
-    const RarHeaderScan scan = scanRarHeaders(ArchiveName);
-    if (scan.openError) {
-        error(scan.openError);
+    RarHeaderReader headers(ArchiveName);
+    if (headers.openError()) {
+        error(headers.openError());
         return false;
     }
     ArchivePtr a(archive_read_new());
@@ -76,10 +76,10 @@ bool TRAR::run(bool extract) {
         error(RarCode::BadArchive);
         return false;
     }
-    if (scan.hasComment && OnComment) {
-        QString text = QString::fromUtf8(scan.comment);
+    if (headers.hasComment() && OnComment) {
+        QString text = QString::fromUtf8(headers.comment());
         if (text.contains(QChar::ReplacementCharacter))
-            text = QString::fromLatin1(scan.comment);
+            text = QString::fromLatin1(headers.comment());
         OnComment(this, text);
     }
     TargetFolder target;
@@ -89,7 +89,8 @@ bool TRAR::run(bool extract) {
     std::vector<char> buffer(BlockSize);
 
     bool result = true;
-    for (const RarFileEntry& entry : scan.files) {
+    RarFileEntry entry;
+    while (headers.next(entry)) {
         archive_entry* ae = nullptr;
         const int r = archive_read_next_header(a.get(), &ae);
         if (r != ARCHIVE_OK && r != ARCHIVE_WARN) {
@@ -197,9 +198,9 @@ bool TRAR::run(bool extract) {
                 return false;
         }
     }
-    if (scan.endError) {
+    if (headers.endError()) {
         // A damaged header ends the walk: the archive is not sound.
-        error(scan.endError);
+        error(headers.endError());
         result = false;
     }
     return result;
