@@ -392,6 +392,13 @@ void TKestrel::setGenerateReports(bool on) {
 // engine database, the picture or icon, the exclude file) shows its message
 // once and the remaining steps are skipped; the window opens as it is.
 void TKestrel::create() {
+    // An update the program died in is finished or rolled back before the
+    // engine lists are read.
+    try {
+        Updater::recoverInstall(m_appDir);
+    } catch (const FileError& e) {
+        m_dialogs.showError(e.message());
+    }
     try {
         loadProxySettings();                                                         // 2
         m_help->LoadFromFile(appPath(m_appDir, QStringLiteral("\\help\\help.htm"))); // 3

@@ -104,9 +104,10 @@ const std::vector<Command>& commands() {
          .summary = "Download the engine database update, unpack it into data/ and encipher it.",
          .options = {{"host", "HOST[:PORT]",
                       "update server (default: Host of [Update] in zkt.ini, else "
-                      "127.0.0.1:8642)"}},
+                      "127.0.0.1:8642)"},
+                     {"recover", nullptr, "only finish or roll back an interrupted install"}},
          .run = runUpdate,
-         .usageLine = "%1 (usage: update [--host HOST[:PORT]])",
+         .usageLine = "%1 (usage: update [--host HOST[:PORT]] [--recover])",
          .unknownOption = "unknown option '%1'",
          .missingValue = "%1 needs %2",
          .dashWords = DashWords::Options},

@@ -1,8 +1,10 @@
 // linkbeacon-cli update: the "DB Update" button without a window. Status
 // texts and message boxes are printed as they come; questions answer No.
+// Every run first finishes or rolls back an install that was interrupted.
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "common/Dialogs.h"
+#include "common/FileError.h"
 #include "common/ProxySettings.h"
 #include "net/HttpProt.h"
 #include "update/TRAR.h"
@@ -53,6 +55,22 @@ int runUpdate(const CommandLine& line) {
         return line.usageError(QStringLiteral("--host needs HOST[:PORT]"));
     QString host = line.value("host");
     const QString appDir = QDir::currentPath();
+    InstallJournal::Recovery recovered;
+    try {
+        recovered = Updater::recoverInstall(appDir);
+    } catch (const FileError& e) {
+        print(QStringLiteral("update: cannot recover: ") + e.message());
+        return 1;
+    }
+    if (recovered == InstallJournal::Recovery::Finished)
+        print(QStringLiteral("update: finished an interrupted install"));
+    else if (recovered == InstallJournal::Recovery::RolledBack)
+        print(QStringLiteral("update: rolled back an interrupted install"));
+    else if (line.isSet("recover"))
+        print(QStringLiteral("update: nothing to recover"));
+    if (line.isSet("recover"))
+        return 0;
+
     if (host.isEmpty())
         host = Updater::configuredHost(appDir);
 

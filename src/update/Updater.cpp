@@ -8,14 +8,14 @@
 #include "engines/EngineCipher.h"
 #include "net/HttpProt.h"
 #include "update/TRAR.h"
+#include "update/UpdateSignature.h"
 
-#include <QDirIterator>
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryDir>
-
-#include <sys/stat.h>
+#include <QTimer>
 
 namespace lb {
 
@@ -28,6 +28,38 @@ QString Updater::configuredHost(const QString& appDir) {
     const IniFile ini(appPath(appDir, QStringLiteral("\\zkt.ini")));
     const QString h = ini.readString(QStringLiteral("Update"), QStringLiteral("Host")).trimmed();
     return h.isEmpty() ? QString::fromLatin1(DefaultHost) : h;
+}
+
+Updater::Limits Updater::configuredLimits(const QString& appDir) {
+    const IniFile ini(appPath(appDir, QStringLiteral("\\zkt.ini")));
+    Limits limits;
+    bool ok = false;
+    const qint64 maxBytes = ini.readString(QStringLiteral("Update"), QStringLiteral("MaxBytes"))
+                                .trimmed()
+                                .toLongLong(&ok);
+    if (ok && maxBytes > 0)
+        limits.maxBytes = maxBytes;
+    const int timeout =
+        ini.readString(QStringLiteral("Update"), QStringLiteral("Timeout")).trimmed().toInt(&ok);
+    // Beyond a day the timer's milliseconds would not fit.
+    if (ok && timeout > 0 && timeout <= 24 * 3600)
+        limits.timeoutSeconds = timeout;
+    return limits;
+}
+
+namespace {
+
+const char kDownloadName[] = "kestrel.hlz";
+const char kListName[] = "un.pac";
+
+} // namespace
+
+InstallJournal::Recovery Updater::recoverInstall(const QString& appDir) {
+    const QString data = appPath(appDir, QStringLiteral("\\data"));
+    const DataFolderLock lock(data);
+    if (!lock.held())
+        return InstallJournal::Recovery::Nothing;
+    return InstallJournal::recover(data, {QLatin1String(kDownloadName), QLatin1String(kListName)});
 }
 
 QString Updater::dataPath(const QString& name) const {
@@ -50,6 +82,63 @@ void Updater::UpdateAbortClick() {
     m_client.Abort();
 }
 
+Updater::Fetch Updater::fetch(const QString& url, QIODevice& sink, qint64 maxBytes,
+                              int timeoutSeconds) {
+    Fetch stopped = Fetch::Done;
+    auto stop = [&](Fetch why) {
+        if (stopped == Fetch::Done) {
+            stopped = why;
+            m_client.Abort();
+        }
+    };
+    // Counted from the request on; every byte that arrives starts it again.
+    QTimer silence;
+    silence.setSingleShot(true);
+    silence.setInterval(timeoutSeconds * 1000);
+    QObject::connect(&silence, &QTimer::timeout, [&] { stop(Fetch::Silent); });
+    m_client.OnHeaderData = [&](net::THttpCli*) { silence.start(); };
+    m_client.OnHeaderEnd = [&](net::THttpCli* c) {
+        if (c->ContentLength() > maxBytes)
+            stop(Fetch::TooLarge);
+    };
+    m_client.OnDocData = [&](net::THttpCli* c, const char*, int) {
+        silence.start();
+        if (c->ReceivedCount() > maxBytes)
+            stop(Fetch::TooLarge);
+    };
+    m_client.URL = url;
+    m_client.ReceiveStream = &sink;
+    bool failed = false;
+    silence.start();
+    try {
+        m_client.Get();
+    } catch (const std::exception&) {
+        failed = true;
+    }
+    silence.stop();
+    m_client.ReceiveStream = nullptr;
+    m_client.OnHeaderData = nullptr;
+    m_client.OnHeaderEnd = nullptr;
+    m_client.OnDocData = nullptr;
+    if (stopped != Fetch::Done)
+        return stopped;
+    return failed ? Fetch::Failed : Fetch::Done;
+}
+
+bool Updater::signatureTrusted(const QString& archive, const QString& url, int timeoutSeconds) {
+    QFile keyFile(dataPath(QStringLiteral("update.pub")));
+    if (!keyFile.exists())
+        return true; // program folders from before signed updates
+    if (!keyFile.open(QIODevice::ReadOnly))
+        return false;
+    const QList<QByteArray> keys = parseTrustedKeys(keyFile.readAll());
+    QBuffer signature;
+    signature.open(QIODevice::WriteOnly);
+    // A signature is 64 bytes; anything longer is refused without reading it all.
+    return fetch(url + QStringLiteral(".sig"), signature, 64, timeoutSeconds) == Fetch::Done &&
+           m_client.StatusCode() == 200 && signedByTrustedKey(archive, signature.data(), keys);
+}
+
 Updater::Outcome Updater::UpdateButtonClick() {
     if (m_running)
         return Outcome::Busy;
@@ -57,7 +146,7 @@ Updater::Outcome Updater::UpdateButtonClick() {
     m_windowVisible = true;
     emit changed();
 
-    const QString archive = dataPath(QStringLiteral("kestrel.hlz"));
+    const QString archive = dataPath(QLatin1String(kDownloadName));
     Outcome outcome = Outcome::NoUpdate;
     auto finish = [&] {
         QFile::remove(archive);
@@ -68,31 +157,46 @@ Updater::Outcome Updater::UpdateButtonClick() {
         return outcome;
     };
 
-    m_client.URL = QStringLiteral("http://") + host + QLatin1String(ArchivePath);
+    // Held to the end, so a program started meanwhile leaves this install alone.
+    const DataFolderLock lock(dataPath(QString()));
+    if (!lock.held()) {
+        m_dialogs.showError(QStringLiteral("Another update is running in ") + dataPath(QString()));
+        outcome = Outcome::Busy;
+        return finish();
+    }
+    const Limits limits = configuredLimits(m_appDir);
+    const QString url = QStringLiteral("http://") + host + QLatin1String(ArchivePath);
     QFile download(archive);
     if (!download.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         m_dialogs.showError(QStringLiteral("Cannot create file ") + archive);
         outcome = Outcome::FileFailed;
         return finish();
     }
-    m_client.ReceiveStream = &download;
     setButtons(false, true);
     setStatus(QStringLiteral("Status: Loading"));
-    try {
-        m_client.Get();
-        download.flush();
+    const Fetch fetched = fetch(url, download, limits.maxBytes, limits.timeoutSeconds);
+    download.flush();
+    switch (fetched) {
+    case Fetch::Done:
         setStatus(QStringLiteral("Status: Received %1 bytes").arg(QFileInfo(archive).size()));
-    } catch (const std::exception&) {
+        break;
+    case Fetch::Failed:
         setStatus(QStringLiteral("Status: Failed : %1 %2")
                       .arg(m_client.StatusCode())
                       .arg(m_client.ReasonPhrase()));
+        break;
+    case Fetch::TooLarge:
+        setStatus(QStringLiteral("Status: Failed : 0 Update too large"));
+        break;
+    case Fetch::Silent:
+        setStatus(QStringLiteral("Status: Failed : 408 Request_Timeout"));
+        break;
     }
     setButtons(true, false);
-    m_client.ReceiveStream = nullptr;
     const bool written = download.error() == QFileDevice::NoError;
     download.close();
 
-    if (m_client.StatusCode() != 200) {
+    if (fetched != Fetch::Done || m_client.StatusCode() != 200) {
         m_dialogs.inform(
             QStringLiteral("No Update Available at this time... Please try again later."),
             QStringLiteral("No Update"), Dialogs::Icon::Exclamation);
@@ -101,6 +205,13 @@ Updater::Outcome Updater::UpdateButtonClick() {
     if (!written) {
         m_dialogs.showError(QStringLiteral("Unable to write to ") + archive);
         outcome = Outcome::FileFailed;
+        return finish();
+    }
+    if (!signatureTrusted(archive, url, limits.timeoutSeconds)) {
+        m_dialogs.inform(
+            QStringLiteral("The update is not signed by a trusted key; nothing was installed."),
+            QString(), Dialogs::Icon::Exclamation);
+        outcome = Outcome::Untrusted;
         return finish();
     }
 
@@ -122,7 +233,8 @@ Updater::Outcome Updater::UpdateButtonClick() {
     outcome = Outcome::Corrupted;
     if (m_rar.Test()) {
         // Staged next to the data, so moving it in is a rename on one file system.
-        QTemporaryDir staging(dataPath(QStringLiteral(".update-XXXXXX")));
+        QTemporaryDir staging(
+            dataPath(QLatin1String(InstallJournal::StagingPrefix) + QStringLiteral("XXXXXX")));
         m_rar.TargetDir = staging.path();
         if (!staging.isValid()) {
             m_dialogs.showError(QStringLiteral("Unable to write to ") + dataPath(QString()));
@@ -178,10 +290,10 @@ void encipherFileInPlace(const QString& path, const QString& shownPath) {
 }
 
 void Updater::install(const QString& staging) {
-    const QString listPath = staging + QStringLiteral("/un.pac");
+    const QString listPath = staging + QLatin1Char('/') + QLatin1String(kListName);
     QFile list(listPath);
     if (!QFileInfo(listPath).isFile() || !list.open(QIODevice::ReadOnly))
-        throw FileError::cannotOpen(dataPath(QStringLiteral("un.pac")));
+        throw FileError::cannotOpen(dataPath(QLatin1String(kListName)));
     const QStringList lines = splitLines(list.readAll());
     list.close();
     for (const QString& line : lines) {
@@ -195,43 +307,9 @@ void Updater::install(const QString& staging) {
         encipherFileInPlace(staged, dataPath(line));
     }
     if (!QFile::remove(listPath))
-        throw FileError::cannotWrite(dataPath(QStringLiteral("un.pac")));
-
-    // Everything staged, parents before their contents.
-    QStringList staged;
-    QDirIterator it(staging, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        staged << QDir(staging).relativeFilePath(it.next());
-    staged.sort();
-
-    // Check every destination before anything moves, so a clash cannot leave
-    // half an install: a folder must meet a real folder (never a link), a
-    // file must not meet a folder.
-    const QString data = dataPath(QString());
-    for (const QString& rel : staged) {
-        const QByteArray from = QFile::encodeName(staging + QLatin1Char('/') + rel);
-        const QByteArray to = QFile::encodeName(data + rel);
-        struct stat src {
-        }, dst{};
-        if (::lstat(from.constData(), &src) != 0)
-            throw FileError::cannotOpen(data + rel);
-        if (::lstat(to.constData(), &dst) != 0)
-            continue;
-        if (S_ISDIR(src.st_mode) ? !S_ISDIR(dst.st_mode) : S_ISDIR(dst.st_mode))
-            throw FileError::cannotWrite(data + rel);
-    }
-    for (const QString& rel : staged) {
-        const QString from = staging + QLatin1Char('/') + rel;
-        const QString to = data + rel;
-        if (QFileInfo(from).isDir()) {
-            if (!QFileInfo(to).isDir() && !QDir().mkdir(to))
-                throw FileError::cannotWrite(to);
-        } else if (::rename(QFile::encodeName(from).constData(),
-                            QFile::encodeName(to).constData()) != 0) {
-            throw FileError::cannotWrite(to);
-        }
-    }
+        throw FileError::cannotWrite(dataPath(QLatin1String(kListName)));
+    InstallJournal::install(appPath(m_appDir, QStringLiteral("\\data")), staging,
+                            {QLatin1String(kDownloadName)});
 }
 
 } // namespace lb

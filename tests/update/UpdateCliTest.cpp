@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 using lb::test::RarEntry;
 using lb::test::rarFile;
 
@@ -74,6 +76,69 @@ TEST(UpdateCli, FailuresPrintTheirMessageAndExitOne) {
         EXPECT_TRUE(r.out.isEmpty());
         EXPECT_EQ(r.err.count('\n'), 1);
     }
+}
+
+TEST(UpdateCli, RecoversFirstAndRefusesUnsignedArchivesWhenAKeyFileExists) {
+    const QByteArray rolledBack = "update: rolled back an interrupted install\n";
+    lb::test::UpdateFolder pf;
+    const QString archive =
+        pf.archive({rarFile("data.hlz", "New=|a|\r\n"), rarFile("un.pac", "data.hlz")});
+    lb::test::TargetSim sim({"--update-archive", archive});
+    ASSERT_TRUE(sim.ok());
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(sim.port());
+    const QByteArray received =
+        QStringLiteral("Status: Received %1 bytes\n").arg(QFileInfo(archive).size()).toUtf8();
+    // What an install that died before its journal leaves behind.
+    auto leaveLeftovers = [&] {
+        QDir(pf.path("data")).mkpath(".update-AbC123/sub");
+        pf.write("data/.update-AbC123/sub/data.hlz", "staged");
+        pf.write("data/kestrel.hlz", "part of a download");
+        pf.write("data/un.pac", "data.hlz");
+    };
+    const auto before = pf.snapshot();
+
+    struct Row {
+        std::function<void()> prepare;
+        QStringList args;
+        QByteArray out;
+        int exitCode;
+    };
+    const Row rows[] = {
+        {[] {}, {"--recover"}, "update: nothing to recover\n", 0},
+        {leaveLeftovers, {"--recover"}, rolledBack, 0},
+        {leaveLeftovers, {"--recover", "--host", "127.0.0.1:1"}, rolledBack, 0},
+        {[&] { pf.write("data/update.pub", "# no key yet\n"); },
+         {"--host", host},
+         "Status: Loading\n" + received +
+             "Linkbeacon: The update is not signed by a trusted key; nothing was installed.\n",
+         1},
+        {[&] {
+             leaveLeftovers();
+             QFile::remove(pf.path("data/update.pub"));
+         },
+         {"--host", host},
+         rolledBack + "Status: Loading\n" + received +
+             "Status: Extracting\nUpdate Complete: Update Complete.\n Do you wish to Load the "
+             "updated database  ?\n",
+         0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args.join(' ').toStdString());
+        row.prepare();
+        const auto prepared = pf.snapshot();
+        const lb::test::CliResult r = cli(pf.dir.path(), row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode);
+        EXPECT_EQ(r.out, row.out);
+        if (row.args.contains("--recover"))
+            EXPECT_EQ(pf.snapshot(), before) << "leftovers removed, nothing else";
+        else if (row.exitCode == 1)
+            EXPECT_EQ(pf.snapshot(), prepared) << "data/ unchanged";
+    }
+    EXPECT_EQ(pf.read("data/data.hlz"), lb::encipherEngineText("New=|a|\r\n"));
+
+    const lb::test::CliResult r = cli(pf.dir.path(), {"--recover", "extra"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_EQ(r.err.count('\n'), 1);
 }
 
 TEST(RarCli, PrintsEveryEventInFiringOrderAndTheResult) {

@@ -19,7 +19,9 @@ inline RarEntry rarFile(const std::string& name, const std::string& data = {},
 
 class UpdateFolder {
 public:
-    UpdateFolder() {
+    // In a new folder under parent (default: the system's temporary folder).
+    explicit UpdateFolder(const QString& parent = QDir::tempPath())
+        : dir(parent + QStringLiteral("/lb-update-XXXXXX")) {
         QDir(dir.path()).mkpath("data/sub");
         write("data/data.hlz", "old data");
         write("data/engines.hlz", "old engines");

@@ -7,6 +7,7 @@
 #include "net/HttpProt.h"
 #include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
+#include "update/SigningKey.h"
 #include "update/TRAR.h"
 #include "update/ui/TUpdateBox.h"
 #include "update/Updater.h"
@@ -16,6 +17,8 @@
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTimer>
+
+#include <optional>
 
 using namespace lb;
 using lb::test::RarEntry;
@@ -191,11 +194,147 @@ TEST_F(UpdaterTest, BadListLinesOrClashesFailWithAFileErrorAndInstallNothing) {
     }
 }
 
-TEST(UpdateHost, ComesFromOurOwnSectionOfTheSettingsFile) {
+TEST_F(UpdaterTest, WithAKeyFileOnlyArchivesSignedByOneOfItsKeysAreInstalled) {
+    const std::string newData = "New=|a|\r\n";
+    const QString archive =
+        pf.archive({rarFile("data.hlz", newData), rarFile("un.pac", "data.hlz")});
+    QFile a(archive);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    const QByteArray bytes = a.readAll();
+    const lb::test::SigningKey ours, theirs;
+    const QByteArray good = ours.sign(bytes);
+    struct Case {
+        const char* what;
+        std::optional<QByteArray> keyFile, signature;
+        bool installs;
+    };
+    const Case cases[] = {
+        {"no key file: unsigned as before", std::nullopt, std::nullopt, true},
+        {"signed by the key", ours.publicLine() + "\n", good, true},
+        {"two keys, CR LF, comments and blank lines",
+         "# publisher keys\r\n\r\n" + theirs.publicLine() + "\r\n" + ours.publicLine(), good, true},
+        {"signed by another key", ours.publicLine() + "\n", theirs.sign(bytes), false},
+        {"signature of other bytes", ours.publicLine(), ours.sign(bytes + "x"), false},
+        {"no signature", ours.publicLine(), std::nullopt, false},
+        {"signature with a line end", ours.publicLine(), good + "\n", false},
+        {"key file without a key", "# none yet\n", good, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(archive + ".sig");
+        if (c.signature) {
+            QFile sig(archive + ".sig");
+            ASSERT_TRUE(sig.open(QIODevice::WriteOnly));
+            sig.write(*c.signature);
+        }
+        lb::test::UpdateFolder folder;
+        if (c.keyFile)
+            folder.write("data/update.pub", *c.keyFile);
+        const auto before = folder.snapshot();
+        ScriptedDialogs shown;
+        Updater u{folder.dir.path(), http, rar, shown};
+        QStringList texts;
+        QObject::connect(&u, &Updater::statusShown, [&](const QString& s) { texts << s; });
+        lb::test::TargetSim server({"--update-archive", archive});
+        ASSERT_TRUE(server.ok());
+        u.host = QStringLiteral("127.0.0.1:%1").arg(server.port());
+        const Updater::Outcome outcome = u.UpdateButtonClick();
+        if (c.installs) {
+            EXPECT_EQ(outcome, Updater::Outcome::Complete);
+            EXPECT_EQ(folder.read("data/data.hlz"),
+                      encipherEngineText(QByteArray::fromStdString(newData)));
+            continue;
+        }
+        EXPECT_EQ(outcome, Updater::Outcome::Untrusted);
+        EXPECT_EQ(texts,
+                  QStringList({"Status: Loading",
+                               QStringLiteral("Status: Received %1 bytes").arg(bytes.size())}));
+        ASSERT_EQ(shown.shown.size(), 1);
+        EXPECT_EQ(shown.shown[0].text,
+                  "The update is not signed by a trusted key; nothing was installed.");
+        EXPECT_EQ(shown.shown[0].caption, QString());
+        EXPECT_EQ(folder.snapshot(), before);
+    }
+}
+
+TEST_F(UpdaterTest, DownloadsStopAtMaxBytesAndAfterTimeoutSecondsOfSilence) {
+    const QString archive =
+        pf.archive({rarFile("data.hlz", std::string(6000, 'd')), rarFile("un.pac", "data.hlz")});
+    const qint64 size = QFileInfo(archive).size();
+    QFile a(archive);
+    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
+    lb::test::RawServer noLength; // the body runs until the connection closes
+    noLength.addAnswer("HTTP/1.0 200 OK\r\n\r\n" + a.readAll());
+    struct Case {
+        const char* what;
+        QByteArray settings;
+        QStringList simArgs; // empty: the server without a length
+        QString status;      // empty: installs
+    };
+    const Case cases[] = {
+        {"announced larger",
+         "MaxBytes=1000",
+         {"--update-archive", archive},
+         "Status: Failed : 0 Update too large"},
+        {"larger without a length", "MaxBytes=1000", {}, "Status: Failed : 0 Update too large"},
+        {"exactly MaxBytes",
+         "MaxBytes=" + QByteArray::number(size),
+         {"--update-archive", archive},
+         {}},
+        {"silent",
+         "Timeout=1",
+         {"--update-archive", archive, "--update-stall", "100"},
+         "Status: Failed : 408 Request_Timeout"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        lb::test::UpdateFolder folder;
+        folder.write("zkt.ini", "[Update]\r\n" + c.settings + "\r\n");
+        const auto before = folder.snapshot();
+        ScriptedDialogs shown;
+        Updater u{folder.dir.path(), http, rar, shown};
+        QStringList texts;
+        QObject::connect(&u, &Updater::statusShown, [&](const QString& s) { texts << s; });
+        std::unique_ptr<lb::test::TargetSim> server;
+        if (c.simArgs.isEmpty()) {
+            u.host = QStringLiteral("127.0.0.1:%1").arg(noLength.port());
+        } else {
+            server = std::make_unique<lb::test::TargetSim>(c.simArgs);
+            ASSERT_TRUE(server->ok());
+            u.host = QStringLiteral("127.0.0.1:%1").arg(server->port());
+        }
+        const Updater::Outcome outcome = u.UpdateButtonClick();
+        if (c.status.isEmpty()) {
+            EXPECT_EQ(outcome, Updater::Outcome::Complete);
+            continue;
+        }
+        EXPECT_EQ(outcome, Updater::Outcome::NoUpdate);
+        EXPECT_EQ(texts, QStringList({"Status: Loading", c.status}));
+        EXPECT_EQ(shown.texts(), QStringList({kNoUpdate}));
+        EXPECT_EQ(folder.snapshot(), before) << "partial download deleted, data/ unchanged";
+    }
+}
+
+TEST(UpdateSettings, HostAndLimitsComeFromOurOwnSectionOfTheSettingsFile) {
     lb::test::UpdateFolder pf;
     EXPECT_EQ(Updater::configuredHost(pf.dir.path()), "127.0.0.1:8642");
     pf.write("zkt.ini", "[Proxy]\r\nKeyProxy=0\r\n[update]\r\nhost=updates.example:8080\r\n");
     EXPECT_EQ(Updater::configuredHost(pf.dir.path()), "updates.example:8080");
+
+    // The limits: unusable values keep the defaults.
+    const QList<std::tuple<QByteArray, qint64, int>> limits = {
+        {"", 268435456, 60},
+        {"MaxBytes=1000\r\nTimeout=5", 1000, 5},
+        {"maxbytes= 2000 \r\ntimeout=0", 2000, 60},
+        {"MaxBytes=lots\r\nTimeout=-3", 268435456, 60},
+        {"MaxBytes=-1\r\nTimeout=99999999", 268435456, 60},
+    };
+    for (const auto& [keys, maxBytes, timeout] : limits) {
+        pf.write("zkt.ini", "[Update]\r\n" + keys + "\r\n");
+        const Updater::Limits l = Updater::configuredLimits(pf.dir.path());
+        EXPECT_EQ(l.maxBytes, maxBytes) << keys.constData();
+        EXPECT_EQ(l.timeoutSeconds, timeout) << keys.constData();
+    }
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #include "UpdateArchive.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <unistd.h>
@@ -29,6 +30,13 @@ bool readUpdateArchive(const std::string& path, std::string& bytes) {
     const bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;
+}
+
+std::string stalledAnswer(const std::string& archive, uint64_t bytes) {
+    return "HTTP/1.0 200 OK\r\nServer: target-sim\r\nContent-Type: application/octet-stream\r\n"
+           "Content-Length: " +
+           std::to_string(archive.size()) + "\r\n\r\n" +
+           archive.substr(0, size_t(std::min<uint64_t>(bytes, archive.size())));
 }
 
 } // namespace targetsim

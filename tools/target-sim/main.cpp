@@ -35,7 +35,7 @@ namespace {
 
 const char kHelp[] =
     "usage: target-sim [--port N] [--log FILE] [--root DIR] [--demo-delay MS]\n"
-    "                  [--update-archive FILE] [--ffa-pages N]\n"
+    "                  [--update-archive FILE [--update-stall N]] [--ffa-pages N]\n"
     "                  [--tls-port N [--cert FILE --key FILE | --cert-out FILE]]\n"
     "\n"
     "A local HTTP/1.0 server on 127.0.0.1 answering by path, then closing.\n"
@@ -53,6 +53,8 @@ const char kHelp[] =
     "  --cert-out FILE write the generated certificate there (to trust it)\n"
     "  --update-archive FILE  served at /halcyon/en-kestrel.hlz (default: the\n"
     "                  sample en-kestrel.hlz beside this program)\n"
+    "  --update-stall N  send only the first N bytes of the archive, then stay\n"
+    "                  silent with the connection open\n"
     "  --ffa-pages N   generated FFA pages /ffa/gen/0..N-1/links.htm (default 12)\n"
     "\n"
     "Paths:\n"
@@ -78,6 +80,7 @@ const char kHelp[] =
     "  /raw?data=D               sends the %-decoded bytes D exactly, then closes\n"
     "  /files/NAME               the file NAME under --root (404 when missing)\n"
     "  /halcyon/en-kestrel.hlz   the update archive (404 when it cannot be read)\n"
+    "  /halcyon/en-kestrel.hlz.sig  its signature, the archive's file + \".sig\"\n"
     "  Absolute targets (\"GET http://host/path\", as sent to a proxy) are answered\n"
     "  by their path, so the server also stands in for a proxy.\n"
     "  /indexnow                 an IndexNow endpoint: POST the JSON; 400, 422,\n"
@@ -796,12 +799,18 @@ private:
             send(c, queryValue(query, "data"));
         } else if (starts("/files/")) {
             serveFile(c, percentDecode(path.substr(7)));
-        } else if (path == targetsim::kUpdateArchiveTarget) {
-            std::string archive;
-            if (targetsim::readUpdateArchive(updateArchive, archive))
-                answer(c, 200, "OK", archive, std::string(), "application/octet-stream");
-            else
+        } else if (path == targetsim::kUpdateArchiveTarget ||
+                   path == targetsim::kUpdateSignatureTarget) {
+            const bool signature = path == targetsim::kUpdateSignatureTarget;
+            std::string bytes;
+            if (!targetsim::readUpdateArchive(updateArchive + (signature ? ".sig" : ""), bytes)) {
                 page(c, 404, "Not Found", "Not Found", "No update available.");
+            } else if (!signature && updateStallAfter >= 0) {
+                c->holdWhenWritten = true;
+                send(c, targetsim::stalledAnswer(bytes, uint64_t(updateStallAfter)));
+            } else {
+                answer(c, 200, "OK", bytes, std::string(), "application/octet-stream");
+            }
         } else if (path == "/indexnow" || starts("/indexnow/")) {
             const sim::Answer a = sim::indexNowAnswer(r.method, path, r.body, root_);
             answer(c, a.code, a.phrase, a.body, std::string(), "text/plain");
@@ -889,6 +898,7 @@ private:
 
 public:
     std::string updateArchive = targetsim::defaultUpdateArchive();
+    long long updateStallAfter = -1; // --update-stall: bytes of the archive before silence
 
 private:
     int logFd_ = -1;
@@ -925,6 +935,7 @@ int main(int argc, char** argv) {
     int tlsPort = -1;
     std::string certFile, keyFile, certOut;
     std::string updateArchive;
+    long long updateStallAfter = -1;
     int ffaPages = 12;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -956,6 +967,8 @@ int main(int argc, char** argv) {
             certOut = value();
         } else if (a == "--update-archive") {
             updateArchive = value();
+        } else if (a == "--update-stall") {
+            updateStallAfter = std::atoll(value().c_str());
         } else if (a == "--ffa-pages") {
             ffaPages = std::atoi(value().c_str());
         } else {
@@ -972,6 +985,7 @@ int main(int argc, char** argv) {
     Server server(logPath, root, demoDelay, ffaPages);
     if (!updateArchive.empty())
         server.updateArchive = updateArchive;
+    server.updateStallAfter = updateStallAfter;
     if (!server.listenOn(port))
         return 1;
     tsim::TlsServer tls;
