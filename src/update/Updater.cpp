@@ -142,6 +142,13 @@ bool Updater::signatureTrusted(const QString& archive, const QString& url, int t
 Updater::Outcome Updater::UpdateButtonClick() {
     if (m_running)
         return Outcome::Busy;
+    // Held to the end, so a program started meanwhile leaves this install
+    // alone; the other program's download is not ours to delete either.
+    const DataFolderLock lock(dataPath(QString()));
+    if (!lock.held()) {
+        m_dialogs.showError(QStringLiteral("Another update is running in ") + dataPath(QString()));
+        return Outcome::Busy;
+    }
     m_running = true;
     m_windowVisible = true;
     emit changed();
@@ -157,13 +164,6 @@ Updater::Outcome Updater::UpdateButtonClick() {
         return outcome;
     };
 
-    // Held to the end, so a program started meanwhile leaves this install alone.
-    const DataFolderLock lock(dataPath(QString()));
-    if (!lock.held()) {
-        m_dialogs.showError(QStringLiteral("Another update is running in ") + dataPath(QString()));
-        outcome = Outcome::Busy;
-        return finish();
-    }
     const Limits limits = configuredLimits(m_appDir);
     const QString url = QStringLiteral("http://") + host + QLatin1String(ArchivePath);
     QFile download(archive);

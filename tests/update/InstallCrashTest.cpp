@@ -11,15 +11,10 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <csignal>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+using lb::test::Ended;
 using lb::test::RarEntry;
 using lb::test::rarFile;
-
-extern char** environ;
+using lb::test::updateKilledAt;
 
 namespace {
 
@@ -63,51 +58,6 @@ struct OldFolder : lb::test::UpdateFolder {
         write("zkt.ini", QStringLiteral("[Update]\r\nHost=127.0.0.1:%1\r\n").arg(port).toUtf8());
     }
 };
-
-enum class Ended { Killed, Exited, Hung };
-
-// Runs `linkbeacon-cli update` in dir with the install told to stop itself
-// before its step K; once it has stopped, kills it with SIGKILL.
-Ended updateKilledAt(const QString& dir, int k, int* exitCode) {
-    const QByteArray cli = LB_CLI;
-    const QByteArray folder = QFile::encodeName(dir);
-    QList<QByteArray> env;
-    for (char** e = environ; *e; ++e)
-        env << QByteArray(*e);
-    env << "LINKBEACON_INSTALL_PAUSE_AT=" + QByteArray::number(k);
-    std::vector<char*> envp;
-    for (QByteArray& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    char update[] = "update";
-    char* argv[] = {const_cast<char*>(cli.constData()), update, nullptr};
-    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.constData()) != 0)
-            ::_exit(127);
-        ::dup2(devNull, 1);
-        ::dup2(devNull, 2);
-        ::execve(cli.constData(), argv, envp.data());
-        ::_exit(127);
-    }
-    ::close(devNull);
-    int status = 0;
-    bool changed = false;
-    for (int i = 0; i < 6000 && !changed; ++i) { // bounded: a minute
-        changed = ::waitpid(pid, &status, WNOHANG | WUNTRACED) == pid;
-        if (!changed)
-            ::usleep(10 * 1000);
-    }
-    if (changed && WIFEXITED(status)) {
-        *exitCode = WEXITSTATUS(status);
-        return Ended::Exited;
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return changed ? Ended::Killed : Ended::Hung;
-}
 
 class InstallCrash : public ::testing::Test {
 protected:

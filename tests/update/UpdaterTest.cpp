@@ -5,6 +5,7 @@
 #include "common/Paths.h"
 #include "engines/EngineCipher.h"
 #include "net/HttpProt.h"
+#include "support/CliRun.h"
 #include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 #include "update/SigningKey.h"
@@ -315,6 +316,23 @@ TEST_F(UpdaterTest, DownloadsStopAtMaxBytesAndAfterTimeoutSecondsOfSilence) {
     }
 }
 
+TEST_F(UpdaterTest, WhileAnotherProgramUpdatesNeitherUpdateNorRecoveryTouchesTheDataFolder) {
+    pf.write("data/kestrel.hlz", "another program's download");
+    const auto before = pf.snapshot();
+    {
+        const DataFolderLock other(pf.path("data"));
+        ASSERT_TRUE(other.held());
+        EXPECT_EQ(Updater::recoverInstall(pf.dir.path()), InstallJournal::Recovery::Nothing);
+        EXPECT_EQ(updater.UpdateButtonClick(), Updater::Outcome::Busy);
+        EXPECT_EQ(dialogs.texts(), QStringList({"Another update is running in " +
+                                                appPath(pf.dir.path(), "\\data\\")}));
+        EXPECT_TRUE(statuses.isEmpty());
+        EXPECT_EQ(pf.snapshot(), before);
+    }
+    EXPECT_EQ(Updater::recoverInstall(pf.dir.path()), InstallJournal::Recovery::RolledBack);
+    EXPECT_EQ(pf.read("data/kestrel.hlz"), "<missing>");
+}
+
 TEST(UpdateSettings, HostAndLimitsComeFromOurOwnSectionOfTheSettingsFile) {
     lb::test::UpdateFolder pf;
     EXPECT_EQ(Updater::configuredHost(pf.dir.path()), "127.0.0.1:8642");
@@ -461,4 +479,38 @@ TEST_F(UpdateBoxTest, YesLoadsTheNewDatabaseIntoTheEngineLists) {
     EXPECT_EQ(pf.readEngines("data/data.hlz"), lb::test::engineLines({"NewFFA1", "NewFFA2"}));
     EXPECT_FALSE(box->isVisible());
     EXPECT_FALSE(bar->isVisible());
+}
+
+TEST_F(UpdateBoxTest, AnInstallTheProgramDiedInIsRolledBackBeforeTheEngineListsLoad) {
+    w.reset(); // opened again below, on the interrupted install
+    QTemporaryDir archives;
+    const QString archive = archives.filePath("en-kestrel.hlz");
+    ASSERT_TRUE(lb::test::writeRarArchive(
+        archive.toStdString(),
+        {rarFile("data.hlz", joinLinesCrLf(lb::test::engineLines({"NewFFA"})).toStdString()),
+         rarFile("engines.hlz", joinLinesCrLf(lb::test::engineLines({"NewSearch"})).toStdString()),
+         rarFile("un.pac", "data.hlz\r\nengines.hlz\r\n")}));
+    lb::test::TargetSim sim({"--update-archive", archive});
+    ASSERT_TRUE(sim.ok());
+    useHost(sim.port());
+    const QByteArray oldData = pf.readBytes("data/data.hlz");
+
+    // Killed at the first point where the new FFA list is already in place.
+    bool newInPlace = false;
+    for (int k = 1; k < 10 && !newInPlace; ++k) {
+        int exitCode = -1;
+        ASSERT_EQ(lb::test::updateKilledAt(pf.dir.path(), k, &exitCode), lb::test::Ended::Killed);
+        newInPlace = pf.readBytes("data/data.hlz") != oldData;
+        if (!newInPlace)
+            ASSERT_EQ(lb::test::runCli(pf.dir.path(), {"update", "--recover"}).exitCode, 0);
+    }
+    ASSERT_TRUE(newInPlace);
+
+    open();
+    EXPECT_EQ(keyList(), QStringList({"OldFFA"}));
+    EXPECT_EQ(pf.readBytes("data/data.hlz"), oldData);
+    EXPECT_FALSE(pf.exists("data/kestrel.hlz"));
+    EXPECT_TRUE(dialogs.texts().isEmpty());
+    const QByteArray recovered = lb::test::runCli(pf.dir.path(), {"update", "--recover"}).out;
+    EXPECT_EQ(recovered, "update: nothing to recover\n");
 }
