@@ -1,11 +1,14 @@
 #include "support/TargetSim.h"
 
+#include "support/LoopbackServer.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace lb::test {
@@ -81,6 +84,26 @@ QList<QJsonObject> TargetSim::requests() const {
         if (!line.trimmed().isEmpty())
             out << QJsonDocument::fromJson(line).object();
     return out;
+}
+
+QJsonObject TargetSim::held() const {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage a;
+    const socklen_t len = loopbackAddress(false, port_, &a);
+    QByteArray answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), len) == 0 &&
+        sendAll(fd, QByteArray("GET /held HTTP/1.0\r\n\r\n"))) {
+        // The server closes after its answer; bounded in case it does not.
+        char buf[4096];
+        for (int i = 0; i < 50 && readable(fd, 5000); ++i) {
+            const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+            if (n <= 0)
+                break;
+            answer.append(buf, n);
+        }
+    }
+    ::close(fd);
+    return QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4)).object();
 }
 
 } // namespace lb::test

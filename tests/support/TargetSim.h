@@ -27,6 +27,9 @@ public:
     QString logPath() const { return dir_.filePath(QStringLiteral("requests.jsonl")); }
     // Every request logged so far, oldest first.
     QList<QJsonObject> requests() const;
+    // The server's count of requests held (read, not yet answered): "held"
+    // now, "peak" at once, "requests" in all, "mean"; empty when it cannot be had.
+    QJsonObject held() const;
 
 private:
     QTemporaryDir dir_;

@@ -4,6 +4,7 @@
 #include "BatchSite.h"
 #include "UpdateArchive.h"
 #include "FfaSite.h"
+#include "Holding.h"
 #include "IndexNowSim.h"
 #include "Tls.h"
 #include "Trickle.h"
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <string>
@@ -36,6 +38,7 @@ namespace {
 const char kHelp[] =
     "usage: target-sim [--port N] [--log FILE] [--root DIR] [--demo-delay MS]\n"
     "                  [--update-archive FILE [--update-stall N]] [--ffa-pages N]\n"
+    "                  [--latency MS|MIN-MAX [--seed N]]\n"
     "                  [--tls-port N [--cert FILE --key FILE | --cert-out FILE]]\n"
     "\n"
     "A local HTTP/1.0 server on 127.0.0.1 answering by path, then closing.\n"
@@ -56,6 +59,8 @@ const char kHelp[] =
     "  --update-stall N  send only the first N bytes of the archive, then stay\n"
     "                  silent with the connection open\n"
     "  --ffa-pages N   generated FFA pages /ffa/gen/0..N-1/links.htm (default 12)\n"
+    "  --latency MS|MIN-MAX  wait before every answer: MS, or a random delay in\n"
+    "                  the range, drawn per request from --seed (default 1)\n"
     "\n"
     "Paths:\n"
     "  /                         200 OK, a short page listing these paths\n"
@@ -65,6 +70,10 @@ const char kHelp[] =
     "  /redirect-to?url=U[&status=S]  S (default 302) with Location: U (%-decoded)\n"
     "  /loop                     302 with Location: /loop, for ever\n"
     "  /delay/MS/REST            waits MS milliseconds, then answers as /REST\n"
+    "  /gate/N/REST              held until N requests wait at gate N, then all\n"
+    "                            are answered as /REST (504 after 5 s without)\n"
+    "  /held                     JSON: requests held now (read, not yet answered),\n"
+    "                            the most at once, all so far, the mean held\n"
     "  /hang                     accepts the request and never answers\n"
     "  /trickle[/MS]             a whole answer, one byte every MS ms (default 10)\n"
     "  /close                    closes the connection without answering\n"
@@ -189,7 +198,7 @@ struct Request {
     std::vector<std::pair<std::string, std::string>> headers;
 };
 
-enum class Phase { Reading, Waiting, Writing, Draining, Hanging };
+enum class Phase { Reading, Latency, Waiting, Writing, Draining, Hanging };
 
 struct Conn {
     int fd = -1;
@@ -212,6 +221,9 @@ struct Conn {
     bool noCloseNotify = false;
     std::string trickle; // answer still to send one byte per tick
     int trickleMs = 0;
+    bool held = false;                // counted among the requests held
+    std::unique_ptr<Request> pending; // read, answered once the latency has passed
+    std::string gateRest;             // what a request at a gate is answered as
 };
 
 class Server {
@@ -373,6 +385,7 @@ private:
     }
 
     void drop(Conn* c) {
+        release(c);
         if (c->ssl)
             tsim::tlsFree(c->ssl);
         ::close(c->fd);
@@ -481,9 +494,43 @@ private:
             r.sni = tsim::tlsServerName(c->ssl);
         }
         r.body = c->in.substr(c->headerEnd, c->bodyLength);
+        if (r.target == "/held") { // asked by a test or benchmark: neither logged nor held
+            answer(c, 200, "OK", held_.json(nowMs()), std::string(), "application/json");
+            return;
+        }
         log(r);
+        c->held = true;
+        held_.hold(nowMs());
+        if (latency.active()) {
+            c->phase = Phase::Latency;
+            c->pending = std::make_unique<Request>(std::move(r));
+            timers_.emplace(nowMs() + latency.next(), std::make_pair(c, c->id));
+            return;
+        }
         c->phase = Phase::Waiting;
         respond(c, r, r.target);
+    }
+
+    // The request is answered (or gone): no longer held.
+    void release(Conn* c) {
+        if (!c->held)
+            return;
+        c->held = false;
+        held_.release(nowMs());
+    }
+
+    void atGate(Conn* c, int n) {
+        // Answered so when the gate does not fill in time.
+        c->delayedTarget = "/status/504/Gate%20Timeout";
+        timers_.emplace(nowMs() + 5000, std::make_pair(c, c->id));
+        const auto open = gates_.arrive(n, {c, c->id}, [this](const sim::Gates::Waiter& w) {
+            Conn* o = static_cast<Conn*>(w.first);
+            return alive_.count(o) && o->id == w.second && o->phase == Phase::Waiting;
+        });
+        for (const sim::Gates::Waiter& w : open) {
+            Conn* o = static_cast<Conn*>(w.first);
+            respond(o, Request(), o->gateRest);
+        }
     }
 
     static void parseHeader(const std::string& text, Request& r) {
@@ -603,6 +650,7 @@ private:
     }
 
     void send(Conn* c, std::string data, uint64_t pattern = 0) {
+        release(c);
         c->out = std::move(data);
         c->outPos = 0;
         c->patternLeft = pattern;
@@ -675,6 +723,10 @@ private:
                 continue;
             if (c->phase == Phase::Draining) {
                 drop(c);
+            } else if (c->phase == Phase::Latency) {
+                const std::unique_ptr<Request> r = std::move(c->pending);
+                c->phase = Phase::Waiting;
+                respond(c, *r, r->target);
             } else if (c->phase == Phase::Waiting && !c->trickle.empty()) {
                 trickleStep(c);
             } else if (c->phase == Phase::Waiting) {
@@ -685,6 +737,7 @@ private:
     }
 
     void trickleStep(Conn* c) {
+        release(c);
         ioSend(c, c->trickle.data(), 1);
         c->trickle.erase(0, 1);
         if (c->trickle.empty())
@@ -751,6 +804,9 @@ private:
             c->delayedTarget = slash == std::string::npos ? std::string("/") : target.substr(slash);
             c->phase = Phase::Waiting;
             timers_.emplace(nowMs() + ms, std::make_pair(c, c->id));
+        } else if (int n = 0; sim::Gates::parse(target, n, c->gateRest)) {
+            c->phase = Phase::Waiting;
+            atGate(c, n);
         } else if (sim::Trickle t; sim::trickleAnswer(path, t)) {
             c->trickle = std::move(t.data);
             c->trickleMs = t.intervalMs;
@@ -899,6 +955,7 @@ private:
 public:
     std::string updateArchive = targetsim::defaultUpdateArchive();
     long long updateStallAfter = -1; // --update-stall: bytes of the archive before silence
+    sim::Latency latency;
 
 private:
     int logFd_ = -1;
@@ -924,6 +981,8 @@ private:
         }
     } alive_;
     std::multimap<int64_t, std::pair<Conn*, uint64_t>> timers_;
+    sim::HeldCount held_;
+    sim::Gates gates_;
 };
 
 } // namespace
@@ -937,6 +996,8 @@ int main(int argc, char** argv) {
     std::string updateArchive;
     long long updateStallAfter = -1;
     int ffaPages = 12;
+    sim::Latency latency;
+    uint64_t seed = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto value = [&]() -> std::string {
@@ -971,6 +1032,13 @@ int main(int argc, char** argv) {
             updateStallAfter = std::atoll(value().c_str());
         } else if (a == "--ffa-pages") {
             ffaPages = std::atoi(value().c_str());
+        } else if (a == "--latency") {
+            if (!latency.parse(value())) {
+                std::fprintf(stderr, "target-sim: --latency takes MS or MIN-MAX (0 to 600000)\n");
+                return 2;
+            }
+        } else if (a == "--seed") {
+            seed = std::strtoull(value().c_str(), nullptr, 10);
         } else {
             std::fprintf(stderr, "target-sim: unknown option %s (see --help)\n", a.c_str());
             return 2;
@@ -986,6 +1054,8 @@ int main(int argc, char** argv) {
     if (!updateArchive.empty())
         server.updateArchive = updateArchive;
     server.updateStallAfter = updateStallAfter;
+    latency.seed(seed);
+    server.latency = latency;
     if (!server.listenOn(port))
         return 1;
     tsim::TlsServer tls;
