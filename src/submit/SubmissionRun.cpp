@@ -160,6 +160,7 @@ void SubmissionRun::start() {
     m_startLimit = speedValue() < engines() ? speedValue() : engines();
     m_nextEngine = 0;
     m_finishedCount = 0;
+    m_owedStarts = 0;
 
     m_indicator = Indicator::Running;
     m_startEnabled = false;
@@ -228,17 +229,30 @@ void SubmissionRun::submitNext() {
         // A speed above the engines left steps down first, as far as it goes.
         while (speedValue() > engines() - 1 && m_speedIndex > 0)
             slower();
-        if (!m_startGate)
+        if (!m_startGate) {
+            // A request finished while the pass below let events run: its
+            // replacement is owed, and made by that pass before it returns.
+            if (m_starting)
+                ++m_owedStarts;
             return;
+        }
         m_startGate = false;
-        if (m_nextEngine >= engines())
+        if (m_nextEngine >= engines()) {
+            m_owedStarts = 0;
             return;
+        }
         startEngine();
         m_startGate = true;
         // Pause or Stop pressed while the start above let events run ends
         // the fan-out: nothing more is sent.
-        if (m_paused || !m_stopEnabled)
+        if (m_paused || !m_stopEnabled) {
+            m_owedStarts = 0;
             return;
+        }
+        if (m_owedStarts > 0) {
+            --m_owedStarts;
+            continue;
+        }
         if (!(int(m_clients.size()) < speedValue() && speedValue() + m_nextEngine <= engines() - 1))
             return;
     }
@@ -432,6 +446,7 @@ void SubmissionRun::endSession() {
         m_startGate = true;
         m_nextEngine = 0;
         m_finishedCount = 0;
+        m_owedStarts = 0;
         if (!m_pauseEnabled) {
             // Paused: the next session waits for Start.
             m_stopEnabled = false;
@@ -516,6 +531,7 @@ void SubmissionRun::pause() {
     if (m_startEnabled)
         return;
     m_paused = true;
+    m_owedStarts = 0;
     m_pauseEnabled = m_stopEnabled = false;
     m_startEnabled = true;
     m_indicator = Indicator::Paused;

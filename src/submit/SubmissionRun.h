@@ -124,7 +124,7 @@ private:
     Dialogs& m_dialogs;
     NameListModel& m_subList;
     SessionRecord m_session;
-    ReportWriter m_report; // ReportLines of the session being submitted
+    ReportWriter m_report;      // ReportLines of the session being submitted
     bool m_encodeValues = true; // form-encode session values; read at each start
 
     QList<net::TSTHttpCli*> m_clients; // RequestClients, in start order
@@ -144,6 +144,7 @@ private:
     int m_peakInFlight = 0;
     bool m_startGate = false;
     bool m_starting = false; // inside SubmitNext, before its client is in flight
+    int m_owedStarts = 0;    // starts of requests that finished while m_starting
     bool m_paused = false;
     QString m_lastReportSession;
 

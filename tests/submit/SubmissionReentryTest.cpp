@@ -1,11 +1,15 @@
 // The submission run while its memo lines let events run, as the window's
-// memo does: Stop and Pause pressed while a request's start is shown.
+// memo does: Stop and Pause pressed while a request's start is shown, and
+// requests that finish meanwhile.
 #include "support/RunHost.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QHash>
 #include <QJsonObject>
+
+#include <algorithm>
+#include <numeric>
 
 using namespace lb;
 
@@ -90,4 +94,38 @@ TEST_F(SubmissionReentry, PauseWhileARequestIsBeingStartedHoldsItForTheResume) {
             << "the paused request was sent";
     EXPECT_EQ(run->counters().failed, 2);
     EXPECT_EQ(run->counters().successful, 28);
+}
+
+TEST_F(SubmissionReentry, RequestsFinishingWhileAStartIsShownAreReplacedAtFullSpeed) {
+    // Each target holds its answer until 25 requests wait together, then all
+    // 25 answer at once. The memo lets events run on the lines of a start,
+    // so most of a round finishes while the first of the next round is being
+    // started. Every one of them is still replaced, so each round fills the
+    // gate again, to the last engine; a start that was lost would leave the
+    // gate short and its requests answered 504.
+    const int n = 100;
+    writeEngines(n, QStringLiteral("/gate/25/status/302?e=%1"));
+    open([](const QString& line) {
+        if (line.contains(QLatin1String(" Contacting: ")))
+            QCoreApplication::processEvents();
+    });
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd(30000));
+
+    EXPECT_EQ(run->counters().successful, n) << results().filter("504").join('\n').toStdString();
+    EXPECT_EQ(sim.held().value("peak").toInt(), 25);
+    QList<int> started;
+    for (const QString& l : std::as_const(memo))
+        if (l.contains(QLatin1String(" Contacting: ")))
+            started << l.section(QLatin1Char(' '), 0, 0).toInt();
+    ASSERT_EQ(started.size(), n);
+    for (int i = 0; i < n; ++i)
+        ASSERT_EQ(started[i], i + 1) << "start order";
+    QList<int> sent;
+    for (const QJsonObject& r : sim.requests())
+        sent << r.value("target").toString().section(QLatin1Char('='), -1).toInt();
+    std::sort(sent.begin(), sent.end());
+    QList<int> each(n);
+    std::iota(each.begin(), each.end(), 0);
+    EXPECT_EQ(sent, each) << "every engine exactly once";
 }
