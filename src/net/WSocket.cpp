@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QPointer>
 #include <QThread>
+#include <QTimerEvent>
 
 #include <algorithm>
 #include <arpa/inet.h>
@@ -614,6 +615,8 @@ int TWSocket::openAndConnect(QString* failure) {
         // Completion (or an immediate success) shows up as the first writability.
         setWatch(false, true);
         changeState(wsConnecting);
+        stopConnectTimer();
+        connectTimer_ = startTimer(connectTimeoutMs_, Qt::CoarseTimer);
         return 0;
     }
     return err ? err : wsaEINVAL;
@@ -908,25 +911,7 @@ void TWSocket::onWritable(uint32_t events) {
             const bool plainlyConnected = (events & EPOLLOUT) && !(events & (EPOLLERR | EPOLLHUP));
             if (!plainlyConnected && ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
                 soError = errno;
-            int error = errnoToSocketError(soError);
-            if (error != 0 && !candidates_.empty()) {
-                // Only when every address has failed does the owner hear of it.
-                if (tryNextAddress())
-                    return;
-                error = lastError_;
-            }
-            // Connected: from now on the socket is read; a failed one waits
-            // for nothing more.
-            setWatch(error == 0, false);
-            changeState(wsConnected);
-            if (!self || conn != connection_)
-                return;
-            if (OnSessionConnected)
-                OnSessionConnected(this, quint16(error));
-            if (!self || conn != connection_)
-                return;
-            if (error != 0 && state_ != wsClosed)
-                Close();
+            connectFinished(errnoToSocketError(soError));
             return;
         }
         if (tryToSend()) {
@@ -936,6 +921,49 @@ void TWSocket::onWritable(uint32_t events) {
             queueEmptied();
         }
     });
+}
+
+// The outcome of a connect attempt: on failure the next address, if any;
+// the owner hears only of the last.
+void TWSocket::connectFinished(int error) {
+    QPointer<TWSocket> self(this);
+    const quint64 conn = connection_;
+    stopConnectTimer();
+    if (error != 0 && !candidates_.empty()) {
+        if (tryNextAddress())
+            return;
+        error = lastError_;
+    }
+    // Connected: from now on the socket is read; a failed one waits for
+    // nothing more.
+    setWatch(error == 0, false);
+    changeState(wsConnected);
+    if (!self || conn != connection_)
+        return;
+    if (OnSessionConnected)
+        OnSessionConnected(this, quint16(error));
+    if (!self || conn != connection_)
+        return;
+    if (error != 0 && state_ != wsClosed)
+        Close();
+}
+
+void TWSocket::stopConnectTimer() {
+    if (connectTimer_ != 0)
+        killTimer(connectTimer_);
+    connectTimer_ = 0;
+}
+
+void TWSocket::timerEvent(QTimerEvent* e) {
+    if (e->timerId() != connectTimer_) {
+        QObject::timerEvent(e);
+        return;
+    }
+    stopConnectTimer();
+    // A host that drops our packets would keep the connect pending for
+    // minutes; give up as the stack the program was first written for does.
+    if (state_ == wsConnecting && fd_ >= 0)
+        guarded([this] { connectFinished(wsaETIMEDOUT); });
 }
 
 void TWSocket::onPostedWrite() {
@@ -1206,6 +1234,7 @@ int TWSocket::Receive(void* buffer, int len) {
 // ---- closing --------------------------------------------------------------
 
 void TWSocket::closeHandle() {
+    stopConnectTimer();
     tls_.reset();
     tlsPhase_ = TlsPhase::None;
     if (fd_ >= 0) {
@@ -1235,6 +1264,7 @@ void TWSocket::restoreDefaults() {
 }
 
 void TWSocket::internalClose(bool shutdownFirst) {
+    stopConnectTimer();
     if (fd_ < 0 || state_ == wsClosed) {
         tls_.reset();
         tlsPhase_ = TlsPhase::None;

@@ -13,6 +13,7 @@
 // Send and Receive carry plain bytes that travel encrypted. A TLS failure
 // closes the connection with OnSessionClosed(error) and leaves its text in
 // TlsError().
+#include "net/HttpLimits.h"
 #include "net/SocketDispatcher.h"
 #include "net/TlsSession.h"
 
@@ -89,6 +90,10 @@ public:
     void setSendFlags(int value);
     bool MultiThreaded() const { return multiThreaded_; }
     void setMultiThreaded(bool value) { multiThreaded_ = value; }
+    // A connect not established within this many milliseconds fails with
+    // 10060 "Connection timed out" (tests shorten it).
+    int ConnectTimeout() const { return connectTimeoutMs_; }
+    void setConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
 
     QString DnsResult() const { return dnsResult_; }
     QStringList DnsResultList() const { return dnsResultList_; }
@@ -136,6 +141,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
 
 private Q_SLOTS:
     void lookupAnswered(const QHostInfo& info);
@@ -164,6 +170,8 @@ private:
     void onReadable(uint32_t events = 0);
     void onWritable(uint32_t events);
     void onPostedWrite();
+    void connectFinished(int error);
+    void stopConnectTimer();
     void readLoop(bool peerFinished);
     void closeStep(int error);
     bool tryToSend();
@@ -197,6 +205,8 @@ private:
     int lingerTimeout_ = 0;
     int flushTimeout_ = 60;
     TSocketSendFlags sendFlags_ = wsSendNormal;
+    int connectTimeoutMs_ = limits::kConnectTimeoutMs;
+    int connectTimer_ = 0; // running while a connect is pending
 
     int lookupId_ = -1;        // running QHostInfo lookup; -2 a name answered without one; -1 none
     quint64 lookupSerial_ = 0; // answers of cancelled lookups are recognised by this

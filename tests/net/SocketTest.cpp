@@ -395,3 +395,33 @@ TEST(SocketConnection, ProtocolAndServiceNamesGiveTheSameAnswerEveryTime) {
         EXPECT_EQ(s.State(), wsClosed);
     }
 }
+
+TEST(SocketConnection, AConnectNobodyAnswersTimesOutWithTheStacksError) {
+    // Connects to a full accept queue hang; the socket gives up on its own
+    // and tells it like any failed connect: 10060, then closed.
+    const lb::test::BlackHolePort hole;
+    ASSERT_NE(hole.port, 0);
+    TWSocket s;
+    s.setConnectTimeout(300);
+    QList<quint16> connected;
+    s.OnSessionConnected = [&](TWSocket*, quint16 e) { connected << e; };
+    connectTo(s, hole.port);
+    EXPECT_EQ(s.State(), wsConnecting);
+    ASSERT_TRUE(runUntil([&] { return !connected.isEmpty(); }, 20000));
+    EXPECT_EQ(connected, QList<quint16>{10060});
+    EXPECT_EQ(socketErrorDesc(connected.first()), "Connection timed out");
+    EXPECT_EQ(s.State(), wsClosed);
+
+    // The socket is whole again: the next connect to a live port succeeds
+    // and is not cut off by the earlier time-out.
+    const LoopbackPort live(true);
+    connected.clear();
+    connectTo(s, live.port);
+    ASSERT_TRUE(runUntil([&] { return !connected.isEmpty(); }));
+    EXPECT_EQ(connected, QList<quint16>{0});
+    QEventLoop loop;
+    QTimer::singleShot(600, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(s.State(), wsConnected);
+    EXPECT_EQ(connected.size(), 1);
+}

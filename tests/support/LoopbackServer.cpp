@@ -133,4 +133,24 @@ int LoopbackPort::accept(int timeoutMs) const {
     return readable(fd, timeoutMs) ? ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC) : -1;
 }
 
+BlackHolePort::BlackHolePort() {
+    fd = bindLoopback(false, false, &port);
+    // A backlog of 0 holds one connection; once it is there, the kernel drops
+    // every further SYN instead of answering it.
+    if (fd < 0 || ::listen(fd, 0) != 0)
+        return;
+    filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_storage a;
+    const socklen_t len = loopbackAddress(false, port, &a);
+    if (::connect(filler, reinterpret_cast<sockaddr*>(&a), len) != 0)
+        port = 0;
+}
+
+BlackHolePort::~BlackHolePort() {
+    if (filler >= 0)
+        ::close(filler);
+    if (fd >= 0)
+        ::close(fd);
+}
+
 } // namespace lb::test

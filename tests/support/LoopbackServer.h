@@ -91,4 +91,17 @@ struct LoopbackPort {
     int accept(int timeoutMs = 10000) const;
 };
 
+// A black hole on 127.0.0.1: a listener whose accept queue is full and that
+// never accepts, so a further connect is neither accepted nor refused: its
+// packets are dropped, as by a dead host behind a firewall.
+struct BlackHolePort {
+    int fd = -1;
+    int filler = -1; // the connection that fills the queue
+    quint16 port = 0;
+    BlackHolePort();
+    ~BlackHolePort();
+    BlackHolePort(const BlackHolePort&) = delete;
+    BlackHolePort& operator=(const BlackHolePort&) = delete;
+};
+
 } // namespace lb::test
