@@ -98,7 +98,7 @@ for c in $cases; do
   IFS=: read -r n speed lat <<<"$c"
   if [[ $lat == *-* ]]; then mean=$(((${lat%-*} + ${lat#*-}) / 2)); else mean=$lat; fi
   inflight=$((speed < n ? speed : n))
-  ideal=$(echo "(($n + $inflight - 1) / $inflight) * $mean / 1000" | bc -l)
+  ideal=$(echo "$(((n + inflight - 1) / inflight)) * $mean / 1000" | bc -l)
   for front in cli window; do
     start_sim "$lat"
     engines "$n" "$port" 0 >"$work/engines.txt"
