@@ -8,14 +8,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
+#include <QSet>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace lb {
 
@@ -77,9 +78,10 @@ void flushFileSystem(const QString& dataDir) {
 // Unset, nothing happens.
 class StepHook {
 public:
-    StepHook() {
+    explicit StepHook(bool fromEnvironment) {
         bool ok = false;
-        m_pauseAt = qEnvironmentVariableIntValue("LINKBEACON_INSTALL_PAUSE_AT", &ok);
+        if (fromEnvironment)
+            m_pauseAt = qEnvironmentVariableIntValue("LINKBEACON_INSTALL_PAUSE_AT", &ok);
         if (!ok)
             m_pauseAt = -1;
     }
@@ -252,7 +254,7 @@ void rollBack(const QString& dataDir, const Journal& j, const QStringList& lefto
 
 void InstallJournal::install(const QString& dataDir, const QString& staging,
                              const QStringList& leftovers) {
-    StepHook hook;
+    StepHook hook(true);
     const QString data = dataDir + QLatin1Char('/');
     Journal j;
     j.staging = QFileInfo(staging).fileName();
@@ -266,6 +268,7 @@ void InstallJournal::install(const QString& dataDir, const QString& staging,
     while (it.hasNext())
         staged << QDir(staging).relativeFilePath(it.next());
     staged.sort();
+    const QSet<QString> stagedSet(staged.cbegin(), staged.cend());
 
     // Every destination is checked before anything moves, so a clash cannot
     // leave half an install: a folder must meet a real folder (never a link),
@@ -286,7 +289,7 @@ void InstallJournal::install(const QString& dataDir, const QString& staging,
         if (old && S_ISDIR(dst.st_mode))
             throw FileError::cannotWrite(data + rel);
         const QString backup = old ? rel + backupSuffix : QString();
-        if (old && exists(data + backup))
+        if (old && (exists(data + backup) || stagedSet.contains(backup)))
             throw FileError::cannotWrite(data + backup);
         j.moves.append({rel, backup});
     }
@@ -338,7 +341,7 @@ InstallJournal::Recovery InstallJournal::recover(const QString& dataDir,
     if (exists(journalPath(dataDir))) {
         const Journal j = readJournal(journalPath(dataDir));
         if (j.committed) {
-            StepHook none;
+            StepHook none(false);
             const QString failed = finish(dataDir, j, leftovers, none);
             if (!failed.isEmpty())
                 throw FileError::cannotWrite(failed);
