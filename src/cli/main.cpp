@@ -58,6 +58,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    lb::cli::warnWhenChecksOff();
     if (args.isEmpty()) {
         usage(stderr);
         return 2;
