@@ -1,5 +1,6 @@
 // linkbeacon-cli: the program's logic without windows, run in the program folder.
 #include "cli/CommandLine.h"
+#include "cli/Commands.h"
 
 #include <cstdio>
 #include <QCoreApplication>
