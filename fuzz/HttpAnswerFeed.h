@@ -25,6 +25,8 @@ public:
         // As sessionReady does, without sending anything.
         lineHandler_ = LineHandler::Header;
         receiveLen_ = 0;
+        headerSize_ = 0;
+        headerLineCount_ = 0;
         state_ = hsWaitingHeader; // login() sees the change and does not look up
         open_ = true;
         ++connections_;

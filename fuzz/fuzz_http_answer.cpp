@@ -6,8 +6,11 @@
 //
 // Input: byte 0 options (address, proxy, HEAD), byte 1 piece sizes, byte 2
 // the event whose handler aborts (0: none), then the bytes of the answers.
+// A header over the limits of HttpLimits.h ends the request at the line that
+// crosses them.
 #include "FuzzCheck.h"
 #include "HttpAnswerFeed.h"
+#include "net/HttpLimits.h"
 
 #include <QCoreApplication>
 
@@ -36,12 +39,15 @@ struct Reading {
     QByteArray body;
     bool body_started = false;
     bool redirect = false;
+    bool tooLarge = false;
 };
 
 Reading readAnswer(const QByteArray& a) {
     Reading r;
     bool location = false;
     qsizetype pos = 0;
+    qint64 headerBytes = 0;
+    int headerLines = 0;
     for (;;) {
         if (a.size() - pos >= 6 && a.mid(pos, 6).toUpper() == "<HTML>") {
             r.body = a.mid(pos);
@@ -51,6 +57,12 @@ Reading readAnswer(const QByteArray& a) {
         const qsizetype nl = a.indexOf('\n', pos);
         if (nl < 0)
             return r;
+        headerBytes += nl + 1 - pos;
+        if (headerBytes > lb::net::limits::kMaxHeaderBytes ||
+            ++headerLines > lb::net::limits::kMaxHeaderLines) {
+            r.tooLarge = true;
+            return r;
+        }
         QByteArray line = a.mid(pos, nl - pos);
         if (line.endsWith('\r'))
             line.chop(1);
@@ -245,7 +257,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             continue;
         }
         FUZZ_CHECK(a.lines == r.lines);
+        FUZZ_CHECK(a.lines.size() <= lb::net::limits::kMaxHeaderLines);
         FUZZ_CHECK(a.body == r.body);
+        if (r.tooLarge) {
+            FUZZ_CHECK(i + 1 == answers.size() && !a.closedByServer);
+            FUZZ_CHECK(c.StatusCode() == 404 &&
+                       c.ReasonPhrase() == QLatin1String("HTTP header too large"));
+        }
         FUZZ_CHECK(a.docBegin == (a.body.isEmpty() ? 0 : 1));
         FUZZ_CHECK(a.headerEnd == ((r.body_started || r.redirect) ? 1 : 0));
         FUZZ_CHECK(a.redirected == (r.redirect && i + 1 < answers.size()));

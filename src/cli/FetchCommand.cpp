@@ -164,6 +164,18 @@ int runFetch(const CommandLine& line) {
     std::fflush(stdout);
     std::fprintf(stderr, "status: %d %s\n", http.StatusCode(),
                  http.ReasonPhrase().toLocal8Bit().constData());
+    if (!http.BodyComplete()) {
+        // Without a length (a TLS stream that lost its closing alert) only
+        // the bytes that came can be told.
+        if (http.ContentLength() >= 0)
+            std::fprintf(stderr, "error: body cut short (%lld of %lld bytes)\n",
+                         static_cast<long long>(http.ReceivedCount()),
+                         static_cast<long long>(http.ContentLength()));
+        else
+            std::fprintf(stderr, "error: body cut short (%lld bytes)\n",
+                         static_cast<long long>(http.ReceivedCount()));
+        return 1;
+    }
     // Success needs a status line below 400 and a complete header: an empty
     // answer or one cut off in its header is a failure.
     const int status = http.StatusCode();

@@ -1,5 +1,6 @@
 // linkbeacon-cli: the program's logic without windows, run in the program folder.
 #include "cli/CommandLine.h"
+#include "cli/Commands.h"
 
 #include <cstdio>
 #include <QCoreApplication>
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    lb::cli::warnWhenChecksOff();
     if (args.isEmpty()) {
         usage(stderr);
         return 2;

@@ -5,6 +5,7 @@
 #include "engines/EngineDatabase.h"
 #include "extractor/FormAnalyser.h"
 #include "extractor/SiteName.h"
+#include "net/HttpLimits.h"
 #include "net/HttpProt.h"
 
 #include <QBuffer>
@@ -71,8 +72,10 @@ void AutoExtractor::HTTP9DocData(const char* buffer, int len) {
     if (piece.contains("NAME=URL") || piece.contains("NAME=\"URL"))
         m_urlFieldSeen = true;
     // Once a form with a URL field has closed the rest of the page is not needed;
-    // an endless page is cut off rather than filling the memory.
-    if ((m_urlFieldSeen && piece.contains("</FORM>")) || m_http9.ReceivedCount() > MaxPageBytes)
+    // an endless page is cut off rather than filling the memory (what
+    // arrived is analysed).
+    if ((m_urlFieldSeen && piece.contains("</FORM>")) ||
+        m_http9.ReceivedCount() > net::limits::kMaxPageBytes)
         m_http9.Abort();
 }
 

@@ -52,8 +52,6 @@ public:
     // Without a user at an Abort button: abort when no data came for this long
     // (0, the default, waits as long as the server keeps the connection).
     void setIdleTimeout(int ms);
-    // A page larger than this stops downloading; what arrived is analysed.
-    static constexpr qint64 MaxPageBytes = 32 * 1024 * 1024;
 
 signals:
     void stateChanged();

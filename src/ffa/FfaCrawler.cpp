@@ -8,6 +8,7 @@
 #include "common/Paths.h"
 #include "common/ProxySettings.h"
 #include "ffa/FfaForm.h"
+#include "net/HttpLimits.h"
 #include "net/HttpProt.h"
 
 #include <QBuffer>
@@ -599,7 +600,8 @@ void FfaCrawler::pageData(const char* data, int len) {
         m_dialogs.showError(notAnInteger(opts.maxKb));
         return;
     }
-    if (limit < received) {
+    // "Load Max Size" can be set to anything; memory has its own bound.
+    if (limit < received || received > net::limits::kMaxPageBytes) {
         setCrawlerStatus(QStringLiteral("To long have to move on: ") + QString::number(received));
         m_timer1->stop();
         m_pageAborted = true;

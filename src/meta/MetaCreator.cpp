@@ -7,6 +7,7 @@
 #include "common/IniFile.h"
 #include "common/Paths.h"
 #include "common/ProxySettings.h"
+#include "net/HttpLimits.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,11 @@ MetaCreator::MetaCreator(QString appDir, Dialogs& dialogs, QObject* parent)
         setFetchState(QStringLiteral("Connected"), m_abortEnabled, m_saveEnabled);
     };
     m_http.OnDocData = [this](net::THttpCli* c, const char*, int) {
+        // A document without end fails like an aborted fetch.
+        if (c->ReceivedCount() > net::limits::kMaxPageBytes) {
+            c->Abort();
+            return;
+        }
         setFetchState(QStringLiteral("Downloading: ") + QString::number(c->ReceivedCount()) +
                           QStringLiteral(" bytes"),
                       m_abortEnabled, m_saveEnabled);

@@ -2,6 +2,7 @@
 
 #include "common/AsciiText.h"
 #include "common/TlsSettings.h"
+#include "net/HttpLimits.h"
 #include "net/SocketDispatcher.h"
 #include "net/SocketErrors.h"
 
@@ -104,6 +105,11 @@ struct DoneDelivery {
     DoneDelivery* outer;
 };
 thread_local DoneDelivery* t_delivery = nullptr;
+
+std::function<void()>& checksOffNotice() {
+    static std::function<void()> notice;
+    return notice;
+}
 
 } // namespace
 
@@ -235,6 +241,7 @@ TlsSettings currentTlsSettings() {
 THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this)) {
     const TlsSettings tls = currentTlsSettings();
     Tls.verify = tls.verify;
+    checksOffBySettings_ = !tls.verify;
     if (!tls.caFile.isEmpty())
         Tls.caFiles << tls.caFilePath(QDir::currentPath());
     socket_->OnTlsDone = [this](TWSocket*, quint16 e) {
@@ -273,6 +280,10 @@ THttpCli::THttpCli(QObject* parent) : QObject(parent), socket_(new TWSocket(this
                 connectionClosedStep();
         });
     };
+}
+
+void THttpCli::setChecksOffNotice(std::function<void()> notice) {
+    checksOffNotice() = std::move(notice);
 }
 
 THttpCli::~THttpCli() {
@@ -448,6 +459,7 @@ void THttpCli::startRequest(THttpRequest type) {
     sentCount_ = 0;
     headerLines_ = 0;
     bodyChunks_ = 0;
+    bodyCut_ = false;
     redirections_ = 0;
     contentLength_ = -1;
     contentType_.clear();
@@ -464,10 +476,10 @@ void THttpCli::startRequest(THttpRequest type) {
     // Views into URL, which stays as it is until the request has started.
     const UrlParts url = splitUrlViews(URL);
     targetHost_ = url.host.toString();
-    if (!url.user.isEmpty()) {
-        Username = url.user.toString();
-        Password = url.pass.toString();
-    }
+    // Credentials written in the URL are for this request only; the
+    // properties keep what the caller set.
+    authUser_ = url.user.isEmpty() ? Username : url.user.toString();
+    authPass_ = url.user.isEmpty() ? Password : url.pass.toString();
     tls_ = isHttps(url.proto);
     if (Proxy.isEmpty()) {
         hostName_ = targetHost_;
@@ -487,6 +499,7 @@ void THttpCli::startRequest(THttpRequest type) {
     }
     if (path_.isEmpty())
         path_ = QStringLiteral("/");
+    authOrigin_ = authUser_.isEmpty() ? QString() : hopOrigin();
 
     // The last segment of the path, without its query.
     QStringView doc = url.path;
@@ -572,11 +585,32 @@ void THttpCli::socketSessionConnected(quint16 error) {
         return;
     }
     if (tls_) {
-        tunnel_ = Tunnel::Handshake;
-        socket_->StartTls(Tls, tlsHost_);
+        startTls();
         return;
     }
     sessionReady();
+}
+
+void THttpCli::startTls() {
+    tunnel_ = Tunnel::Handshake;
+    if (checksOffBySettings_ && !Tls.verify && checksOffNotice())
+        checksOffNotice()();
+    socket_->StartTls(Tls, tlsHost_);
+}
+
+QString THttpCli::hopOrigin() const {
+    if (Proxy.isEmpty())
+        return (tls_ ? QStringLiteral("https://") : QStringLiteral("http://")) +
+               hostName_.toLower() + QLatin1Char(':') + port_ + QLatin1Char(' ') +
+               targetHost_.toLower();
+    // Through a proxy the request path is the absolute address of the server.
+    const UrlParts u = splitUrlViews(path_);
+    const bool https = isHttps(u.proto);
+    const QString port = !u.port.isEmpty() ? u.port.toString()
+                         : https           ? QStringLiteral("443")
+                                           : QStringLiteral("80");
+    return (https ? QStringLiteral("https://") : QStringLiteral("http://")) +
+           u.host.toString().toLower() + QLatin1Char(':') + port;
 }
 
 // The tunnel through the proxy: exactly these lines, then the proxy's answer
@@ -634,8 +668,7 @@ void THttpCli::connectAnswer() {
         // End of the proxy's answer.
         receiveLen_ = 0;
         if (tunnelStatus_ >= 200 && tunnelStatus_ <= 299) {
-            tunnel_ = Tunnel::Handshake;
-            socket_->StartTls(Tls, tlsHost_);
+            startTls();
         } else {
             tunnel_ = Tunnel::None;
             statusCode_ = tunnelStatus_ ? tunnelStatus_ : 404;
@@ -671,6 +704,8 @@ void THttpCli::sessionReady() {
         return;
     lineHandler_ = LineHandler::Header;
     receiveLen_ = 0;
+    headerSize_ = 0;
+    headerLineCount_ = 0;
     setState(hsWaitingHeader);
     if (gone())
         return;
@@ -780,10 +815,12 @@ void THttpCli::sendRequest() {
             {u"If-Modified-Since: ",
              QLocale::c().toString(ModifiedSince, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss")),
              u" GMT"});
-    if (!Username.isEmpty())
+    // Credentials go only to the scheme, host and port they were given for:
+    // never after a redirection elsewhere, nor from https to http.
+    if (!authUser_.isEmpty() && hopOrigin() == authOrigin_)
         sendCommand(
             {u"Authorization: Basic ",
-             QString::fromLatin1((Username + QLatin1Char(':') + Password).toUtf8().toBase64())});
+             QString::fromLatin1((authUser_ + QLatin1Char(':') + authPass_).toUtf8().toBase64())});
     if (!Proxy.isEmpty() && !ProxyUsername.isEmpty() && !tunnelled)
         sendCommand({u"Proxy-Authorization: Basic ",
                      QString::fromLatin1(
@@ -946,6 +983,11 @@ void THttpCli::answerReceived() {
             break;
         int lineLen = int(lf - p);
         const int next = start + lineLen + 1;
+        headerSize_ += next - start;
+        if (headerSize_ > limits::kMaxHeaderBytes || ++headerLineCount_ > limits::kMaxHeaderLines) {
+            headerTooLarge();
+            return;
+        }
         if (lineLen > 0 && p[lineLen - 1] == '\r')
             --lineLen;
         lineRest_ = next;
@@ -961,6 +1003,20 @@ void THttpCli::answerReceived() {
                      size_t(receiveLen_ - start));
         receiveLen_ -= start;
     }
+}
+
+// A server that sends header lines without end would fill the memory; the
+// answer ends here as failed, the rest unread.
+void THttpCli::headerTooLarge() {
+    QPointer<THttpCli> self(this);
+    statusCode_ = 404;
+    reasonPhrase_ = QStringLiteral("HTTP header too large");
+    receiveLen_ = 0;
+    pending_.clear();
+    ownClose_ = true;
+    closeConnection(true);
+    if (self)
+        ownClose_ = false;
 }
 
 void THttpCli::startBody(int from) {
@@ -1259,6 +1315,13 @@ void THttpCli::socketSessionClosed(quint16 error) {
                  text.isEmpty() ? QStringLiteral("TLS: handshake failed: connection closed")
                                 : text);
         }
+    }
+    if (state_ == hsWaitingBody && !ownClose_ && requestType_ != httpHEAD && statusCode_ != 204 &&
+        statusCode_ != 304) {
+        // The server ended the body: short of its length, or (without one)
+        // a TLS stream with no closing alert, it was cut off.
+        bodyCut_ = contentLength_ >= 0 ? receivedCount_ < contentLength_
+                                       : tls_ && !socket_->TlsCloseNotifyReceived();
     }
     tunnel_ = Tunnel::None;
     // A close, even a reset by the peer, ends the request without an error

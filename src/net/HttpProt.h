@@ -109,6 +109,11 @@ public:
     QString Location() const { return location_; }
     QString DocumentName() const { return documentName_; }
     QString AcceptRanges() const { return acceptRanges_; }
+    // False when the server ended the answer before its body was whole:
+    // fewer bytes than its Content-Length, or a TLS stream without its
+    // closing alert and no length to go by. The events are those of any
+    // other end; callers that keep the page treat it as failed.
+    bool BodyComplete() const { return !bodyCut_; }
     // The answer's header lines so far, status line first.
     const QStringList& ResponseHeader() const;
     qint64 ReceivedCount() const { return receivedCount_; }
@@ -159,6 +164,11 @@ public:
     // Redirections followed before a request is given up.
     static constexpr int kMaxRedirections = 20;
 
+    // Called before each https connection whose certificate checks the TLS
+    // section of "zkt.ini" turned off (and nothing turned on again), on the
+    // client's thread; the command line warns with it.
+    static void setChecksOffNotice(std::function<void()> notice);
+
 private:
     // The answer fuzz target (fuzz/HttpAnswerFeed.h) hands received bytes to
     // answerReceived() and stands in for the connection in closeConnection().
@@ -189,6 +199,10 @@ private:
     void headerLine(const char* data, int len);
     void bodyChunk(const char* data, int len);
     void startBody(int from);
+    void headerTooLarge();
+    void startTls();
+    // Scheme, host and port of the current hop, where credentials may go.
+    QString hopOrigin() const;
 
     void socketDnsLookupDone(quint16 error);
     void socketSessionConnected(quint16 error);
@@ -241,6 +255,15 @@ private:
     ClosedStep closedStep_ = ClosedStep::Normal;
     LineHandler lineHandler_ = LineHandler::Header;
     int headerLines_ = 0;
+    // Size of the answer header so far, for the limits of HttpLimits.h.
+    qint64 headerSize_ = 0;
+    int headerLineCount_ = 0;
+    bool bodyCut_ = false;
+    bool checksOffBySettings_ = false;
+    // The request's server credentials and the one origin they belong to.
+    QString authUser_;
+    QString authPass_;
+    QString authOrigin_;
     int bodyChunks_ = 0;
     int redirections_ = 0;
     qint64 sendStreamStart_ = 0;

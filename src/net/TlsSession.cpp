@@ -229,8 +229,12 @@ TlsSession::Result TlsSession::fail(int sslResult, bool inHandshake) {
             error_.clear();
             return Failed;
         }
-        if (eof)
+        if (eof) {
+            // With unexpected ends ignored, OpenSSL reports a bare close as
+            // the alert too; only a close with the socket still open was one.
+            closeNotifyReceived_ = e == SSL_ERROR_ZERO_RETURN && !transport_->eof;
             return Closed;
+        }
         error_ = QStringLiteral("TLS: ") + reasonText(code);
         return Failed;
     }

@@ -43,6 +43,8 @@ public:
     bool hasPending() const;
     // Sends close_notify once, without waiting for the peer's answer.
     void sendCloseNotify();
+    // After Closed: whether the peer ended with close_notify, not a bare close.
+    bool closeNotifyReceived() const { return closeNotifyReceived_; }
 
     // After Failed: the reason phrase ("TLS: ...") and the socket error number
     // it maps onto.
@@ -59,6 +61,7 @@ private:
     SSL* ssl_ = nullptr;
     std::unique_ptr<Transport> transport_;
     bool closeNotifySent_ = false;
+    bool closeNotifyReceived_ = false;
     QString error_;
     int errorNumber_ = 0;
 };

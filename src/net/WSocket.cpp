@@ -831,6 +831,7 @@ void TWSocket::StartTls(const TlsOptions& options, const QString& hostName) {
     }
     tls_ = std::make_unique<TlsSession>();
     tlsError_.clear();
+    tlsCloseNotify_ = false;
     tlsWriteWantsRead_ = false;
     tlsPhase_ = TlsPhase::Handshake;
     if (!tls_->start(fd_, options, hostName)) {
@@ -1195,6 +1196,7 @@ int TWSocket::Receive(void* buffer, int len) {
             return -1;
         case TlsSession::Closed:
             peerClosed_ = true;
+            tlsCloseNotify_ = tls_->closeNotifyReceived();
             return 0;
         default:
             lastError_ = tls_->errorNumber();

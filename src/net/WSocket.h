@@ -116,6 +116,8 @@ public:
     bool TlsActive() const { return tlsPhase_ != TlsPhase::None; }
     // Text of the last TLS failure ("TLS: ..."), empty when there was none.
     QString TlsError() const { return tlsError_; }
+    // Whether the TLS stream ended with the peer's closing alert.
+    bool TlsCloseNotifyReceived() const { return tlsCloseNotify_; }
 
     // Events.
     TSessionEvent OnDataAvailable;
@@ -235,6 +237,7 @@ private:
     TlsPhase tlsPhase_ = TlsPhase::None;
     std::unique_ptr<TlsSession> tls_;
     QString tlsError_;
+    bool tlsCloseNotify_ = false;
     bool tlsWriteWantsRead_ = false;
     bool tlsReadPosted_ = false;
 };

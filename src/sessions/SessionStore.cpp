@@ -54,9 +54,16 @@ void SessionStore::setSessionName(const QString& name) {
 }
 
 // A name becomes a file name under "data/session": one that would lead out of
-// that folder is refused before anything is written or deleted.
-bool SessionStore::refuseUnsafeName(const QString& name) {
-    if (isSafeFileName(name))
+// that folder is refused before anything is written or deleted. A name to be
+// saved is also the section name inside its file, which a line end or a
+// bracket would break, and must fit a file name (255 bytes with ".hlx").
+bool SessionStore::refuseUnsafeName(const QString& name, bool saving) {
+    constexpr qsizetype kMaxNameBytes = 200;
+    const bool fitsSection =
+        !saving || (!name.contains(QLatin1Char('\r')) && !name.contains(QLatin1Char('\n')) &&
+                    !name.contains(QLatin1Char('[')) && !name.contains(QLatin1Char(']')) &&
+                    name.toUtf8().size() <= kMaxNameBytes);
+    if (isSafeFileName(name) && fitsSection)
         return false;
     m_dialogs.inform(QStringLiteral("Sorry you can not use that char!"),
                      QStringLiteral("Char not allowd"));
@@ -105,7 +112,7 @@ bool SessionStore::addEdit() {
                          QStringLiteral("No Session Name"));
         return false;
     }
-    if (refuseUnsafeName(name))
+    if (refuseUnsafeName(name, true))
         return false;
     try {
         const IniFile index(indexPath());

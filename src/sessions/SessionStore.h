@@ -53,7 +53,9 @@ signals:
     void siteDescriptionRequested();
 
 private:
-    bool refuseUnsafeName(const QString& name);
+    // saving: the name is about to be written, as a file name and as the
+    // section of that file.
+    bool refuseUnsafeName(const QString& name, bool saving = false);
     void writeSessionFile(const SessionRecord& record);
     void rewriteIndex();
     void refreshSesList2();

@@ -4,6 +4,7 @@
 #include "common/Dialogs.h"
 #include "common/LineSplitter.h"
 #include "common/ProxySettings.h"
+#include "net/HttpLimits.h"
 
 #include <QBuffer>
 
@@ -17,6 +18,11 @@ SourceViewer::SourceViewer(Dialogs& dialogs, QObject* parent)
         setStatus(QStringLiteral("Connected..."));
     };
     m_http.OnDocData = [this](net::THttpCli* c, const char*, int) {
+        // A page without end stops here, as if aborted; what arrived is shown.
+        if (c->ReceivedCount() > net::limits::kMaxPageBytes) {
+            c->Abort();
+            return;
+        }
         setStatus(QStringLiteral("Loading Source (") + QString::number(c->ReceivedCount()) +
                   QLatin1Char(')'));
     };

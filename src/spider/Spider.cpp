@@ -3,6 +3,7 @@
 #include "common/AsciiText.h"
 #include "common/Dialogs.h"
 #include "common/LinkScanner.h"
+#include "net/HttpLimits.h"
 #include "net/HttpProt.h"
 #include "sessions/SessionStore.h"
 
@@ -456,6 +457,11 @@ void Spider::flushOpenValues() {
 void Spider::HttpMapDocData(const char* data, int len) {
     if (!m_awaitingDone || len <= 0)
         return;
+    if (m_http.ReceivedCount() > net::limits::kMaxPageBytes) {
+        // A page without end: what arrived is saved, as after the time-out.
+        requestTimedOut();
+        return;
+    }
     // Line breaks are deleted, not replaced: words on two lines run together.
     // The piece is copied before anything can pump events, since the
     // client's buffer may be refilled meanwhile.

@@ -37,6 +37,11 @@ QString cannotCreate(const QString& path, const QString& reason) {
            QStringLiteral(". ") + reason;
 }
 
+// Text from a server or a user field shown as text, never as markup.
+QString esc(const QString& text) {
+    return text.toHtmlEscaped();
+}
+
 } // namespace
 
 QString reportTimeStamp(const QDateTime& when, const QLocale& locale) {
@@ -60,13 +65,14 @@ QStringList headerLines(const QString& appTitle) {
 
 QString sessionHeading(const QString& sessionName, const QString& sessionUrl) {
     return QStringLiteral("<center><b>Submission report for <font color=\"#0000FF\">") +
-           sessionName + QStringLiteral(": </b>") + sessionUrl + QStringLiteral("</font></center>");
+           esc(sessionName) + QStringLiteral(": </b>") + esc(sessionUrl) +
+           QStringLiteral("</font></center>");
 }
 
 QString requestLine(const QString& timeStamp, const QString& engineSiteName,
                     const QString& statusText) {
-    return QStringLiteral("<br>") + timeStamp + QStringLiteral(": ") + engineSiteName +
-           QStringLiteral(" Status: ") + statusText;
+    return QStringLiteral("<br>") + timeStamp + QStringLiteral(": ") + esc(engineSiteName) +
+           QStringLiteral(" Status: ") + esc(statusText);
 }
 
 QStringList footerLines(const QString& appTitle) {
@@ -79,17 +85,18 @@ QString batchStart() {
 }
 
 QString batchContacting(const QString& host) {
-    return QStringLiteral("<hr><font color=\"#008000\"><b> Contacting </b></font>") + host +
+    return QStringLiteral("<hr><font color=\"#008000\"><b> Contacting </b></font>") + esc(host) +
            QStringLiteral("<br>");
 }
 
 QString batchGettingInfo(const QString& host) {
     return QStringLiteral("<center><b>Getting current batch information from : </b><font "
                           "color=\"#0000FF\">") +
-           host + QStringLiteral("</font></center><br>");
+           esc(host) + QStringLiteral("</font></center><br>");
 }
 
-QStringList batchSiteResult(const QString& host, bool failed) {
+QStringList batchSiteResult(const QString& siteHost, bool failed) {
+    const QString host = esc(siteHost);
     if (failed)
         return {QStringLiteral("<br><br>Submission to all ") + host +
                     QStringLiteral(" pages <font color=\"#FF0000\"> failed.</font>"),
@@ -153,7 +160,11 @@ QString csvReportFilePath(const QString& appDir, const QString& sessionName) {
     return appPath(appDir, QStringLiteral("\\reports\\") + sessionName + QStringLiteral(".csv"));
 }
 
-QString csvField(const QString& value) {
+QString csvField(const QString& text) {
+    // A cell a spreadsheet would take as a formula starts with an apostrophe.
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    const QString value =
+        !text.isEmpty() && formulaStarts.contains(text.front()) ? QLatin1Char('\'') + text : text;
     if (!value.contains(QLatin1Char(',')) && !value.contains(QLatin1Char('"')) &&
         !value.contains(QLatin1Char('\r')) && !value.contains(QLatin1Char('\n')))
         return value;

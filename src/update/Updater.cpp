@@ -122,7 +122,8 @@ Updater::Fetch Updater::fetch(const QString& url, QIODevice& sink, qint64 maxByt
     m_client.OnDocData = nullptr;
     if (stopped != Fetch::Done)
         return stopped;
-    return failed ? Fetch::Failed : Fetch::Done;
+    // A body the server stopped short of is a failed download, not an archive.
+    return failed || !m_client.BodyComplete() ? Fetch::Failed : Fetch::Done;
 }
 
 bool Updater::signatureTrusted(const QString& archive, const QString& url, int timeoutSeconds) {

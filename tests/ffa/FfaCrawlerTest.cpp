@@ -2,6 +2,7 @@
 // pages, and scripted servers for lying, stalling and oversized answers.
 #include "ffa/FfaCrawler.h"
 #include "FfaTestPages.h"
+#include "net/HttpLimits.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
@@ -213,6 +214,20 @@ TEST_F(Crawl, OversizedPagesAreCutAndStillAnalysed) {
     ASSERT_TRUE(crawl());
     EXPECT_TRUE(crawlerTexts.filter("To long have to move on: ").size() == 1);
     EXPECT_EQ(crawler.counters().crawled, 2);
+}
+
+TEST_F(Crawl, APageWithoutEndStopsAtThePageLimitWhateverTheSizeSetting) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    engine.addAnswer(resultPage({quoted(sim.url("/hostile/endless-page"))}));
+    opts.maxKb = "99999999";
+    ASSERT_TRUE(crawl(120000));
+    const QStringList tooLong = crawlerTexts.filter("To long have to move on: ");
+    ASSERT_EQ(tooLong.size(), 1);
+    const qint64 got = tooLong.last().mid(25).toLongLong();
+    EXPECT_GT(got, lb::net::limits::kMaxPageBytes);
+    EXPECT_LE(got, lb::net::limits::kMaxPageBytes + 8192);
+    EXPECT_EQ(crawler.counters().crawled, 1);
 }
 
 TEST_F(Crawl, PageLinksFollowTheIncludeAndIgnoreLists) {

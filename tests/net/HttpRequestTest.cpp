@@ -58,7 +58,7 @@ TEST(HttpRequest, ProxyWithPortAndCredentials) {
                                            "Host: host\r\n"
                                            "Authorization: Basic dXNlcjpzZWNyZXQ=\r\n"
                                            "Proxy-Authorization: Basic cHU6cHA=\r\n\r\n");
-    EXPECT_EQ(c.Username, "user");
+    EXPECT_EQ(c.Username, ""); // the URL's credentials are for that request only
     EXPECT_EQ(c.DocumentName(), "y.htm");
 }
 

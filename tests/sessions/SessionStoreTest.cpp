@@ -137,6 +137,32 @@ TEST_F(SessionStoreTest, NamesLeadingOutOfTheSessionFolderAreRefusedAndNothingIs
     EXPECT_EQ(store->sesList().count(), 1);
 }
 
+TEST_F(SessionStoreTest, NamesThatWouldBreakTheirSectionOrFileAreRefusedAndNothingIsWritten) {
+    const QString refused[] = {"two\nlines",
+                               "cr\rname",
+                               "[List]",
+                               "a]b",
+                               "a[b",
+                               QString(201, QLatin1Char('n')),
+                               QString(101, QChar(0x00e9))}; // 202 bytes in UTF-8
+    for (const QString& n : refused) {
+        dialogs.clear();
+        save(n);
+        ASSERT_EQ(dialogs.texts(), QStringList({"Sorry you can not use that char!"}))
+            << n.toStdString();
+    }
+    EXPECT_TRUE(store->sesList().isEmpty());
+    EXPECT_FALSE(pf.exists("data/session/session.hlx"));
+    EXPECT_EQ(QDir(pf.path("data/session")).entryList(QDir::Files), QStringList());
+
+    for (const QString& n : {QString(200, QLatin1Char('n')), QString(100, QChar(0x00e9))}) {
+        dialogs.clear();
+        save(n);
+        EXPECT_TRUE(dialogs.texts().isEmpty());
+    }
+    EXPECT_EQ(store->sesList().count(), 2);
+}
+
 TEST_F(SessionStoreTest, TypingASeparatorWarnsButKeepsTheText) {
     store->setSessionName("a/");
     EXPECT_EQ(dialogs.texts(), QStringList({"Sorry you can not use that char!"}));

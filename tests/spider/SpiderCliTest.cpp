@@ -2,6 +2,7 @@
 #include "engines/ProgramFolder.h"
 #include "sessions/SessionStore.h"
 #include "support/CliRun.h"
+#include "support/PeakMemory.h"
 #include "support/RawServer.h"
 #include "support/TargetSim.h"
 
@@ -157,4 +158,20 @@ TEST(SpiderCli, TimeOutAndUnwritableSessionsDoNotStopTheCrawl) {
     EXPECT_EQ(SessionStore::readSession(pf.dir.path(), "1272")[SessionRecord::Url],
               base + "hang.html");
     EXPECT_EQ(SessionStore::readSession(pf.dir.path(), "1273")[SessionRecord::Title], "Last");
+}
+
+TEST(SpiderCli, APageWithoutEndIsSavedAtThePageLimitAndTheCrawlEnds) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    ProgramFolder pf;
+    const lb::test::MeasuredRun r = lb::test::runMeasured(
+        pf.dir.path(), LB_CLI,
+        {"spider", "--yes", "--timeout", "120", sim.url("/hostile/endless-page")}, 120000);
+    EXPECT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(SessionStore::readSession(pf.dir.path(), "1271")[SessionRecord::Url],
+              sim.url("/hostile/endless-page"));
+    // The page is held as text while it is read: twice the limit and change.
+    if (lb::test::kPeakMemoryMeaningful)
+        EXPECT_LT(r.peakKb, 200 * 1024);
+    std::printf("spider peak %ld KiB\n", r.peakKb);
 }

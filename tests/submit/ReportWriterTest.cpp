@@ -191,6 +191,52 @@ TEST(ReportWriter, CsvQuotesOnlyWhatMustBeQuoted) {
               QStringLiteral("2026-12-07 09:05:03,S,u,Ok,no"));
 }
 
+TEST(ReportWriter, TextFromServersAndUsersShowsAsTextInTheHtmlReport) {
+    const QString hostile = QStringLiteral("<script>alert(\"x&y\")</script>");
+    const QString shown = QStringLiteral("&lt;script&gt;alert(&quot;x&amp;y&quot;)&lt;/script&gt;");
+    struct Row {
+        QString line, expected;
+    };
+    const Row rows[] = {
+        {report::requestLine(QStringLiteral("t"), hostile, hostile),
+         "<br>t: " + shown + " Status: " + shown},
+        {report::sessionHeading(hostile, hostile),
+         "<center><b>Submission report for <font color=\"#0000FF\">" + shown + ": </b>" + shown +
+             "</font></center>"},
+        {report::batchContacting(hostile),
+         "<hr><font color=\"#008000\"><b> Contacting </b></font>" + shown + "<br>"},
+        {report::batchGettingInfo(hostile),
+         "<center><b>Getting current batch information from : </b><font color=\"#0000FF\">" +
+             shown + "</font></center><br>"},
+        {report::batchSiteResult(hostile, true).join('|'),
+         "<br><br>Submission to all " + shown +
+             " pages <font color=\"#FF0000\"> failed.</font>|<br><font color=\"#0000FF\">" + shown +
+             "</font> Server may be busy or down for maintenance."},
+        {report::batchSiteResult(hostile, false).join('|'),
+         "<br><br>Submission to all <font color=\"#0000FF\">" + shown +
+             "</font> pages <font color=\"#0000FF\">succeeded.</font>"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.line, row.expected);
+}
+
+TEST(ReportWriter, CsvCellsThatASpreadsheetWouldRunStartWithAnApostrophe) {
+    const QPair<QString, QString> rows[] = {
+        {"=HYPERLINK(A1)", "'=HYPERLINK(A1)"},
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+1", "'+1"},
+        {"-1", "'-1"},
+        {"@SUM(A1)", "'@SUM(A1)"},
+        {"\tx", "'\tx"},
+        {"\rx", "\"'\rx\""},
+        {"=a,b", "\"'=a,b\""},
+        {"a=b", "a=b"},
+        {"", ""},
+    };
+    for (const auto& [value, written] : rows)
+        EXPECT_EQ(csvField(value), written) << value.toStdString();
+}
+
 TEST(ReportWriter, CsvBesideTheReportAndItsOwnFileError) {
     QTemporaryDir dir;
     ReportWriter w(dir.path(), true);

@@ -335,3 +335,29 @@ TEST_F(SubmissionRunTest, BatchPagesAreCountedBeforeTheEngines) {
         posted |= r.value("body").toString() == "&t=Widgets&pagename=p1";
     EXPECT_TRUE(posted);
 }
+
+TEST_F(SubmissionRunTest, HostileTargetsAmongHealthyOnesAreEachJudgedOnce) {
+    const int n = 24;
+    const QStringList hostile = {"/hostile/endless-header", "/hostile/endless-page",
+                                 "/hostile/cut-body",
+                                 "/status/200/%3Cscript%3Ealert(1)%3C%2Fscript%3E"};
+    writeEngines(n, [&](int i) {
+        return sim.url(i % 6 < hostile.size() ? hostile[i % 6] + "?e=" + QString::number(i)
+                                              : QStringLiteral("/status/200/OK/%1").arg(i));
+    });
+    open();
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd(60000));
+    QSet<int> judged;
+    for (const QString& l : results())
+        judged.insert(l.section(QLatin1Char('.'), 0, 0).toInt());
+    EXPECT_EQ(results().size(), n);
+    EXPECT_EQ(judged.size(), n);
+    EXPECT_EQ(results().filter("Result = HTTP header too large").size(), n / 6);
+    // The page without end and the cut body answered with a whole header: OK.
+    EXPECT_EQ(run->counters().successful, n - 2 * n / 6);
+    EXPECT_EQ(run->counters().failed, 2 * n / 6);
+    const QByteArray report = pf.readBytes("reports/one.htm");
+    EXPECT_EQ(report.count("Status: &lt;script&gt;alert(1)&lt;/script&gt;"), n / 6);
+    EXPECT_FALSE(report.contains("<script>"));
+}

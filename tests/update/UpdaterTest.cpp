@@ -152,8 +152,11 @@ TEST_F(UpdaterTest, ArchivesFailingTheTestOrTheUnpackingInstallNothing) {
                   QByteArray::fromStdString(whole.substr(0, 3000)));
     updater.host = QStringLiteral("127.0.0.1:%1").arg(raw.port());
     dialogs.clear();
-    EXPECT_EQ(updater.UpdateButtonClick(), Updater::Outcome::Corrupted);
-    EXPECT_EQ(dialogs.texts(), QStringList({"Archive is corrupted"}));
+    statuses.clear();
+    // A failed download: not even tested as an archive.
+    EXPECT_EQ(updater.UpdateButtonClick(), Updater::Outcome::NoUpdate);
+    EXPECT_EQ(statuses, QStringList({"Status: Loading", "Status: Failed : 200 OK"}));
+    EXPECT_EQ(dialogs.texts(), QStringList({kNoUpdate}));
     EXPECT_EQ(pf.snapshot(), before);
 }
 

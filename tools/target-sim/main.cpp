@@ -5,6 +5,7 @@
 #include "UpdateArchive.h"
 #include "FfaSite.h"
 #include "Holding.h"
+#include "Hostile.h"
 #include "IndexNowSim.h"
 #include "Tls.h"
 #include "Trickle.h"
@@ -87,6 +88,11 @@ const char kHelp[] =
     "  /bad-status               status line whose code is not a number\n"
     "  /bad-length               Content-Length that is not a number\n"
     "  /raw?data=D               sends the %-decoded bytes D exactly, then closes\n"
+    "  /hostile/endless-header   a header of X-Pad lines without end\n"
+    "  /hostile/endless-page     a page of text without tags and without end\n"
+    "  /hostile/cut-body[/N[/M]] Content-Length M (1000), only N bytes (10), close\n"
+    "  /hostile/no-length[/N]    N bytes (100) without Content-Length\n"
+    "  /hostile/other-port/P[/PATH]  302 to http://127.0.0.1:P/PATH (/echo)\n"
     "  /files/NAME               the file NAME under --root (404 when missing)\n"
     "  /halcyon/en-kestrel.hlz   the update archive (404 when it cannot be read)\n"
     "  /halcyon/en-kestrel.hlz.sig  its signature, the archive's file + \".sig\"\n"
@@ -211,6 +217,7 @@ struct Conn {
     size_t outPos = 0;
     uint64_t patternLeft = 0; // generated body bytes still to send
     uint64_t patternOffset = 0;
+    std::string repeat; // sent again and again after out, until the client goes
     bool closeWhenWritten = true;
     bool holdWhenWritten = false; // after the answer, keep the connection open and silent
     std::string delayedTarget;
@@ -668,6 +675,10 @@ private:
         if (c->phase != Phase::Writing)
             return;
         for (;;) {
+            if (c->outPos == c->out.size() && !c->repeat.empty()) {
+                c->out = c->repeat;
+                c->outPos = 0;
+            }
             if (c->outPos == c->out.size()) {
                 if (c->patternLeft == 0)
                     break;
@@ -848,6 +859,9 @@ private:
         } else if (path == "/bad-length") {
             send(c, "HTTP/1.0 200 OK\r\nContent-Length: lots\r\nContent-Type: "
                     "text/html\r\n\r\n<html>length</html>");
+        } else if (sim::HostileAnswer h; sim::hostileAnswer(path, h)) {
+            c->repeat = std::move(h.repeat);
+            send(c, std::move(h.head));
         } else if (path == "/raw") {
             send(c, queryValue(query, "data"));
         } else if (path == "/stall") {
