@@ -1,5 +1,6 @@
 #include "spider/ui/SpiderSheet.h"
 
+#include "audit/ui/SiteAuditWindow.h"
 #include "spider/Spider.h"
 
 #include <QHBoxLayout>
@@ -31,6 +32,10 @@ SpiderSheet::SpiderSheet(Spider* spider, QWidget* parent) : QWidget(parent), m_s
     m_get = new QPushButton(QStringLiteral("Get"), this);
     m_get->setObjectName(QStringLiteral("MapButton"));
     row->addWidget(m_get);
+    m_audit = new QPushButton(QStringLiteral("Audit"), this);
+    m_audit->setObjectName(QStringLiteral("AuditButton"));
+    m_audit->setToolTip(QStringLiteral("Check the site for what keeps it from being found"));
+    row->addWidget(m_audit);
     m_abort = new QPushButton(QStringLiteral("Abort"), this);
     m_abort->setObjectName(QStringLiteral("MapAbort"));
     m_abort->setEnabled(false);
@@ -60,6 +65,8 @@ SpiderSheet::SpiderSheet(Spider* spider, QWidget* parent) : QWidget(parent), m_s
     m_status->setMaximumHeight(40);
     layout->addWidget(m_status);
 
+    connect(m_audit, &QPushButton::clicked, this,
+            [this] { (new SiteAuditWindow(m_siteUrl->text().trimmed(), nullptr, this))->show(); });
     if (m_spider) {
         m_siteList->setModel(&m_spider->siteList());
         m_queue->setModel(&m_spider->siteToCr());
