@@ -410,9 +410,9 @@ void TMeta_Creator::MetaClearClick() {
 }
 
 void TMeta_Creator::SiteOpenClick() {
-    const QString path = m_dialogs->openFileName(
-        QStringLiteral("Import  Session"),
-        QStringLiteral("Database files (*.HLX)"), m_creator->sessionFolder());
+    const QString path = m_dialogs->openFileName(QStringLiteral("Import  Session"),
+                                                 QStringLiteral("Database files (*.HLX)"),
+                                                 m_creator->sessionFolder());
     if (path.isEmpty())
         return;
     readFields();
@@ -466,10 +466,9 @@ void TMeta_Creator::LoadDocClick() {
 }
 
 void TMeta_Creator::FileDocClick() {
-    const QString path =
-        m_dialogs->openFileName(QStringLiteral("Select an html document to inject"),
-                                QLatin1String(kHtmlFilter),
-                                appPath(m_creator->appDir(), QStringLiteral("\\data\\html")));
+    const QString path = m_dialogs->openFileName(
+        QStringLiteral("Select an html document to inject"), QLatin1String(kHtmlFilter),
+        appPath(m_creator->appDir(), QStringLiteral("\\data\\html")));
     if (path.isEmpty())
         return;
     QFile f(path);
