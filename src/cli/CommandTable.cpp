@@ -65,8 +65,7 @@ const std::vector<Command>& commands() {
          .run = runSubmit,
          .missingValue = "option needs a value"},
         {.name = "engines",
-         .summary = "Check every engine's submission page: alive, changed, moved, gone, error "
-                    "or dead.",
+         .summary = "Check every engine's form page: alive, changed, moved, gone, error or dead.",
          .options = {kDatabase,
                      {"speed", "N", "engines in flight: 1 5 10 25 ... 300 (default 25)"},
                      {"timeout", "SECONDS",
