@@ -80,7 +80,7 @@ def ffa(name, slug, method, style, cat_type="", hidden="", status=""):
 
 
 def classified(name, slug, method, cat_type, hidden, keywords=3):
-    f = dict(title="ad_title", url="link", email="contact_email", desc="ad_text", cat="catagory",
+    f = dict(title="ad_title", url="url", email="contact_email", desc="ad_text", cat="catagory",
              first="first_name", last="last_name", company="company", address1="street",
              address2="street2", city="city", state="state", zip="zip", phone="phone", fax="fax",
              country="country")
@@ -94,7 +94,7 @@ def classified(name, slug, method, cat_type, hidden, keywords=3):
 
 
 def directory(name, slug, method, cat_type, hidden, keywords=5):
-    f = dict(title="SiteTitle", url="SiteURL", email="ContactEmail", desc="SiteDescription",
+    f = dict(title="SiteTitle", url="URL", email="ContactEmail", desc="SiteDescription",
              cat="Category", first="ContactName", last="ContactLast", company="Organisation",
              country="Country")
     for i in range(1, keywords + 1):
@@ -199,17 +199,40 @@ def custom_engines():
                     cgi_url=base + "harbourtown/addlink.cgi", title="title", url="url", email="email",
                     desc="description", method="POST", hidden="&town=harbour"),
         engine_line("County Business Register", site_url=base + "county/register.html",
-                    cgi_url=base + "county/register.cgi?form=1", title="business", url="website",
+                    cgi_url=base + "county/register.cgi?form=1", title="business", url="url",
                     email="email", desc="summary", cat="category", cat_type="Cat2", first="firstname",
                     last="lastname", company="company", address1="address", city="town",
                     zip="postcode", phone="telephone", country="country", method="GET"),
         engine_line("Makers Guild Listing", site_url=base + "makers/join.html",
-                    cgi_url=base + "makers/join.cgi", title="shopname", url="shopurl", email="email",
+                    cgi_url=base + "makers/join.cgi", title="shopname", url="url", email="email",
                     desc="about", cat="craft", cat_type="Cat3", key1="tag1", key2="tag2", key3="tag3",
                     method="POST", hidden="&membership=free"),
         engine_line("Regional Web Ring", site_url=base + "webring/join.html",
-                    cgi_url=base + "webring/join.cgi", title="sitename", url="siteurl",
+                    cgi_url=base + "webring/join.cgi", title="sitename", url="url",
                     email="owneremail", first="owner", method="POST", hidden="&ring=regional&action=join"),
+    ]
+
+
+def check_demo_engines():
+    """One engine in each state the engine health check tells apart."""
+    check = HOST + "/demo/check/"
+    ffa = dict(title="title", url="url", email="email", first="name", method="POST")
+    return [
+        engine_line("Acorn Links", site_url=HOST + "/demo/ffa/acorn/links.htm",
+                    cgi_url=HOST + "/demo/ffa/acorn/ffa.cgi", hidden="&action=add", **ffa),
+        engine_line("Script Only Links", cgi_url=check + "addlink.cgi", **ffa),
+        engine_line("Redesigned Directory", site_url=check + "redesigned.html",
+                    cgi_url=check + "suggest.cgi", desc="description", **ffa),
+        engine_line("Relocated Links", site_url=check + "relocated.html",
+                    cgi_url=check + "relocated.cgi", **ffa),
+        engine_line("Closed Link Board", site_url=check + "closed.html", cgi_url=check + "closed.cgi",
+                    **ffa),
+        engine_line("Members Only Index", site_url=check + "members.html",
+                    cgi_url=check + "members.cgi", **ffa),
+        engine_line("Lapsed Domain Links", site_url="http://lapsed-domain.invalid/links.htm",
+                    cgi_url="http://lapsed-domain.invalid/ffa.cgi", **ffa),
+        engine_line("Unplugged Ads", site_url="http://127.0.0.1:1/ads.html",
+                    cgi_url="http://127.0.0.1:1/post.cgi", **ffa),
     ]
 
 
@@ -319,12 +342,14 @@ def main():
     write_crlf("src/data.txt", data_engines())
     write_crlf("src/engines.txt", search_engines())
     write_crlf("data/custom/custom.hlx", custom_engines())
+    write_crlf("data/custom/check-demo.hlx", check_demo_engines())
     category_file()
     batch_file()
     sessions()
     meta()
     write_crlf("zkt.ini", ini([("Proxy", [("ProxyHost", ""), ("ProxyPassword", ""), ("ProxyPort", ""),
-                                          ("ProxyUserName", ""), ("KeyProxy", "0")])]))
+                                          ("ProxyUserName", ""), ("KeyProxy", "0")]),
+                               ("Crawler", [("SearchBase", HOST + "/altavista")])]))
     open(os.path.join(ROOT, "data", "exclude.tmp"), "wb").close()
 
 

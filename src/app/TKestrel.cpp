@@ -16,6 +16,7 @@
 #include "common/Paths.h"
 #include "common/TlsSettings.h"
 #include "engines/EngineDatabase.h"
+#include "engines/ui/EngineCheckWindow.h"
 #include "engines/ui/EnginePage.h"
 #include "extractor/AutoExtractor.h"
 #include "ffa/FfaCrawler.h"
@@ -246,6 +247,7 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
         m_updater->host = Updater::configuredHost(m_appDir);
         m_updater->UpdateButtonClick();
     });
+    connect(m_enginePage->checkButton(), &QPushButton::clicked, this, &TKestrel::showEngineCheck);
     connect(m_updater.get(), &Updater::changed, this,
             [this] { m_enginePage->updateButton()->setEnabled(m_updater->updateEnabled()); });
     m_memo3Follower = std::make_unique<MemoFollower>(m_memo3, *m_memo3View);
@@ -264,9 +266,26 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
 
 TKestrel::~TKestrel() {
     // The run's clients go before the window's other members.
+    delete m_engineCheck;
     m_submission.reset();
     m_extractor.reset();
     m_spider.reset();
+}
+
+void TKestrel::showEngineCheck() {
+    if (!m_engineCheck) {
+        m_engineCheck = new EngineCheckWindow(*m_engines, m_dialogs, this);
+        connect(m_engineCheck, &EngineCheckWindow::engineShown, this, [this] {
+            m_notebook->setCurrentWidget(m_enginePage);
+            raise();
+            activateWindow();
+        });
+        connect(m_engineCheck, &EngineCheckWindow::extractRequested, m_enginePage,
+                &EnginePage::extractFrom);
+    }
+    m_engineCheck->setWindowIcon(QApplication::windowIcon());
+    m_engineCheck->show();
+    m_engineCheck->raise();
 }
 
 net::THttpCli* TKestrel::httpClient(const QString& name) const {

@@ -33,6 +33,7 @@ class Dialogs;
 class MemoFollower;
 class SubmissionRun;
 class SubmissionHost;
+class EngineCheckWindow;
 class EngineDatabase;
 class EngineLines;
 class EnginePage;
@@ -110,6 +111,9 @@ public:
     QTabWidget* notebook() const { return m_notebook; }
     ResultsPage* resultsPage() const { return m_results; }
     TIndexNow* indexNowDialog(); // made at first use
+    // "Check" on the engine page: the "Engine Check" window, made at first use.
+    void showEngineCheck();
+    EngineCheckWindow* engineCheckWindow() const { return m_engineCheck; }
 
     ThtmlLite* helpViewer() const { return m_help; }
     // True when every creation step ran (no file-open error).
@@ -200,6 +204,7 @@ private:
     TSource* m_source = nullptr;
     TMeta_Creator* m_meta = nullptr;
     TFFA_Crawler* m_crawler = nullptr;
+    EngineCheckWindow* m_engineCheck = nullptr; // made at the first "Check"
     TCustomQ* m_options = nullptr;
 };
 

@@ -20,6 +20,7 @@ int runFfa(const CommandLine& line);
 int runIndexNow(const CommandLine& line);
 int runSpider(const CommandLine& line);
 int runAudit(const CommandLine& line);
+int runEngines(const CommandLine& line);
 
 // Makes https requests print, once, that "zkt.ini" turned certificate checks off.
 void warnWhenChecksOff();

@@ -13,7 +13,7 @@
 
 namespace lb {
 
-static const QString DatabaseFilter = QStringLiteral("Database files |*.HLX;*.CHC");
+static const QString DatabaseFilter = QStringLiteral("Database files (*.HLX *.CHC)");
 
 EngineDatabase::EngineDatabase(QString appDir, Dialogs& dialogs, QObject* parent)
     : QObject(parent), m_appDir(std::move(appDir)), m_dialogs(dialogs),

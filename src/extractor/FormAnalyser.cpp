@@ -156,8 +156,8 @@ QString FormAnalyser::resolveAction(const QString& action) const {
     return action; // no path to resolve against
 }
 
-void FindUrlForms(const QByteArray& page, const FormAnalyserInput& input, EngineRecord& editor) {
-    FormAnalyser analyser(input, editor);
+// Hands take() the text of every segment that holds a URL field.
+template <typename Take> static void forEachUrlSegment(const QByteArray& page, Take take) {
     const QByteArray upperPage = asciiUpper(page);
     const View upper(upperPage);
     // Segments run from one "</FOR" to the next; each loses the character
@@ -170,12 +170,28 @@ void FindUrlForms(const QByteArray& page, const FormAnalyserInput& input, Engine
         const View segment = upper.sliced(start, end - start);
         if (has(segment, "NAME=\"URL") || has(segment, "NAME=URL") ||
             has(segment, "NAME=\"NEWURL") || has(segment, "NAME=NEWURL"))
-            analyser.AnalyseForm(page.sliced(start, end - start));
+            take(page.sliced(start, end - start));
         if (cut < 0)
             break;
         start = cut;
         from = cut + 5;
     }
+}
+
+void FindUrlForms(const QByteArray& page, const FormAnalyserInput& input, EngineRecord& editor) {
+    FormAnalyser analyser(input, editor);
+    forEachUrlSegment(page, [&](const QByteArray& form) { analyser.AnalyseForm(form); });
+}
+
+QStringList formActions(const QByteArray& page, const FormAnalyserInput& input) {
+    QStringList actions;
+    forEachUrlSegment(page, [&](const QByteArray& form) {
+        EngineRecord record;
+        FormAnalyser(input, record).AnalyseForm(form);
+        if (!record[R::CgiUrl].isEmpty())
+            actions.append(record[R::CgiUrl]);
+    });
+    return actions;
 }
 
 void FormAnalyser::AnalyseForm(const QByteArray& form) {

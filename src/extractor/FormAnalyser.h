@@ -37,6 +37,10 @@ extern const FormRole FormRoles[32];
 // earlier ones, hidden values accumulate.
 void FindUrlForms(const QByteArray& page, const FormAnalyserInput& input, EngineRecord& editor);
 
+// The action of each form the analyser takes from the page, each analysed on
+// its own (resolved as the analyser resolves it; forms without one left out).
+QStringList formActions(const QByteArray& page, const FormAnalyserInput& input);
+
 // One form's text (the first entry of the form text list) into editor.
 class FormAnalyser {
 public:

@@ -241,7 +241,7 @@ void FfaCrawler::FileNewClick() {
     if (m_analysing)
         return;
     const QString name = m_dialogs.saveFileName(QStringLiteral("Create New Database"),
-                                                QStringLiteral("Database files |*.HLX;*.CHC"),
+                                                QStringLiteral("Database files (*.HLX *.CHC)"),
                                                 listFolder(m_appDir), QStringLiteral("chc"));
     if (name.isEmpty())
         return;
@@ -257,7 +257,7 @@ void FfaCrawler::OpenProClick() {
         return;
     const QString name =
         m_dialogs.openFileName(QStringLiteral("Open database"),
-                               QStringLiteral("Database files |*.HLX;*.CHC"), listFolder(m_appDir));
+                               QStringLiteral("Database files (*.HLX *.CHC)"), listFolder(m_appDir));
     if (name.isEmpty())
         return;
     try {

@@ -16,6 +16,10 @@ inline constexpr int kMaxHeaderLines = 1000;
 // FFA crawler, extractor) stops reading it here.
 inline constexpr qint64 kMaxPageBytes = 32 * 1024 * 1024;
 
+// The engine health check keeps this much of each submission page: it holds
+// hundreds of pages at once, and a form lies near the top of its page.
+inline constexpr qint64 kMaxCheckedPageBytes = 256 * 1024;
+
 // A TCP connect that is not established by then fails with 10060, as the
 // stack the program was first written for gives up after about 21 s.
 inline constexpr int kConnectTimeoutMs = 21 * 1000;

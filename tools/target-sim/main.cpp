@@ -3,6 +3,7 @@
 // Every answer is followed by the server closing the connection.
 #include "AuditSite.h"
 #include "BatchSite.h"
+#include "DemoForms.h"
 #include "UpdateArchive.h"
 #include "FfaSite.h"
 #include "Holding.h"
@@ -113,6 +114,8 @@ const char kHelp[] =
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
     "                            one in twenty is slow (--demo-delay)\n"
+    "  /demo/.../PAGE            a bundled demo engine's Site_Url: its submission form\n"
+    "  /demo/check/...           engines that are not well (changed, moved, 410, 403)\n"
     "  /demo/batch/NAME/...      a batch site: POST submit.cgi with a url field\n"
     "                            answers 302 to thanks.html; info.html and the\n"
     "                            link pages *.html answer 200 OK\n"
@@ -890,6 +893,8 @@ private:
         } else if (starts("/demo/batch/")) {
             const PageAnswer a = batchSiteAnswer(r.method, path, r.body);
             page(c, a.code, a.phrase, a.title, a.text, a.extraHeaders);
+        } else if (sim::FormAnswer f; starts("/demo/") && sim::demoFormAnswer(path, port_, f)) {
+            answer(c, f.code, f.phrase, f.body, f.extraHeaders);
         } else if (starts("/demo/")) {
             demo(c, path);
         } else if (sim::AuditAnswer a; sim::auditSiteAnswer(path, origin(r), a)) {

@@ -51,13 +51,14 @@ EnginePage::EnginePage(EngineDatabase& db, QWidget* parent, AutoExtractor* extra
     outer->addLayout(left, 1);
 
     auto* right = new QVBoxLayout;
-    auto* sheets = new QTabWidget(this);
-    sheets->setObjectName(QStringLiteral("EngineSheets"));
-    sheets->addTab(buildDescriptionSheet(), QStringLiteral("Description"));
-    sheets->addTab(buildContactSheet(), QStringLiteral("Contact"));
-    sheets->addTab(buildKeywordSheet(), QStringLiteral("Keywords"));
-    sheets->addTab(new ExtractorSheet(db, extractor), QStringLiteral("Auto Extractor"));
-    right->addWidget(sheets, 1);
+    m_sheets = new QTabWidget(this);
+    m_sheets->setObjectName(QStringLiteral("EngineSheets"));
+    m_sheets->addTab(buildDescriptionSheet(), QStringLiteral("Description"));
+    m_sheets->addTab(buildContactSheet(), QStringLiteral("Contact"));
+    m_sheets->addTab(buildKeywordSheet(), QStringLiteral("Keywords"));
+    m_extractorSheet = new ExtractorSheet(db, extractor);
+    m_sheets->addTab(m_extractorSheet, QStringLiteral("Auto Extractor"));
+    right->addWidget(m_sheets, 1);
 
     auto* buttons = new QHBoxLayout;
     m_help = button(QStringLiteral("BaseHelp"), QStringLiteral("Help"), this);
@@ -68,7 +69,8 @@ EnginePage::EnginePage(EngineDatabase& db, QWidget* parent, AutoExtractor* extra
     m_source = button(QStringLiteral("VSource"), QStringLiteral("Source"), this);
     m_crawler = button(QStringLiteral("Crawler"), QStringLiteral("Crawler"), this);
     m_update = button(QStringLiteral("UpdateButton"), QStringLiteral("DB Update"), this);
-    for (QPushButton* b : {m_help, add, clear, del, save, m_source, m_crawler, m_update})
+    m_check = button(QStringLiteral("EngineCheckButton"), QStringLiteral("Check"), this);
+    for (QPushButton* b : {m_help, add, clear, del, save, m_source, m_crawler, m_update, m_check})
         buttons->addWidget(b);
     right->addLayout(buttons);
     outer->addLayout(right, 2);
@@ -200,6 +202,11 @@ void EnginePage::showCategories() {
         m_catType->setEditText(text);
         m_syncing = false;
     }
+}
+
+void EnginePage::extractFrom(const QString& address) {
+    m_sheets->setCurrentWidget(m_extractorSheet);
+    m_extractorSheet->extractFrom(address);
 }
 
 } // namespace lb

@@ -18,6 +18,7 @@ namespace lb {
 
 class AutoExtractor;
 class EngineDatabase;
+class ExtractorSheet;
 
 class EnginePage : public QWidget {
     Q_OBJECT
@@ -30,7 +31,10 @@ public:
     QPushButton* sourceButton() const { return m_source; }
     QPushButton* crawlerButton() const { return m_crawler; }
     QPushButton* updateButton() const { return m_update; }
+    QPushButton* checkButton() const { return m_check; }
     QListView* keyListView() const { return m_keyList; }
+    // Shows the "Auto Extractor" sheet and starts it on the address.
+    void extractFrom(const QString& address);
 
 private:
     QLineEdit* fieldEdit(int field, QWidget* parent);
@@ -53,6 +57,9 @@ private:
     QPushButton* m_source = nullptr;
     QPushButton* m_crawler = nullptr;
     QPushButton* m_update = nullptr;
+    QPushButton* m_check = nullptr;
+    QTabWidget* m_sheets = nullptr;
+    ExtractorSheet* m_extractorSheet = nullptr;
     bool m_syncing = false;
 };
 

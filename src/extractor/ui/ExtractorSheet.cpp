@@ -53,6 +53,12 @@ ExtractorSheet::ExtractorSheet(EngineDatabase& db, AutoExtractor* extractor, QWi
     showNameValue();
 }
 
+void ExtractorSheet::extractFrom(const QString& address) {
+    m_url->setText(address);
+    // The download waits for its page: not inside another window's click.
+    QMetaObject::invokeMethod(m_start, &QPushButton::click, Qt::QueuedConnection);
+}
+
 void ExtractorSheet::showState() {
     const bool working = m_extractor && m_extractor->working();
     m_lamp->setProperty("lit", working);

@@ -20,6 +20,9 @@ public:
     // Without an extractor the sheet only shows the Name/Value view.
     ExtractorSheet(EngineDatabase& db, AutoExtractor* extractor, QWidget* parent = nullptr);
 
+    // Puts the address into Edit1 and presses "Get" once the caller's event is done.
+    void extractFrom(const QString& address);
+
 private:
     void showState();
     void showNameValue();

@@ -50,16 +50,7 @@ private:
     int m_accepted = 0;
 };
 
-// "Desc|pattern|Desc|pattern" as the file dialogs take it.
-QString dialogFilter(const QString& pairs) {
-    const QStringList parts = pairs.split(QLatin1Char('|'));
-    QStringList out;
-    for (int i = 0; i + 1 < parts.size(); i += 2)
-        out << parts.at(i) + QStringLiteral(" (") + parts.at(i + 1) + QLatin1Char(')');
-    return out.join(QStringLiteral(";;"));
-}
-
-const char* const kHtmlFilter = "HTML (html,htm)|*.htm*|(shtml,shtm)|*.shtm*|All files (*.*)|*.*";
+const char* const kHtmlFilter = "HTML (html,htm) (*.htm*);;(shtml,shtm) (*.shtm*);;All files (*.*)";
 
 } // namespace
 
@@ -419,9 +410,9 @@ void TMeta_Creator::MetaClearClick() {
 }
 
 void TMeta_Creator::SiteOpenClick() {
-    const QString path = m_dialogs->openFileName(
-        QStringLiteral("Import  Session"),
-        dialogFilter(QStringLiteral("Database files (*.HLX)|*.HLX")), m_creator->sessionFolder());
+    const QString path = m_dialogs->openFileName(QStringLiteral("Import  Session"),
+                                                 QStringLiteral("Database files (*.HLX)"),
+                                                 m_creator->sessionFolder());
     if (path.isEmpty())
         return;
     readFields();
@@ -475,10 +466,9 @@ void TMeta_Creator::LoadDocClick() {
 }
 
 void TMeta_Creator::FileDocClick() {
-    const QString path =
-        m_dialogs->openFileName(QStringLiteral("Select an html document to inject"),
-                                dialogFilter(QLatin1String(kHtmlFilter)),
-                                appPath(m_creator->appDir(), QStringLiteral("\\data\\html")));
+    const QString path = m_dialogs->openFileName(
+        QStringLiteral("Select an html document to inject"), QLatin1String(kHtmlFilter),
+        appPath(m_creator->appDir(), QStringLiteral("\\data\\html")));
     if (path.isEmpty())
         return;
     QFile f(path);
@@ -491,7 +481,7 @@ void TMeta_Creator::FileDocClick() {
 
 void TMeta_Creator::FileSaveClick() {
     const QString path = m_dialogs->saveFileName(
-        QStringLiteral("SaveAs"), dialogFilter(QLatin1String(kHtmlFilter)),
+        QStringLiteral("SaveAs"), QLatin1String(kHtmlFilter),
         appPath(m_creator->appDir(), QStringLiteral("\\data\\html")), QStringLiteral("htm"));
     if (path.isEmpty())
         return;

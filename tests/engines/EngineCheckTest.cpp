@@ -1,0 +1,212 @@
+// The engine health check against target-sim on 127.0.0.1: one engine per
+// state, the form rule, the ignore list it fills and the reports it writes.
+#include "engines/EngineCheck.h"
+#include "engines/EngineCheckFiles.h"
+#include "engines/EngineDatabase.h"
+#include "engines/ProgramFolder.h"
+#include "support/LoopbackServer.h"
+#include "support/RawServer.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+
+using namespace lb;
+using lb::test::ProgramFolder;
+
+namespace {
+
+EngineRecord engine(const QString& name, const QString& siteUrl, const QString& cgiUrl) {
+    EngineRecord r;
+    r.name = name;
+    r[EngineRecord::SiteUrl] = siteUrl;
+    r[EngineRecord::CgiUrl] = cgiUrl;
+    r.setPost(true);
+    return r;
+}
+
+// Runs the check to its end (bounded).
+bool runCheck(EngineCheck& check) {
+    bool finished = false;
+    QObject::connect(&check, &EngineCheck::finished, [&finished] { finished = true; });
+    check.start();
+    return lb::test::runUntil([&] { return finished; }, 60000);
+}
+
+const char* const kTwoForms =
+    "<html><body>\n"
+    "<form method=\"post\" action=\"/newsletter.cgi\"><input name=\"url\"></form>\n"
+    "<form method=\"post\" action=\"add.cgi\">\n<input type=\"text\" name=\"url\">\n"
+    "<input type=\"submit\" value=\"Add\"></form>\n</body></html>\n";
+const char* const kMovedForm = "<html><body><form method=post action=/v2/add.cgi>"
+                               "<input name=url></form></body></html>";
+
+class EngineCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QDir(pf.dir.path()).mkpath("pages");
+    pf.writeBytes("pages/form.htm", kTwoForms);
+        pf.writeBytes("pages/moved.htm", kMovedForm);
+        ASSERT_TRUE(sim.ok());
+    }
+    QString at(const QString& path) const { return sim.url(path); }
+
+    ProgramFolder pf;
+    lb::test::TargetSim sim{{QStringLiteral("--root"), pf.path("pages")}};
+};
+
+} // namespace
+
+TEST(EngineCheckRule, AFormPostsToTheCgiUrlWhenSchemeHostPortAndPathAgree) {
+    const QString page = QStringLiteral("http://example.com:81/dir/page.htm");
+    struct Case {
+        const char* action;
+        const char* cgi;
+        bool same;
+    } cases[] = {
+        {"add.cgi", "http://example.com:81/dir/add.cgi", true}, // against the page, port kept
+        {"/add.cgi", "http://example.com:81/add.cgi", true},
+        {"http://example.com:80/x.cgi", "http://example.com/x.cgi", true},
+        {"http://EXAMPLE.com/x.cgi?a=1", "http://example.com/x.cgi?b=2", true},
+        {"https://example.com:443/x.cgi", "https://example.com/x.cgi", true},
+        {"http://example.com/x.cgi", "http://example.com:8080/x.cgi", false},
+        {"https://example.com/x.cgi", "http://example.com/x.cgi", false},
+        {"http://example.com/y.cgi", "http://example.com/x.cgi", false},
+        {"http://example.com/X.cgi", "http://example.com/x.cgi", false},
+        {"http://example.org/x.cgi", "http://example.com/x.cgi", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(actionPostsTo(QString::fromLatin1(c.action), page, QString::fromLatin1(c.cgi)),
+                  c.same)
+            << c.action << " / " << c.cgi;
+}
+
+TEST_F(EngineCheckTest, EachEngineGetsTheStateItsAnswersShow) {
+    const lb::test::LoopbackPort refused(false);
+    const QString cgi = at("/files/add.cgi?id=7");
+    const QString elsewhere = QStringLiteral("http://localhost:%1/files/moved.htm").arg(sim.port());
+    struct Case {
+        QString name, site, cgi;
+        EngineState state;
+        QString detail;
+    } cases[] = {
+        {"Second form posts", at("/files/form.htm"), cgi, EngineState::Alive, ""},
+        {"Redesigned", at("/files/moved.htm"), cgi, EngineState::Changed, ""},
+        // Five redirects are followed, to a page without a form.
+        {"Five hops", at("/redirect/5"), cgi, EngineState::Changed, ""},
+        {"Six hops", at("/redirect/6"), cgi, EngineState::Error, "302 Found"},
+        {"Moved", at("/redirect-to?url=" + QUrl::toPercentEncoding(elsewhere)), cgi,
+         EngineState::Moved, elsewhere},
+        {"Moved to nowhere",
+         at("/redirect-to?status=301&url=http%3A%2F%2Flapsed.invalid%2Fadd.htm"), cgi,
+         EngineState::Moved, "http://lapsed.invalid/add.htm"},
+        {"Not found", at("/status/404/Not%20Found"), cgi, EngineState::Gone, "404 Not Found"},
+        {"Closed", at("/status/410/Gone"), cgi, EngineState::Gone, "410 Gone"},
+        {"Private", at("/status/403/Access%20Denied"), cgi, EngineState::Error,
+         "403 Access Denied"},
+        {"Lapsed", "http://lapsed.invalid/links.htm", cgi, EngineState::Dead,
+         "can't resolve hostname to IP address"},
+        {"Refused", QStringLiteral("http://127.0.0.1:%1/").arg(refused.port), cgi,
+         EngineState::Dead, "Connection refused (Error #10061)"},
+        {"Silent", at("/hang"), cgi, EngineState::Dead, "Request_Timeout"},
+        {"Still sending", at("/stall?data=HTTP%2F1.0%20200%20OK%0D%0A%0D%0A%3Chtml%3E%3Cform"), cgi,
+         EngineState::Dead, "Request_Timeout"},
+        // No Site_Url: the script's own answer, below 400 alive, not followed.
+        {"Script thanks", "", at("/redirect-to?url=/status/404"), EngineState::Alive, ""},
+        {"Script refuses GET", "", at("/status/405/Method%20Not%20Allowed"), EngineState::Error,
+         "405 Method Not Allowed"},
+        {"Script gone", "", at("/status/404/Not%20Found"), EngineState::Gone, "404 Not Found"},
+    };
+    QList<EngineRecord> engines;
+    for (const Case& c : cases)
+        engines.append(engine(c.name, c.site, c.cgi));
+
+    EngineCheck check;
+    check.setEngines(engines);
+    check.setSpeed(5);
+    check.setTimeoutMs(2500);
+    ASSERT_TRUE(runCheck(check));
+
+    ASSERT_EQ(check.checkedCount(), int(std::size(cases)));
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const EngineCheckResult& r = check.results().at(i);
+        EXPECT_EQ(r.name, cases[i].name);
+        EXPECT_EQ(engineStateName(r.state), engineStateName(cases[i].state))
+            << r.name.toStdString();
+        EXPECT_EQ(r.detail, cases[i].detail) << r.name.toStdString();
+    }
+    const auto counts = check.counts();
+    EXPECT_EQ(counts, (std::array<int, kEngineStateCount>{2, 2, 2, 3, 3, 4}));
+
+    // Only GETs; a script without a page is asked with its query as stored.
+    QStringList targets;
+    for (const QJsonObject& r : sim.requests()) {
+        EXPECT_EQ(r.value("method").toString(), "GET");
+        targets << r.value("target").toString();
+    }
+    EXPECT_TRUE(targets.contains("/redirect-to?url=/status/404"));
+    EXPECT_FALSE(targets.contains("/status/404")); // the script's redirect is not followed
+    EXPECT_EQ(targets.count("/redirect/0"), 1);    // the sixth hop of the chain of five
+    EXPECT_FALSE(targets.contains("/newsletter.cgi"));
+}
+
+TEST_F(EngineCheckTest, GoneAndDeadEnginesGoOnTheIgnoreListAndTheNextLoadDropsThem) {
+    const QString site = at("/files/form.htm");
+    const QStringList lines = {
+        engine("Alive Links", site, at("/files/add.cgi")).toLine(),
+        engine("Lapsed Links", "http://lapsed.invalid/", at("/files/add.cgi")).toLine(),
+        engine("Closed Links", at("/status/404/Not%20Found"), at("/files/add.cgi")).toLine(),
+        engine("Private Links", at("/status/403/Forbidden"), at("/files/add.cgi")).toLine(),
+    };
+    pf.writeBytes("data/custom/mine.hlx", lines.join("\r\n").toUtf8());
+    // An earlier entry, its last line without a line end.
+    pf.writeBytes("data/exclude.tmp", "Older Links\r\nclosed links");
+
+    EngineCheck check;
+    check.setEngines(readCheckDatabase(pf.dir.path(), pf.path("data/custom/mine.hlx")));
+    ASSERT_TRUE(runCheck(check));
+    const QStringList names = goneAndDeadNames(check.results());
+    EXPECT_EQ(names, (QStringList{"Lapsed Links", "Closed Links"}));
+
+    EXPECT_EQ(addToIgnoreList(pf.path("data/exclude.tmp"), names), 1);
+    EXPECT_EQ(pf.readBytes("data/exclude.tmp"), "Older Links\r\nclosed links\r\nLapsed Links\r\n");
+    EXPECT_EQ(addToIgnoreList(pf.path("data/exclude.tmp"), names), 0);
+    EXPECT_EQ(pf.readBytes("data/exclude.tmp"), "Older Links\r\nclosed links\r\nLapsed Links\r\n");
+
+    lb::test::ScriptedDialogs dialogs;
+    dialogs.fileNames = {pf.path("data/custom/mine.hlx")};
+    EngineDatabase db(pf.dir.path(), dialogs);
+    db.loadExcludeFile();
+    db.selectCustom();
+    EXPECT_EQ(db.keyList().names(), (QStringList{"Alive Links", "Private Links"}));
+    // The check itself reads the file: ignored engines are checked again.
+    EXPECT_EQ(readCheckDatabase(pf.dir.path(), pf.path("data/custom/mine.hlx")).size(), 4);
+
+    // A list that does not exist yet is made.
+    pf.remove("data/exclude.tmp");
+    EXPECT_EQ(addToIgnoreList(pf.path("data/exclude.tmp"), names), 2);
+    EXPECT_EQ(pf.readBytes("data/exclude.tmp"), "Lapsed Links\r\nClosed Links\r\n");
+}
+
+TEST(EngineCheckReport, RowsKeepNamesWholeAndTheHtmlEscapesThem) {
+    const QList<EngineCheckResult> results = {
+        {QStringLiteral("Smith, \"Jr\" <Links>"), EngineState::Gone, 404,
+         QStringLiteral("404 Not Found")},
+        {QStringLiteral("Plain"), EngineState::Dead, 0, QStringLiteral("Request_Timeout")},
+    };
+    const QByteArray csv = checkCsv(results);
+    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF"));
+    const QList<QByteArray> rows = csv.mid(3).split('\n');
+    ASSERT_EQ(rows.size(), 4); // header, two rows, nothing after the last CR LF
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(rows[i].endsWith('\r'));
+    EXPECT_EQ(rows[1], "\"Smith, \"\"Jr\"\" <Links>\",gone,404,404 Not Found\r");
+    EXPECT_EQ(rows[2], "Plain,dead,,Request_Timeout\r");
+    EXPECT_TRUE(rows[3].isEmpty());
+
+    const QByteArray html = checkHtml(QStringLiteral("data"), results);
+    EXPECT_TRUE(html.contains("<td>Smith, &quot;Jr&quot; &lt;Links&gt;</td><td>gone</td>"));
+    EXPECT_FALSE(html.contains("<Links>"));
+    EXPECT_EQ(checkHtmlPath("/pf", checkDatabaseName("/pf/data/custom/old.CHC")),
+              "/pf/reports/engines-old.htm");
+}
