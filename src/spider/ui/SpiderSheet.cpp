@@ -1,9 +1,9 @@
 #include "spider/ui/SpiderSheet.h"
 
 #include "audit/ui/SiteAuditWindow.h"
+#include "common/ui/FetchRow.h"
 #include "spider/Spider.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -24,28 +24,15 @@ SpiderSheet::SpiderSheet(Spider* spider, QWidget* parent) : QWidget(parent), m_s
     note->setWordWrap(true);
     layout->addWidget(note);
 
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("URL:"), this));
-    m_siteUrl = new QLineEdit(this);
-    m_siteUrl->setObjectName(QStringLiteral("SiteUrl"));
-    row->addWidget(m_siteUrl, 1);
-    m_get = new QPushButton(QStringLiteral("Get"), this);
-    m_get->setObjectName(QStringLiteral("MapButton"));
-    row->addWidget(m_get);
-    m_audit = new QPushButton(QStringLiteral("Audit"), this);
-    m_audit->setObjectName(QStringLiteral("AuditButton"));
+    const FetchRow fetch = addFetchRow(layout, this, "SiteUrl", "MapButton", "MapAbort", "Panel36");
+    m_siteUrl = fetch.url;
+    m_get = fetch.get;
+    m_abort = fetch.abort;
+    m_lamp = fetch.lamp;
+    m_audit = button(QStringLiteral("AuditButton"), QStringLiteral("Audit"), this);
     m_audit->setToolTip(QStringLiteral("Check the site for what keeps it from being found"));
-    row->addWidget(m_audit);
-    m_abort = new QPushButton(QStringLiteral("Abort"), this);
-    m_abort->setObjectName(QStringLiteral("MapAbort"));
-    m_abort->setEnabled(false);
-    row->addWidget(m_abort);
-    m_lamp = new QLabel(this);
-    m_lamp->setObjectName(QStringLiteral("Panel36"));
-    m_lamp->setFixedSize(16, 16);
+    fetch.row->insertWidget(fetch.row->indexOf(m_get) + 1, m_audit);
     m_lamp->setAutoFillBackground(true);
-    row->addWidget(m_lamp);
-    layout->addLayout(row);
 
     layout->addWidget(new QLabel(QStringLiteral("Urls Found"), this));
     m_siteList = new QListView(this);
