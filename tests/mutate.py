@@ -1,0 +1,228 @@
+#!/usr/bin/env python3
+"""One-line faults against the test suite.
+
+Each mutant replaces one piece of text in one source file, builds, runs the
+test programs until one fails (the one most likely to fail first), and puts
+the file back. A mutant that no test program notices has run them all.
+
+    tests/mutate.py [--build build/normal] [--only ID,ID] [--out FILE]
+
+Prints one row per mutant: id, killed/survived, the test program that
+failed. Run it niced on a shared machine: nice -n 10 tests/mutate.py
+"""
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+# id, file, text, replacement, occurrence (0: the only one), test program to try first
+MUTANTS = [
+    ("colour-hex-six", "src/source/ColorRule.cpp",
+     "hex.size() > 6)", "hex.size() > 7)", 0, "source"),
+    ("colour-keyword-colours", "src/source/ColorRule.cpp",
+     "distinct.size() < kMaxKeywordColours", "distinct.size() <= kMaxKeywordColours", 0, "source"),
+    ("colour-token-entries", "src/source/ColorRule.cpp",
+     "if (out.size() >= kMaxTokenEntries)", "if (out.size() > kMaxTokenEntries)", 1, "source"),
+    ("source-proxy", "src/source/SourceViewer.cpp",
+     "m_http.Proxy = proxy.host;", "m_http.Proxy = QString();", 0, "source"),
+    ("meta-proxy-port", "src/meta/MetaCreator.cpp",
+     "m_http.ProxyPort = proxy.port;", "m_http.ProxyPort = QStringLiteral(\"80\");", 0, "meta"),
+    ("meta-status-400", "src/meta/MetaCreator.cpp",
+     "m_http.StatusCode() < 400", "m_http.StatusCode() <= 400", 0, "meta"),
+    ("indexnow-proxy", "src/indexnow/IndexNow.cpp",
+     "client->Proxy = proxy.host;", "client->Proxy = QString();", 0, "indexnow"),
+    ("indexnow-key-128", "src/indexnow/IndexNow.cpp",
+     "key.size() > 128", "key.size() > 129", 0, "indexnow"),
+    ("indexnow-key-8", "src/indexnow/IndexNow.cpp",
+     "key.size() < 8 ", "key.size() < 7 ", 0, "indexnow"),
+    ("indexnow-json-control", "src/indexnow/IndexNow.cpp",
+     "if (c < 0x20) {", "if (c < 0x1F) {", 0, "indexnow"),
+    ("spider-link-100", "src/spider/Spider.cpp",
+     "link.size() >= 100)", "link.size() > 100)", 0, "spider"),
+    ("spider-session-all", "src/spider/Spider.cpp",
+     "        from = at + 1;\n", "        from = text.size();\n", 0, "spider"),
+    ("spider-keyword-blank", "src/spider/Spider.cpp",
+     "kept.size() > 2 &&", "kept.size() > 1 &&", 0, "spider"),
+    ("ffa-proxy-port", "src/ffa/FfaCrawler.cpp",
+     "proxy.port.isEmpty() ? QStringLiteral(\"80\") : proxy.port", "QStringLiteral(\"80\")", 0,
+     "ffa"),
+    ("ffa-link-100", "src/ffa/FfaCrawler.cpp",
+     "link.size() >= 100 ||", "link.size() > 100 ||", 0, "ffa"),
+    ("ffa-bar-escape", "src/ffa/FfaList.cpp",
+     "line += value.replace(QLatin1Char('|'), QLatin1String(\"%7C\"));", "line += value;", 0,
+     "ffa"),
+    ("ffa-fix-order", "src/ffa/FfaForm.cpp",
+     "{\"Business\", \"Miscellaneous\", \"Other\"}", "{\"Miscellaneous\", \"Business\", \"Other\"}",
+     0, "ffa"),
+    ("ffa-cat-order", "src/ffa/FfaForm.cpp",
+     "allOccur(offered, kCat3)", "allOccur(offered, kCat1)", 0, "ffa"),
+    ("analyser-action-3", "src/extractor/FormAnalyser.cpp",
+     "action.size() > 3 &&", "action.size() >= 3 &&", 0, "extractor"),
+    ("analyser-cat-order", "src/extractor/FormAnalyser.cpp",
+     "item = 2;", "item = 1;", 0, "extractor"),
+    ("extractor-address-10", "src/extractor/AutoExtractor.cpp",
+     "address.size() < 10", "address.size() < 9", 0, "extractor"),
+    ("qdb-key-255", "src/liststore/QDB.cpp",
+     "keyBytes.size() > 255", "keyBytes.size() > 256", 0, "liststore"),
+    ("qdb-entry-bounds", "src/liststore/QDB.cpp",
+     "entry(int i) const {\n    if (i < 0 || i >= count())",
+     "entry(int i) const {\n    if (i < 0 || i > count())", 0, "liststore"),
+    ("ini-eq-first", "src/common/IniFile.cpp",
+     "if (eq <= 0 ||", "if (eq < 0 ||", 0, "common"),
+    ("csv-quote-escape", "src/submit/ReportWriter.cpp",
+     "quoted.replace(QLatin1Char('\"'), QStringLiteral(\"\\\"\\\"\"));", "", 0, "submit"),
+    ("batch-status-404", "src/submit/BatchPass.cpp",
+     "m_batchStatusCode >= 404", "m_batchStatusCode > 404", 0, "submit"),
+    ("rar-header-bounds", "src/update/RarHeaders.cpp",
+     "pos + size > fileSize)", "pos + size > fileSize + 1)", 0, "update"),
+    ("rar-size-bound", "src/update/TRAR.cpp",
+     "total + std::uint64_t(n) > header.UnpSize", "total + std::uint64_t(n) > header.UnpSize + 1",
+     0, "update"),
+    ("names-remove-bounds", "src/common/NameListModel.cpp",
+     "row + n > count()", "row + n > count() + 1", 0, "common"),
+    ("reports-back-first", "src/reports/ReportBrowser.cpp",
+     "Direction::Back && index > 0", "Direction::Back && index >= 0", 0, "reports"),
+    ("session-select-bounds", "src/sessions/SessionStore.cpp",
+     "void SessionStore::select(int row) {\n    if (row < 0 || row >= m_sesList.count())",
+     "void SessionStore::select(int row) {\n    if (row < 0 || row > m_sesList.count())", 0,
+     "sessions"),
+]
+
+
+# The same fault where the code has moved since: tried in order when the
+# main text is not found.
+MOVED = {
+    "ffa-cat-order": [("src/engines/FormNames.cpp", "if (allOccur(options, LargestCategorySet))",
+                       "if (allOccur(options, SmallestCategorySet))", 0)],
+    "analyser-cat-order": [("src/engines/FormNames.cpp", "        return 2;\n",
+                            "        return 1;\n", 0)],
+}
+
+
+def areas():
+    out = []
+    tests = os.path.join(ROOT, "tests")
+    for name in sorted(os.listdir(tests)):
+        d = os.path.join(tests, name)
+        if name == "support" or not os.path.isdir(d):
+            continue
+        if any(f.endswith(".cpp") for _, _, fs in os.walk(d) for f in fs):
+            out.append(name)
+    return out
+
+
+JOBS = "2"
+
+
+def build(build_dir, targets, log):
+    cmd = ["cmake", "--build", build_dir, "-j", JOBS, "--target"] + [f"test_{a}" for a in targets]
+    r = subprocess.run(cmd, stdout=log, stderr=subprocess.STDOUT)
+    return r.returncode == 0
+
+
+def run(build_dir, area, log, timeout):
+    binary = os.path.join(build_dir, "tests", f"test_{area}")
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen",
+               ASAN_OPTIONS="detect_leaks=0:abort_on_error=1")
+    cmd = ["unshare", "-rn", "sh", "-c", 'ip link set lo up && exec "$@"', "loopback-only",
+           binary, "--gtest_fail_fast"]
+    start = time.monotonic()
+    try:
+        r = subprocess.run(cmd, cwd=os.path.join(build_dir, "tests"), env=env, stdout=log,
+                           stderr=subprocess.STDOUT, timeout=timeout)
+        ok = r.returncode == 0
+    except subprocess.TimeoutExpired:
+        ok = False
+    return ok, time.monotonic() - start
+
+
+def apply(m):
+    ident = m[0]
+    for rel, old, new, occurrence in [m[1:5]] + MOVED.get(ident, []):
+        path = os.path.join(ROOT, rel)
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        count = text.count(old)
+        if count > occurrence and (occurrence or count == 1):
+            break
+    else:
+        raise SystemExit(f"{ident}: '{old}' found {count} times in {rel}")
+    at = -1
+    for _ in range(occurrence + 1):
+        at = text.index(old, at + 1)
+    with open(path, "w", encoding="utf-8") as f:
+        f.write(text[:at] + new + text[at + len(old):])
+    return path, text
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default=os.path.join(ROOT, "build", "normal"))
+    ap.add_argument("--only", default="")
+    ap.add_argument("--out", default="")
+    ap.add_argument("--timeout", type=int, default=420)
+    ap.add_argument("--jobs", default="2")
+    ap.add_argument("--check", action="store_true", help="only check that every fault applies")
+    args = ap.parse_args()
+    global JOBS
+    JOBS = args.jobs
+    wanted = [m for m in MUTANTS if not args.only or m[0] in args.only.split(",")]
+    if args.check:
+        for m in wanted:
+            path, text = apply(m)
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text)
+        print(f"{len(wanted)} faults apply")
+        return
+    all_areas = areas()
+    log = open(os.path.join(args.build, "mutate.log"), "w")
+    if not build(args.build, all_areas, log):
+        raise SystemExit("the unchanged tree does not build")
+    times = {}
+    for a in all_areas:
+        ok, secs = run(args.build, a, log, args.timeout)
+        if not ok:
+            raise SystemExit(f"test_{a} fails on the unchanged tree")
+        times[a] = secs
+    order = sorted(all_areas, key=lambda a: times[a])
+    rows = []
+    for m in wanted:
+        ident, rel, first = m[0], m[1], m[5]
+        path, text = apply(m)
+        try:
+            killer = ""
+            print(f"== {ident}", file=log, flush=True)
+            if not build(args.build, [first], log):
+                killer = "build"
+            else:
+                ok, _ = run(args.build, first, log, args.timeout)
+                if not ok:
+                    killer = first
+                elif build(args.build, all_areas, log):
+                    for a in order:
+                        if a != first and not run(args.build, a, log, args.timeout)[0]:
+                            killer = a
+                            break
+                else:
+                    killer = "build"
+        finally:
+            with open(path, "w", encoding="utf-8") as f:
+                f.write(text)
+        row = f"{ident:24} {'killed' if killer else 'survived':8} {killer}"
+        rows.append(row)
+        print(row, flush=True)
+    # Leave the build matching the tree again.
+    build(args.build, all_areas, log)
+    killed = sum(1 for r in rows if " killed " in r + " ")
+    summary = f"{killed} of {len(rows)} killed"
+    print(summary)
+    if args.out:
+        with open(args.out, "w") as f:
+            f.write("\n".join(rows + [summary]) + "\n")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
