@@ -4,6 +4,7 @@
 #include "common/LineSplitter.h"
 #include "engines/EngineCipher.h"
 #include "engines/EngineRecord.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -22,14 +23,9 @@ public:
     QString path(const QString& rel) const { return dir.path() + QLatin1Char('/') + rel; }
 
     void writeBytes(const QString& rel, const QByteArray& bytes) const {
-        QFile f(path(rel));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << rel.toStdString();
-        f.write(bytes);
+        writeFile(path(rel), bytes);
     }
-    QByteArray readBytes(const QString& rel) const {
-        QFile f(path(rel));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray readBytes(const QString& rel) const { return readFile(path(rel)); }
     bool exists(const QString& rel) const { return QFile::exists(path(rel)); }
     void remove(const QString& rel) const { QFile::remove(path(rel)); }
 

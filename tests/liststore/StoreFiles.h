@@ -1,7 +1,8 @@
 #pragma once
-// Helpers for list store tests: files read and written byte for byte, and an
-// independent writer of store files laid out field by field.
+// Helpers for list store tests: an independent writer of store files laid out
+// field by field.
 #include "liststore/QDB.h"
+#include "support/Files.h"
 #include "support/Thrown.h"
 
 #include <QByteArray>
@@ -20,17 +21,6 @@ inline const QByteArray FreshStore("QDB\0\0\0\0\0QIX\0\x05\0\0\0\0\0\0\0\0", 21)
 // The message of the store error f throws.
 inline QString messageOf(const std::function<void()>& f) {
     return thrownMessage<EQDBError>(f);
-}
-
-inline QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
 }
 
 inline QByteArray u32(quint32 v) {

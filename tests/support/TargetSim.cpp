@@ -2,6 +2,7 @@
 
 #include "support/LoopbackServer.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -104,6 +105,18 @@ QJsonObject TargetSim::held() const {
     }
     ::close(fd);
     return QJsonDocument::fromJson(answer.mid(answer.indexOf("\r\n\r\n") + 4)).object();
+}
+
+TargetSim& sharedTargetSim() {
+    static TargetSim* sim = nullptr;
+    if (!sim) {
+        sim = new TargetSim;
+        qAddPostRoutine([] {
+            delete sim;
+            sim = nullptr;
+        });
+    }
+    return *sim;
 }
 
 } // namespace lb::test

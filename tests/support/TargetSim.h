@@ -38,4 +38,10 @@ private:
     quint16 tlsPort_ = 0;
 };
 
+// One simulator with the default options for the whole test program, started
+// at the first call and stopped with the application. For tests that read
+// only their own requests from it; a test that counts requests or needs
+// other options starts its own.
+TargetSim& sharedTargetSim();
+
 } // namespace lb::test

@@ -1,6 +1,7 @@
 #pragma once
 // A program folder with a data/ folder to update, archives built with the
 // test writer, and a snapshot of data/ to prove a failed update changed nothing.
+#include "support/Files.h"
 #include "support/RarWriter.h"
 
 #include <gtest/gtest.h>
@@ -36,14 +37,9 @@ public:
         write("zkt.ini", "[Proxy]\r\nKeyProxy=0\r\n");
     }
     QString path(const QString& rel) const { return dir.path() + QLatin1Char('/') + rel; }
-    void write(const QString& rel, const QByteArray& bytes) const {
-        QFile f(path(rel));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << rel.toStdString();
-        f.write(bytes);
-    }
+    void write(const QString& rel, const QByteArray& bytes) const { writeFile(path(rel), bytes); }
     QByteArray read(const QString& rel) const {
-        QFile f(path(rel));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return QFile::exists(path(rel)) ? readFile(path(rel)) : QByteArray("<missing>");
     }
     // Archive written beside the program folder (not inside data/).
     QString archive(const std::vector<RarEntry>& entries) {
