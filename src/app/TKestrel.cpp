@@ -1,5 +1,6 @@
 #include "app/TKestrel.h"
 #include "app/MemoFollower.h"
+#include "common/ui/Button.h"
 #include "indexnow/ui/TIndexNow.h"
 
 #include "net/HttpProt.h"
@@ -26,6 +27,7 @@
 #include "reports/ui/ResultsPage.h"
 #include "reports/ui/ThtmlLite.h"
 #include "sessions/SessionStore.h"
+#include "sessions/ui/ProxyPanel.h"
 #include "sessions/ui/SessionPage.h"
 #include "source/ui/TSource.h"
 #include "spider/SiteList.h"
@@ -61,12 +63,6 @@
 #include <QVBoxLayout>
 
 namespace lb {
-
-static QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
 
 static QLabel* panel(const QString& name, const QString& text, QWidget* parent) {
     auto* p = new QLabel(text, parent);
@@ -188,20 +184,15 @@ TKestrel::TKestrel(Dialogs& dialogs, QWidget* parent)
     });
     m_sessionPage = new lb::SessionPage(*m_sessions, m_notebook, m_spider.get());
     m_notebook->addTab(m_sessionPage, QStringLiteral("Step1 Site Info"));
-    if (auto* apply =
-            m_sessionPage->proxyPanel()->findChild<QPushButton*>(QStringLiteral("ProxyApply")))
-        connect(apply, &QPushButton::clicked, this, &TKestrel::applyProxyPanel);
-    if (auto* browse =
-            m_sessionPage->proxyPanel()->findChild<QPushButton*>(QStringLiteral("TlsCAFileBrowse")))
-        connect(browse, &QPushButton::clicked, this, [this] {
-            const QString file = m_dialogs.openFileName(
-                QStringLiteral("CA file"),
-                QStringLiteral("PEM certificates (*.pem *.crt);;All files (*)"), m_appDir);
-            if (auto* e =
-                    m_sessionPage->proxyPanel()->findChild<QLineEdit*>(QStringLiteral("TlsCAFile"));
-                e && !file.isEmpty())
-                e->setText(file);
-        });
+    ProxyPanel* proxyPanel = m_sessionPage->proxyPanel();
+    connect(proxyPanel, &ProxyPanel::applyClicked, this, &TKestrel::applyProxyPanel);
+    connect(proxyPanel, &ProxyPanel::browseClicked, this, [this, proxyPanel] {
+        const QString file = m_dialogs.openFileName(
+            QStringLiteral("CA file"),
+            QStringLiteral("PEM certificates (*.pem *.crt);;All files (*)"), m_appDir);
+        if (!file.isEmpty())
+            proxyPanel->setCaFile(file);
+    });
     m_notebook->addTab(buildSessionPage(), QStringLiteral("Step2 Session"));
     m_notebook->addTab(buildSubmitPage(), QStringLiteral("Step3 Submit"));
     m_results = new ResultsPage(dialogs, m_notebook);
@@ -300,26 +291,10 @@ void TKestrel::syncFromSubmission() {
 }
 
 void TKestrel::applyProxyPanel() {
-    QWidget* p = m_sessionPage->proxyPanel();
-    auto text = [p](const char* name) {
-        auto* e = p->findChild<QLineEdit*>(QLatin1String(name));
-        return e ? e->text() : QString();
-    };
-    ProxySettings s;
-    s.host = text("HttpProxy");
-    s.password = text("HttpPass");
-    s.port = text("HttpPort");
-    s.userName = text("HttpUsername");
-    auto* behind = p->findChild<QRadioButton*>(QStringLiteral("KeyProxy"));
-    s.behindProxy = behind && behind->isChecked();
     // Written only: the running clients keep what they had until the next start.
     try {
-        s.save(m_appDir);
-        TlsSettings tls;
-        tls.caFile = text("TlsCAFile").trimmed();
-        auto* verify = p->findChild<QCheckBox*>(QStringLiteral("TlsVerify"));
-        tls.verify = !verify || verify->isChecked();
-        tls.save(m_appDir);
+        m_sessionPage->proxyPanel()->proxy().save(m_appDir);
+        m_sessionPage->proxyPanel()->tls().save(m_appDir);
     } catch (const FileError& e) {
         m_dialogs.showError(e.message());
     }
@@ -376,9 +351,7 @@ IniFile& TKestrel::CategoryIni() {
 }
 
 bool TKestrel::behindProxySelected() const {
-    const auto* behind =
-        m_sessionPage->proxyPanel()->findChild<QRadioButton*>(QStringLiteral("KeyProxy"));
-    return behind && behind->isChecked();
+    return m_sessionPage->proxyPanel()->behindProxySelected();
 }
 
 bool TKestrel::generateReports() const {
@@ -431,23 +404,7 @@ void TKestrel::loadProxySettings() {
             c->ProxyPassword = m_proxy.password;
         }
     }
-    QWidget* p = m_sessionPage->proxyPanel();
-    const std::pair<const char*, QString> edits[] = {{"HttpProxy", m_proxy.host},
-                                                     {"HttpPass", m_proxy.password},
-                                                     {"HttpPort", m_proxy.port},
-                                                     {"HttpUsername", m_proxy.userName}};
-    for (const auto& [name, value] : edits)
-        if (auto* e = p->findChild<QLineEdit*>(QLatin1String(name)))
-            e->setText(value);
-    if (auto* r = p->findChild<QRadioButton*>(QStringLiteral("KeyProxy")))
-        r->setChecked(m_proxy.behindProxy);
-    if (auto* r = p->findChild<QRadioButton*>(QStringLiteral("NoProxy")))
-        r->setChecked(!m_proxy.behindProxy);
-    const TlsSettings tls = TlsSettings::load(m_appDir);
-    if (auto* e = p->findChild<QLineEdit*>(QStringLiteral("TlsCAFile")))
-        e->setText(tls.caFile);
-    if (auto* c = p->findChild<QCheckBox*>(QStringLiteral("TlsVerify")))
-        c->setChecked(tls.verify);
+    m_sessionPage->proxyPanel()->show(m_proxy, TlsSettings::load(m_appDir));
 }
 
 void TKestrel::loadPictureAndIcon() {

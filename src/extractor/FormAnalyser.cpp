@@ -1,12 +1,14 @@
 #include "extractor/FormAnalyser.h"
 
 #include "common/AsciiText.h"
+#include "engines/FormNames.h"
 #include "extractor/SiteName.h"
 #include "net/HttpProt.h"
 
 #include <QByteArrayView>
 
 #include <array>
+#include <iterator>
 #include <vector>
 
 namespace lb {
@@ -14,40 +16,19 @@ namespace lb {
 using R = EngineRecord;
 using View = QByteArrayView;
 
-const FormRole FormRoles[32] = {{"URL", R::UrlVar, false},
-                                {"NEWURL", R::UrlVar, false},
-                                {"Q", R::UrlVar, false},
-                                {"QUERY", R::UrlVar, false},
-                                {"PAGE", R::UrlVar, false},
-                                {"LINKADDR", R::UrlVar, false},
-                                {"EMAIL", R::EmailVar, false},
-                                {"CONTACT_EMAIL", R::EmailVar, false},
-                                {"FROM", R::EmailVar, false},
-                                {"REPLY_EMAIL", R::EmailVar, false},
-                                {"NAME", R::FirstNameVar, false},
-                                {"CONTACT_NAME", R::FirstNameVar, false},
-                                {"CONTACT", R::FirstNameVar, false},
-                                {"REALNAME", R::FirstNameVar, false},
-                                {"USRNAME", R::FirstNameVar, false},
-                                {"SECTION", R::CategoryVar, true},
-                                {"SELECTION", R::CategoryVar, true},
-                                {"CATAGORY", R::CategoryVar, true},
-                                {"TITLE", R::TitleVar, false},
-                                {"SITENAME", R::TitleVar, false},
-                                {"URLNAME", R::TitleVar, false},
-                                {"SITETITLE", R::TitleVar, false},
-                                {"DESCRIPTION", R::DescriptionVar, false},
-                                {"TEL", R::PhoneVar, false},
-                                {"PHONE", R::PhoneVar, false},
-                                {"FAX", R::FaxVar, false},
-                                {"CITY", R::CityVar, false},
-                                {"KEYWORDS", R::Key1Var, false},
-                                {"ZIP", R::ZipVar, false},
-                                {"STATE", R::StateVar, false},
-                                {"COUNTRY", R::CountryVar, false},
-                                {"ADDRESS", R::Address1Var, false}};
-
 namespace {
+
+// The editor field each field role fills, in FieldRole's order (the
+// category's only from a SELECT).
+constexpr int kFieldOfRole[] = {R::UrlVar,     R::EmailVar,       R::FirstNameVar, R::CategoryVar,
+                                R::TitleVar,   R::DescriptionVar, R::PhoneVar,     R::FaxVar,
+                                R::CityVar,    R::Key1Var,        R::ZipVar,       R::StateVar,
+                                R::CountryVar, R::Address1Var};
+static_assert(std::size(kFieldOfRole) == std::size_t(FieldRole::Address) + 1);
+
+int fieldOf(FieldRole role) {
+    return kFieldOfRole[int(role)];
+}
 
 bool has(View haystack, View needle) {
     return haystack.indexOf(needle) >= 0;
@@ -81,38 +62,17 @@ QString withoutSeparators(QString text) {
     return text;
 }
 
-const char* const LargestCategorySet[30] = {
-    "Automotive", "Business",      "Communications", "Community",     "Computers",
-    "Consumer",   "Education",     "Employment",     "Entertainment", "Finance",
-    "Government", "Health",        "Internet",       "Manufacturing", "Media",
-    "Medical",    "Miscellaneous", "News",           "Opportunities", "Personal",
-    "Politics",   "Publishing",    "Recreation",     "Reference",     "Religion",
-    "Sci-Tech",   "Services",      "Transportation", "Travel",        "Web_Stuff"};
-const char* const MiddleCategorySet[10] = {
-    "Business", "Computers", "Education",  "Entertainment", "Government",
-    "Personal", "Health",    "Recreation", "Web Stuff",     "Miscellaneous"};
-const char* const SmallestCategorySet[7] = {"Business",      "Computers",  "Education",
-                                            "Entertainment", "Government", "Personal",
-                                            "Miscellaneous"};
-
 // Rows of the role table by the first character of their variable name;
 // the category rows are left out (only a SELECT names the category variable).
 const std::array<std::vector<int>, 256>& rowsByFirstCharacter() {
     static const std::array<std::vector<int>, 256> table = [] {
         std::array<std::vector<int>, 256> t;
         for (int row = 0; row < 32; ++row)
-            if (!FormRoles[row].category)
-                t[uchar(FormRoles[row].variable[0])].push_back(row);
+            if (FormFieldNames[row].role != FieldRole::Category)
+                t[uchar(FormFieldNames[row].name[0])].push_back(row);
         return t;
     }();
     return table;
-}
-
-template <std::size_t N> bool containsAll(View text, const char* const (&words)[N]) {
-    for (const char* w : words)
-        if (!has(text, View(w)))
-            return false;
-    return true;
 }
 
 } // namespace
@@ -222,7 +182,7 @@ void FormAnalyser::tag(QByteArrayView t, QByteArrayView u) {
             if (rest.isEmpty())
                 return;
             for (int row : rowsByFirstCharacter()[uchar(rest[0])]) {
-                if (!matched[row] && rest.startsWith(View(FormRoles[row].variable))) {
+                if (!matched[row] && rest.startsWith(View(FormFieldNames[row].name))) {
                     matched[row] = true;
                     any = true;
                 }
@@ -239,7 +199,7 @@ void FormAnalyser::tag(QByteArrayView t, QByteArrayView u) {
             const QString field = fieldText(name);
             for (int row = 0; row < 32; ++row)
                 if (matched[row])
-                    m_editor[FormRoles[row].field] = field;
+                    m_editor[fieldOf(FormFieldNames[row].role)] = field;
         }
     }
 
@@ -251,15 +211,15 @@ void FormAnalyser::tag(QByteArrayView t, QByteArrayView u) {
 
     if (has(u, "TEXTAREA") && readAfter(t, u, "NAME=", name)) {
         const QByteArray upperName = asciiUpper(name);
-        for (const FormRole& row : FormRoles)
-            if (!row.category && upperName == row.variable)
-                m_editor[row.field] = fieldText(name);
+        for (const FormFieldName& row : FormFieldNames)
+            if (row.role != FieldRole::Category && upperName == row.name)
+                m_editor[fieldOf(row.role)] = fieldText(name);
     }
 
     if (has(u, "SELECT NAME=") && readAfter(t, u, "NAME=", name)) {
         const QByteArray upperName = asciiUpper(name);
-        for (const FormRole& row : FormRoles)
-            if (row.category && upperName == row.variable)
+        for (const FormFieldName& row : FormFieldNames)
+            if (row.role == FieldRole::Category && upperName == row.name)
                 m_editor[R::CategoryVar] = fieldText(name);
     }
 
@@ -339,13 +299,7 @@ void FormAnalyser::chooseCategoryType() {
             joined += '\n';
         joined += m_options.at(i);
     }
-    int item = -1;
-    if (containsAll(joined, LargestCategorySet))
-        item = 2;
-    else if (containsAll(joined, MiddleCategorySet))
-        item = 1;
-    else if (containsAll(joined, SmallestCategorySet))
-        item = 0;
+    const int item = categoryTypeItem(joined);
     // An item the drop-down does not have selects nothing.
     if (item >= 0)
         m_editor[R::CategoryType] = m_in.categoryTypes.value(item);

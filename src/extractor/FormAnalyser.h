@@ -23,15 +23,6 @@ struct FormAnalyserInput {
     QList<std::pair<QString, QString>> hostPairs;
 };
 
-// The form-field role table: variable name (upper case) and the editor
-// field its role fills (-1 for the category role, which only a SELECT fills).
-struct FormRole {
-    const char* variable;
-    int field;
-    bool category;
-};
-extern const FormRole FormRoles[32];
-
 // Analyses every segment of the page that holds a URL field into editor
 // (which the caller has cleared or filled before): later forms override
 // earlier ones, hidden values accumulate.

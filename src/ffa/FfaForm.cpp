@@ -1,72 +1,31 @@
 #include "ffa/FfaForm.h"
 
 #include "common/AsciiText.h"
+#include "engines/FormNames.h"
 #include "net/HttpProt.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace lb {
 
 namespace {
 
-struct FieldName {
-    const char* entry;
-    int row; // view row the field name goes to; -1: category (selection fields only)
-};
+// By field role: the view row it fills (-1: the category, selection fields
+// only) and the name the crawler window shows for it.
+constexpr int kRowOfRole[] = {
+    FfaList::Url,     FfaList::Email,       FfaList::Name,  -1,
+    FfaList::Title,   FfaList::Description, FfaList::Phone, FfaList::Fax,
+    FfaList::City,    FfaList::Keyword1,    FfaList::Zip,   FfaList::State,
+    FfaList::Country, FfaList::Address1};
+constexpr const char* kKeyOfRole[] = {"url",         "email", "name",    "catagory", "title",
+                                      "description", "phone", "fax",     "city",     "keywords",
+                                      "zip",         "state", "country", "address"};
+static_assert(std::size(kRowOfRole) == std::size_t(FieldRole::Address) + 1);
+static_assert(std::size(kKeyOfRole) == std::size(kRowOfRole));
 
-const FieldName kFieldNames[] = {
-    {"URL", FfaList::Url},
-    {"NEWURL", FfaList::Url},
-    {"Q", FfaList::Url},
-    {"QUERY", FfaList::Url},
-    {"PAGE", FfaList::Url},
-    {"LINKADDR", FfaList::Url},
-    {"EMAIL", FfaList::Email},
-    {"CONTACT_EMAIL", FfaList::Email},
-    {"FROM", FfaList::Email},
-    {"REPLY_EMAIL", FfaList::Email},
-    {"NAME", FfaList::Name},
-    {"CONTACT_NAME", FfaList::Name},
-    {"CONTACT", FfaList::Name},
-    {"REALNAME", FfaList::Name},
-    {"USRNAME", FfaList::Name},
-    {"SECTION", -1},
-    {"SELECTION", -1},
-    {"CATAGORY", -1},
-    {"TITLE", FfaList::Title},
-    {"SITENAME", FfaList::Title},
-    {"URLNAME", FfaList::Title},
-    {"SITETITLE", FfaList::Title},
-    {"DESCRIPTION", FfaList::Description},
-    {"TEL", FfaList::Phone},
-    {"PHONE", FfaList::Phone},
-    {"FAX", FfaList::Fax},
-    {"CITY", FfaList::City},
-    {"KEYWORDS", FfaList::Keyword1},
-    {"ZIP", FfaList::Zip},
-    {"STATE", FfaList::State},
-    {"COUNTRY", FfaList::Country},
-    {"ADDRESS", FfaList::Address1},
-};
-
-const char* const kCat3[] = {
-    "Automotive", "Business",      "Communications", "Community",     "Computers",
-    "Consumer",   "Education",     "Employment",     "Entertainment", "Finance",
-    "Government", "Health",        "Internet",       "Manufacturing", "Media",
-    "Medical",    "Miscellaneous", "News",           "Opportunities", "Personal",
-    "Politics",   "Publishing",    "Recreation",     "Reference",     "Religion",
-    "Sci-Tech",   "Services",      "Transportation", "Travel",        "Web_Stuff"};
-const char* const kCat2[] = {"Business",   "Computers",    "Education", "Entertainment",
-                             "Government", "Personal",     "Health",    "Recreation",
-                             "Web Stuff",  "Miscellaneous"};
-const char* const kCat1[] = {"Business",   "Computers", "Education",    "Entertainment",
-                             "Government", "Personal",  "Miscellaneous"};
-
-template <size_t N> bool allOccur(const QByteArray& text, const char* const (&names)[N]) {
-    for (const char* n : names)
-        if (!text.contains(n))
-            return false;
-    return true;
+int rowOf(FieldRole role) {
+    return kRowOfRole[int(role)];
 }
 
 QString toText(const QByteArray& bytes) {
@@ -226,12 +185,12 @@ void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
             }
         }
         if (utag.contains("INPUT") && !utag.contains("HIDDEN")) {
-            for (const FieldName& f : kFieldNames) {
-                if (!hasKeyValue(utag, "NAME=", f.entry))
+            for (const FormFieldName& f : FormFieldNames) {
+                if (!hasKeyValue(utag, "NAME=", f.name))
                     continue;
                 const QByteArray field = readAfter(tag, utag, "NAME=");
-                if (f.row >= 0 && !hasKeyValue(utag, "TYPE=", "SUBMIT"))
-                    list.setViewValue(f.row, toText(field));
+                if (rowOf(f.role) >= 0 && !hasKeyValue(utag, "TYPE=", "SUBMIT"))
+                    list.setViewValue(rowOf(f.role), toText(field));
             }
         }
         if (hasKeyValue(utag, "TYPE=", "HIDDEN") && utag.contains("NAME=") &&
@@ -244,15 +203,15 @@ void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
         if (utag.contains("TEXTAREA")) {
             const QByteArray field = readAfter(tag, utag, "NAME=");
             const QByteArray ufield = asciiUpper(field);
-            for (const FieldName& f : kFieldNames)
-                if (f.row >= 0 && ufield == f.entry)
-                    list.setViewValue(f.row, toText(field));
+            for (const FormFieldName& f : FormFieldNames)
+                if (rowOf(f.role) >= 0 && ufield == f.name)
+                    list.setViewValue(rowOf(f.role), toText(field));
         }
         if (utag.contains("SELECT NAME=")) {
             const QByteArray field = readAfter(tag, utag, "NAME=");
             const QByteArray ufield = asciiUpper(field);
-            for (const FieldName& f : kFieldNames)
-                if (f.row < 0 && ufield == f.entry)
+            for (const FormFieldName& f : FormFieldNames)
+                if (f.role == FieldRole::Category && ufield == f.name)
                     list.setViewValue(FfaList::Catagory, toText(field));
         }
         if (utag.contains("OPTION VALUE="))
@@ -263,12 +222,9 @@ void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
     // 5. The category set the options offer.
     const QByteArray offered = options.join("\r\n");
     const QString catagory = list.viewValue(FfaList::Catagory);
-    if (allOccur(offered, kCat3)) {
-        list.setViewValue(FfaList::CatType, QStringLiteral("Cat3"));
-    } else if (allOccur(offered, kCat2)) {
-        list.setViewValue(FfaList::CatType, QStringLiteral("Cat2"));
-    } else if (allOccur(offered, kCat1)) {
-        list.setViewValue(FfaList::CatType, QStringLiteral("Cat1"));
+    const int item = categoryTypeItem(offered);
+    if (item >= 0) {
+        list.setViewValue(FfaList::CatType, QStringLiteral("Cat%1").arg(item + 1));
     } else {
         bool fixed = false;
         if (!catagory.isEmpty()) {
@@ -299,53 +255,8 @@ void analysePiece(FfaList& list, QByteArray piece, const QString& pageUrl,
 
 QList<QPair<QString, QString>> ffaFieldNames() {
     QList<QPair<QString, QString>> out;
-    for (const FieldName& f : kFieldNames) {
-        const char* key = "catagory";
-        switch (f.row) {
-        case FfaList::Url:
-            key = "url";
-            break;
-        case FfaList::Email:
-            key = "email";
-            break;
-        case FfaList::Name:
-            key = "name";
-            break;
-        case FfaList::Title:
-            key = "title";
-            break;
-        case FfaList::Description:
-            key = "description";
-            break;
-        case FfaList::Phone:
-            key = "phone";
-            break;
-        case FfaList::Fax:
-            key = "fax";
-            break;
-        case FfaList::City:
-            key = "city";
-            break;
-        case FfaList::Keyword1:
-            key = "keywords";
-            break;
-        case FfaList::Zip:
-            key = "zip";
-            break;
-        case FfaList::State:
-            key = "state";
-            break;
-        case FfaList::Country:
-            key = "country";
-            break;
-        case FfaList::Address1:
-            key = "address";
-            break;
-        default:
-            break;
-        }
-        out.append({QString::fromLatin1(f.entry), QString::fromLatin1(key)});
-    }
+    for (const FormFieldName& f : FormFieldNames)
+        out.append({QString::fromLatin1(f.name), QString::fromLatin1(kKeyOfRole[int(f.role)])});
     return out;
 }
 

@@ -34,26 +34,24 @@ QStringList buildMetaBlock(const MetaFields& f, const MetaChecks& c) {
         out << QStringLiteral("<HTML LANG=") + f.language + QStringLiteral(">");
     out << QStringLiteral("<HEAD>");
     out << QStringLiteral("<TITLE>") + f.title + QStringLiteral("</TITLE>");
-    if (c.keywords)
-        meta("Keywords", f.keywords);
-    if (c.description)
-        meta("Description", f.description);
-    if (c.author)
-        meta("Author", f.author);
-    if (c.copyright)
-        meta("Copyright", f.copyright);
-    if (c.creator)
-        meta("Creator", f.creator);
-    if (c.publisher)
-        meta("Publisher", f.publisher);
-    if (c.distribution)
-        meta("Distribution", f.distribution);
-    if (c.rating)
-        meta("Rating", f.rating);
-    if (c.robots)
-        meta("Robots", f.robots);
-    if (c.revisit)
-        meta("Revisit-After", f.revisit);
+    // The NAME tags in their fixed order.
+    const struct {
+        bool MetaChecks::*on;
+        const char* name;
+        QString MetaFields::*value;
+    } named[] = {{&MetaChecks::keywords, "Keywords", &MetaFields::keywords},
+                 {&MetaChecks::description, "Description", &MetaFields::description},
+                 {&MetaChecks::author, "Author", &MetaFields::author},
+                 {&MetaChecks::copyright, "Copyright", &MetaFields::copyright},
+                 {&MetaChecks::creator, "Creator", &MetaFields::creator},
+                 {&MetaChecks::publisher, "Publisher", &MetaFields::publisher},
+                 {&MetaChecks::distribution, "Distribution", &MetaFields::distribution},
+                 {&MetaChecks::rating, "Rating", &MetaFields::rating},
+                 {&MetaChecks::robots, "Robots", &MetaFields::robots},
+                 {&MetaChecks::revisit, "Revisit-After", &MetaFields::revisit}};
+    for (const auto& tag : named)
+        if (c.*tag.on)
+            meta(tag.name, f.*tag.value);
     if (c.expires)
         out << QStringLiteral("<META HTTP-EQUIV=\"Expires\" CONTENT=\"") + f.day +
                    QStringLiteral(", ") + f.date + QLatin1Char(' ') + f.month + QLatin1Char(' ') +

@@ -1,5 +1,6 @@
 #include "engines/ui/EnginePage.h"
 
+#include "common/ui/Button.h"
 #include "engines/EngineDatabase.h"
 #include "extractor/ui/ExtractorSheet.h"
 
@@ -19,12 +20,6 @@
 namespace lb {
 
 using R = EngineRecord;
-
-static QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
 
 EnginePage::EnginePage(EngineDatabase& db, QWidget* parent, AutoExtractor* extractor)
     : QWidget(parent), m_db(db) {

@@ -1,5 +1,6 @@
 #include "extractor/ui/ExtractorSheet.h"
 
+#include "common/ui/Button.h"
 #include "engines/EngineDatabase.h"
 #include "extractor/AutoExtractor.h"
 
@@ -20,11 +21,9 @@ ExtractorSheet::ExtractorSheet(EngineDatabase& db, AutoExtractor* extractor, QWi
     m_url = new QLineEdit(QStringLiteral("http://"), this);
     m_url->setObjectName(QStringLiteral("Edit1"));
     row->addWidget(m_url, 1);
-    m_start = new QPushButton(QStringLiteral("Get"), this);
-    m_start->setObjectName(QStringLiteral("Startda"));
+    m_start = button(QStringLiteral("Startda"), QStringLiteral("Get"), this);
     row->addWidget(m_start);
-    m_stop = new QPushButton(QStringLiteral("Abort"), this);
-    m_stop->setObjectName(QStringLiteral("Stopda"));
+    m_stop = button(QStringLiteral("Stopda"), QStringLiteral("Abort"), this);
     m_stop->setEnabled(false);
     row->addWidget(m_stop);
     m_lamp = new QLabel(this);

@@ -1,5 +1,6 @@
 #include "ffa/ui/TCustomQ.h"
 
+#include "common/ui/Button.h"
 #include "common/ui/QtDialogs.h"
 #include "liststore/ui/QDBWidgets.h"
 
@@ -60,12 +61,6 @@ QGroupBox* group(const QString& caption, QWidget* content, QWidget* parent) {
     auto* l = new QVBoxLayout(g);
     l->addWidget(content);
     return g;
-}
-
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
 }
 
 QString memoDefault(const QString& crlf) {

@@ -25,49 +25,40 @@ void applyViewColour(QWidget* w, std::optional<quint32> rgb) {
     w->setPalette(p);
 }
 
-QDBLineEdit::QDBLineEdit(QLineEdit* edit, QString className)
+QDBTextWidget::QDBTextWidget(QLineEdit* edit, QString className)
     : m_edit(edit), m_class(std::move(className)) {}
-QString QDBLineEdit::name() const {
-    return m_edit->objectName();
-}
-int QDBLineEdit::tag() const {
-    return widgetTag(m_edit);
-}
-void QDBLineEdit::clear() {
-    m_edit->clear();
-}
-QByteArray QDBLineEdit::store() const {
-    return editField(m_edit->text(), false);
-}
-void QDBLineEdit::fetch(const QByteArray& field) {
-    m_edit->setText(editText(field));
-}
-void QDBLineEdit::setColour(std::optional<quint32> rgb) {
-    applyViewColour(m_edit, rgb);
-}
-
-QDBMemo::QDBMemo(QPlainTextEdit* memo, QString className)
+QDBTextWidget::QDBTextWidget(QPlainTextEdit* memo, QString className)
     : m_memo(memo), m_class(std::move(className)) {}
-QString QDBMemo::name() const {
-    return m_memo->objectName();
+QWidget* QDBTextWidget::widget() const {
+    return m_edit ? static_cast<QWidget*>(m_edit) : m_memo;
 }
-int QDBMemo::tag() const {
-    return widgetTag(m_memo);
+QString QDBTextWidget::name() const {
+    return widget()->objectName();
 }
-void QDBMemo::clear() {
-    m_memo->clear();
+int QDBTextWidget::tag() const {
+    return widgetTag(widget());
 }
-QByteArray QDBMemo::store() const {
-    return editField(m_memo->toPlainText(), true);
+void QDBTextWidget::clear() {
+    if (m_edit)
+        m_edit->clear();
+    else
+        m_memo->clear();
 }
-void QDBMemo::fetch(const QByteArray& field) {
+QByteArray QDBTextWidget::store() const {
+    return m_edit ? editField(m_edit->text(), false) : editField(m_memo->toPlainText(), true);
+}
+void QDBTextWidget::fetch(const QByteArray& field) {
     QString t = editText(field);
+    if (m_edit) {
+        m_edit->setText(t);
+        return;
+    }
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     m_memo->setPlainText(t);
 }
-void QDBMemo::setColour(std::optional<quint32> rgb) {
-    applyViewColour(m_memo, rgb);
+void QDBTextWidget::setColour(std::optional<quint32> rgb) {
+    applyViewColour(widget(), rgb);
 }
 
 } // namespace lb

@@ -13,9 +13,11 @@ namespace lb {
 int widgetTag(const QWidget* w);
 void applyViewColour(QWidget* w, std::optional<quint32> rgb);
 
-class QDBLineEdit : public QDBControl {
+// A line editor ("TEdit") or a memo ("TMemo", its lines stored with CR LF).
+class QDBTextWidget : public QDBControl {
 public:
-    explicit QDBLineEdit(QLineEdit* edit, QString className = QStringLiteral("TEdit"));
+    explicit QDBTextWidget(QLineEdit* edit, QString className = QStringLiteral("TEdit"));
+    explicit QDBTextWidget(QPlainTextEdit* memo, QString className = QStringLiteral("TMemo"));
     QString name() const override;
     QString className() const override { return m_class; }
     quint8 kindCode() const override { return QDBTextControl::EditKind; }
@@ -26,25 +28,13 @@ public:
     void setColour(std::optional<quint32> rgb) override;
 
 private:
-    QLineEdit* m_edit;
+    QWidget* widget() const;
+
+    QLineEdit* m_edit = nullptr;
+    QPlainTextEdit* m_memo = nullptr;
     QString m_class;
 };
-
-class QDBMemo : public QDBControl {
-public:
-    explicit QDBMemo(QPlainTextEdit* memo, QString className = QStringLiteral("TMemo"));
-    QString name() const override;
-    QString className() const override { return m_class; }
-    quint8 kindCode() const override { return QDBTextControl::EditKind; }
-    int tag() const override;
-    void clear() override;
-    QByteArray store() const override;
-    void fetch(const QByteArray& field) override;
-    void setColour(std::optional<quint32> rgb) override;
-
-private:
-    QPlainTextEdit* m_memo;
-    QString m_class;
-};
+using QDBLineEdit = QDBTextWidget;
+using QDBMemo = QDBTextWidget;
 
 } // namespace lb

@@ -1,10 +1,11 @@
 #include "sessions/ui/SessionPage.h"
 
+#include "common/ui/Button.h"
 #include "sessions/SessionStore.h"
+#include "sessions/ui/ProxyPanel.h"
 #include "spider/Spider.h"
 #include "spider/ui/SpiderSheet.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -13,17 +14,10 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace lb {
-
-static QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
 
 SessionPage::SessionPage(SessionStore& store, QWidget* parent, Spider* spider)
     : QWidget(parent), m_store(store) {
@@ -60,8 +54,12 @@ SessionPage::SessionPage(SessionStore& store, QWidget* parent, Spider* spider)
             m_sheets->setCurrentIndex(sheet == Spider::Sheet::ContactInfo ? 0 : 1);
         });
     right->addWidget(m_sheets, 1);
-    m_proxyPanel = buildProxyPanel();
+    m_proxyPanel = new ProxyPanel(this);
     m_proxyPanel->hide();
+    connect(m_proxyPanel, &ProxyPanel::closeClicked, this, [this] {
+        m_proxyPanel->hide();
+        m_sheets->show();
+    });
     right->addWidget(m_proxyPanel, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -146,55 +144,6 @@ QWidget* SessionPage::buildSiteSheet() {
     layout->addWidget(keywords);
     layout->addStretch();
     return sheet;
-}
-
-QWidget* SessionPage::buildProxyPanel() {
-    auto* panel = new QGroupBox(this);
-    panel->setObjectName(QStringLiteral("ProxyPanel"));
-    auto* layout = new QVBoxLayout(panel);
-    auto* behind = new QRadioButton(QStringLiteral("I am behind a firewall or proxy"), panel);
-    behind->setObjectName(QStringLiteral("KeyProxy"));
-    auto* notBehind =
-        new QRadioButton(QStringLiteral("I am not behind a firewall or proxy"), panel);
-    notBehind->setObjectName(QStringLiteral("NoProxy"));
-    notBehind->setChecked(true);
-    layout->addWidget(behind);
-    layout->addWidget(notBehind);
-    auto* form = new QFormLayout;
-    const std::pair<const char*, const char*> edits[] = {{"HttpProxy", "Proxy:"},
-                                                         {"HttpPort", "Port:"},
-                                                         {"HttpUsername", "Username:"},
-                                                         {"HttpPass", "Password:"}};
-    for (const auto& [name, label] : edits) {
-        auto* e = new QLineEdit(panel);
-        e->setObjectName(QLatin1String(name));
-        form->addRow(QLatin1String(label), e);
-    }
-    layout->addLayout(form);
-    // How https servers are checked (the "TLS" section beside the proxy's).
-    auto* tlsForm = new QFormLayout;
-    auto* caRow = new QHBoxLayout;
-    auto* caFile = new QLineEdit(panel);
-    caFile->setObjectName(QStringLiteral("TlsCAFile"));
-    caRow->addWidget(caFile, 1);
-    caRow->addWidget(button(QStringLiteral("TlsCAFileBrowse"), QStringLiteral("..."), panel));
-    tlsForm->addRow(QStringLiteral("CA file:"), caRow);
-    layout->addLayout(tlsForm);
-    auto* verify = new QCheckBox(QStringLiteral("Verify certificates"), panel);
-    verify->setObjectName(QStringLiteral("TlsVerify"));
-    verify->setChecked(true);
-    layout->addWidget(verify);
-    auto* row = new QHBoxLayout;
-    row->addWidget(button(QStringLiteral("ProxyApply"), QStringLiteral("Apply"), panel));
-    auto* close = button(QStringLiteral("ProxyClose"), QStringLiteral("Close"), panel);
-    row->addWidget(close);
-    layout->addLayout(row);
-    layout->addStretch();
-    connect(close, &QPushButton::clicked, this, [this] {
-        m_proxyPanel->hide();
-        m_sheets->show();
-    });
-    return panel;
 }
 
 void SessionPage::showEditor() {

@@ -12,6 +12,7 @@ class QTabWidget;
 
 namespace lb {
 
+class ProxyPanel;
 class SessionStore;
 class Spider;
 
@@ -22,7 +23,7 @@ public:
     explicit SessionPage(SessionStore& store, QWidget* parent = nullptr, Spider* spider = nullptr);
 
     QTabWidget* sheets() const { return m_sheets; }
-    QWidget* proxyPanel() const { return m_proxyPanel; }
+    ProxyPanel* proxyPanel() const { return m_proxyPanel; }
     QPushButton* helpButton() const { return m_help; }
     QPushButton* metaButton() const { return m_meta; }
     QPushButton* proxySetupButton() const { return m_proxySetup; }
@@ -31,7 +32,6 @@ private:
     void showEditor();
     QWidget* buildContactSheet();
     QWidget* buildSiteSheet();
-    QWidget* buildProxyPanel();
     QLineEdit* fieldEdit(int field);
 
     SessionStore& m_store;
@@ -40,7 +40,7 @@ private:
     QList<QLineEdit*> m_edits; // by field, null for the category
     QComboBox* m_category = nullptr;
     QTabWidget* m_sheets = nullptr;
-    QWidget* m_proxyPanel = nullptr;
+    ProxyPanel* m_proxyPanel = nullptr;
     QPushButton* m_help = nullptr;
     QPushButton* m_meta = nullptr;
     QPushButton* m_proxySetup = nullptr;

@@ -1,5 +1,6 @@
 #include "spider/ui/SpiderSheet.h"
 
+#include "common/ui/Button.h"
 #include "spider/Spider.h"
 
 #include <QHBoxLayout>
@@ -28,11 +29,9 @@ SpiderSheet::SpiderSheet(Spider* spider, QWidget* parent) : QWidget(parent), m_s
     m_siteUrl = new QLineEdit(this);
     m_siteUrl->setObjectName(QStringLiteral("SiteUrl"));
     row->addWidget(m_siteUrl, 1);
-    m_get = new QPushButton(QStringLiteral("Get"), this);
-    m_get->setObjectName(QStringLiteral("MapButton"));
+    m_get = button(QStringLiteral("MapButton"), QStringLiteral("Get"), this);
     row->addWidget(m_get);
-    m_abort = new QPushButton(QStringLiteral("Abort"), this);
-    m_abort->setObjectName(QStringLiteral("MapAbort"));
+    m_abort = button(QStringLiteral("MapAbort"), QStringLiteral("Abort"), this);
     m_abort->setEnabled(false);
     row->addWidget(m_abort);
     m_lamp = new QLabel(this);
