@@ -2,6 +2,7 @@
 #include "common/FileError.h"
 #include "common/IndexList.h"
 #include "common/LineSplitter.h"
+#include "support/Files.h"
 #include "support/Thrown.h"
 
 #include <gtest/gtest.h>
@@ -9,19 +10,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+using lb::test::readFile;
+using lb::test::writeFile;
 using namespace lb;
-
-namespace {
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-} // namespace
 
 TEST(IniFile, NamesCompareWithoutCaseAndKeysKeepTheirFirstCase) {
     QTemporaryDir dir;
@@ -30,7 +21,7 @@ TEST(IniFile, NamesCompareWithoutCaseAndKeysKeepTheirFirstCase) {
     ini.writeString("PROXY", "proxyhost", "h2");
     ini.writeString("proxy", "Other", "o");
     EXPECT_EQ(ini.readString("pRoXy", "PROXYHOST"), "h2");
-    EXPECT_EQ(readAll(ini.path()), QByteArray("[Proxy]\r\nProxyHost=h2\r\nOther=o\r\n"));
+    EXPECT_EQ(readFile(ini.path()), QByteArray("[Proxy]\r\nProxyHost=h2\r\nOther=o\r\n"));
     EXPECT_EQ(ini.readSection("PROXY"), QStringList({"ProxyHost", "Other"}));
     EXPECT_TRUE(ini.valueExists("proxy", "other"));
 }
@@ -42,7 +33,7 @@ TEST(IniFile, MissingFileOrKeyReadsTheDefault) {
     EXPECT_EQ(ini.readInteger("S", "k", 7), 7);
     EXPECT_FALSE(ini.readBool("S", "k", false));
     EXPECT_TRUE(ini.readSection("S").isEmpty());
-    writeAll(dir.filePath("some.ini"), "[S]\nk=1\n");
+    writeFile(dir.filePath("some.ini"), "[S]\nk=1\n");
     const IniFile some(dir.filePath("some.ini"));
     EXPECT_EQ(some.readString("S", "other", "d"), "d");
     EXPECT_EQ(some.readString("T", "k", "d"), "d");
@@ -58,7 +49,7 @@ TEST(IniFile, ReadsAreCutAt1023CharactersAnd8192BytesOfKeyNames) {
     QByteArray text = "[K]\r\n";
     for (int i = 0; i < 1000; ++i)
         text += "name" + QByteArray::number(10000 + i) + "=\r\n";
-    writeAll(dir.filePath("keys.ini"), text);
+    writeFile(dir.filePath("keys.ini"), text);
     const QStringList keys = IniFile(dir.filePath("keys.ini")).readSection("K");
     EXPECT_EQ(keys.size(), 819); // 1 + 819 * 10 = 8191 <= 8192
     EXPECT_EQ(keys.first(), "name10000");
@@ -66,16 +57,16 @@ TEST(IniFile, ReadsAreCutAt1023CharactersAnd8192BytesOfKeyNames) {
 
 TEST(IniFile, WritesCrLfAndReadsAnyLineEnd) {
     QTemporaryDir dir;
-    writeAll(dir.filePath("mixed.ini"), "[A]\rx=1\n[B]\r\ny=2");
+    writeFile(dir.filePath("mixed.ini"), "[A]\rx=1\n[B]\r\ny=2");
     IniFile ini(dir.filePath("mixed.ini"));
     EXPECT_EQ(ini.readString("A", "x"), "1");
     EXPECT_EQ(ini.readString("B", "y"), "2");
     ini.writeString("B", "z", "3");
-    EXPECT_EQ(readAll(ini.path()), QByteArray("[A]\r\nx=1\r\n[B]\r\ny=2\r\nz=3\r\n"));
+    EXPECT_EQ(readFile(ini.path()), QByteArray("[A]\r\nx=1\r\n[B]\r\ny=2\r\nz=3\r\n"));
     ini.eraseSection("a");
-    EXPECT_EQ(readAll(ini.path()), QByteArray("[B]\r\ny=2\r\nz=3\r\n"));
+    EXPECT_EQ(readFile(ini.path()), QByteArray("[B]\r\ny=2\r\nz=3\r\n"));
     ini.deleteKey("B", "Y");
-    EXPECT_EQ(readAll(ini.path()), QByteArray("[B]\r\nz=3\r\n"));
+    EXPECT_EQ(readFile(ini.path()), QByteArray("[B]\r\nz=3\r\n"));
 }
 
 TEST(IniFile, AFailedWriteRaisesUnableToWriteAndLeavesTheOldFile) {
@@ -87,7 +78,7 @@ TEST(IniFile, AFailedWriteRaisesUnableToWriteAndLeavesTheOldFile) {
     // A folder that cannot be written to: the replacement fails, the old content stays.
     QDir(dir.path()).mkdir("ro");
     const QString path = dir.filePath("ro/x.ini");
-    writeAll(path, "[S]\r\nk=old\r\n");
+    writeFile(path, "[S]\r\nk=old\r\n");
     QFile::setPermissions(dir.filePath("ro"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     IniFile ini(path);
     bool threw = false;
@@ -100,17 +91,29 @@ TEST(IniFile, AFailedWriteRaisesUnableToWriteAndLeavesTheOldFile) {
     QFile::setPermissions(dir.filePath("ro"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (threw) // (root may write anywhere)
-        EXPECT_EQ(readAll(path), QByteArray("[S]\r\nk=old\r\n"));
+        EXPECT_EQ(readFile(path), QByteArray("[S]\r\nk=old\r\n"));
+}
+
+// A line without a name before its "=" is no key: it is kept as it is.
+TEST(IniFile, LinesWithoutANameAreNoKeys) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("k.ini"), "[S]\r\n=nameless\r\na=1\r\n;c=2\r\n");
+    IniFile ini(dir.filePath("k.ini"));
+    EXPECT_EQ(ini.readString("S", "", "none"), "none");
+    EXPECT_EQ(ini.readString("S", "a"), "1");
+    EXPECT_EQ(ini.readString("S", ";c", "none"), "none");
+    ini.writeString("S", "b", "2");
+    EXPECT_EQ(readFile(ini.path()), "[S]\r\n=nameless\r\na=1\r\n;c=2\r\nb=2\r\n");
 }
 
 TEST(IndexListConvention, ReadsNamesInKeyOrderAndRewritesTheSection) {
     QTemporaryDir dir;
-    writeAll(dir.filePath("i.ini"),
-             "[List]\r\n1=second\r\n0=first\r\n2=third\r\n[Other]\r\nk=v\r\n");
+    writeFile(dir.filePath("i.ini"),
+              "[List]\r\n1=second\r\n0=first\r\n2=third\r\n[Other]\r\nk=v\r\n");
     IniFile ini(dir.filePath("i.ini"));
     EXPECT_EQ(readIndexList(ini, "list"), QStringList({"first", "second", "third"}));
     writeIndexList(ini, "List", {"x", "y"});
-    EXPECT_EQ(readAll(ini.path()), QByteArray("[Other]\r\nk=v\r\n[List]\r\n0=x\r\n1=y\r\n"));
+    EXPECT_EQ(readFile(ini.path()), QByteArray("[Other]\r\nk=v\r\n[List]\r\n0=x\r\n1=y\r\n"));
     EXPECT_TRUE(readIndexList(IniFile(dir.filePath("none.ini")), "List").isEmpty());
 }
 
@@ -133,8 +136,8 @@ TEST(IniFile, ManyWritesInOneReplacementEqualTheWritesOneByOne) {
                              "= x\r\n[list]\r\n1=twice\r\n";
     const QString a = dir.filePath(QStringLiteral("a.ini")),
                   b = dir.filePath(QStringLiteral("b.ini"));
-    writeAll(a, start);
-    writeAll(b, start);
+    writeFile(a, start);
+    writeFile(b, start);
     QList<lb::IniFile::Write> writes;
     for (int i = 0; i < 5; ++i) {
         writes.append({QStringLiteral("Session"), QStringLiteral("Count"), QString::number(i)});
@@ -149,8 +152,8 @@ TEST(IniFile, ManyWritesInOneReplacementEqualTheWritesOneByOne) {
         one.writeString(w.section, w.key, w.value);
     lb::IniFile(b).writeStrings(writes, QStringLiteral("LIST"));
 
-    const QByteArray bytes = readAll(a);
-    EXPECT_EQ(readAll(b), bytes);
+    const QByteArray bytes = readFile(a);
+    EXPECT_EQ(readFile(b), bytes);
     EXPECT_FALSE(bytes.contains("gone"));
     EXPECT_TRUE(bytes.contains("count=4\r\n")); // the key keeps the case it was first written in
 }
@@ -160,7 +163,7 @@ TEST(IniFile, AReaderKeptAliveSeesEveryChangeOfTheFile) {
     // by a program rewriting the file in place, by a replacement and by removal.
     QTemporaryDir dir;
     const QString path = dir.filePath("kept.ini");
-    writeAll(path, "[S]\r\nk=1\r\nother=x\r\n");
+    writeFile(path, "[S]\r\nk=1\r\nother=x\r\n");
     const IniFile reader(path);
     EXPECT_EQ(reader.readString("S", "k"), "1");
     EXPECT_EQ(reader.readString("S", "other"), "x");
@@ -169,12 +172,12 @@ TEST(IniFile, AReaderKeptAliveSeesEveryChangeOfTheFile) {
     writer.writeString("S", "k", "2"); // same size as before
     EXPECT_EQ(reader.readString("S", "k"), "2");
 
-    writeAll(path, "[S]\r\nk=three\r\n"); // in place, same file
+    writeFile(path, "[S]\r\nk=three\r\n"); // in place, same file
     EXPECT_EQ(reader.readString("S", "k"), "three");
     EXPECT_FALSE(reader.valueExists("S", "other"));
 
     const QString next = dir.filePath("next.ini");
-    writeAll(next, "[S]\r\nk=four\r\n");
+    writeFile(next, "[S]\r\nk=four\r\n");
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QFile::rename(next, path));
     EXPECT_EQ(reader.readString("S", "k"), "four");
@@ -186,7 +189,7 @@ TEST(IniFile, AReaderKeptAliveSeesEveryChangeOfTheFile) {
     ASSERT_TRUE(QDir().rmdir(path));
 
     // A reader moved to another file reads that one.
-    writeAll(next, "[S]\r\nk=five\r\n");
+    writeFile(next, "[S]\r\nk=five\r\n");
     IniFile moved = reader;
     moved.setPath(next);
     EXPECT_EQ(moved.readString("S", "k"), "five");

@@ -118,6 +118,19 @@ TEST(NameList, SortedListsInsertInPlaceAndFindIgnoringCase) {
     EXPECT_EQ(plain.add("c"), 2);
     EXPECT_EQ(plain.indexOf("A"), 1);
     EXPECT_EQ(plain.rowCount(), 3);
+
+    // Ranges reaching past the end remove nothing.
+    const struct {
+        int row, n;
+        QStringList left;
+    } removals[] = {
+        {1, 3, {"b", "a", "c"}}, {-1, 1, {"b", "a", "c"}}, {3, 1, {"b", "a", "c"}}, {1, 2, {"b"}}};
+    for (const auto& r : removals) {
+        NameListModel list(false);
+        list.setNames({"b", "a", "c"});
+        list.removeRange(r.row, r.n);
+        EXPECT_EQ(list.names(), r.left) << r.row << "+" << r.n;
+    }
 }
 
 TEST(EngineFiles, LoadSplitsEveryLineEndAndStopsAtAZeroByte) {

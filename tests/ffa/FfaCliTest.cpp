@@ -1,6 +1,7 @@
 // linkbeacon-cli ffa as a user runs it, in a program folder of its own.
 #include "engines/EngineCipher.h"
 #include "support/CliRun.h"
+#include "support/Files.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,9 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+using lb::test::readFile;
 using lb::test::TargetSim;
+using lb::test::writeFile;
 
 namespace {
 
@@ -21,17 +24,6 @@ struct CliRun {
 CliRun ffa(const QString& folder, const QStringList& args) {
     const auto r = lb::test::runCli(folder, QStringList{"ffa"} + args, {120000});
     return {r.exitCode, r.outLines(), r.errLines()};
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
-    f.write(bytes);
 }
 
 const QRegularExpression kLastLine(
@@ -79,10 +71,10 @@ TEST(FfaCli, ListsThatCannotBeMadeOrRead) {
     EXPECT_EQ(r.err.last(), "Cannot open file " + dir.filePath("folder.chc"));
 
     // A new "x.hlx" never overwrites an "x.chc" that is there.
-    writeBytes(dir.filePath("kept.chc"), "precious");
+    writeFile(dir.filePath("kept.chc"), "precious");
     r = ffa(dir.path(), {"kept.hlx"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(readBytes(dir.filePath("kept.chc")), "precious");
+    EXPECT_EQ(readFile(dir.filePath("kept.chc")), "precious");
 }
 
 TEST(FfaCli, CrawlSavesTheListAndReportsCounters) {
@@ -91,8 +83,8 @@ TEST(FfaCli, CrawlSavesTheListAndReportsCounters) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     // The search base comes from zkt.ini when no option names it.
-    writeBytes(dir.filePath("zkt.ini"),
-               "[Crawler]\r\nSearchBase=" + sim.url("/altavista").toUtf8() + "\r\n");
+    writeFile(dir.filePath("zkt.ini"),
+              "[Crawler]\r\nSearchBase=" + sim.url("/altavista").toUtf8() + "\r\n");
 
     CliRun r = ffa(dir.path(), {"--main", "garden", "--and1", "free", "--and2", "links", "--and3",
                                 "ffa", "--timeout", "5", "Garden.HLX"});
@@ -120,7 +112,7 @@ TEST(FfaCli, CrawlSavesTheListAndReportsCounters) {
 
     // Saved enciphered under the ".chc" name, CR LF after every line.
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("Garden.HLX")));
-    const QByteArray plain = lb::decipherEngineText(readBytes(dir.filePath("Garden.chc")));
+    const QByteArray plain = lb::decipherEngineText(readFile(dir.filePath("Garden.chc")));
     EXPECT_EQ(plain.count("\r\n"), saved);
     EXPECT_TRUE(plain.endsWith("|\r\n"));
     EXPECT_TRUE(plain.contains("=" + sim.url("/ffa/garden/links.htm").toUtf8() + "|" +
@@ -135,7 +127,7 @@ TEST(FfaCli, CrawlSavesTheListAndReportsCounters) {
     const QRegularExpressionMatch again = kLastLine.match(r.out.last());
     ASSERT_TRUE(again.hasMatch());
     EXPECT_EQ(again.captured(7).toInt(), saved);
-    EXPECT_EQ(lb::decipherEngineText(readBytes(dir.filePath("Garden.chc"))), plain);
+    EXPECT_EQ(lb::decipherEngineText(readFile(dir.filePath("Garden.chc"))), plain);
 
     // A plain list, and a profile with no combination: nothing is asked.
     const int asked = int(sim.requests().size());
@@ -147,5 +139,5 @@ TEST(FfaCli, CrawlSavesTheListAndReportsCounters) {
                            "Links to Crawl: 0  Crawled: 0  Engine Queries: 0  Quries left: 0  "
                            "String Count: 0  Current String: 1  Links Saved: 0  Rejected: 0"}));
     EXPECT_EQ(int(sim.requests().size()), asked);
-    EXPECT_EQ(readBytes(dir.filePath("plain.txt")), "");
+    EXPECT_EQ(readFile(dir.filePath("plain.txt")), "");
 }

@@ -1,6 +1,7 @@
 // The crawl against real local servers: target-sim's search service and FFA
 // pages, and scripted servers for lying, stalling and oversized answers.
 #include "ffa/FfaCrawler.h"
+#include "common/ProxySettings.h"
 #include "FfaTestPages.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
@@ -245,6 +246,34 @@ TEST_F(Crawl, PageLinksFollowTheIncludeAndIgnoreLists) {
     ASSERT_TRUE(crawl());
     EXPECT_EQ(crawler.history().names().mid(3),
               (QStringList{page2, "http://127.0.0.1:1/q/ffa.htm?x=1"}));
+}
+
+TEST_F(Crawl, APageLinkOfNinetyNineCharactersIsTakenOneOfAHundredIsNot) {
+    const QString page = origin + "/start/links.htm";
+    const QString taken = "http://127.0.0.1:1/" + QString(70, 'x') + "/links.htm";
+    const QString refused = "http://127.0.0.1:1/" + QString(71, 'y') + "/links.htm";
+    ASSERT_EQ(taken.size(), 99);
+    engine.addAnswer(resultPage({quoted(page)}));
+    engine.addAnswer(httpPage("<a href=\"" + taken.toUtf8() + "\">a</a><a href=\"" +
+                              refused.toUtf8() + "\">b</a>"));
+    ASSERT_TRUE(crawl());
+    EXPECT_EQ(crawler.history().names(), (QStringList{page, taken}));
+}
+
+TEST_F(Crawl, BehindAProxyTheSearchServiceIsAskedThroughIt) {
+    RawServer proxy;
+    proxy.addAnswer(resultPage({}));
+    crawler.setSearchBase("http://search.invalid/altavista");
+    ProxySettings p;
+    p.behindProxy = true;
+    p.host = "127.0.0.1";
+    p.port = QString::number(proxy.port());
+    crawler.applyProxy(p);
+    ASSERT_TRUE(crawl());
+    EXPECT_TRUE(proxy.request(0).startsWith(
+        "GET http://search.invalid/altavista/cgi-bin/query?pg=aq&text=yes&q=(free)+and+(links)+"
+        "and+(ffa)+and+(page)&r=ffa&stq=0 HTTP/1.0\r\n"));
+    EXPECT_EQ(crawler.counters().engineQueries, 1);
 }
 
 TEST_F(Crawl, APageStillLoadingWhenTheLastSearchEndsKeepsTheCrawlGoing) {

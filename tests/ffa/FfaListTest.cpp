@@ -5,19 +5,16 @@
 #include "engines/EngineCipher.h"
 #include "ffa/CrawlProfile.h"
 #include "ffa/FfaForm.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
 
+using lb::test::readFile;
 using namespace lb;
 
 namespace {
-
-QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 const QByteArray kCat1 = "<select name=\"section\"><option>Business<option>Computers"
                          "<option>Education<option>Entertainment<option>Government"
@@ -183,6 +180,28 @@ TEST(FfaForm, CategorySetsAndFallbacks) {
     f = catOf("<select name=section><option>Cars<option>Other</select>");
     ASSERT_FALSE(f.isEmpty());
     EXPECT_EQ(f.at(9), "&section=Other");
+    // Of several, the first of Business, Miscellaneous, Other in that order.
+    f = catOf("<select name=section><option>Other<option>Miscellaneous<option>Business</select>");
+    ASSERT_FALSE(f.isEmpty());
+    EXPECT_EQ(f.at(9), "&section=Business");
+    f = catOf("<select name=section><option>Other<option>Miscellaneous</select>");
+    ASSERT_FALSE(f.isEmpty());
+    EXPECT_EQ(f.at(9), "&section=Miscellaneous");
+}
+
+// A bar inside a name or a value would shift every later field: it is
+// written as %7C; blanks become "+", line breaks go.
+TEST(FfaForm, RecordLinesEscapeBarsAndBlanks) {
+    FfaList list;
+    list.clearView();
+    list.setViewValue(FfaList::SiteName, QStringLiteral("a|b c"));
+    list.setViewValue(FfaList::SiteUrl, QStringLiteral("http://x/|y"));
+    list.setViewValue(FfaList::Title, QStringLiteral("t\r\nu v"));
+    ASSERT_TRUE(list.storeView());
+    const QString line = list.lines().at(0);
+    EXPECT_TRUE(line.startsWith("a%7Cb+c=http://x/%7Cy|")) << line.toStdString();
+    EXPECT_TRUE(line.contains("|tu+v|")) << line.toStdString();
+    EXPECT_EQ(line.count(QLatin1Char('|')), 37);
 }
 
 TEST(FfaForm, FieldNamesValuesAndBlanks) {
@@ -264,9 +283,9 @@ TEST(FfaListFiles, RoundTripPlainAndEnciphered) {
     const QString ciphered = dir.filePath("list.CHC");
     saveFfaListFile(lines, plain);
     saveFfaListFile(lines, ciphered);
-    EXPECT_EQ(readBytes(plain), "b=http://b/|x|\r\na=http://a/|y|\r\ncaf\xc3\xa9=z|\r\n");
-    EXPECT_EQ(decipherEngineText(readBytes(ciphered)), readBytes(plain));
-    EXPECT_NE(readBytes(ciphered), readBytes(plain));
+    EXPECT_EQ(readFile(plain), "b=http://b/|x|\r\na=http://a/|y|\r\ncaf\xc3\xa9=z|\r\n");
+    EXPECT_EQ(decipherEngineText(readFile(ciphered)), readFile(plain));
+    EXPECT_NE(readFile(ciphered), readFile(plain));
     EXPECT_EQ(loadFfaListFile(plain), lines);
     EXPECT_EQ(loadFfaListFile(ciphered), lines);
 

@@ -6,7 +6,9 @@
 #include "common/IniFile.h"
 #include "indexnow/ui/TIndexNow.h"
 #include "support/CliRun.h"
+#include "support/Files.h"
 #include "support/MainWindowTest.h"
+#include "support/RawServer.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +22,7 @@
 #include <QTimer>
 
 using lb::test::TargetSim;
+using lb::test::writeFile;
 
 namespace {
 
@@ -33,13 +36,6 @@ struct CliRun {
 CliRun indexnow(const QString& dir, const QStringList& args) {
     const auto r = lb::test::runCli(dir, QStringList{"indexnow"} + args, {60000});
     return {r.exitCode, QString::fromUtf8(r.out), QString::fromUtf8(r.err)};
-}
-
-void writeFile(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
 }
 
 void writeSession(const QString& dir, const QString& name, const QString& url) {
@@ -220,6 +216,27 @@ TEST(IndexNowCli, WriteKeyFile) {
     EXPECT_TRUE(r.err.startsWith("Unable to write to ")) << qPrintable(r.err);
 }
 
+// Behind a proxy every post goes to the proxy, naming the endpoint in full.
+TEST(IndexNowSubmitter, BehindAProxyPostsGoThroughIt) {
+    lb::test::RawServer proxy;
+    proxy.addAnswer("HTTP/1.0 202 Accepted\r\n\r\n");
+    lb::IndexNowSubmitter submitter;
+    submitter.proxy.behindProxy = true;
+    submitter.proxy.host = QStringLiteral("127.0.0.1");
+    submitter.proxy.port = QString::number(proxy.port());
+    bool finished = false, accepted = false;
+    QObject::connect(&submitter, &lb::IndexNowSubmitter::finished, [&](bool ok) {
+        finished = true;
+        accepted = ok;
+    });
+    submitter.start(
+        lb::planIndexNowPosts({"http://search.invalid/indexnow"}, {"http://site.example/"}), kKey,
+        QString());
+    ASSERT_TRUE(lb::test::runUntil([&] { return finished; }));
+    EXPECT_TRUE(accepted);
+    EXPECT_TRUE(proxy.request(0).startsWith("POST http://search.invalid/indexnow HTTP/1.0\r\n"));
+}
+
 TEST(IndexNowSubmitter, AbortsAPostThatNeverEndsAndGoesOn) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
@@ -325,19 +342,6 @@ TEST_F(IndexNowWindowTest, SubmitsTheSessionsToSubmitAndReportsEachPost) {
     // The settings stay for the next start.
     lb::IniFile ini(pf.path("zkt.ini"));
     EXPECT_EQ(ini.readString("IndexNow", "Key"), kDemoKey);
-}
-
-TEST_F(IndexNowWindowTest, WritesTheKeyFileIntoTheChosenFolder) {
-    TIndexNow* d = openDialog();
-    ASSERT_NE(d, nullptr);
-    child<QLineEdit>(d, "IndexKey")->setText(kDemoKey);
-    QTemporaryDir site;
-    dialogs.fileNames.append(site.filePath("whatever.txt"));
-    child<QPushButton>(d, "IndexWriteKey")->click();
-    QFile f(site.filePath(kDemoKey + ".txt"));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), kDemoKey.toUtf8());
-    EXPECT_FALSE(QFile::exists(site.filePath("whatever.txt")));
 }
 
 TEST_F(IndexNowWindowTest, NothingToSubmitIsExplained) {

@@ -5,6 +5,7 @@
 #include "liststore/QDBFields.h"
 #include "liststore/StoreFiles.h"
 #include "support/CliRun.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -43,13 +44,13 @@ TEST_F(StoreTest, MissingFileIsCreatedAsTheFresh21ByteStore) {
     EXPECT_EQ(db.fileName(), path("fresh.QDB"));
     EXPECT_TRUE(db.isOpen());
     EXPECT_EQ(db.count(), 0);
-    EXPECT_EQ(readAll(path("fresh.QDB")), FreshStore);
+    EXPECT_EQ(readFile(path("fresh.QDB")), FreshStore);
     // A name with an extension keeps it.
     db.setFileName(path("setting.set"));
     EXPECT_EQ(db.fileName(), path("setting.set"));
-    EXPECT_EQ(readAll(path("setting.set")), FreshStore);
+    EXPECT_EQ(readFile(path("setting.set")), FreshStore);
     db.save();
-    EXPECT_EQ(readAll(path("setting.set")), FreshStore);
+    EXPECT_EQ(readFile(path("setting.set")), FreshStore);
 }
 
 TEST_F(StoreTest, ReadsFilesLaidOutByHandWithUnsortedIndexAndPassword) {
@@ -57,7 +58,7 @@ TEST_F(StoreTest, ReadsFilesLaidOutByHandWithUnsortedIndexAndPassword) {
     const QByteArray data = "zebra-body" + QByteArray("apple") + QByteArray(700, 'x');
     const QList<RawEntry> entries = {{"Zebra", 0, 10}, {"mango", 15, 700}, {"apple", 10, 5}};
     for (const QByteArray& pw : {QByteArray(), QByteArray("secret")}) {
-        writeAll(path("hand.QDB"), buildStore(data, entries, pw));
+        writeFile(path("hand.QDB"), buildStore(data, entries, pw));
         TQDB db;
         db.password = pw;
         db.setFileName(path("hand.QDB"));
@@ -76,7 +77,7 @@ TEST_F(StoreTest, ReadsFilesLaidOutByHandWithUnsortedIndexAndPassword) {
 TEST_F(StoreTest, SectionsOverHalfAMegabyteAreCipheredInChunks) {
     // 524288 + 700 bytes: the second chunk starts the keystream afresh.
     const QByteArray big = randomBytes(524288 + 700, 7);
-    writeAll(path("big.QDB"), buildStore(big, {{"big", 0, quint32(big.size())}}, "pw"));
+    writeFile(path("big.QDB"), buildStore(big, {{"big", 0, quint32(big.size())}}, "pw"));
     {
         TQDB db;
         db.password = "pw";
@@ -89,7 +90,7 @@ TEST_F(StoreTest, SectionsOverHalfAMegabyteAreCipheredInChunks) {
         db.save();
     }
     QByteArray data = big + "s";
-    EXPECT_EQ(readAll(path("big.QDB")), buildStore(data, {{"big", 0, quint32(big.size())}}, "pw"));
+    EXPECT_EQ(readFile(path("big.QDB")), buildStore(data, {{"big", 0, quint32(big.size())}}, "pw"));
 }
 
 TEST_F(StoreTest, RoundTripsWithAndWithoutPasswordAndCompression) {
@@ -111,7 +112,7 @@ TEST_F(StoreTest, RoundTripsWithAndWithoutPasswordAndCompression) {
                 db.save();
                 EXPECT_FALSE(db.changed());
             }
-            const QByteArray onDisk = readAll(path("rt.QDB"));
+            const QByteArray onDisk = readFile(path("rt.QDB"));
             EXPECT_EQ(onDisk.mid(4, 4) == QByteArray("QPW\0", 4), !pw.isEmpty());
             EXPECT_EQ(onDisk.contains("<html><body><html>"), pw.isEmpty() && !compress);
             TQDB db;
@@ -137,11 +138,11 @@ TEST_F(StoreTest, WrongPasswordIsRefusedBeforeAnySectionIsRead) {
         db.addItem("k", "v");
         db.save();
     }
-    QByteArray bytes = readAll(path("pw.QDB"));
+    QByteArray bytes = readFile(path("pw.QDB"));
     // Lengths that lie far past the end do not matter: the password is checked first.
     bytes.truncate(28);
     bytes += u32(0xFFFFFFF0u);
-    writeAll(path("pw2.QDB"), bytes);
+    writeFile(path("pw2.QDB"), bytes);
     for (const char* name : {"pw", "pw2"}) {
         for (const QByteArray& wrong : {QByteArray(), QByteArray("Right"), QByteArray("wrong")}) {
             TQDB db;
@@ -157,7 +158,7 @@ TEST_F(StoreTest, WrongPasswordIsRefusedBeforeAnySectionIsRead) {
     plain.password = "new";
     plain.setFileName(path("plain"));
     plain.save();
-    EXPECT_EQ(readAll(path("plain.QDB")).mid(4, 4), QByteArray("QPW\0", 4));
+    EXPECT_EQ(readFile(path("plain.QDB")).mid(4, 4), QByteArray("QPW\0", 4));
 }
 
 TEST_F(StoreTest, KeysAreUniqueIgnoringCaseAndSortedByLowerCase) {
@@ -240,7 +241,9 @@ TEST_F(StoreTest, EditDeleteAndCursor) {
     db.deleteItem("THREE");
     EXPECT_EQ(db.dataSize(), before); // the body's bytes stay in the data section
     EXPECT_EQ(messageOf([&] { db.deleteItem("three"); }), "The key 'three' does not exist");
-    EXPECT_EQ(messageOf([&] { db.readItem(5); }), "The list index is out of bounds");
+    for (int i : {-1, 2, 5}) // two items left: 0 and 1
+        EXPECT_EQ(messageOf([&] { db.readItem(i); }), "The list index is out of bounds") << i;
+    EXPECT_EQ(db.readItem(1), "22");
     db.first();
     EXPECT_EQ(db.currentKey(), "one");
     db.next();
@@ -274,7 +277,7 @@ TEST_F(StoreTest, OperationsWithoutFileOrOnReadOnlyFilesAreRefused) {
     EXPECT_TRUE(db.readOnly());
     EXPECT_EQ(messageOf([&] { db.addItem("k", "v"); }), path("ro.QDB") + " is marked as read-only");
 
-    writeAll(path("empty.QDB"), QByteArray());
+    writeFile(path("empty.QDB"), QByteArray());
     TQDB e;
     EXPECT_EQ(messageOf([&] { e.setFileName(path("empty.QDB")); }),
               "File " + path("empty.QDB") + " is empty");
@@ -316,12 +319,12 @@ TEST_F(StoreTest, FileChangedOnDiskSavesBesideItUnderOneDotName) {
     db.addItem("mine", "1");
     // Somebody else writes the file meanwhile.
     QThread::msleep(20);
-    writeAll(path("setting.set"), FreshStore + QByteArray("x"));
-    writeAll(path("1.setting.set"), "occupied");
+    writeFile(path("setting.set"), FreshStore + QByteArray("x"));
+    writeFile(path("1.setting.set"), "occupied");
     db.save();
     EXPECT_EQ(db.fileName(), path("1.1.setting.set"));
-    EXPECT_EQ(readAll(path("setting.set")), FreshStore + QByteArray("x"));
-    EXPECT_EQ(readAll(path("1.setting.set")), "occupied");
+    EXPECT_EQ(readFile(path("setting.set")), FreshStore + QByteArray("x"));
+    EXPECT_EQ(readFile(path("1.setting.set")), "occupied");
     TQDB check;
     check.setFileName(path("1.1.setting.set"));
     EXPECT_TRUE(check.findKey("mine"));
@@ -332,7 +335,7 @@ TEST_F(StoreTest, FileChangedOnDiskSavesBesideItUnderOneDotName) {
     over.setFileName(path("over"));
     over.addItem("k", "v");
     QThread::msleep(20);
-    writeAll(path("over.QDB"), FreshStore);
+    writeFile(path("over.QDB"), FreshStore);
     over.save();
     EXPECT_EQ(over.fileName(), path("over.QDB"));
     TQDB check2;
@@ -366,7 +369,7 @@ TEST_F(StoreTest, DamagedFilesGiveTheInvalidFileMessage) {
     const QString f = path("bad.QDB");
     const QString invalid = "The file " + f + " is not a valid QDB file";
     auto openMessage = [&](const QByteArray& bytes) {
-        writeAll(f, bytes);
+        writeFile(f, bytes);
         TQDB db;
         return messageOf([&] { db.setFileName(f); });
     };
@@ -389,7 +392,7 @@ TEST_F(StoreTest, DamagedFilesGiveTheInvalidFileMessage) {
     EXPECT_EQ(openMessage(buildStore("abc", {{"k", 0, 3}}, {}, {}).chopped(1)), invalid);
 
     // Entries are checked when read: the bad one fails, the others work.
-    writeAll(
+    writeFile(
         f, buildStore(
                "good",
                {{"good", 0, 4}, {"wrap", 0xFFFFFFF0u, 0x20}, {"past", 2, 3}, {"packed", 0, 4, 1}}));
@@ -412,11 +415,11 @@ TEST_F(StoreTest, TruncatedAndMutatedFilesNeverCrash) {
             db.addItem(QString("key%1").arg(i), QByteArray("body ").repeated(i * 7));
         db.save();
     }
-    const QByteArray good = readAll(path("src.QDB"));
+    const QByteArray good = readFile(path("src.QDB"));
     QRandomGenerator g(99);
     const QString f = path("fuzz.QDB");
     auto exercise = [&](const QByteArray& bytes, const QByteArray& pw) {
-        writeAll(f, bytes);
+        writeFile(f, bytes);
         TQDB db;
         db.password = pw;
         try {
@@ -522,11 +525,11 @@ protected:
 TEST_F(CliTest, QdbCreatePutListShowDelete) {
     lb::test::CliResult r = cli({"qdb", "create", "store"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(readAll(path("store.QDB")), FreshStore);
+    EXPECT_EQ(readFile(path("store.QDB")), FreshStore);
     r = cli({"qdb", "create", "store"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.count('\n'), 1);
-    EXPECT_EQ(readAll(path("store.QDB")), FreshStore);
+    EXPECT_EQ(readFile(path("store.QDB")), FreshStore);
 
     EXPECT_EQ(cli({"qdb", "put", "store", "Beta", "one", "back\\slash", "tab\there", "é"}).exitCode,
               0);
@@ -546,11 +549,11 @@ TEST_F(CliTest, QdbCreatePutListShowDelete) {
     EXPECT_EQ(r.out, fieldsBody({QByteArray(300, 'g'), QByteArray()}));
 
     // The compressed item really is compressed on disk.
-    const QByteArray disk = readAll(path("store.QDB"));
+    const QByteArray disk = readFile(path("store.QDB"));
     EXPECT_FALSE(disk.contains(QByteArray(300, 'g')));
     EXPECT_TRUE(disk.contains(QByteArray("\x05gamma", 6)));
 
-    const QByteArray before = readAll(path("store.QDB"));
+    const QByteArray before = readFile(path("store.QDB"));
     r = cli({"qdb", "put", "store", "ALPHA", "x"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Duplicate keys are not allowed\n");
@@ -562,7 +565,7 @@ TEST_F(CliTest, QdbCreatePutListShowDelete) {
     r = cli({"qdb", "put", "store", QString(256, 'k')});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err.count('\n'), 1);
-    EXPECT_EQ(readAll(path("store.QDB")), before);
+    EXPECT_EQ(readFile(path("store.QDB")), before);
 
     EXPECT_EQ(cli({"qdb", "delete", "store", "beta"}).exitCode, 0);
     EXPECT_EQ(cli({"qdb", "list", "store"}).out, "alpha\ngamma\n");
@@ -571,10 +574,10 @@ TEST_F(CliTest, QdbCreatePutListShowDelete) {
 
 TEST_F(CliTest, QdbPasswordProtectsAndIsCheckedFirst) {
     EXPECT_EQ(cli({"qdb", "put", "p.db", "k", "secret value"}).exitCode, 0);
-    EXPECT_TRUE(readAll(path("p.db")).contains("secret value"));
+    EXPECT_TRUE(readFile(path("p.db")).contains("secret value"));
     // Saving with a password protects a plain file.
     EXPECT_EQ(cli({"qdb", "put", "p.db", "k2", "v", "--password", "pw"}).exitCode, 0);
-    const QByteArray protectedBytes = readAll(path("p.db"));
+    const QByteArray protectedBytes = readFile(path("p.db"));
     EXPECT_EQ(protectedBytes.mid(4, 4), QByteArray("QPW\0", 4));
     EXPECT_FALSE(protectedBytes.contains("secret value"));
     for (const QStringList& wrong : {QStringList{}, QStringList{"--password", "PW"}}) {
@@ -583,7 +586,7 @@ TEST_F(CliTest, QdbPasswordProtectsAndIsCheckedFirst) {
         EXPECT_EQ(r.err, "The password you have provided is invalid\n");
         EXPECT_EQ(cli(QStringList{"qdb", "delete", "p.db", "k"} + wrong).exitCode, 1);
     }
-    EXPECT_EQ(readAll(path("p.db")), protectedBytes);
+    EXPECT_EQ(readFile(path("p.db")), protectedBytes);
     const lb::test::CliResult r = cli({"qdb", "show", "--password", "pw", "p.db", "k"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out, "secret value\n");
@@ -604,14 +607,14 @@ TEST_F(CliTest, QdbBadArgumentsAndDamagedFiles) {
 
     const QString bad = path("bad.QDB");
     const QByteArray damaged = QByteArray("QDB\0", 4) + u32(0) + "QIX\0" + u32(5) + u32(900) + "\0";
-    writeAll(bad, damaged);
+    writeFile(bad, damaged);
     lb::test::CliResult r = cli({"qdb", "put", "bad", "k"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "The file " + bad.toUtf8() + " is not a valid QDB file\n");
-    EXPECT_EQ(readAll(bad), damaged);
+    EXPECT_EQ(readFile(bad), damaged);
 
     // One unreadable entry: list still works, that item alone fails.
-    writeAll(bad, buildStore("ok", {{"good", 0, 2}, {"wrap", 0xFFFFFFFFu, 2}}));
+    writeFile(bad, buildStore("ok", {{"good", 0, 2}, {"wrap", 0xFFFFFFFFu, 2}}));
     r = cli({"qdb", "list", "bad"});
     EXPECT_EQ(r.out, "good\nwrap\n");
     EXPECT_EQ(cli({"qdb", "show", "bad", "good", "--raw"}).out, "ok");
@@ -619,7 +622,7 @@ TEST_F(CliTest, QdbBadArgumentsAndDamagedFiles) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "The file " + bad.toUtf8() + " is not a valid QDB file\n");
     // Raw bytes that are not typed fields show only with --raw.
-    writeAll(bad, buildStore(QByteArray("\x09\0\0\0abc", 7), {{"raw", 0, 7}}));
+    writeFile(bad, buildStore(QByteArray("\x09\0\0\0abc", 7), {{"raw", 0, 7}}));
     EXPECT_EQ(cli({"qdb", "show", "bad", "raw"}).exitCode, 1);
     EXPECT_EQ(cli({"qdb", "show", "bad", "raw", "--raw"}).out, QByteArray("\x09\0\0\0abc", 7));
     EXPECT_TRUE(leftovers().isEmpty());
@@ -637,14 +640,14 @@ TEST_F(CliTest, ProfilesShowSaveAndList) {
               ".rar\\x0d\\x0a.asp\\x0d\\x0a.cgi\\x0d\\x0a.pl\\x0d\\x0a.mid\\x0d\\x0amailto:\n"
               "Cstring=1\nTerms1=\nTerms2=\nBonus1=\nBonus2=\nLabel5=0\n");
     // Opening created the store; the signature only reaches the disk with a save.
-    EXPECT_EQ(readAll(path("setting.set")), FreshStore);
+    EXPECT_EQ(readFile(path("setting.set")), FreshStore);
 
     // "default" asks first: without --yes nothing is stored.
     r = cli({"profiles", "save", "default", "Terms1=a"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Default Overwrite WARNING!!: You are about to overwrite your default "
                      "settings.\n Do you wish to continue  ?\n");
-    EXPECT_EQ(readAll(path("setting.set")), FreshStore);
+    EXPECT_EQ(readFile(path("setting.set")), FreshStore);
     r = cli({"profiles", "save", ""});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "No Custom Name Entered: You have not entered custom name to save in the "
@@ -690,14 +693,14 @@ TEST_F(CliTest, ProfilesRefuseAStoreMadeForAnotherPanel) {
     // Signature of another panel, plus a data item: refused, file untouched.
     EXPECT_EQ(cli({"qdb", "put", "setting.set", "QF.0000"}).exitCode, 0);
     EXPECT_EQ(cli({"qdb", "put", "setting.set", "mine", "x"}).exitCode, 0);
-    const QByteArray before = readAll(path("setting.set"));
+    const QByteArray before = readFile(path("setting.set"));
     for (const QStringList& args :
          {QStringList{"profiles", "list"}, QStringList{"profiles", "save", "p", "Ckb=1"}}) {
         const lb::test::CliResult r = cli(args);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err, "File doesn't match panel\n");
     }
-    EXPECT_EQ(readAll(path("setting.set")), before);
+    EXPECT_EQ(readFile(path("setting.set")), before);
     // Without data items the panel's own signature is written.
     EXPECT_EQ(cli({"qdb", "delete", "setting.set", "mine"}).exitCode, 0);
     EXPECT_EQ(cli({"profiles", "save", "p", "Ckb=1"}).exitCode, 0);

@@ -2,6 +2,7 @@
 #include "liststore/QDBFields.h"
 #include "liststore/QDBView.h"
 #include "liststore/StoreFiles.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -49,7 +50,7 @@ TEST_F(ViewTest, SignatureIsWrittenForAFreshFileWithTheNextSave) {
         openView(v, p);
         EXPECT_EQ(v.count(), 3);
         EXPECT_TRUE(v.changed());
-        EXPECT_EQ(readAll(file()).size(), 21); // not on disk until saved
+        EXPECT_EQ(readFile(file()).size(), 21); // not on disk until saved
         v.save();
     }
     TQDB raw;
@@ -197,7 +198,7 @@ TEST_F(ViewTest, ForeignSignatureRewrittenWhenEmptyRefusedWhenHoldingItems) {
         v.post();
         v.save();
     }
-    const QByteArray before = readAll(file());
+    const QByteArray before = readFile(file());
     {
         TQDBView v;
         EXPECT_EQ(messageOf([&] { openView(v, other); }), "File doesn't match panel");
@@ -207,5 +208,5 @@ TEST_F(ViewTest, ForeignSignatureRewrittenWhenEmptyRefusedWhenHoldingItems) {
     Panel fewer({{"Name", "TEdit", false}, {"Notes", "TMemo", true}});
     TQDBView v;
     EXPECT_THROW(openView(v, fewer), EQDBViewError);
-    EXPECT_EQ(readAll(file()), before);
+    EXPECT_EQ(readFile(file()), before);
 }

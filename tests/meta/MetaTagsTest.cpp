@@ -2,29 +2,24 @@
 // a script runs it in a real program folder.
 #include "meta/MetaTags.h"
 #include "common/IniFile.h"
+#include "common/ProxySettings.h"
+#include "meta/MetaCreator.h"
 #include "support/CliRun.h"
+#include "support/Files.h"
+#include "support/RawServer.h"
+#include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+using lb::test::readFile;
+using lb::test::writeFile;
 using namespace lb;
 using lb::test::runCli;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 MetaFields sampleFields() {
     MetaFields f;
@@ -140,6 +135,40 @@ TEST(MetaInjection, NoPairLeavesTheDocumentAlone) {
     EXPECT_EQ(doc, QStringList({"</HEAD><HTML>", "<HEAD>", "</HEAD>x"}));
 }
 
+// The online document comes through the proxy when there is one; an answer
+// of 400 or more leaves the document alone and shows in the status.
+TEST(MetaFetch, ThroughTheProxyAndOnlyBelowStatus400) {
+    const struct {
+        QByteArray status;
+        bool fetched;
+    } cases[] = {{"200 OK", true}, {"399 Odd", true}, {"400 Bad Request", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status.toStdString());
+        QTemporaryDir dir;
+        lb::test::RawServer proxy;
+        proxy.addAnswer("HTTP/1.0 " + c.status + "\r\n\r\n<HTML><HEAD></HEAD>");
+        lb::test::ScriptedDialogs dialogs;
+        MetaCreator creator(dir.path(), dialogs);
+        ProxySettings p;
+        p.behindProxy = true;
+        p.host = QStringLiteral("127.0.0.1");
+        p.port = QString::number(proxy.port());
+        creator.applyProxy(p);
+        QStringList got;
+        bool fetched = false;
+        QObject::connect(&creator, &MetaCreator::documentFetched, [&](const QStringList& lines) {
+            got = lines;
+            fetched = true;
+        });
+        creator.fetchDocument(QStringLiteral("http://site.invalid/page.htm"));
+        ASSERT_TRUE(lb::test::runUntil([&] { return !creator.fetching(); }));
+        EXPECT_TRUE(proxy.request(0).startsWith("GET http://site.invalid/page.htm HTTP/1.0\r\n"));
+        EXPECT_EQ(fetched, c.fetched);
+        EXPECT_EQ(got, c.fetched ? QStringList{"<HTML><HEAD></HEAD>"} : QStringList());
+        EXPECT_EQ(creator.infoLabel().startsWith("Status: Failed : 400"), !c.fetched);
+    }
+}
+
 TEST(MetaCli, BuildPrintsTheBlockWithCrLf) {
     QTemporaryDir dir;
     const auto r = runCli(dir.path(), {"meta", "build", "--use", "owner,keywords", "--keywords",
@@ -166,7 +195,7 @@ TEST(MetaCli, SaveListLoadAndDeleteTagSets) {
     auto r = runCli(dir.path(), {"meta", "save", "Garden", "--title", "G", "--comment", "one",
                                  "--comment", "two", "--comment", "three", "--use", "all"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QByteArray tag = readAll(tags + "Garden.tag");
+    const QByteArray tag = readFile(tags + "Garden.tag");
     EXPECT_TRUE(tag.startsWith("[Garden]\r\nurl=\r\ntitle=G\r\nauthor=\r\ndescription=\r\n"
                                "copyright=\r\ncreator=\r\npublisher=\r\ndistribution=\r\n"
                                "rating=\r\nrevisit=\r\nday=\r\ndate=\r\nmonth=\r\nyear=\r\n"
@@ -191,7 +220,7 @@ TEST(MetaCli, SaveListLoadAndDeleteTagSets) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "Modify Session Tag Name: Tag name already exists.\nDo you wish to modify "
                      "it  ?\n");
-    EXPECT_EQ(readAll(tags + "Garden.tag"), tag);
+    EXPECT_EQ(readFile(tags + "Garden.tag"), tag);
     r = runCli(dir.path(), {"meta", "save", "Garden", "--title", "changed", "--yes"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(lb::IniFile(tags + "Garden.tag").readString("Garden", "title"), "changed");
@@ -280,19 +309,20 @@ TEST(MetaCli, InsertWritesTheInjectedDocument) {
                                  "language", "--language", "de"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_EQ(readAll(dir.filePath("out.htm")), "<HTML LANG=de>\r\n<HEAD>\r\n<TITLE>New</TITLE>\r\n"
-                                                "</HEAD>\r\n<body>\xC3\xA9</body>\r\n</html>\r\n");
+    EXPECT_EQ(readFile(dir.filePath("out.htm")),
+              "<HTML LANG=de>\r\n<HEAD>\r\n<TITLE>New</TITLE>\r\n"
+              "</HEAD>\r\n<body>\xC3\xA9</body>\r\n</html>\r\n");
     r = runCli(dir.path(), {"meta", "insert", "in.htm", "out2.htm"});
     ASSERT_EQ(r.exitCode, 0);
     EXPECT_TRUE(
-        readAll(dir.filePath("out2.htm")).startsWith("<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>"));
+        readFile(dir.filePath("out2.htm")).startsWith("<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>"));
 
     writeFile(dir.filePath("nohead.htm"), "<html><body></body></html>");
     writeFile(dir.filePath("keep.htm"), "untouched");
     r = runCli(dir.path(), {"meta", "insert", "nohead.htm", "keep.htm"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "You must have a missing or incorrect <head> or </head> Tag.\n");
-    EXPECT_EQ(readAll(dir.filePath("keep.htm")), "untouched");
+    EXPECT_EQ(readFile(dir.filePath("keep.htm")), "untouched");
     r = runCli(dir.path(), {"meta", "insert", "nohead.htm", "new.htm"});
     EXPECT_FALSE(QFile::exists(dir.filePath("new.htm")));
     r = runCli(dir.path(), {"meta", "insert", "missing.htm", "new.htm"});

@@ -319,31 +319,6 @@ TEST(Https, ProxyRefusalClosingAndStallingEndTheRequest) {
     EXPECT_EQ(stalled.log.done, 1);
 }
 
-TEST(Https, ThreeHundredRequestsInFlight) {
-    TargetSim sim(simTlsArgs());
-    ASSERT_TRUE(sim.ok());
-    constexpr int kCount = 300;
-    std::vector<std::unique_ptr<THttpCli>> clients;
-    std::vector<QByteArray> bodies(kCount);
-    int done = 0;
-    for (int i = 0; i < kCount; ++i) {
-        auto c = std::make_unique<THttpCli>();
-        c->URL = sim.tlsUrl(QStringLiteral("/bytes/%1").arg(1000 + i));
-        c->Tls.caFiles << certs().caFile();
-        c->OnDocData = [&bodies, i](THttpCli*, const char* p, int n) {
-            bodies[size_t(i)].append(p, n);
-        };
-        c->OnRequestDone = [&done](THttpCli*, THttpRequest, quint16) { ++done; };
-        c->GetAsync();
-        clients.push_back(std::move(c));
-    }
-    ASSERT_TRUE(runUntil([&] { return done == kCount; }, 120000)) << done;
-    for (int i = 0; i < kCount; ++i) {
-        EXPECT_EQ(clients[size_t(i)]->StatusCode(), 200) << i;
-        EXPECT_TRUE(bodies[size_t(i)] == pattern(1000 + i)) << i;
-    }
-}
-
 TEST(Ipv6, HttpAndHttpsToLoopbackWriteBracketsOnTheWire) {
     ConnectProxy plain(ConnectProxy::Refuse,
                        "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<html>ok</html>", true);

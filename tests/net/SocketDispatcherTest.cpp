@@ -122,38 +122,6 @@ struct Clients {
 
 } // namespace
 
-TEST(SocketDispatcher, ManySocketsAreServedInTheOrderTheyBecameReady) {
-    constexpr int kCount = 40;
-    Listener listener;
-    Clients clients(listener, kCount);
-    ASSERT_TRUE(clients.ok);
-    const auto dispatcher = SocketDispatcher::forCurrentThread();
-    EXPECT_GE(dispatcher->watchedCount(), kCount);
-
-    std::vector<int> order;
-    for (int i = 0; i < kCount; ++i)
-        clients.sockets[size_t(i)]->OnDataAvailable = [&order, i](TWSocket* t, quint16) {
-            char buf[16];
-            if (t->Receive(buf, sizeof buf) > 0)
-                order.push_back(i);
-        };
-    // Data arrives in a scrambled order while the event loop does not run.
-    std::vector<int> arrival;
-    for (int k = 0; k < kCount; ++k)
-        arrival.push_back((k * 7 + 3) % kCount);
-    for (int i : arrival)
-        ASSERT_TRUE(sendAndSettle(clients.server[size_t(i)]));
-    ASSERT_TRUE(runUntil([&] { return int(order.size()) >= kCount; }));
-    runUntil([] { return false; }, 50);
-    EXPECT_EQ(order, arrival);
-
-    // Closed sockets leave the set.
-    const int before = dispatcher->watchedCount();
-    for (auto& s : clients.sockets)
-        s->Close();
-    EXPECT_EQ(dispatcher->watchedCount(), before - kCount);
-}
-
 TEST(SocketDispatcher, SocketsClosedOrDeletedByAnEarlierHandlerOfTheSameWakeUpHearNothing) {
     Listener listener;
     Clients clients(listener, 4);
@@ -245,27 +213,6 @@ TEST(SocketDispatcher, DeferredCallsRunOnceEachInOrderAndNeverInsideThePost) {
     EXPECT_FALSE(ranWhilePosting);
     EXPECT_EQ(ran, expected);
     EXPECT_EQ(ranByNestedPass, expected.size());
-}
-
-TEST(SocketDispatcher, DataSentOfManySocketsFiresOnceEachInSendOrder) {
-    constexpr int kCount = 20;
-    Listener listener;
-    Clients clients(listener, kCount);
-    ASSERT_TRUE(clients.ok);
-    std::vector<int> sent;
-    for (int i = 0; i < kCount; ++i)
-        clients.sockets[size_t(i)]->OnDataSent = [&sent, i](TWSocket*, quint16) {
-            sent.push_back(i);
-        };
-    std::vector<int> order;
-    for (int k = 0; k < kCount; ++k)
-        order.push_back((k * 3 + 1) % kCount);
-    for (int i : order)
-        ASSERT_EQ(clients.sockets[size_t(i)]->Send("payload", 7), 7);
-    EXPECT_TRUE(sent.empty());
-    ASSERT_TRUE(runUntil([&] { return int(sent.size()) >= kCount; }));
-    runUntil([] { return false; }, 100);
-    EXPECT_EQ(sent, order);
 }
 
 TEST(SocketThreads, ASocketOnASecondThreadIsServedThere) {

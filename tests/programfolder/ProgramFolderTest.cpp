@@ -6,6 +6,7 @@
 #include "common/IniFile.h"
 #include "common/LineSplitter.h"
 #include "engines/EngineCipher.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QSet>
 #include <QUrl>
 
+using lb::test::readFile;
 using namespace lb;
 
 namespace {
@@ -44,13 +46,6 @@ QString path(const QString& rel) {
     return Folder + QLatin1Char('/') + rel;
 }
 
-QByteArray readBytes(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        ADD_FAILURE() << "cannot open " << file.toStdString();
-    return f.readAll();
-}
-
 // Field positions (0-based) of an engine line's 37 fields.
 enum EngineField {
     SiteUrl = 0,
@@ -73,7 +68,7 @@ struct Engine {
 // nothing after the last one. A malformed line fails here and is left out, so
 // later checks can index its fields safely.
 QList<Engine> loadEngines(const QString& rel) {
-    QByteArray text = readBytes(path(rel));
+    QByteArray text = readFile(path(rel));
     if (rel.endsWith(".hlz"))
         text = decipherEngineText(text);
     QList<Engine> engines;
@@ -169,27 +164,6 @@ INSTANTIATE_TEST_SUITE_P(ProgramFolder, ShippedDatabase,
                          ::testing::Values("data/data.hlz", "data/engines.hlz",
                                            "data/custom/custom.hlx"));
 
-TEST(ProgramFolderEngines, BundledDatabasesMixMethodsAndCategoryTypesUnderDistinctNames) {
-    // "All Engines" loads both into one list; a shared name would hide one.
-    QSet<QString> names;
-    for (const char* rel : {"data/data.hlz", "data/engines.hlz"}) {
-        const QList<Engine> engines = loadEngines(rel);
-        EXPECT_GE(engines.size(), 20) << rel;
-        QSet<QString> methods, types;
-        int withHidden = 0;
-        for (const Engine& e : engines) {
-            methods.insert(e.fields[Method]);
-            types.insert(e.fields[CatType]);
-            withHidden += !e.fields[Hidden].isEmpty();
-            EXPECT_TRUE(insertNew(names, asciiUpper(e.name))) << e.name.toStdString();
-        }
-        EXPECT_TRUE(methods.contains("GET") && methods.contains("POST")) << rel;
-        EXPECT_GE(withHidden, engines.size() / 2) << rel;
-        if (QByteArray(rel) == "data/data.hlz")
-            EXPECT_TRUE(types.contains("Cat1") && types.contains("Cat2") && types.contains("Cat3"));
-    }
-}
-
 // ---------------------------------------------------------- category file
 
 TEST(ProgramFolderCategories, TypesAreListedInTheOrderTheFormAnalyserPicksThem) {
@@ -242,7 +216,7 @@ TEST(ProgramFolderBatch, SitesAreCompleteAndTheirPageListsDecipher) {
         EXPECT_TRUE(ini.readString(site, "cgiur").startsWith(DemoPrefix)) << s;
         EXPECT_TRUE(catTypes().contains(ini.readString(site, "cattype"))) << s;
         const QStringList lines =
-            splitLines(decipherEngineText(readBytes(path("data/" + site + ".hlz"))));
+            splitLines(decipherEngineText(readFile(path("data/" + site + ".hlz"))));
         EXPECT_FALSE(lines.isEmpty()) << s;
         for (const QString& line : lines)
             EXPECT_TRUE(line.startsWith(DemoPrefix)) << s << ": " << line.toStdString();
@@ -262,7 +236,7 @@ TEST(ProgramFolderSessions, IndexHasTheProgramsLayoutAndListsExistingFiles) {
         "[Session]\r\nCount=" + QByteArray::number(names.size() - 1) + "\r\n[List]\r\n";
     for (int i = 0; i < names.size(); ++i)
         expected += QByteArray::number(i) + "=" + names[i].toUtf8() + "\r\n";
-    EXPECT_EQ(readBytes(path("data/session/session.hlx")), expected);
+    EXPECT_EQ(readFile(path("data/session/session.hlx")), expected);
 
     for (const QString& name : names) {
         const std::string n = name.toStdString();
@@ -303,7 +277,7 @@ TEST(ProgramFolderFiles, IniFilesUseCrLfLineEnds) {
         files << it.next();
     EXPECT_GE(files.size(), 8);
     for (const QString& file : files) {
-        const QByteArray bytes = readBytes(file);
+        const QByteArray bytes = readFile(file);
         EXPECT_TRUE(bytes.endsWith("\r\n")) << file.toStdString();
         for (qsizetype i = 0; i < bytes.size(); ++i) {
             const bool lf = bytes[i] == '\n', cr = bytes[i] == '\r';
@@ -347,7 +321,7 @@ struct HelpPage {
 
 HelpPage readHelp(const QString& file) {
     HelpPage page;
-    page.text = QString::fromUtf8(readBytes(file));
+    page.text = QString::fromUtf8(readFile(file));
     static const QRegularExpression name(R"re(<a\s+name="([^"]+)")re",
                                          QRegularExpression::CaseInsensitiveOption);
     for (auto m = name.globalMatch(page.text); m.hasNext();)
@@ -382,38 +356,5 @@ TEST(ProgramFolderHelp, EveryLinkResolvesInsideTheHelpFolder) {
             if (url.hasFragment())
                 EXPECT_TRUE(readHelp(target).anchors.contains(url.fragment())) << where;
         }
-    }
-}
-
-TEST(ProgramFolderHelp, PagesCarryTheNavigationBarAndStayPlainHtml) {
-    const QDir help(path("help"));
-    for (const QString& name : HelpPages) {
-        const HelpPage page = readHelp(help.filePath(name));
-        const std::string n = name.toStdString();
-        for (const QString& other : HelpPages)
-            if (other != name)
-                EXPECT_TRUE(page.links.contains(other))
-                    << n << " lacks a link to " << other.toStdString();
-        const QString upper = asciiUpper(page.text);
-        EXPECT_FALSE(upper.contains("<SCRIPT")) << n;
-        EXPECT_FALSE(upper.contains("STYLESHEET")) << n;
-        EXPECT_FALSE(upper.contains("<STYLE")) << n;
-        EXPECT_TRUE(upper.contains("<TITLE>LINKBEACON HELP")) << n;
-    }
-}
-
-TEST(ProgramFolderHelp, StartPageShowsAJpegPicture) {
-    const HelpPage page = readHelp(path("help/help.htm"));
-    QStringList pictures;
-    for (const QString& link : page.links)
-        if (link.endsWith(".jpg", Qt::CaseInsensitive))
-            pictures << link;
-    ASSERT_FALSE(pictures.isEmpty());
-    for (const QString& picture : pictures) {
-        const QByteArray bytes = readBytes(path("help/" + picture));
-        EXPECT_TRUE(bytes.startsWith("\xFF\xD8\xFF")) << picture.toStdString();
-        const QImage image = QImage::fromData(bytes, "JPEG");
-        ASSERT_FALSE(image.isNull()) << picture.toStdString();
-        EXPECT_GT(image.width(), 100);
     }
 }

@@ -1,5 +1,5 @@
 #include "reports/ReportBrowser.h"
-#include "reports/HelpPages.h"
+#include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
@@ -20,11 +20,7 @@ protected:
             touch(n);
         browser.setFolder(dir.path());
     }
-    void touch(const char* name) {
-        QFile f(path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("<p>x</p>");
-    }
+    void touch(const char* name) { lb::test::writeFile(path(name), "<p>x</p>"); }
     QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
 
     QTemporaryDir dir;
@@ -60,6 +56,8 @@ TEST_F(ReportBrowserTest, ThreeReportsNextAndBackStopAtTheEnds) {
     EXPECT_EQ(browser.step(Dir::Next), path("c.htm"));
     EXPECT_EQ(browser.step(Dir::Next), path("c.htm"));
     EXPECT_EQ(browser.step(Dir::Back), path("B.htm"));
+    EXPECT_EQ(browser.step(Dir::Back), path("a.htm"));
+    EXPECT_EQ(browser.step(Dir::Back), path("a.htm"));
 
     // Nothing selected: Back shows the first.
     browser.setCurrentIndex(-1);
@@ -75,18 +73,4 @@ TEST_F(ReportBrowserTest, RereadKeepsTheCurrentReport) {
     EXPECT_EQ(browser.currentName(), QStringLiteral("m.htm"));
     EXPECT_EQ(browser.reportPathFor(QStringLiteral("s")), path("s.htm"));
     EXPECT_TRUE(browser.reportPathFor(QStringLiteral("../s")).isEmpty());
-}
-
-TEST(HelpPages, ButtonsMapToTheirPages) {
-    EXPECT_EQ(helpPage(HelpTopic::StartUp), QStringLiteral("\\help\\help.htm"));
-    EXPECT_EQ(helpPage(*mainWindowHelpTopic("SiteHelp")), QStringLiteral("\\help\\siteinfo.htm"));
-    EXPECT_EQ(helpPage(*mainWindowHelpTopic("SessionHelp")), QStringLiteral("\\help\\session.htm"));
-    EXPECT_EQ(helpPage(*mainWindowHelpTopic("SubHelp")), QStringLiteral("\\help\\submit.htm"));
-    EXPECT_EQ(helpPage(*mainWindowHelpTopic("ResHelp")), QStringLiteral("\\help\\results.htm"));
-    EXPECT_EQ(helpPage(*mainWindowHelpTopic("BaseHelp")), QStringLiteral("\\help\\manual.htm"));
-    EXPECT_EQ(helpPage(HelpTopic::Crawler), QStringLiteral("\\help\\crawler.htm"));
-    EXPECT_EQ(helpPage(HelpTopic::CrawlerSettings), QStringLiteral("\\help\\settings.htm"));
-    EXPECT_EQ(helpPage(HelpTopic::MetaCreator), QStringLiteral("\\help\\meta.htm"));
-    EXPECT_FALSE(mainWindowHelpTopic("Nope").has_value());
-    EXPECT_EQ(helpPagePath("/pf", HelpTopic::Results), QStringLiteral("/pf/help/results.htm"));
 }

@@ -1,5 +1,6 @@
 #include "reports/ui/ResultsPage.h"
 #include "reports/ui/ThtmlLite.h"
+#include "support/Files.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
@@ -14,16 +15,10 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+using lb::test::writeFile;
 using namespace lb;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 // Renders the viewer's document the way the screen would, pictures included.
 QImage render(ThtmlLite& v) {

@@ -160,6 +160,12 @@ TEST_F(SessionStoreTest, DeleteSelectsANeighbourAndTheOnlySessionLeavesCount) {
     EXPECT_EQ(store->editor().name, "B");
     EXPECT_EQ(store->editor()[SessionRecord::Title], "tb");
     EXPECT_EQ(index(), QByteArray("[Session]\r\nCount=1\r\n[List]\r\n0=A\r\n1=B\r\n"));
+    // Rows outside the list select nothing and leave the editor.
+    for (int row : {-1, 2}) {
+        store->select(row);
+        EXPECT_EQ(store->selectedRow(), 1) << row;
+        EXPECT_EQ(store->editor().name, "B") << row;
+    }
 
     store->select(0);
     store->deleteSelected();

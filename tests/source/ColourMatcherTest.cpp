@@ -2,22 +2,18 @@
 // script runs it.
 #include "source/ColourMatcher.h"
 #include "support/CliRun.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
 #include <random>
 
+using lb::test::writeFile;
 using namespace lb;
 using lb::test::runCli;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 TColorRule beginEnd(QStringList entries, quint8 z = 0, RgbColor def = colours::Red) {
     TColorRule r;
@@ -111,6 +107,29 @@ TEST(ColourEntries, ParsingRulesAndLimits) {
     ASSERT_EQ(kc.size(), 42);
     EXPECT_EQ(kc[39].colour, 0x000040u);
     EXPECT_EQ(kc[40].colour, colours::Lime); // past forty colours: the rule's colour
+}
+
+// Entries past the table's size are dropped; keyword colours past the
+// table's size fall back to the rule's own colour.
+TEST(ColourEntries, TablesStopAtTheirSize) {
+    QStringList lines;
+    for (int i = 0; i <= kMaxTokenEntries; ++i)
+        lines << QStringLiteral("t%1;e").arg(i);
+    for (int n : {kMaxTokenEntries - 1, kMaxTokenEntries, kMaxTokenEntries + 1}) {
+        SCOPED_TRACE(n);
+        const int kept = qMin(n, kMaxTokenEntries);
+        EXPECT_EQ(parseBeginEndList(lines.mid(0, n), colours::Red).size(), kept);
+        EXPECT_EQ(parseLineEndList(lines.mid(0, n), colours::Red).size(), kept);
+    }
+    QStringList words;
+    for (int i = 1; i <= kMaxKeywordColours + 1; ++i)
+        words << QStringLiteral("w%1;#%2").arg(i).arg(i, 6, 10, QLatin1Char('0'));
+    words << QStringLiteral("again;#000001");
+    const QList<KeywordEntry> k = parseKeywordList(words, true, colours::Red);
+    ASSERT_EQ(k.size(), kMaxKeywordColours + 2);
+    EXPECT_EQ(k[kMaxKeywordColours - 1].colour, RgbColor(0x40));
+    EXPECT_EQ(k[kMaxKeywordColours].colour, colours::Red);
+    EXPECT_EQ(k.last().colour, RgbColor(1));
 }
 
 TEST(ColourMatcher, BeginEndSpans) {

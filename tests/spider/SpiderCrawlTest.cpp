@@ -4,6 +4,7 @@
 #include "net/HttpProt.h"
 #include "sessions/SessionStore.h"
 #include "spider/Spider.h"
+#include "support/Files.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
@@ -81,9 +82,7 @@ protected:
         QDir(root.path()).mkpath("sub");
     }
     void page(const QString& name, const QByteArray& html) {
-        QFile f(root.filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(html);
+        lb::test::writeFile(root.filePath(name), html);
     }
     QString url(const QString& path) const { return sim.url(QStringLiteral("/files/") + path); }
     QStringList requested() const {

@@ -109,23 +109,3 @@ TEST_F(SpiderPageTest, AnsweringNoToTheContactQuestionShowsTheContactSheet) {
     child<QPushButton>("MapButton")->click();
     ASSERT_EQ(dialogs.texts(), QStringList({"You have no Url to spider"}));
 }
-
-TEST_F(SpiderPageTest, AbortInTheMiddleEndsTheCrawlAndKeepsThePageInFlight) {
-    fillContact();
-    child<QTabWidget>("SessionSheets")->setCurrentIndex(2);
-    auto* abort = child<QPushButton>("MapAbort");
-    QObject::connect(&w->spider(), &Spider::statusLine, abort, [&](const QString& line) {
-        if (line == "Connected... to " + sim.url("/site"))
-            QMetaObject::invokeMethod(abort, &QPushButton::click, Qt::QueuedConnection);
-    });
-    child<QLineEdit>("SiteUrl")->setText(sim.url("/site/"));
-    child<QPushButton>("MapButton")->click();
-    ASSERT_TRUE(lb::test::runUntil([&] { return status().startsWith("All Done..."); }, 20000));
-    EXPECT_EQ(status(), "All Done...6 Urls Found and added to your Sessions");
-    EXPECT_EQ(names("SesList"), QStringList({"Shop", "1271", "1272"}));
-    EXPECT_EQ(SessionStore::readSession(pf.dir.path(), "1272")[SessionRecord::Url],
-              sim.url("/site"));
-    EXPECT_EQ(child<QListView>("SiteToCr")->model()->rowCount(), 0);
-    EXPECT_FALSE(abort->isEnabled());
-    EXPECT_TRUE(child<QPushButton>("MapButton")->isEnabled());
-}

@@ -1,5 +1,6 @@
 #include "submit/ReportWriter.h"
 #include "common/FileError.h"
+#include "support/Files.h"
 #include "support/Thrown.h"
 
 #include <gtest/gtest.h>
@@ -8,22 +9,11 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
+using lb::test::readFile;
+using lb::test::writeFile;
 using namespace lb;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 const char kHeader[] = "<title>Linkbeacon</title>\r\n"
                        "<body bgcolor=\"#ffffff\">\r\n"
@@ -80,7 +70,7 @@ TEST(ReportWriter, SmallRunWritesExactBytes) {
         "<br>1/2/03 4:05:08 AM: Alpha Status: Not Found\r\n"
         "<hr>Thank you for using Linkbeacon\r\n"
         "</body></html>\r\n";
-    EXPECT_EQ(readAll(path), expected);
+    EXPECT_EQ(readFile(path), expected);
 }
 
 TEST(ReportWriter, EachSessionStartsWithAFreshHeader) {
@@ -92,18 +82,18 @@ TEST(ReportWriter, EachSessionStartsWithAFreshHeader) {
     writer.addSessionHeading(QStringLiteral("two"), QStringLiteral("u2"));
     writer.endSession(QStringLiteral("two"));
 
-    const QByteArray second = readAll(dir.path() + "/reports/two.htm");
+    const QByteArray second = readFile(dir.path() + "/reports/two.htm");
     EXPECT_TRUE(second.startsWith(kHeader));
     EXPECT_FALSE(second.contains("u1"));
-    EXPECT_TRUE(readAll(dir.path() + "/reports/one.htm").contains("one: </b>u1"));
+    EXPECT_TRUE(readFile(dir.path() + "/reports/one.htm").contains("one: </b>u1"));
 }
 
 TEST(ReportWriter, SessionSubmittedAgainOverwritesItsReport) {
     QTemporaryDir dir;
     QDir().mkpath(dir.path() + "/reports");
-    writeAll(dir.path() + "/reports/s.htm", QByteArray(5000, 'x'));
+    writeFile(dir.path() + "/reports/s.htm", QByteArray(5000, 'x'));
     writeReport(dir.path(), QStringLiteral("s"), {QStringLiteral("a")});
-    EXPECT_EQ(readAll(dir.path() + "/reports/s.htm"), QByteArray("a\r\n"));
+    EXPECT_EQ(readFile(dir.path() + "/reports/s.htm"), QByteArray("a\r\n"));
 }
 
 TEST(ReportWriter, ReportsOffCollectsAndWritesNothing) {
@@ -118,7 +108,7 @@ TEST(ReportWriter, ReportsOffCollectsAndWritesNothing) {
 
 TEST(ReportWriter, UnwritableReportRaisesFileErrorAndRunGoesOn) {
     QTemporaryDir dir;
-    writeAll(dir.path() + "/reports", {}); // a plain file where the reports folder should be
+    writeFile(dir.path() + "/reports", {}); // a plain file where the reports folder should be
 
     ReportWriter writer(dir.path(), true);
     writer.addSessionHeading(QStringLiteral("s"), QStringLiteral("u"));
@@ -169,7 +159,7 @@ TEST(ReportWriter, SwitchAskedAtEveryLineAndAtTheSessionEnd) {
     EXPECT_FALSE(QFile::exists(dir.path() + "/reports/s.htm"));
     on = true;
     writer.addRequestResult(QStringLiteral("Kept"), QStringLiteral("OK"));
-    const QByteArray bytes = readAll(writer.endSession(QStringLiteral("s")));
+    const QByteArray bytes = readFile(writer.endSession(QStringLiteral("s")));
     EXPECT_TRUE(bytes.startsWith("<title>Linkbeacon</title>\r\n"));
     EXPECT_TRUE(bytes.contains(": Kept Status: OK\r\n"));
     EXPECT_FALSE(bytes.contains("Skipped"));
@@ -198,7 +188,7 @@ TEST(ReportWriter, CsvBesideTheReportAndItsOwnFileError) {
     w.addRequestResult(QStringLiteral("Ünïcode"), QStringLiteral("404 Not Found"), when,
                        QStringLiteral("http://a/é"));
     w.endSession(QStringLiteral("s"));
-    EXPECT_EQ(readAll(dir.filePath(QStringLiteral("reports/s.csv"))),
+    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("reports/s.csv"))),
               QByteArray("\xEF\xBB\xBFTime,Engine,Address,Result,Success\r\n"
                          "2026-12-07 23:59:59,\xC3\x9Cn\xC3\xAF"
                          "code,http://a/\xC3\xA9,404 Not Found,no\r\n"));

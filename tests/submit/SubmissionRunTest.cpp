@@ -335,3 +335,28 @@ TEST_F(SubmissionRunTest, BatchPagesAreCountedBeforeTheEngines) {
         posted |= r.value("body").toString() == "&t=Widgets&pagename=p1";
     EXPECT_TRUE(posted);
 }
+
+// Every page of a batch site counts as failed when the site's own post
+// answers 404 or more, and as successful below that.
+class BatchStatusTest : public SubmissionRunTest,
+                        public ::testing::WithParamInterface<std::tuple<const char*, int>> {};
+
+TEST_P(BatchStatusTest, PagesFailFromStatus404On) {
+    const auto [path, failed] = GetParam();
+    writeEngines(1, "/status/200/OK/%1");
+    pf.writeEngines("data/ring.hlz", {"page 0", "page 1"});
+    pf.writeBytes("data/batch.hlx",
+                  ("[count]\r\ncount=2\r\n[batchsites]\r\nring=\r\n[ring]\r\nsite=" +
+                   sim.url("/info").toUtf8() + "\r\ncgiur=" + sim.url(path).toUtf8() +
+                   "\r\ntitle=t\r\npagename=p1\r\n"));
+    open();
+    db->setBatchIncluded(true);
+    subList.add(QStringLiteral("one"));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(run->counters().failed, failed);
+    EXPECT_EQ(run->counters().successful, 3 - failed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, BatchStatusTest,
+                         ::testing::Values(std::make_tuple("/status/403/Forbidden", 0),
+                                           std::make_tuple("/status/404/Not%20Found", 2)));

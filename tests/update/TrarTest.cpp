@@ -42,16 +42,14 @@ protected:
     }
     QString rawArchive(const std::string& bytes) {
         const QString path = tmp.filePath(QStringLiteral("r%1.rar").arg(++count));
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes.data(), qint64(bytes.size()));
+        lb::test::writeFile(path, QByteArray(bytes.data(), qsizetype(bytes.size())));
         rar.ArchiveName = path;
         rar.TargetDir = target;
         return path;
     }
     QByteArray read(const QString& rel) const {
-        QFile f(target + QLatin1Char('/') + rel);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        const QString path = target + QLatin1Char('/') + rel;
+        return QFile::exists(path) ? lb::test::readFile(path) : QByteArray("<missing>");
     }
     // Every path under the temporary folder, except the archives themselves.
     QStringList allPaths() const {
