@@ -93,25 +93,6 @@ TEST_F(KestrelTest, AMissingFileIsOneMessageAndSkipsTheRemainingSteps) {
     }
 }
 
-TEST_F(KestrelTest, ExcludedNamesLeaveTheListsAndUnknownOnesChangeNothing) {
-    pf.writeBytes("data/exclude.tmp", "BRAVO\r\nGhost\r\n");
-    open();
-    EXPECT_TRUE(dialogs.shown.isEmpty());
-    EXPECT_EQ(names("KeyList"), QStringList({"alpha", "Charlie", "Delta"}));
-    EXPECT_EQ(names("EngineList"), names("KeyList"));
-    EXPECT_EQ(names("ExcludeList"), QStringList({"BRAVO", "Ghost"}));
-}
-
-TEST_F(KestrelTest, AnEmptyDatabaseLeavesTheEditorEmpty) {
-    pf.writeEngines("data/data.hlz", {});
-    open();
-    EXPECT_TRUE(dialogs.shown.isEmpty());
-    EXPECT_TRUE(names("KeyList").isEmpty());
-    EXPECT_EQ(w->engines().keyListRow(), -1);
-    EXPECT_TRUE(child<QLineEdit>("Site_Name")->text().isEmpty());
-    EXPECT_TRUE(child<QRadioButton>("Post")->isChecked());
-}
-
 TEST_F(KestrelTest, DatabaseButtonsSwitchTheListsShownOnBothPages) {
     open();
     child<QRadioButton>("EngineCk")->click();

@@ -164,7 +164,7 @@ TEST_F(SubmitRun, OverTlsTheSessionIsCountedAsForHttp) {
 // The page draws its counters and memo a few times a second rather than for
 // every request; paused, with nothing more to come, it still catches up.
 TEST_F(SubmitRun, PausedRunShowsItsAbortedRequestsOnThePage) {
-    TargetSim sim;
+    TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     QStringList lines;
     for (int i = 0; i < 30; ++i)

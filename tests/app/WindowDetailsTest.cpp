@@ -221,6 +221,22 @@ TEST_F(WindowDetails, ProxyChoiceIsTakenFromTheRadioButtonAtEachRun) {
     EXPECT_TRUE(proxy.requests()[0].value("target").toString().startsWith(target.url("/status")));
 }
 
+// The stored proxy reaches every client of the window: the submission's,
+// the batch pass's, the spider's, the extractor's and the updater's.
+TEST_F(WindowDetails, TheStoredProxyReachesEveryClient) {
+    pf.writeBytes("zkt.ini", "[Proxy]\r\nProxyHost=proxy.example\r\nProxyPort=3128\r\n"
+                             "ProxyUserName=ann\r\nProxyPassword=secret\r\nKeyProxy=1\r\n");
+    open();
+    for (const char* name :
+         {"HTTP1", "HTTP2", "HttpR", "HttpMap", "HTTP9", "HttpCli1", "HttpCli2"}) {
+        const net::THttpCli* c = w->httpClient(QLatin1String(name));
+        ASSERT_NE(c, nullptr) << name;
+        EXPECT_EQ(QStringList({c->Proxy, c->ProxyPort, c->ProxyUsername, c->ProxyPassword}),
+                  QStringList({"proxy.example", "3128", "ann", "secret"}))
+            << name;
+    }
+}
+
 // The TLS settings under the proxy settings: shown from zkt.ini, chosen with the
 // CA file chooser and the check box, written on Apply, taken by every new client.
 TEST_F(WindowDetails, TlsSettingsShowTheStoredValuesAndDefaults) {

@@ -377,17 +377,6 @@ TEST_F(ExtractorCli, AnalysePrintsTheRecordAsOneEngineLine) {
     EXPECT_EQ(bare.out.count('\n'), 1);
 }
 
-TEST_F(ExtractorCli, AnalyseOfAPageWithoutUrlFieldGivesTheClearedEditor) {
-    QByteArray page = "<form method=get action=/s><input name=q></form>";
-    page += '\0';
-    page += "\xff\xfe binary";
-    pf.writeBytes("page.html", page);
-    const lb::test::CliResult r =
-        run({"analyse", "page.html", "--page-url", "http://www.site.com/"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, engineLineOf("", {{19, "POST"}}));
-}
-
 TEST_F(ExtractorCli, AnalyseRefusesBadArgumentsAndUnreadableFiles) {
     pf.writeBytes("page.html", AddPage);
     for (const QStringList& args :
@@ -464,19 +453,4 @@ TEST_F(ExtractorCli, ExtractStopsEarlyWithMessagesOnStderr) {
         EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1);
     }
-}
-
-TEST_F(ExtractorCli, ExtractFindsTheSiteAlreadyInTheDatabase) {
-    PieceServer server({AddPage}, 100);
-    const QString url = server.url("/dir/add.html");
-    // Engines named after the stem: "127" differs in path, "1271" is the same page.
-    QStringList lines = {engineLine("127"), engineLine("1271")};
-    lines[0].replace("=|", "=http://127.0.0.1/other.html|");
-    lines[1].replace("=|", "=http://127.0.0.1/dir/add.html|");
-    pf.writeEngines("data/data.hlz", lines);
-    const lb::test::CliResult r = run({"extract", url});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Cannot add to database: The site already exists in the database.\n");
-    EXPECT_EQ(server.connections(), 0);
 }

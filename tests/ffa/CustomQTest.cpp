@@ -22,13 +22,12 @@ using lb::test::ScriptedDialogs;
 
 namespace {
 
-class CustomQTest : public ::testing::Test {
+class CustomQTest : public lb::test::WindowTest<TCustomQ> {
 protected:
     void SetUp() override {
         w.setDialogs(&dialogs);
         w.openStore(pf.dir.path());
     }
-    template <class T> T* child(const char* name) { return lb::test::named<T>(&w, name); }
     void click(const char* button) {
         QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
     }
@@ -59,10 +58,6 @@ protected:
         return out;
     }
     QString storeFile() const { return pf.path("setting.set"); }
-
-    ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    TCustomQ w;
 };
 
 } // namespace

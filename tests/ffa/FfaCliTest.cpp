@@ -119,25 +119,4 @@ TEST(FfaCli, CrawlSavesTheListAndReportsCounters) {
                                sim.url("/ffa/garden/add.cgi").toUtf8() +
                                "|title|url|email||"
                                "section|Cat1||&action=add|"));
-
-    // Opened again: the records are kept, pages already in the list add nothing.
-    r = ffa(dir.path(), {"--main", "garden", "--and1", "free", "--and2", "links", "--and3", "ffa",
-                         "--start", "1", "--no-extractor", "Garden.chc"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.join('\n').toStdString();
-    const QRegularExpressionMatch again = kLastLine.match(r.out.last());
-    ASSERT_TRUE(again.hasMatch());
-    EXPECT_EQ(again.captured(7).toInt(), saved);
-    EXPECT_EQ(lb::decipherEngineText(readFile(dir.filePath("Garden.chc"))), plain);
-
-    // A plain list, and a profile with no combination: nothing is asked.
-    const int asked = int(sim.requests().size());
-    r = ffa(dir.path(), {"--search-base", sim.url("/altavista"), "plain.txt"});
-    ASSERT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out,
-              (QStringList{"Crawler Status: Search string count for this profile is: 0 strings",
-                           "Crawling Url: All Done crawling please try another custom search",
-                           "Links to Crawl: 0  Crawled: 0  Engine Queries: 0  Quries left: 0  "
-                           "String Count: 0  Current String: 1  Links Saved: 0  Rejected: 0"}));
-    EXPECT_EQ(int(sim.requests().size()), asked);
-    EXPECT_EQ(readFile(dir.filePath("plain.txt")), "");
 }

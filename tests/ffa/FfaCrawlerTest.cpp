@@ -179,7 +179,7 @@ TEST_F(Crawl, ResultLinksTakenAndRefused) {
 }
 
 TEST_F(Crawl, AStalledPageAndAStalledServiceAreGivenUp) {
-    TargetSim sim;
+    TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     opts.timeoutSec = "1";
     opts.terms1 = {"one", "two"};
@@ -195,7 +195,7 @@ TEST_F(Crawl, AStalledPageAndAStalledServiceAreGivenUp) {
 }
 
 TEST_F(Crawl, OversizedPagesAreCutAndStillAnalysed) {
-    TargetSim sim;
+    TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     engine.addAnswer(resultPage({quoted(sim.url("/bytes/600000"))}));
     opts.maxKb = "10";

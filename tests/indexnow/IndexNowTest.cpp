@@ -238,7 +238,7 @@ TEST(IndexNowSubmitter, BehindAProxyPostsGoThroughIt) {
 }
 
 TEST(IndexNowSubmitter, AbortsAPostThatNeverEndsAndGoesOn) {
-    TargetSim sim;
+    TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     lb::IndexNowSubmitter submitter;
     submitter.postTimeoutSeconds = 1;

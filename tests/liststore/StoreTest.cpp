@@ -7,6 +7,7 @@
 #include "support/CliRun.h"
 #include "support/Files.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
@@ -522,110 +523,107 @@ protected:
 
 } // namespace
 
-TEST_F(CliTest, QdbCreatePutListShowDelete) {
-    lb::test::CliResult r = cli({"qdb", "create", "store"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(readFile(path("store.QDB")), FreshStore);
-    r = cli({"qdb", "create", "store"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err.count('\n'), 1);
-    EXPECT_EQ(readFile(path("store.QDB")), FreshStore);
-
-    EXPECT_EQ(cli({"qdb", "put", "store", "Beta", "one", "back\\slash", "tab\there", "é"}).exitCode,
-              0);
-    EXPECT_EQ(cli({"qdb", "put", "store", "alpha"}).exitCode, 0);
-    EXPECT_EQ(cli({"qdb", "--compress", "put", "store", "gamma", QString(300, 'g'), ""}).exitCode,
-              0);
-    r = cli({"qdb", "list", "store"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "alpha\nBeta\ngamma\n");
-
-    r = cli({"qdb", "show", "store", "BETA"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "one\nback\\\\slash\ntab\\x09here\n\\xc3\\xa9\n");
-    EXPECT_EQ(cli({"qdb", "show", "store", "alpha"}).out, "");
-    EXPECT_EQ(cli({"qdb", "show", "store", "gamma"}).out, QByteArray(300, 'g') + "\n\n");
-    r = cli({"qdb", "show", "store", "gamma", "--raw"});
-    EXPECT_EQ(r.out, fieldsBody({QByteArray(300, 'g'), QByteArray()}));
-
-    // The compressed item really is compressed on disk.
+// linkbeacon-cli qdb: one table of calls in one folder, each with its exit
+// code and what it prints; kOneLine stands for any single line on stderr.
+TEST_F(CliTest, QdbCommandTable) {
+    const QByteArray kOneLine = "<one line>";
+    const QByteArray damaged = QByteArray("QDB\0", 4) + u32(0) + "QIX\0" + u32(5) + u32(900) + "\0";
+    const QByteArray bad = path("bad.QDB").toUtf8();
+    const struct Step {
+        QStringList args;
+        int exit;
+        QByteArray out, err;
+        std::function<void()> before = {};
+    } steps[] = {
+        {{"qdb", "create", "store"}, 0, "", ""},
+        {{"qdb", "create", "store"}, 1, "", kOneLine},
+        {{"qdb", "put", "store", "Beta", "one", "back\\slash", "tab\there", "é"}, 0, "", ""},
+        {{"qdb", "put", "store", "alpha"}, 0, "", ""},
+        {{"qdb", "--compress", "put", "store", "gamma", QString(300, 'g'), ""}, 0, "", ""},
+        {{"qdb", "list", "store"}, 0, "alpha\nBeta\ngamma\n", ""},
+        {{"qdb", "show", "store", "BETA"}, 0, "one\nback\\\\slash\ntab\\x09here\n\\xc3\\xa9\n", ""},
+        {{"qdb", "show", "store", "alpha"}, 0, "", ""},
+        {{"qdb", "show", "store", "gamma"}, 0, QByteArray(300, 'g') + "\n\n", ""},
+        {{"qdb", "show", "store", "gamma", "--raw"},
+         0,
+         fieldsBody({QByteArray(300, 'g'), QByteArray()}),
+         ""},
+        {{"qdb", "put", "store", "ALPHA", "x"}, 1, "", "Duplicate keys are not allowed\n"},
+        {{"qdb", "show", "store", "Missing"}, 1, "", "The key 'Missing' does not exist\n"},
+        {{"qdb", "delete", "store", "Missing"}, 1, "", "The key 'Missing' does not exist\n"},
+        {{"qdb", "put", "store", QString(256, 'k')}, 1, "", kOneLine},
+        {{"qdb", "delete", "store", "beta"}, 0, "", ""},
+        {{"qdb", "list", "store"}, 0, "alpha\ngamma\n", ""},
+        // A password protects a plain file and is checked before anything else.
+        {{"qdb", "put", "p.db", "k", "secret value"}, 0, "", ""},
+        {{"qdb", "put", "p.db", "k2", "v", "--password", "pw"}, 0, "", ""},
+        {{"qdb", "list", "p.db"}, 1, "", "The password you have provided is invalid\n"},
+        {{"qdb", "list", "p.db", "--password", "PW"},
+         1,
+         "",
+         "The password you have provided is invalid\n"},
+        {{"qdb", "delete", "p.db", "k"}, 1, "", "The password you have provided is invalid\n"},
+        {{"qdb", "show", "--password", "pw", "p.db", "k"}, 0, "secret value\n", ""},
+        // Usage errors.
+        {{"qdb"}, 2, "", kOneLine},
+        {{"qdb", "frob", "f"}, 2, "", kOneLine},
+        {{"qdb", "list"}, 2, "", kOneLine},
+        {{"qdb", "show", "f"}, 2, "", kOneLine},
+        {{"qdb", "list", "f", "--nope"}, 2, "", kOneLine},
+        {{"qdb", "list", "f", "--password"}, 2, "", kOneLine},
+        {{"qdb", "list", "f", "--raw"}, 2, "", kOneLine},
+        {{"qdb", "create", "f", "g"}, 2, "", kOneLine},
+        // Damaged files: refused whole, or one unreadable entry alone.
+        {{"qdb", "put", "bad", "k"},
+         1,
+         "",
+         "The file " + bad + " is not a valid QDB file\n",
+         [&] { writeFile(path("bad.QDB"), damaged); }},
+        {{"qdb", "list", "bad"},
+         0,
+         "good\nwrap\n",
+         "",
+         [&] {
+             writeFile(path("bad.QDB"),
+                       buildStore("ok", {{"good", 0, 2}, {"wrap", 0xFFFFFFFFu, 2}}));
+         }},
+        {{"qdb", "show", "bad", "good", "--raw"}, 0, "ok", ""},
+        {{"qdb", "show", "bad", "wrap"}, 1, "", "The file " + bad + " is not a valid QDB file\n"},
+        // Bytes that are not typed fields show only with --raw.
+        {{"qdb", "show", "bad", "raw"},
+         1,
+         "",
+         kOneLine,
+         [&] {
+             writeFile(path("bad.QDB"),
+                       buildStore(QByteArray("\x09\0\0\0abc", 7), {{"raw", 0, 7}}));
+         }},
+        {{"qdb", "show", "bad", "raw", "--raw"}, 0, QByteArray("\x09\0\0\0abc", 7), ""},
+    };
+    for (const Step& step : steps) {
+        const std::string call = step.args.join(' ').toStdString();
+        if (step.before)
+            step.before();
+        const QByteArray storeBefore = readFile(path("store.QDB"));
+        const lb::test::CliResult r = cli(step.args);
+        EXPECT_EQ(r.exitCode, step.exit) << call;
+        EXPECT_EQ(r.out, step.out) << call;
+        if (step.err == kOneLine)
+            EXPECT_EQ(r.err.count('\n'), 1) << call << ": " << r.err.constData();
+        else
+            EXPECT_EQ(r.err, step.err) << call;
+        // A refused call leaves the store as it was.
+        if (step.exit != 0)
+            EXPECT_EQ(readFile(path("store.QDB")), storeBefore) << call;
+    }
+    EXPECT_FALSE(QFile::exists(path("f.QDB")));
+    // The compressed item really is compressed on disk; the password hides the plain one.
     const QByteArray disk = readFile(path("store.QDB"));
     EXPECT_FALSE(disk.contains(QByteArray(300, 'g')));
     EXPECT_TRUE(disk.contains(QByteArray("\x05gamma", 6)));
-
-    const QByteArray before = readFile(path("store.QDB"));
-    r = cli({"qdb", "put", "store", "ALPHA", "x"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Duplicate keys are not allowed\n");
-    r = cli({"qdb", "show", "store", "Missing"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "The key 'Missing' does not exist\n");
-    r = cli({"qdb", "delete", "store", "Missing"});
-    EXPECT_EQ(r.err, "The key 'Missing' does not exist\n");
-    r = cli({"qdb", "put", "store", QString(256, 'k')});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err.count('\n'), 1);
-    EXPECT_EQ(readFile(path("store.QDB")), before);
-
-    EXPECT_EQ(cli({"qdb", "delete", "store", "beta"}).exitCode, 0);
-    EXPECT_EQ(cli({"qdb", "list", "store"}).out, "alpha\ngamma\n");
+    EXPECT_EQ(readFile(path("p.db")).mid(4, 4), QByteArray("QPW\0", 4));
+    EXPECT_FALSE(readFile(path("p.db")).contains("secret value"));
     EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(",").toStdString();
-}
-
-TEST_F(CliTest, QdbPasswordProtectsAndIsCheckedFirst) {
-    EXPECT_EQ(cli({"qdb", "put", "p.db", "k", "secret value"}).exitCode, 0);
-    EXPECT_TRUE(readFile(path("p.db")).contains("secret value"));
-    // Saving with a password protects a plain file.
-    EXPECT_EQ(cli({"qdb", "put", "p.db", "k2", "v", "--password", "pw"}).exitCode, 0);
-    const QByteArray protectedBytes = readFile(path("p.db"));
-    EXPECT_EQ(protectedBytes.mid(4, 4), QByteArray("QPW\0", 4));
-    EXPECT_FALSE(protectedBytes.contains("secret value"));
-    for (const QStringList& wrong : {QStringList{}, QStringList{"--password", "PW"}}) {
-        const lb::test::CliResult r = cli(QStringList{"qdb", "list", "p.db"} + wrong);
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, "The password you have provided is invalid\n");
-        EXPECT_EQ(cli(QStringList{"qdb", "delete", "p.db", "k"} + wrong).exitCode, 1);
-    }
-    EXPECT_EQ(readFile(path("p.db")), protectedBytes);
-    const lb::test::CliResult r = cli({"qdb", "show", "--password", "pw", "p.db", "k"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "secret value\n");
-    EXPECT_TRUE(leftovers().isEmpty());
-}
-
-TEST_F(CliTest, QdbBadArgumentsAndDamagedFiles) {
-    for (const QStringList& bad :
-         {QStringList{"qdb"}, QStringList{"qdb", "frob", "f"}, QStringList{"qdb", "list"},
-          QStringList{"qdb", "show", "f"}, QStringList{"qdb", "list", "f", "--nope"},
-          QStringList{"qdb", "list", "f", "--password"}, QStringList{"qdb", "list", "f", "--raw"},
-          QStringList{"qdb", "create", "f", "g"}}) {
-        const lb::test::CliResult r = cli(bad);
-        EXPECT_EQ(r.exitCode, 2) << bad.join(' ').toStdString();
-        EXPECT_EQ(r.err.count('\n'), 1);
-    }
-    EXPECT_FALSE(QFile::exists(path("f.QDB")));
-
-    const QString bad = path("bad.QDB");
-    const QByteArray damaged = QByteArray("QDB\0", 4) + u32(0) + "QIX\0" + u32(5) + u32(900) + "\0";
-    writeFile(bad, damaged);
-    lb::test::CliResult r = cli({"qdb", "put", "bad", "k"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "The file " + bad.toUtf8() + " is not a valid QDB file\n");
-    EXPECT_EQ(readFile(bad), damaged);
-
-    // One unreadable entry: list still works, that item alone fails.
-    writeFile(bad, buildStore("ok", {{"good", 0, 2}, {"wrap", 0xFFFFFFFFu, 2}}));
-    r = cli({"qdb", "list", "bad"});
-    EXPECT_EQ(r.out, "good\nwrap\n");
-    EXPECT_EQ(cli({"qdb", "show", "bad", "good", "--raw"}).out, "ok");
-    r = cli({"qdb", "show", "bad", "wrap"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "The file " + bad.toUtf8() + " is not a valid QDB file\n");
-    // Raw bytes that are not typed fields show only with --raw.
-    writeFile(bad, buildStore(QByteArray("\x09\0\0\0abc", 7), {{"raw", 0, 7}}));
-    EXPECT_EQ(cli({"qdb", "show", "bad", "raw"}).exitCode, 1);
-    EXPECT_EQ(cli({"qdb", "show", "bad", "raw", "--raw"}).out, QByteArray("\x09\0\0\0abc", 7));
-    EXPECT_TRUE(leftovers().isEmpty());
 }
 
 TEST_F(CliTest, ProfilesShowSaveAndList) {

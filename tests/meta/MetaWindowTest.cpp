@@ -28,7 +28,7 @@ using lb::test::ScriptedDialogs;
 
 namespace {
 
-class MetaWindowTest : public ::testing::Test {
+class MetaWindowTest : public lb::test::WindowTest<TMeta_Creator> {
 protected:
     void SetUp() override {
         pf.writeStandardFiles();
@@ -38,13 +38,6 @@ protected:
         w.attach(pf.dir.path(), dialogs, ProxySettings());
         w.open();
     }
-    template <class T> T* child(const char* name) { return lb::test::named<T>(&w, name); }
-    void click(const char* name) { child<QAbstractButton>(name)->click(); }
-    void type(const char* name, const QString& text) {
-        QLineEdit* e = child<QLineEdit>(name);
-        e->clear();
-        QTest::keyClicks(e, text);
-    }
     QStringList listNames() { return lb::test::rowTexts(child<QListView>("SesList")); }
     void clickListRow(int row) {
         auto* v = child<QListView>("SesList");
@@ -52,10 +45,6 @@ protected:
         v->scrollTo(i);
         QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(i).center());
     }
-
-    test::ProgramFolder pf;
-    ScriptedDialogs dialogs;
-    TMeta_Creator w;
 };
 
 } // namespace

@@ -192,13 +192,6 @@ TEST_F(ResultsPageTest, NextReportWalksTheListAndStopsAtTheEnd) {
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(ResultsPageTest, EmptyFolderShowsTheMessage) {
-    QDir().mkpath(dir.path() + "/empty");
-    page.setReportFolder(dir.path() + "/empty");
-    click("BackButton");
-    EXPECT_EQ(dialogs.texts(), QStringList{"There ar no Reports to open"});
-}
-
 TEST_F(ResultsPageTest, HelpButtonAsksForHelp) {
     QSignalSpy spy(&page, &ResultsPage::helpRequested);
     click("ResHelp");

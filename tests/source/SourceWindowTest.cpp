@@ -141,7 +141,7 @@ TEST(SourceViewer, BehindAProxyThePageComesThroughIt) {
 }
 
 TEST(SourceWindowFromMain, OpenedByVSourceWithTheEngineShown) {
-    TargetSim sim;
+    TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     test::ProgramFolder pf;
     pf.writeStandardFiles();

@@ -34,7 +34,7 @@ const QByteArray MissingCategory =
 } // namespace
 
 TEST(SpiderCli, CrawlsTheDemoSitePrintingEveryStatusLine) {
-    TargetSim sim;
+    TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     ProgramFolder pf;
     const QString s = sim.url("/site");
@@ -75,7 +75,7 @@ TEST(SpiderCli, CrawlsTheDemoSitePrintingEveryStatusLine) {
 }
 
 TEST(SpiderCli, ContactSessionFillsEveryPageAndAsksNothing) {
-    TargetSim sim;
+    TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     ProgramFolder pf;
     pf.writeBytes("data/session/session.hlx", "[Session]\r\nCount=0\r\n[List]\r\n0=Me\r\n");

@@ -197,7 +197,7 @@ int spiderCli(const QString& folder, const QStringList& args, QByteArray* err = 
 } // namespace
 
 TEST(Sitemap, SpiderWritesTheFoundUrlsInTheOrderFoundOnlyWhenTheCrawlEnds) {
-    TargetSim sim;
+    TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     ProgramFolder pf;
     const QString s = sim.url("/site");

@@ -1,15 +1,19 @@
 #pragma once
-// The main window in a throw-away program folder that is the working
-// directory while it lives, and the moves window tests make on it.
+// The window harness: a window in a throw-away program folder with the
+// scripted dialogs, its controls by name, and the moves window tests make on
+// it; the main window's fixture besides.
 #include "app/TKestrel.h"
 #include "engines/ProgramFolder.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <memory>
 
@@ -59,6 +63,23 @@ inline bool submitAndWait(TKestrel& w, int timeoutMs = 30000) {
     start->click();
     return runUntil([&] { return start->isEnabled(); }, timeoutMs);
 }
+
+// A window of its own (not the main window) under test.
+template <class W> class WindowTest : public ::testing::Test {
+protected:
+    template <class T> T* child(const char* name) { return named<T>(&w, name); }
+    void click(const char* name) { child<QAbstractButton>(name)->click(); }
+    // Typed key by key, as the user does (editors' length limits apply).
+    void type(const char* name, const QString& text) {
+        QLineEdit* e = child<QLineEdit>(name);
+        e->clear();
+        QTest::keyClicks(e, text);
+    }
+
+    ProgramFolder pf;
+    ScriptedDialogs dialogs;
+    W w;
+};
 
 class MainWindowTest : public ::testing::Test {
 protected:
