@@ -84,54 +84,6 @@ QString EQDBFileError::textFor(int code, const QString& fileName, const QString&
     }
 }
 
-namespace qdbtext {
-QString noFile() {
-    return QStringLiteral("Illegal operation - no file assigned");
-}
-QString invalidFile(const QString& f) {
-    return QStringLiteral("The file %1 is not a valid QDB file").arg(f);
-}
-QString invalidPassword() {
-    return QStringLiteral("The password you have provided is invalid");
-}
-QString duplicateKey() {
-    return QStringLiteral("Duplicate keys are not allowed");
-}
-QString keyMissing(const QString& k) {
-    return QStringLiteral("The key '%1' does not exist").arg(k);
-}
-QString indexFull(const QString& c) {
-    return QStringLiteral("Not enough memory to extend the index to %1").arg(c);
-}
-QString cannotExtend(const QString& f) {
-    return QStringLiteral("Unable to extend the file %1").arg(f);
-}
-QString outOfBounds() {
-    return QStringLiteral("The list index is out of bounds");
-}
-QString readOnly(const QString& f) {
-    return QStringLiteral("%1 is marked as read-only").arg(f);
-}
-QString noCompressMemory() {
-    return QStringLiteral("Insufficient memory to compress or expand");
-}
-QString noTempFile() {
-    return QStringLiteral("Could not create a necessary temporary file");
-}
-QString emptyFile(const QString& f) {
-    return QStringLiteral("File %1 is empty").arg(f);
-}
-QString noKeyHandler() {
-    return QStringLiteral("Cannot store data unless an OnKey handler is assigned");
-}
-QString panelMismatch() {
-    return QStringLiteral("File doesn't match panel");
-}
-QString badKeyLength() {
-    return QStringLiteral("A key must be 1 to 255 bytes long");
-}
-} // namespace qdbtext
-
 TQDB::TQDB() = default;
 
 TQDB::~TQDB() {

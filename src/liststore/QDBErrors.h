@@ -69,22 +69,40 @@ class EQDBViewError : public EQDBError {
 };
 
 // The messages, %s already filled in where they take one.
-namespace qdbtext {
-QString noFile();
-QString invalidFile(const QString& fileName);
-QString invalidPassword();
-QString duplicateKey();
-QString keyMissing(const QString& key);
-QString indexFull(const QString& count);
-QString cannotExtend(const QString& fileName);
-QString outOfBounds();
-QString readOnly(const QString& fileName);
-QString noCompressMemory();
-QString noTempFile();
-QString emptyFile(const QString& fileName);
-QString noKeyHandler();
-QString panelMismatch();
-QString badKeyLength();
-} // namespace qdbtext
+struct qdbtext {
+    static QString noFile() { return QStringLiteral("Illegal operation - no file assigned"); }
+    static QString invalidFile(const QString& f) {
+        return QStringLiteral("The file %1 is not a valid QDB file").arg(f);
+    }
+    static QString invalidPassword() {
+        return QStringLiteral("The password you have provided is invalid");
+    }
+    static QString duplicateKey() { return QStringLiteral("Duplicate keys are not allowed"); }
+    static QString keyMissing(const QString& k) {
+        return QStringLiteral("The key '%1' does not exist").arg(k);
+    }
+    static QString indexFull(const QString& c) {
+        return QStringLiteral("Not enough memory to extend the index to %1").arg(c);
+    }
+    static QString cannotExtend(const QString& f) {
+        return QStringLiteral("Unable to extend the file %1").arg(f);
+    }
+    static QString outOfBounds() { return QStringLiteral("The list index is out of bounds"); }
+    static QString readOnly(const QString& f) {
+        return QStringLiteral("%1 is marked as read-only").arg(f);
+    }
+    static QString noCompressMemory() {
+        return QStringLiteral("Insufficient memory to compress or expand");
+    }
+    static QString noTempFile() {
+        return QStringLiteral("Could not create a necessary temporary file");
+    }
+    static QString emptyFile(const QString& f) { return QStringLiteral("File %1 is empty").arg(f); }
+    static QString noKeyHandler() {
+        return QStringLiteral("Cannot store data unless an OnKey handler is assigned");
+    }
+    static QString panelMismatch() { return QStringLiteral("File doesn't match panel"); }
+    static QString badKeyLength() { return QStringLiteral("A key must be 1 to 255 bytes long"); }
+};
 
 } // namespace lb

@@ -1,10 +1,9 @@
 #include "extractor/ui/ExtractorSheet.h"
 
-#include "common/ui/Button.h"
+#include "common/ui/FetchRow.h"
 #include "engines/EngineDatabase.h"
 #include "extractor/AutoExtractor.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,21 +15,12 @@ namespace lb {
 ExtractorSheet::ExtractorSheet(EngineDatabase& db, AutoExtractor* extractor, QWidget* parent)
     : QWidget(parent), m_db(db), m_extractor(extractor) {
     auto* layout = new QVBoxLayout(this);
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("URL:"), this));
-    m_url = new QLineEdit(QStringLiteral("http://"), this);
-    m_url->setObjectName(QStringLiteral("Edit1"));
-    row->addWidget(m_url, 1);
-    m_start = button(QStringLiteral("Startda"), QStringLiteral("Get"), this);
-    row->addWidget(m_start);
-    m_stop = button(QStringLiteral("Stopda"), QStringLiteral("Abort"), this);
-    m_stop->setEnabled(false);
-    row->addWidget(m_stop);
-    m_lamp = new QLabel(this);
-    m_lamp->setObjectName(QStringLiteral("Panel10"));
-    m_lamp->setFixedSize(16, 16);
-    row->addWidget(m_lamp);
-    layout->addLayout(row);
+    const FetchRow fetch = addFetchRow(layout, this, "Edit1", "Startda", "Stopda", "Panel10");
+    m_url = fetch.url;
+    m_url->setText(QStringLiteral("http://"));
+    m_start = fetch.get;
+    m_stop = fetch.abort;
+    m_lamp = fetch.lamp;
 
     m_list = new QTreeWidget(this);
     m_list->setObjectName(QStringLiteral("ListView1"));

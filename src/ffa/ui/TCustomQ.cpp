@@ -102,19 +102,19 @@ TCustomQ::TCustomQ(QWidget* parent)
     sl->addWidget(m_cstring);
     sl->addWidget(m_label5);
 
-    m_terms1 = memo(QStringLiteral("Terms1"), m_panel);
-    m_terms2 = memo(QStringLiteral("Terms2"), m_panel);
-    m_bonus1 = memo(QStringLiteral("Bonus1"), m_panel);
-    m_bonus2 = memo(QStringLiteral("Bonus2"), m_panel);
+    const char* const keywordNames[4] = {"Terms1", "Terms2", "Bonus1", "Bonus2"};
+    for (int i = 0; i < 4; ++i)
+        m_keywords[size_t(i)] = memo(QLatin1String(keywordNames[i]), m_panel);
 
     grid->addWidget(timeOut, 0, 0);
     grid->addWidget(start, 1, 0);
     grid->addWidget(group(QStringLiteral("Extract Urls Containing"), m_memo3, m_panel), 0, 1, 2, 1);
     grid->addWidget(group(QStringLiteral("Ignore Urls Containing"), m_memo1, m_panel), 0, 2, 2, 1);
-    grid->addWidget(group(QStringLiteral("Boolean Keywords Main"), m_terms1, m_panel), 2, 0);
-    grid->addWidget(group(QStringLiteral("And 1 Keywords"), m_terms2, m_panel), 2, 1);
-    grid->addWidget(group(QStringLiteral("And 2 Keywords"), m_bonus1, m_panel), 3, 0);
-    grid->addWidget(group(QStringLiteral("And 3 Keywords"), m_bonus2, m_panel), 3, 1);
+    const char* const keywordCaptions[4] = {"Boolean Keywords Main", "And 1 Keywords",
+                                            "And 2 Keywords", "And 3 Keywords"};
+    for (int i = 0; i < 4; ++i)
+        grid->addWidget(group(QLatin1String(keywordCaptions[i]), m_keywords[size_t(i)], m_panel),
+                        2 + i / 2, i % 2);
 
     auto* listBox = new QGroupBox(QStringLiteral("Custom List"), this);
     auto* ll = new QVBoxLayout(listBox);
@@ -141,8 +141,9 @@ TCustomQ::TCustomQ(QWidget* parent)
     // Defaults, then the panel in its order: the fields of a profile and the
     // numbering of the panel signature follow it.
     QList<QDBControl*> panel;
-    const QList<QWidget*> widgets = {m_ckb,    m_csec,   m_memo3,  m_memo1, m_cstring,
-                                     m_terms1, m_terms2, m_bonus1, m_bonus2};
+    const QList<QWidget*> widgets = {m_ckb,         m_csec,        m_memo3,
+                                     m_memo1,       m_cstring,     m_keywords[0],
+                                     m_keywords[1], m_keywords[2], m_keywords[3]};
     for (int i = 0; i < OptionControlCount; ++i) {
         const OptionControlInfo& info = optionControls().at(i);
         if (info.memo) {
@@ -158,7 +159,7 @@ TCustomQ::TCustomQ(QWidget* parent)
     }
     m_profiles.bindPanel(panel);
 
-    for (QPlainTextEdit* m : {m_terms1, m_terms2, m_bonus1, m_bonus2})
+    for (QPlainTextEdit* m : m_keywords)
         connect(m, &QPlainTextEdit::textChanged, this, &TCustomQ::refreshCount);
     connect(b1, &QPushButton::clicked, this, &TCustomQ::Button1Click);
     connect(b3, &QPushButton::clicked, this, &TCustomQ::Button3Click);
@@ -210,13 +211,13 @@ QString TCustomQ::optionText(OptionControl c) const {
     case OptionControl::Cstring:
         return m_cstring->text();
     case OptionControl::Terms1:
-        return m_terms1->toPlainText();
+        return m_keywords[0]->toPlainText();
     case OptionControl::Terms2:
-        return m_terms2->toPlainText();
+        return m_keywords[1]->toPlainText();
     case OptionControl::Bonus1:
-        return m_bonus1->toPlainText();
+        return m_keywords[2]->toPlainText();
     case OptionControl::Bonus2:
-        return m_bonus2->toPlainText();
+        return m_keywords[3]->toPlainText();
     }
     return QString();
 }

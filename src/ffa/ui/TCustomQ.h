@@ -4,12 +4,14 @@
 // Label5 and the profiles of "Custom List" kept in program folder +
 // "\setting.set". The crawler reads the panel through CrawlerOptions at the
 // moment of use.
-#include "ffa/CrawlProfile.h"
 #include "ffa/CrawlerOptions.h"
 #include "ffa/CrawlerProfiles.h"
+#include "ffa/CrawlProfile.h"
 
-#include <memory>
 #include <QWidget>
+
+#include <array>
+#include <memory>
 #include <vector>
 
 class QComboBox;
@@ -53,10 +55,10 @@ public:
     QPlainTextEdit* Memo3() const { return m_memo3; }
     QPlainTextEdit* Memo1() const { return m_memo1; }
     QLineEdit* Cstring() const { return m_cstring; }
-    QPlainTextEdit* Terms1() const { return m_terms1; }
-    QPlainTextEdit* Terms2() const { return m_terms2; }
-    QPlainTextEdit* Bonus1() const { return m_bonus1; }
-    QPlainTextEdit* Bonus2() const { return m_bonus2; }
+    QPlainTextEdit* Terms1() const { return m_keywords[0]; }
+    QPlainTextEdit* Terms2() const { return m_keywords[1]; }
+    QPlainTextEdit* Bonus1() const { return m_keywords[2]; }
+    QPlainTextEdit* Bonus2() const { return m_keywords[3]; }
     QLabel* Label5() const { return m_label5; }
     QComboBox* CkeyList() const { return m_keyList; }
 
@@ -93,10 +95,8 @@ private:
     QPlainTextEdit* m_memo3 = nullptr;
     QPlainTextEdit* m_memo1 = nullptr;
     QLineEdit* m_cstring = nullptr;
-    QPlainTextEdit* m_terms1 = nullptr;
-    QPlainTextEdit* m_terms2 = nullptr;
-    QPlainTextEdit* m_bonus1 = nullptr;
-    QPlainTextEdit* m_bonus2 = nullptr;
+    // Terms1, Terms2, Bonus1, Bonus2: the four keyword lists.
+    std::array<QPlainTextEdit*, 4> m_keywords{};
     QLabel* m_label5 = nullptr;
     QComboBox* m_keyList = nullptr;
 };

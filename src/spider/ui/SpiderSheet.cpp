@@ -1,9 +1,8 @@
 #include "spider/ui/SpiderSheet.h"
 
-#include "common/ui/Button.h"
+#include "common/ui/FetchRow.h"
 #include "spider/Spider.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -24,22 +23,12 @@ SpiderSheet::SpiderSheet(Spider* spider, QWidget* parent) : QWidget(parent), m_s
     note->setWordWrap(true);
     layout->addWidget(note);
 
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("URL:"), this));
-    m_siteUrl = new QLineEdit(this);
-    m_siteUrl->setObjectName(QStringLiteral("SiteUrl"));
-    row->addWidget(m_siteUrl, 1);
-    m_get = button(QStringLiteral("MapButton"), QStringLiteral("Get"), this);
-    row->addWidget(m_get);
-    m_abort = button(QStringLiteral("MapAbort"), QStringLiteral("Abort"), this);
-    m_abort->setEnabled(false);
-    row->addWidget(m_abort);
-    m_lamp = new QLabel(this);
-    m_lamp->setObjectName(QStringLiteral("Panel36"));
-    m_lamp->setFixedSize(16, 16);
+    const FetchRow fetch = addFetchRow(layout, this, "SiteUrl", "MapButton", "MapAbort", "Panel36");
+    m_siteUrl = fetch.url;
+    m_get = fetch.get;
+    m_abort = fetch.abort;
+    m_lamp = fetch.lamp;
     m_lamp->setAutoFillBackground(true);
-    row->addWidget(m_lamp);
-    layout->addLayout(row);
 
     layout->addWidget(new QLabel(QStringLiteral("Urls Found"), this));
     m_siteList = new QListView(this);
