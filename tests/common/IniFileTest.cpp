@@ -103,6 +103,7 @@ TEST(IniFile, LinesWithoutANameAreNoKeys) {
     EXPECT_EQ(ini.readString("S", "a"), "1");
     EXPECT_EQ(ini.readString("S", ";c", "none"), "none");
     ini.writeString("S", "b", "2");
+    EXPECT_EQ(ini.readSection("S"), QStringList({"a", "b"}));
     EXPECT_EQ(readFile(ini.path()), "[S]\r\n=nameless\r\na=1\r\n;c=2\r\nb=2\r\n");
 }
 

@@ -83,8 +83,13 @@ TEST_F(CrawlerWindow, ButtonsDriveACrawlAndTheWindowShowsCountersAndRecords) {
     for (const char* off : {"SubStart", "FileNew", "OpenPro", "FileSave", "Customize"})
         EXPECT_FALSE(button(off)->isEnabled()) << off;
     EXPECT_FALSE(child<QCheckBox>("ExOn_Off")->isEnabled());
+    QStringList engineTexts;
+    QObject::connect(&w.crawler(), &FfaCrawler::engineStatusChanged,
+                     [&](const QString& t) { engineTexts.append(t); });
     ASSERT_TRUE(runUntil([&] { return urlAddr() == kAllDone && !w.crawler().busy(); }, 30000));
-    EXPECT_TRUE(status("StatusBar2").startsWith("Contacting: " + sim.url("/altavista")));
+    ASSERT_FALSE(engineTexts.isEmpty());
+    EXPECT_TRUE(engineTexts.first().startsWith("Contacting: " + sim.url("/altavista")));
+    EXPECT_EQ(status("StatusBar2"), engineTexts.last());
     for (const char* on : {"SubStart", "FileNew", "OpenPro", "FileSave", "Customize"})
         EXPECT_TRUE(button(on)->isEnabled()) << on;
     EXPECT_FALSE(button("SubStop")->isEnabled());

@@ -170,67 +170,6 @@ TEST_F(CustomQTest, NewSaveSelectEditDelete) {
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.texts().join("|").toStdString();
 }
 
-TEST_F(CustomQTest, DefaultQuestionAndEmptyNameLeaveTheFileAlone) {
-    click("Button1");
-    typeName("x");
-    click("Button2");
-    const QByteArray before = pf.readBytes("setting.set");
-    click("Button1");
-    setText("Ckb", "1");
-    typeName("default");
-    dialogs.answers = {false};
-    click("Button2");
-    ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_EQ(dialogs.shown[0].kind, ScriptedDialogs::Kind::Ask);
-    EXPECT_EQ(dialogs.shown[0].caption, "Default Overwrite WARNING!!");
-    EXPECT_EQ(dialogs.shown[0].text,
-              "You are about to overwrite your default settings.\n Do you wish to continue  ?");
-    EXPECT_EQ(pf.readBytes("setting.set"), before);
-
-    dialogs.clear();
-    typeName("");
-    click("Button2");
-    ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_EQ(dialogs.shown[0].caption, "No Custom Name Entered");
-    EXPECT_EQ(dialogs.shown[0].text,
-              "You have not entered custom name to save in the Custom List Box");
-    EXPECT_EQ(dialogs.shown[0].icon, Dialogs::Icon::Warning);
-    EXPECT_EQ(pf.readBytes("setting.set"), before);
-
-    // Answered Yes, "default" is stored and fetched at the next opening.
-    dialogs.clear();
-    typeName("default");
-    dialogs.answers = {true};
-    click("Button2");
-    TCustomQ other;
-    other.setDialogs(&dialogs);
-    other.openStore(pf.dir.path());
-    EXPECT_EQ(other.Ckb()->text(), "1");
-    EXPECT_EQ(other.CkeyList()->currentText(), "default");
-}
-
-TEST_F(CustomQTest, StoreOfAnotherPanelIsReportedAndLeftAlone) {
-    ProgramFolder other;
-    {
-        TQDB db;
-        db.setFileName(other.path("setting.set"));
-        db.addItem("QF.0000", "\x06.Something.TEdit");
-        db.addItem("profile", "x");
-        db.save();
-    }
-    const QByteArray before = other.readBytes("setting.set");
-    TCustomQ q;
-    q.setDialogs(&dialogs);
-    q.openStore(other.dir.path());
-    EXPECT_EQ(dialogs.texts(), QStringList({"File doesn't match panel"}));
-    EXPECT_EQ(q.CkeyList()->count(), 0);
-    dialogs.clear();
-    q.CkeyList()->setEditText("p");
-    QTest::mouseClick(q.findChild<QPushButton*>("Button2"), Qt::LeftButton);
-    EXPECT_EQ(dialogs.texts(), QStringList({"Illegal operation - no file assigned"}));
-    EXPECT_EQ(other.readBytes("setting.set"), before);
-}
-
 TEST(CustomQFromCrawler, MainWindowAssignsTheStoreAndCustomizeShowsTheWindow) {
     ProgramFolder pf;
     pf.writeStandardFiles();
