@@ -404,7 +404,7 @@ void TKestrel::loadProxySettings() {
             c->ProxyPassword = m_proxy.password;
         }
     }
-    m_sessionPage->proxyPanel()->show(m_proxy, TlsSettings::load(m_appDir));
+    m_sessionPage->proxyPanel()->showSettings(m_proxy, TlsSettings::load(m_appDir));
 }
 
 void TKestrel::loadPictureAndIcon() {

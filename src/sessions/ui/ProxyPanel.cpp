@@ -60,7 +60,7 @@ ProxyPanel::ProxyPanel(QWidget* parent) : QGroupBox(parent) {
     connect(close, &QPushButton::clicked, this, &ProxyPanel::closeClicked);
 }
 
-void ProxyPanel::show(const ProxySettings& proxy, const TlsSettings& tls) {
+void ProxyPanel::showSettings(const ProxySettings& proxy, const TlsSettings& tls) {
     m_host->setText(proxy.host);
     m_password->setText(proxy.password);
     m_port->setText(proxy.port);

@@ -18,7 +18,7 @@ class ProxyPanel : public QGroupBox {
 public:
     explicit ProxyPanel(QWidget* parent = nullptr);
 
-    void show(const ProxySettings& proxy, const TlsSettings& tls);
+    void showSettings(const ProxySettings& proxy, const TlsSettings& tls);
     // What the controls hold now, applied or not.
     ProxySettings proxy() const;
     TlsSettings tls() const;
