@@ -102,6 +102,8 @@ MUTANTS = [
 MOVED = {
     "ffa-cat-order": [("src/engines/FormNames.cpp", "if (allOccur(options, LargestCategorySet))",
                        "if (allOccur(options, SmallestCategorySet))", 0)],
+    "rar-header-bounds": [("src/update/RarHeaders.cpp", "m_pos + size > m_size)",
+                           "m_pos + size > m_size + 1)", 0)],
     "analyser-cat-order": [("src/engines/FormNames.cpp", "        return 2;\n",
                             "        return 1;\n", 0)],
 }
