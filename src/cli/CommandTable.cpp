@@ -189,6 +189,16 @@ const std::vector<Command>& commands() {
                      {"sitemap", "FILE", "also write the pages found as a sitemap to FILE"}},
          .operands = {{"URL", "the page to start from"}},
          .run = runSpider},
+        {.name = "audit",
+         .summary = "Crawl a site and report what keeps it from being found.",
+         .options = {{"max-pages", "N", "request at most N pages (default 10000)"},
+                     {"in-flight", "N", "requests at the same time (default 4)"},
+                     {"timeout", "SECONDS", "give up a request after SECONDS (default 30)"},
+                     {"ignore-robots", nullptr, "fetch pages robots.txt disallows (your own site)"},
+                     {"csv", "FILE", "the page table here instead of reports/audit-HOST.csv"},
+                     {"html", "FILE", "the report here instead of reports/audit-HOST.htm"}},
+         .operands = {{"URL", "the http or https address to start from"}},
+         .run = runAudit},
     };
     return table;
 }

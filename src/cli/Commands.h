@@ -19,5 +19,6 @@ int runExtract(const CommandLine& line);
 int runFfa(const CommandLine& line);
 int runIndexNow(const CommandLine& line);
 int runSpider(const CommandLine& line);
+int runAudit(const CommandLine& line);
 
 } // namespace lb::cli

@@ -25,14 +25,14 @@ MarkedLink FindMarkedLink(QByteArrayView text, QByteArrayView upper, QByteArrayV
 
 bool HtmlTag::has(QByteArrayView attribute) const {
     for (const HtmlAttribute& a : attributes)
-        if (a.name == attribute)
+        if (QByteArrayView(a.name) == attribute)
             return true;
     return false;
 }
 
 QByteArray HtmlTag::attribute(QByteArrayView name) const {
     for (const HtmlAttribute& a : attributes)
-        if (a.name == name)
+        if (QByteArrayView(a.name) == name)
             return a.value;
     return {};
 }

@@ -1,6 +1,7 @@
 // target-sim: a local HTTP/1.0 server of simulated submission targets, for
 // tests, benchmarks and demonstrations. One thread, epoll, 127.0.0.1 only.
 // Every answer is followed by the server closing the connection.
+#include "AuditSite.h"
 #include "BatchSite.h"
 #include "UpdateArchive.h"
 #include "FfaSite.h"
@@ -23,6 +24,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <string>
+#include <strings.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
@@ -100,6 +102,7 @@ const char kHelp[] =
     "                            a TLS close_notify\n"
     "  /site/                    a small demo web site with TITLE and META tags\n"
     "  /site/gen/N/              a generated site of N linked pages (pK.html)\n"
+    "  /audit/, /robots.txt      the site audit's demo: one page for each issue\n"
     "  /demo/...                 plausible form targets, chosen by a hash of the\n"
     "                            path: most answer 200 OK or 302 to\n"
     "                            /demo/thanks.html, some 404, 500 or \"200 Ok\",\n"
@@ -875,6 +878,8 @@ private:
             page(c, a.code, a.phrase, a.title, a.text, a.extraHeaders);
         } else if (starts("/demo/")) {
             demo(c, path);
+        } else if (sim::AuditAnswer a; sim::auditSiteAnswer(path, origin(r), a)) {
+            answer(c, a.code, standardPhrase(a.code), a.body, a.extraHeaders, a.type);
         } else if (path == "/site" || starts("/site/")) {
             const sim::SitePage p = sim::sitePage(path);
             answer(c, p.code, p.phrase, p.body);
@@ -883,6 +888,20 @@ private:
         } else {
             page(c, 404, "Not Found", "Not Found", "No such target.");
         }
+    }
+
+    // The scheme and host the client asked for, for absolute links back.
+    std::string origin(const Request& r) const {
+        std::string host = "127.0.0.1:" + std::to_string(r.tls ? tlsPort() : port_);
+        for (const auto& h : r.headers)
+            if (strcasecmp(h.first.c_str(), "host") == 0 && !h.second.empty()) {
+                host = h.second;
+                // A client may leave out the port; ours is never the default one.
+                if (host.find(':', host.rfind(']') == std::string::npos ? 0 : host.rfind(']')) ==
+                    std::string::npos)
+                    host += ":" + std::to_string(r.tls ? tlsPort() : port_);
+            }
+        return (r.tls ? "https://" : "http://") + host;
     }
 
     bool ffaRoute(Conn* c, const std::string& path, const std::string& query) {

@@ -1,0 +1,192 @@
+// The audit crawl against real servers on 127.0.0.1: the demo site plants
+// one fault of each kind, small scripted servers the rest.
+#include "audit/SiteAudit.h"
+#include "audit/AuditReport.h"
+#include "support/LoopbackServer.h"
+#include "support/RawServer.h"
+#include "support/TargetSim.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QHash>
+#include <QSet>
+#include <QTemporaryDir>
+
+using namespace lb::audit;
+using lb::test::RawServer;
+using lb::test::TargetSim;
+
+namespace {
+
+// Runs one audit to its end (bounded) in a folder of its own.
+struct AuditRun {
+    QTemporaryDir dir;
+    SiteAudit audit;
+    bool ended = false;
+    QStringList lines;
+
+    explicit AuditRun(AuditOptions options) {
+        const QString old = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        QObject::connect(&audit, &SiteAudit::finished, [this] { ended = true; });
+        if (audit.start(options))
+            lb::test::runUntil([this] { return ended; }, 60000);
+        QDir::setCurrent(old);
+        if (ended && audit.error().isEmpty())
+            lines = auditResultLines(audit.crawl(), audit.result());
+    }
+};
+
+AuditOptions options(const QString& url, int maxPages = 10000) {
+    AuditOptions o;
+    o.url = url;
+    o.maxPages = maxPages;
+    o.timeoutSeconds = 10;
+    return o;
+}
+
+} // namespace
+
+TEST(SiteAudit, TheDemoSiteShowsEachIssueOnce) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    AuditRun run(options(sim.url("/audit/")));
+    ASSERT_TRUE(run.ended);
+    ASSERT_EQ(run.audit.error(), QString());
+    const QString o = sim.url(QString());
+    // The slow page's time varies; it is checked on its own.
+    QString slow;
+    QStringList lines;
+    for (const QString& line : run.lines) {
+        if (line.startsWith(QLatin1String("slow ")))
+            slow = line;
+        else
+            lines.append(line);
+    }
+    const QStringList expected{
+        "blocked-by-robots " + o + "/audit/private/secret.html",
+        "broken-link " + o + "/audit/missing.html " + o + "/audit/",
+        "canonical-elsewhere " + o + "/audit/canonical.html",
+        "description-too-long " + o + "/audit/long-description.html",
+        "duplicate-description " + o + "/audit/twin-2.html " + o + "/audit/twin-1.html",
+        "duplicate-title " + o + "/audit/twin-2.html " + o + "/audit/twin-1.html",
+        "image-missing-alt " + o + "/audit/images.html",
+        "missing-description " + o + "/audit/no-description.html",
+        "missing-h1 " + o + "/audit/no-h1.html",
+        "missing-title " + o + "/audit/untitled.html",
+        "multiple-h1 " + o + "/audit/two-h1.html",
+        "noindex " + o + "/audit/noindex.html",
+        "not-in-sitemap " + o + "/audit/extra.html",
+        "orphan " + o + "/audit/orphan.html",
+        "redirect " + o + "/audit/moved " + o + "/audit/about.html",
+        "redirect-chain " + o + "/audit/chain " + o + "/audit/about.html",
+        "redirect-loop " + o + "/audit/loop-a",
+        "title-too-long " + o + "/audit/long-title.html",
+        "robots: Googlebot allowed",
+        "robots: Bingbot allowed",
+        "robots: Applebot allowed",
+        "robots: DuckDuckBot allowed",
+        "robots: GPTBot blocked",
+        "robots: OAI-SearchBot allowed",
+        "robots: ChatGPT-User allowed",
+        "robots: ClaudeBot allowed",
+        "robots: PerplexityBot allowed",
+        "robots: CCBot blocked",
+        "robots: Google-Extended allowed",
+        // every page linked or redirected to; robots.txt and the sitemaps are not pages
+        "audit: 22 pages, 19 issues, 1 broken links",
+    };
+    EXPECT_EQ(lines, expected);
+    const QString slowPrefix = "slow " + o + "/delay/2100/audit/slow.html ";
+    ASSERT_TRUE(slow.startsWith(slowPrefix)) << slow.toStdString();
+    EXPECT_GE(slow.mid(slowPrefix.size()).toInt(), 2100);
+
+    // The facts behind them: depth, the Latin-1 title, links counted.
+    QHash<QString, AuditPage> pages;
+    for (const AuditPage& p : run.audit.pages())
+        pages.insert(p.url, p);
+    EXPECT_EQ(pages.value(o + "/audit/latin1.html").title, QStringLiteral(u"Café des jardins"));
+    EXPECT_EQ(pages.value(o + "/audit/latin1.html").lang, QStringLiteral("fr"));
+    EXPECT_EQ(pages.value(o + "/audit/").depth, 0);
+    EXPECT_EQ(pages.value(o + "/audit/about.html").depth, 1);
+    EXPECT_EQ(pages.value(o + "/audit/").externalLinks, 1);
+    EXPECT_EQ(pages.value(o + "/audit/").internalLinks, 20);
+    EXPECT_EQ(pages.value(o + "/audit/moved").status, 301);
+    EXPECT_EQ(pages.value(o + "/audit/moved").location, o + "/audit/about.html");
+    EXPECT_EQ(pages.value(o + "/audit/missing.html").status, 404);
+    // robots.txt first, then no address twice
+    const QList<QJsonObject> requests = sim.requests();
+    ASSERT_FALSE(requests.isEmpty());
+    EXPECT_EQ(requests.first().value("target").toString(), QStringLiteral("/robots.txt"));
+    QSet<QString> targets;
+    for (const QJsonObject& r : requests) {
+        EXPECT_EQ(r.value("method").toString(), QStringLiteral("GET"));
+        EXPECT_FALSE(targets.contains(r.value("target").toString()));
+        targets.insert(r.value("target").toString());
+    }
+    EXPECT_FALSE(targets.contains(QStringLiteral("/audit/private/secret.html")));
+    EXPECT_FALSE(targets.contains(QStringLiteral("/audit/orphan.html")));
+}
+
+TEST(SiteAudit, PageLimitIgnoredRobotsAndNoSitemap) {
+    TargetSim sim;
+    ASSERT_TRUE(sim.ok());
+    // A generated site of 50 pages: exactly the limit is requested.
+    AuditRun limited(options(sim.url("/site/gen/50/"), 20));
+    ASSERT_TRUE(limited.ended);
+    EXPECT_EQ(limited.audit.pages().size(), 20);
+
+    AuditOptions all = options(sim.url("/audit/private/secret.html"));
+    all.ignoreRobots = true;
+    AuditRun ignoring(all);
+    ASSERT_TRUE(ignoring.ended);
+    ASSERT_EQ(ignoring.audit.pages().size(), 1);
+    EXPECT_EQ(ignoring.audit.pages().first().status, 200);
+
+    // A server with no robots.txt and no sitemap: nothing about sitemaps.
+    RawServer raw;
+    raw.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // robots.txt
+    raw.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // sitemap.xml
+    raw.addAnswer("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<title>Home</title>"
+                  "<meta name=description content=Home><h1>Home</h1>");
+    AuditOptions one = options(raw.url("/"));
+    one.inFlight = 1;
+    AuditRun plain(one);
+    ASSERT_TRUE(plain.ended);
+    EXPECT_EQ(plain.lines.first(), QStringLiteral("robots: Googlebot allowed"));
+    EXPECT_EQ(plain.lines.last(), QStringLiteral("audit: 1 pages, 0 issues, 0 broken links"));
+}
+
+TEST(SiteAudit, RobotsTxtFailingOrAHostGoneEndTheAudit) {
+    RawServer failing;
+    failing.addAnswer("HTTP/1.0 503 Service Unavailable\r\n\r\n");
+    AuditRun forbidden(options(failing.url("/start")));
+    ASSERT_TRUE(forbidden.ended);
+    EXPECT_EQ(forbidden.audit.error(), QString());
+    QStringList expected{"blocked-by-robots " + failing.url("/start")};
+    for (const QString& name : knownCrawlers())
+        expected.append("robots: " + name + " blocked");
+    expected.append(QStringLiteral("audit: 0 pages, 1 issues, 0 broken links"));
+    EXPECT_EQ(forbidden.lines, expected);
+
+    const lb::test::LoopbackPort refusing(false);
+    AuditRun gone(options(QStringLiteral("http://127.0.0.1:%1/").arg(refusing.port)));
+    ASSERT_TRUE(gone.ended);
+    EXPECT_FALSE(gone.audit.error().isEmpty());
+}
+
+TEST(SiteAudit, APageThatNeverAnswersIsABrokenLink) {
+    RawServer raw;
+    raw.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // robots.txt
+    raw.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // sitemap.xml
+    raw.addAnswer("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<title>Home</title>"
+                  "<meta name=description content=Home><h1>Home</h1><a href=/hang>h</a>");
+    raw.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}});
+    AuditOptions o = options(raw.url("/"));
+    o.inFlight = 1;
+    o.timeoutSeconds = 1;
+    AuditRun run(o);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.lines.first(), "broken-link " + raw.url("/hang") + " " + raw.url("/"));
+    EXPECT_EQ(run.lines.last(), QStringLiteral("audit: 2 pages, 1 issues, 1 broken links"));
+}
