@@ -1,5 +1,6 @@
 #include "spider/ui/SpiderSheet.h"
 
+#include "audit/ui/SiteAuditWindow.h"
 #include "common/ui/FetchRow.h"
 #include "spider/Spider.h"
 
@@ -28,6 +29,11 @@ SpiderSheet::SpiderSheet(Spider* spider, QWidget* parent) : QWidget(parent), m_s
     m_get = fetch.get;
     m_abort = fetch.abort;
     m_lamp = fetch.lamp;
+    // "Audit" stands beside "Get" in the same row.
+    auto* row = static_cast<QBoxLayout*>(layout->itemAt(layout->count() - 1)->layout());
+    m_audit = button(QStringLiteral("AuditButton"), QStringLiteral("Audit"), this);
+    m_audit->setToolTip(QStringLiteral("Check the site for what keeps it from being found"));
+    row->insertWidget(row->indexOf(m_get) + 1, m_audit);
     m_lamp->setAutoFillBackground(true);
 
     layout->addWidget(new QLabel(QStringLiteral("Urls Found"), this));
@@ -48,6 +54,8 @@ SpiderSheet::SpiderSheet(Spider* spider, QWidget* parent) : QWidget(parent), m_s
     m_status->setMaximumHeight(40);
     layout->addWidget(m_status);
 
+    connect(m_audit, &QPushButton::clicked, this,
+            [this] { (new SiteAuditWindow(m_siteUrl->text().trimmed(), nullptr, this))->show(); });
     if (m_spider) {
         m_siteList->setModel(&m_spider->siteList());
         m_queue->setModel(&m_spider->siteToCr());

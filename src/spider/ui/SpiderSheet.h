@@ -1,7 +1,8 @@
 #pragma once
 // The "(Option) Deep Promote Spider" sheet of the session notebook: SiteUrl,
 // "Get", "Abort", the lamp Panel36, "Urls Found" (SiteList), the hidden queue
-// SiteToCr and the one-line status MapStat. Clicks go to Spider.
+// SiteToCr and the one-line status MapStat. Clicks go to Spider; "Audit"
+// opens the site audit on the same URL.
 #include <QWidget>
 
 class QLabel;
@@ -27,6 +28,7 @@ private:
     Spider* m_spider;
     QLineEdit* m_siteUrl = nullptr;
     QPushButton* m_get = nullptr;
+    QPushButton* m_audit = nullptr; // opens "Site Audit" on the URL
     QPushButton* m_abort = nullptr;
     QLabel* m_lamp = nullptr;
     QListView* m_siteList = nullptr;
