@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <map>
 #include <mutex>
+#include <string>
 #include <sys/socket.h>
 
 namespace lb::net {
@@ -30,6 +31,9 @@ struct TlsSession::Transport {
 namespace {
 
 using Transport = TlsSession::Transport;
+
+// Keeps a session a server sent for the next connection to it.
+int sessionReceived(SSL* ssl, SSL_SESSION* session);
 
 // Our own socket BIO: send() with MSG_NOSIGNAL (a peer that went away must
 // not kill the program with SIGPIPE), and the errno kept for the report.
@@ -142,6 +146,9 @@ public:
         SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
         SSL_CTX_set_verify(ctx, options.verify ? SSL_VERIFY_PEER : SSL_VERIFY_NONE, nullptr);
         SSL_CTX_set_default_verify_paths(ctx);
+        SSL_CTX_set_session_cache_mode(ctx,
+                                       SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+        SSL_CTX_sess_set_new_cb(ctx, sessionReceived);
         for (const QString& f : options.caFiles) {
             ERR_clear_error();
             if (SSL_CTX_load_verify_locations(ctx, QFile::encodeName(f).constData(), nullptr) !=
@@ -164,6 +171,62 @@ private:
 ContextCache& contextCache() {
     static ContextCache cache;
     return cache;
+}
+
+// The last session each server handed out, by context, host and port: HTTP/1.0
+// opens a connection per request, and a resumed handshake skips the
+// certificate exchange and its checks.
+class SessionCache {
+public:
+    static constexpr size_t kMaxSessions = 1024;
+    // A new reference, or null.
+    SSL_SESSION* find(const std::string& key) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = sessions_.find(key);
+        if (it == sessions_.end() || !SSL_SESSION_is_resumable(it->second))
+            return nullptr;
+        SSL_SESSION_up_ref(it->second);
+        return it->second;
+    }
+    // Takes over the reference.
+    void put(const std::string& key, SSL_SESSION* session) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto it = sessions_.find(key);
+        if (it != sessions_.end()) {
+            SSL_SESSION_free(it->second);
+            it->second = session;
+            return;
+        }
+        if (sessions_.size() >= kMaxSessions) {
+            for (auto& entry : sessions_)
+                SSL_SESSION_free(entry.second);
+            sessions_.clear();
+        }
+        sessions_.emplace(key, session);
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, SSL_SESSION*> sessions_;
+};
+
+SessionCache& sessionCache() {
+    // Never destroyed: connections may still end while the program exits.
+    static SessionCache* cache = new SessionCache;
+    return *cache;
+}
+
+int sessionKeyIndex() {
+    static const int index = SSL_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+int sessionReceived(SSL* ssl, SSL_SESSION* session) {
+    const auto* key = static_cast<const std::string*>(SSL_get_ex_data(ssl, sessionKeyIndex()));
+    if (!key || key->empty())
+        return 0;
+    sessionCache().put(*key, session);
+    return 1; // the reference is ours now
 }
 
 } // namespace
@@ -199,6 +262,7 @@ bool TlsSession::start(int fd, const TlsOptions& options, const QString& host) {
     SSL_set_bio(ssl_, bio, bio);
     SSL_set_connect_state(ssl_);
     const QByteArray h = host.toUtf8();
+    resumeSession(ctx, fd, h);
     if (isIpLiteral(host)) {
         if (options.verify)
             X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl_), h.constData());
@@ -208,6 +272,23 @@ bool TlsSession::start(int fd, const TlsOptions& options, const QString& host) {
             SSL_set1_host(ssl_, h.constData());
     }
     return true;
+}
+
+void TlsSession::resumeSession(SSL_CTX* ctx, int fd, const QByteArray& host) {
+    sockaddr_storage peer{};
+    socklen_t len = sizeof peer;
+    int port = 0;
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) == 0)
+        port = peer.ss_family == AF_INET6
+                   ? ntohs(reinterpret_cast<const sockaddr_in6*>(&peer)->sin6_port)
+                   : ntohs(reinterpret_cast<const sockaddr_in*>(&peer)->sin_port);
+    sessionKey_ = std::to_string(reinterpret_cast<quintptr>(ctx)) + ' ' + host.toStdString() + ':' +
+                  std::to_string(port);
+    SSL_set_ex_data(ssl_, sessionKeyIndex(), &sessionKey_);
+    if (SSL_SESSION* session = sessionCache().find(sessionKey_)) {
+        SSL_set_session(ssl_, session);
+        SSL_SESSION_free(session);
+    }
 }
 
 TlsSession::Result TlsSession::fail(int sslResult, bool inHandshake) {

@@ -7,8 +7,10 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
 
 typedef struct ssl_st SSL;
+typedef struct ssl_ctx_st SSL_CTX;
 
 namespace lb::net {
 
@@ -55,9 +57,12 @@ public:
 
 private:
     Result fail(int sslResult, bool inHandshake);
+    // Offers the session last received from the same server, if any.
+    void resumeSession(SSL_CTX* ctx, int fd, const QByteArray& host);
 
     SSL* ssl_ = nullptr;
     std::unique_ptr<Transport> transport_;
+    std::string sessionKey_; // context, host and port of the server
     bool closeNotifySent_ = false;
     QString error_;
     int errorNumber_ = 0;
