@@ -167,6 +167,11 @@ EngineCheckWindow::~EngineCheckWindow() {
     // The check's handlers reach the model: both go before the widgets do.
     disconnect(&m_check, nullptr, this, nullptr);
     m_check.stop();
+    // The check is a member and dies before the children: the view asks the
+    // model for rows while ~QWidget hides it, so view and models go first.
+    delete m_table;
+    delete m_sorted;
+    delete m_model;
 }
 
 QString EngineCheckWindow::databaseInUse() const {
