@@ -5,6 +5,7 @@
 #include "audit/SiteAudit.h"
 #include "common/FileError.h"
 #include "common/ProxySettings.h"
+#include "common/ui/Button.h"
 #include "common/ui/QtDialogs.h"
 #include "reports/ui/ThtmlLite.h"
 
@@ -29,16 +30,6 @@
 #include <QVBoxLayout>
 
 namespace lb {
-
-namespace {
-
-QPushButton* button(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    return b;
-}
-
-} // namespace
 
 SiteAuditWindow::SiteAuditWindow(const QString& url, Dialogs* dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), m_dialogs(dialogs) {
@@ -75,8 +66,8 @@ SiteAuditWindow::SiteAuditWindow(const QString& url, Dialogs* dialogs, QWidget* 
     m_inFlight->setRange(1, 256);
     m_inFlight->setValue(4);
     top->addWidget(m_inFlight, 1, 3);
-    m_start = button(QStringLiteral("Start"), "AuditStart", this);
-    m_stop = button(QStringLiteral("Stop"), "AuditStop", this);
+    m_start = button(QStringLiteral("AuditStart"), QStringLiteral("Start"), this);
+    m_stop = button(QStringLiteral("AuditStop"), QStringLiteral("Stop"), this);
     m_stop->setEnabled(false);
     top->addWidget(m_start, 1, 4);
     top->addWidget(m_stop, 1, 5);
@@ -119,8 +110,8 @@ SiteAuditWindow::SiteAuditWindow(const QString& url, Dialogs* dialogs, QWidget* 
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("AuditStatus"));
     bottom->addWidget(m_status, 1);
-    m_openReport = button(QStringLiteral("Open report"), "AuditOpenReport", this);
-    m_saveCsv = button(QStringLiteral("Save CSV"), "AuditSaveCsv", this);
+    m_openReport = button(QStringLiteral("AuditOpenReport"), QStringLiteral("Open report"), this);
+    m_saveCsv = button(QStringLiteral("AuditSaveCsv"), QStringLiteral("Save CSV"), this);
     m_openReport->setEnabled(false);
     m_saveCsv->setEnabled(false);
     bottom->addWidget(m_openReport);

@@ -1,5 +1,5 @@
 #pragma once
-// A push button with the caption and the object name the Parts give it.
+// A push button with the caption and its object name, which tests and styles find it by.
 #include <QPushButton>
 
 namespace lb {

@@ -3,6 +3,7 @@
 #include "common/Dialogs.h"
 #include "common/FileError.h"
 #include "common/Paths.h"
+#include "common/ui/Button.h"
 #include "common/ui/Contrast.h"
 #include "engines/EngineCheckFiles.h"
 #include "engines/EngineDatabase.h"
@@ -89,12 +90,6 @@ public:
 private:
     const EngineCheck& m_check;
 };
-
-static QPushButton* button(const QString& name, const QString& caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
 
 EngineCheckWindow::EngineCheckWindow(EngineDatabase& db, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), m_db(db), m_dialogs(dialogs) {
