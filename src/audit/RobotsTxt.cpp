@@ -67,6 +67,12 @@ QByteArray robotsNormalisePath(QByteArrayView path) {
 }
 
 bool robotsPatternMatches(QByteArrayView pattern, QByteArrayView path) {
+    // Each character but "*" and the final "$" takes one of the path, so a
+    // hostile rule longer than the path is refused before any work.
+    const qsizetype literals =
+        pattern.size() - pattern.count('*') - (pattern.endsWith('$') ? 1 : 0);
+    if (literals > path.size())
+        return false;
     // The positions in path that the pattern so far can end at, ascending.
     std::vector<qsizetype> ends{0};
     std::vector<qsizetype> next;
@@ -74,6 +80,8 @@ bool robotsPatternMatches(QByteArrayView pattern, QByteArrayView path) {
         const char c = pattern.at(i);
         if (c == '$' && i + 1 == pattern.size())
             return ends.back() == path.size();
+        if (c == '*' && i > 0 && pattern.at(i - 1) == '*')
+            continue; // a run of stars ends where one does
         next.clear();
         if (c == '*') {
             for (qsizetype p = ends.front(); p <= path.size(); ++p)

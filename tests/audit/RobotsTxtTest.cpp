@@ -63,6 +63,9 @@ const Case kCases[] = {
     {"User-agent: *\nDisallow: /\nAllow: /this/*/exactly\n", "a", "/this/exactly", false},
     {"User-agent: *\nDisallow: /*.php$\n", "a", "/a/b.php", false},
     {"User-agent: *\nDisallow: /*.php$\n", "a", "/a/b.php5", true},
+    {"User-agent: *\nDisallow: /****x$\n", "a", "/abx", false},
+    {"User-agent: *\nDisallow: /ab*$\n", "a", "/ab", false},
+    {"User-agent: *\nDisallow: /ab*c\n", "a", "/ab", true},
     // RFC 9309 2.2.2: non-ASCII in a rule matches its percent-escaped form.
     {"User-agent: *\nDisallow: /foo/bar/\xE3\x83\x84\n", "a", "/foo/bar/%E3%83%84", false},
     {"User-agent: *\nDisallow: /foo/bar/%e3%83%84\n", "a", "/foo/bar/%E3%83%84", false},
