@@ -23,10 +23,7 @@ public:
         if (state_ != hsDnsLookup)
             return false;
         // As sessionReady does, without sending anything.
-        lineHandler_ = LineHandler::Header;
-        receiveLen_ = 0;
-        headerSize_ = 0;
-        headerLineCount_ = 0;
+        beginAnswer();
         state_ = hsWaitingHeader; // login() sees the change and does not look up
         open_ = true;
         ++connections_;

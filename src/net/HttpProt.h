@@ -11,6 +11,8 @@
 // https:// goes over TLS: straight to the server, or through the proxy with
 // a CONNECT tunnel. Until the handshake has succeeded the state stays
 // hsDnsLookupDone; the events that follow are those of http.
+#include "net/HttpRequestState.h"
+#include "net/HttpUrl.h"
 #include "net/IoBuffer.h"
 #include "net/WSocket.h"
 
@@ -24,6 +26,7 @@
 #include <functional>
 #include <initializer_list>
 #include <stdexcept>
+#include <string_view>
 
 class QIODevice;
 
@@ -54,12 +57,6 @@ enum THttpState {
 };
 
 enum THttpRequest { httpGET = 1, httpPOST = 2, httpHEAD = 3 };
-
-// Splits a URL the way the whole program does (protocol, user, password,
-// host, port, path). Path keeps the query string. A bracketed IPv6 literal
-// gives its address without the brackets as Host.
-void SplitUrl(const QString& url, QString& proto, QString& user, QString& pass, QString& host,
-              QString& port, QString& path);
 
 class THttpCli : public QObject {
     Q_OBJECT
@@ -102,22 +99,22 @@ public:
     TlsOptions Tls;
 
     // Run-time values.
-    int StatusCode() const { return statusCode_; }
-    QString ReasonPhrase() const { return reasonPhrase_; }
-    qint64 ContentLength() const { return contentLength_; }
-    QString ContentType() const { return contentType_; }
-    QString Location() const { return location_; }
-    QString DocumentName() const { return documentName_; }
+    int StatusCode() const { return rs_.statusCode; }
+    QString ReasonPhrase() const { return rs_.reasonPhrase; }
+    qint64 ContentLength() const { return rs_.contentLength; }
+    QString ContentType() const { return rs_.contentType; }
+    QString Location() const { return hop_.location; }
+    QString DocumentName() const { return rs_.documentName; }
     QString AcceptRanges() const { return acceptRanges_; }
     // False when the server ended the answer before its body was whole:
     // fewer bytes than its Content-Length, or a TLS stream without its
     // closing alert and no length to go by. The events are those of any
     // other end; callers that keep the page treat it as failed.
-    bool BodyComplete() const { return !bodyCut_; }
+    bool BodyComplete() const { return !rs_.bodyCut; }
     // The answer's header lines so far, status line first.
     const QStringList& ResponseHeader() const;
-    qint64 ReceivedCount() const { return receivedCount_; }
-    qint64 SentCount() const { return sentCount_; }
+    qint64 ReceivedCount() const { return rs_.receivedCount; }
+    qint64 SentCount() const { return rs_.sentCount; }
     THttpState State() const { return state_; }
     THttpRequest RequestType() const { return requestType_; }
     TWSocket* CtrlSocket() const { return socket_; }
@@ -173,33 +170,35 @@ private:
     // The answer fuzz target (fuzz/HttpAnswerFeed.h) hands received bytes to
     // answerReceived() and stands in for the connection in closeConnection().
     friend class HttpAnswerFeed;
+    friend class RequestGuard;
     // Closes the connection (only when still open, with onlyWhenOpen); a
     // connected socket reports the close from inside.
     virtual void closeConnection(bool onlyWhenOpen = false);
     // Handles what the receive buffer holds after a read.
     void answerReceived();
 
-    enum class LineHandler { Header, Body };
-    enum class ClosedStep { Normal, Redirect };
-
     void startRequest(THttpRequest type);
     void doRequestSync(THttpRequest type);
     void login();
     void setState(THttpState s);
-    // True when the request rq has ended, was aborted or replaced, or the
-    // client is gone: no further event of rq may fire.
-    static bool ended(const QPointer<THttpCli>& self, quint64 rq);
+    void queueRequestDone();
+    void deliverRequestDone(quint64 rq, THttpRequest type, quint16 error);
+    // Forgets this client in the guards and request-done deliveries on the stack.
+    void leaveDeliveries();
     void fail(int error, const QString& phrase);
     void connectionClosedStep();
     void postSetReady();
     void sendRequest();
     void sendCommand(std::initializer_list<QStringView> parts);
     void sendNextChunk();
-    void takeLocation(const QString& value);
+    void redirectionStep();
+    void beginAnswer();
     void headerLine(const char* data, int len);
+    void headerField(std::string_view line);
     void bodyChunk(const char* data, int len);
     void startBody(int from);
     void headerTooLarge();
+    void closeOnError();
     void startTls();
     // Scheme, host and port of the current hop, where credentials may go.
     QString hopOrigin() const;
@@ -217,31 +216,13 @@ private:
     TWSocket* socket_;
     THttpState state_ = hsReady;
     THttpRequest requestType_ = httpGET;
-    int statusCode_ = 0;
-    QString reasonPhrase_;
-    qint64 contentLength_ = -1;
-    QString contentType_;
-    QString location_;
-    QString documentName_;
+    HttpRequestState rs_;
+    HttpHop hop_;
     QString acceptRanges_;
-    // Header lines as received, each ended by '\n'; they become strings
-    // only when someone asks for them.
-    QByteArray headerBytes_;
-    mutable QStringList responseHeader_;
-    mutable qsizetype headerConverted_ = 0; // bytes of headerBytes_ in responseHeader_
-    QStringList authenticate_;
-    qint64 receivedCount_ = 0;
-    qint64 sentCount_ = 0;
-
-    QString hostName_;   // host to connect to
-    QString targetHost_; // host named in the URL, sent as Host:
-    QString port_;
-    QString path_; // what follows the method in the request line
 
     // TLS of the current hop. Through a proxy the tunnel goes to
     // tunnelTarget_ and the request line carries originPath_.
     enum class Tunnel { None, ConnectAnswer, Handshake };
-    bool tls_ = false;
     Tunnel tunnel_ = Tunnel::None;
     QString tlsHost_;
     QString tunnelTarget_;
@@ -249,25 +230,15 @@ private:
     int tunnelStatus_ = 0;
     QString tunnelPhrase_;
     int tunnelLines_ = 0;
-    bool allowedToSend_ = false;
-    bool locationSeen_ = false;
-    bool closedStepDone_ = true;
-    ClosedStep closedStep_ = ClosedStep::Normal;
-    LineHandler lineHandler_ = LineHandler::Header;
-    int headerLines_ = 0;
     // Size of the answer header so far, for the limits of HttpLimits.h.
     qint64 headerSize_ = 0;
     int headerLineCount_ = 0;
-    bool bodyCut_ = false;
     bool checksOffBySettings_ = false;
     // The request's server credentials and the one origin they belong to.
     QString authUser_;
     QString authPass_;
     QString authOrigin_;
-    int bodyChunks_ = 0;
-    int redirections_ = 0;
     qint64 sendStreamStart_ = 0;
-    quint16 requestDoneError_ = 0;
     quint64 request_ = 0;    // bumps at every request start: stale posts are ignored
     quint64 doneQueued_ = 0; // last request whose request-done was posted
     quint64 doneFired_ = 0;  // last request whose request-done was delivered
