@@ -82,6 +82,111 @@ int tcpServicePort(const QString& name) {
     });
 }
 
+// Why a connect cannot start: an error number and its text.
+struct Refusal {
+    int error = 0;
+    QString message;
+};
+
+bool refuse(Refusal* why, int error, const QString& message) {
+    *why = {error, message};
+    return false;
+}
+
+// Each step below says (false, and why) when its setting cannot be used.
+
+bool settingsGiven(bool port, bool addr, bool proto, Refusal* why) {
+    if (!port)
+        return refuse(why, wsaEINVAL, QStringLiteral("Connect: No Port Specified"));
+    if (!addr)
+        return refuse(why, wsaEINVAL, QStringLiteral("Connect: No IP Address Specified"));
+    if (!proto)
+        return refuse(why, wsaEINVAL, QStringLiteral("Connect: No Protocol Specified"));
+    return true;
+}
+
+bool resolveProto(const QString& proto, long* number, Refusal* why) {
+    if (proto.size() >= 32)
+        return refuse(why, wsaEINVAL, QStringLiteral("WSocketResolveProto: Invalid Protocol."));
+    // "tcp", which nearly every connection names, without the locked lookup.
+    static const int tcpNumber = protocolNumber(QStringLiteral("tcp"));
+    if (tcpNumber >= 0 && proto == QLatin1String("tcp")) {
+        *number = tcpNumber;
+    } else if (!parseNumber(proto, 255, number)) {
+        const int known = protocolNumber(proto);
+        if (known >= 0)
+            *number = known;
+        else if (proto.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0)
+            *number = IPPROTO_TCP; // no protocol database in minimal systems
+        else
+            return refuse(
+                why, wsaEINVAL,
+                QStringLiteral("WSocketResolveProto: Cannot convert protocol '%1'").arg(proto));
+    }
+    if (*number == IPPROTO_UDP)
+        return refuse(why, wsaEINVAL,
+                      QStringLiteral("Connect: datagram sockets are not supported"));
+    return true;
+}
+
+bool resolvePort(const QString& text, quint16* port, Refusal* why) {
+    if (text.isEmpty() || text.size() >= 32)
+        return refuse(why, wsaEINVAL, QStringLiteral("WSocketResolvePort: Invalid Port."));
+    long v = 0;
+    if (parseNumber(text, 65535, &v)) {
+        *port = quint16(v);
+        return true;
+    }
+    const int known = tcpServicePort(text);
+    if (known < 0)
+        return refuse(why, wsaEINVAL,
+                      QStringLiteral("WSocketResolvePort: Cannot convert port '%1'").arg(text));
+    *port = quint16(known);
+    return true;
+}
+
+// The address to connect to first, as text: the one given when it is a
+// numeric address, else the first answer of a blocking lookup (only callers
+// that did not resolve first get there).
+bool resolveAddress(const QString& addr, QString* first, Refusal* why) {
+    if (addr.size() >= 257)
+        return refuse(why, wsaEINVAL,
+                      QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(addr));
+    if (TWSocket::isDottedAddress(addr, first) || TWSocket::isIPv6Address(addr, first))
+        return true;
+    if (isDottedShape(addr))
+        return refuse(why, wsaEINVAL,
+                      QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(addr));
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    if (::getaddrinfo(addr.toUtf8().constData(), nullptr, &hints, &res) != 0 || !res)
+        return refuse(
+            why, wsaHOST_NOT_FOUND,
+            QStringLiteral("WSocketResolveHost: Cannot convert host address '%1'").arg(addr));
+    char text[INET6_ADDRSTRLEN] = {};
+    if (res->ai_family == AF_INET6)
+        ::inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(res->ai_addr)->sin6_addr, text,
+                    sizeof text);
+    else
+        ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr, text,
+                    sizeof text);
+    ::freeaddrinfo(res);
+    *first = QString::fromLatin1(text);
+    return true;
+}
+
+// The first address, then the ones after it in the last lookup's answer,
+// in the resolver's order: tried in turn when a connect fails.
+std::vector<QString> connectOrder(const QString& first, const QStringList& lookupAnswer) {
+    std::vector<QString> order{first};
+    const qsizetype found = lookupAnswer.indexOf(first);
+    if (found >= 0)
+        order.insert(order.end(), lookupAnswer.begin() + found + 1, lookupAnswer.end());
+    return order;
+}
+
 } // namespace
 
 TWSocket::TWSocket(QObject* parent) : QObject(parent) {}
@@ -353,129 +458,23 @@ void TWSocket::Connect() {
         refuseConnect(wsaEISCONN, QStringLiteral("Connect: Socket already in use"));
         return;
     }
-    if (!portAssigned_ || port_.isEmpty()) {
-        refuseConnect(wsaEINVAL, QStringLiteral("Connect: No Port Specified"));
-        return;
-    }
-    if (!addrAssigned_ || addr_.isEmpty()) {
-        refuseConnect(wsaEINVAL, QStringLiteral("Connect: No IP Address Specified"));
-        return;
-    }
-    if (!protoAssigned_ || proto_.isEmpty()) {
-        refuseConnect(wsaEINVAL, QStringLiteral("Connect: No Protocol Specified"));
-        return;
-    }
-
-    // Protocol.
-    if (proto_.size() >= 32) {
-        refuseConnect(wsaEINVAL, QStringLiteral("WSocketResolveProto: Invalid Protocol."));
-        return;
-    }
     long protoNumber = 0;
-    // "tcp", which nearly every connection names, without the locked lookup.
-    static const int tcpNumber = protocolNumber(QStringLiteral("tcp"));
-    if (tcpNumber >= 0 && proto_ == QLatin1String("tcp")) {
-        protoNumber = tcpNumber;
-    } else if (!parseNumber(proto_, 255, &protoNumber)) {
-        const int known = protocolNumber(proto_);
-        if (known >= 0)
-            protoNumber = known;
-        else if (proto_.compare(QLatin1String("tcp"), Qt::CaseInsensitive) == 0)
-            protoNumber = IPPROTO_TCP; // no protocol database in minimal systems
-        else {
-            refuseConnect(
-                wsaEINVAL,
-                QStringLiteral("WSocketResolveProto: Cannot convert protocol '%1'").arg(proto_));
-            return;
-        }
-    }
-    if (protoNumber == IPPROTO_UDP) {
-        refuseConnect(wsaEINVAL, QStringLiteral("Connect: datagram sockets are not supported"));
-        return;
-    }
-
-    // Ports.
-    auto resolvePort = [](const QString& text, quint16* out) -> int {
-        if (text.isEmpty() || text.size() >= 32)
-            return 1;
-        long v = 0;
-        if (parseNumber(text, 65535, &v)) {
-            *out = quint16(v);
-            return 0;
-        }
-        const int known = tcpServicePort(text);
-        if (known < 0)
-            return 2;
-        *out = quint16(known);
-        return 0;
-    };
     quint16 remotePort = 0;
-    switch (resolvePort(port_, &remotePort)) {
-    case 1:
-        refuseConnect(wsaEINVAL, QStringLiteral("WSocketResolvePort: Invalid Port."));
-        return;
-    case 2:
-        refuseConnect(wsaEINVAL,
-                      QStringLiteral("WSocketResolvePort: Cannot convert port '%1'").arg(port_));
-        return;
-    }
     quint16 localPort = 0;
-    switch (resolvePort(localPort_, &localPort)) {
-    case 1:
-        refuseConnect(wsaEINVAL, QStringLiteral("WSocketResolvePort: Invalid Port."));
-        return;
-    case 2:
-        refuseConnect(
-            wsaEINVAL,
-            QStringLiteral("WSocketResolvePort: Cannot convert port '%1'").arg(localPort_));
-        return;
-    }
-
-    // Address.
-    if (addr_.size() >= 257) {
-        refuseConnect(wsaEINVAL,
-                      QStringLiteral("WSocketResolveHost: '%1' Invalid Hostname.").arg(addr_));
-        return;
-    }
     QString first;
-    if (isDottedAddress(addr_, &first) || isIPv6Address(addr_, &first)) {
-    } else if (isDottedShape(addr_)) {
-        refuseConnect(wsaEINVAL,
-                      QStringLiteral("WSocketResolveHost: '%1' Invalid IP address.").arg(addr_));
+    Refusal why;
+    if (!settingsGiven(portAssigned_ && !port_.isEmpty(), addrAssigned_ && !addr_.isEmpty(),
+                       protoAssigned_ && !proto_.isEmpty(), &why) ||
+        !resolveProto(proto_, &protoNumber, &why) || !resolvePort(port_, &remotePort, &why) ||
+        !resolvePort(localPort_, &localPort, &why) || !resolveAddress(addr_, &first, &why)) {
+        refuseConnect(why.error, why.message);
         return;
-    } else {
-        // Blocking lookup: only reached by callers that did not resolve first.
-        addrinfo hints{};
-        hints.ai_family = AF_UNSPEC;
-        hints.ai_socktype = SOCK_STREAM;
-        addrinfo* res = nullptr;
-        if (::getaddrinfo(addr_.toUtf8().constData(), nullptr, &hints, &res) != 0 || !res) {
-            refuseConnect(
-                wsaHOST_NOT_FOUND,
-                QStringLiteral("WSocketResolveHost: Cannot convert host address '%1'").arg(addr_));
-            return;
-        }
-        char text[INET6_ADDRSTRLEN] = {};
-        if (res->ai_family == AF_INET6)
-            ::inet_ntop(AF_INET6, &reinterpret_cast<sockaddr_in6*>(res->ai_addr)->sin6_addr, text,
-                        sizeof text);
-        else
-            ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr, text,
-                        sizeof text);
-        ::freeaddrinfo(res);
-        first = QString::fromLatin1(text);
     }
-    // Connecting to the first answer of the last lookup: the others follow
-    // in the resolver's order when it fails.
-    candidates_.clear();
-    candidates_.push_back(first);
-    const int found = dnsResultList_.indexOf(first);
-    if (found >= 0)
-        for (int i = found + 1; i < dnsResultList_.size(); ++i)
-            candidates_.push_back(dnsResultList_.at(i));
+    candidates_ = connectOrder(first, dnsResultList_);
     remotePort_ = remotePort;
     localPortNumber_ = localPort;
 
+    // Nothing of an earlier connection carries over.
     sendQueue_.clear();
     writePosted_ = false;
     dataSentDue_ = false;
