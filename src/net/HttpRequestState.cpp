@@ -64,14 +64,10 @@ const QStringList& THttpCli::ResponseHeader() const {
 void THttpCli::queueRequestDone() {
     const quint64 rq = request_;
     doneQueued_ = rq;
-    const THttpRequest type = requestType_;
-    const quint16 error = rs_.doneError;
-    // Packed into one number, so the call fits inside its std::function
-    // (no allocation per request); 46 bits of request count are plenty.
-    const quint64 packed = (rq << 18) | (quint64(type) << 16) | error;
-    postDeferred(this, [this, packed] {
-        deliverRequestDone(packed >> 18, THttpRequest((packed >> 16) & 3),
-                           quint16(packed & 0xffff));
+    // What the request ended with, as it was then: another request may
+    // start before this one's request-done is delivered.
+    postDeferred(this, [this, rq, type = requestType_, error = rs_.doneError] {
+        deliverRequestDone(rq, type, error);
     });
 }
 
