@@ -121,6 +121,12 @@ MUTANTS = [
      "p->hops >= kMaxRedirects", "p->hops > kMaxRedirects", 0, "engines"),
     ("engines-status-400", "src/engines/EngineCheck.cpp",
      "    if (p->status >= 400)", "    if (p->status > 400)", 0, "engines"),
+    ("cli-fetch-timeout", "src/cli/FetchCommand.cpp",
+     "if (timeoutSeconds > 0)", "if (timeoutSeconds < 0)", 0, "net"),
+    ("cli-ffa-keeps-list", "src/cli/FfaCommand.cpp",
+     "if (created != listPath && QFileInfo::exists(created)) {", "if (false) {", 0, "ffa"),
+    ("cli-spider-timeout", "src/cli/SpiderCommand.cpp",
+     "spider.setTimeoutSeconds(timeout);", "spider.setTimeoutSeconds(60);", 0, "spider"),
 ]
 
 
