@@ -16,19 +16,11 @@
 using namespace lb::net;
 using lb::test::RawServer;
 using lb::test::runUntil;
+using lb::test::sharedCertificates;
+using lb::test::simTlsArgs;
 using lb::test::TargetSim;
-using lb::test::TestCertificates;
 
 namespace {
-
-const TestCertificates& certs() {
-    static TestCertificates c;
-    return c;
-}
-
-QStringList simTlsArgs() {
-    return {"--tls-port", "0", "--cert", certs().serverCert(), "--key", certs().serverKey()};
-}
 
 // Header lines "X:xxx\r\n" making up exactly `bytes`, none longer than maxLine.
 QByteArray padLines(qint64 bytes, qint64 maxLine) {
@@ -102,7 +94,7 @@ TEST(HttpHostile, AHeaderOverEitherLimitEndsTheRequestAsTooLarge) {
 }
 
 TEST(HttpHostile, CredentialsGoOnlyToTheSchemeHostAndPortTheyWereGivenFor) {
-    ASSERT_TRUE(certs().ok());
+    ASSERT_TRUE(sharedCertificates().ok());
     TargetSim a(simTlsArgs());
     TargetSim b;
     ASSERT_TRUE(a.ok() && b.ok());
@@ -142,7 +134,7 @@ TEST(HttpHostile, CredentialsGoOnlyToTheSchemeHostAndPortTheyWereGivenFor) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         lb::test::Fetch f(row.url);
-        f.c.Tls.caFiles << certs().caFile();
+        f.c.Tls.caFiles << sharedCertificates().caFile();
         if (row.fromProperties) {
             f.c.Username = "alice";
             f.c.Password = "s3cret";
@@ -174,7 +166,7 @@ TEST(HttpHostile, CredentialsOfAUrlStayWithThatRequest) {
 }
 
 TEST(HttpHostile, ABodyShorterThanPromisedOrATlsStreamWithoutItsAlertIsNotComplete) {
-    ASSERT_TRUE(certs().ok());
+    ASSERT_TRUE(sharedCertificates().ok());
     TargetSim sim(simTlsArgs());
     ASSERT_TRUE(sim.ok());
     struct Row {
@@ -200,7 +192,7 @@ TEST(HttpHostile, ABodyShorterThanPromisedOrATlsStreamWithoutItsAlertIsNotComple
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         lb::test::Fetch f(row.url);
-        f.c.Tls.caFiles << certs().caFile();
+        f.c.Tls.caFiles << sharedCertificates().caFile();
         if (row.head)
             f.c.HeadAsync();
         else
@@ -260,7 +252,7 @@ TEST(HttpHostile, FetchEndsBoundedAndSaysWhatWentWrong) {
 }
 
 TEST(HttpHostile, ChecksTurnedOffInTheSettingsAreSaidOncePerCommandThatUsesHttps) {
-    ASSERT_TRUE(certs().ok());
+    ASSERT_TRUE(sharedCertificates().ok());
     TargetSim sim(simTlsArgs());
     ASSERT_TRUE(sim.ok());
     const QByteArray warning =

@@ -16,27 +16,18 @@ using namespace lb::net;
 using lb::test::ConnectProxy;
 using lb::test::pattern;
 using lb::test::runUntil;
+using lb::test::sharedCertificates;
+using lb::test::simTlsArgs;
 using lb::test::TargetSim;
-using lb::test::TestCertificates;
 using lb::test::TlsTestServer;
 
 namespace {
-
-// One certificate set for the whole program: making keys is not free.
-const TestCertificates& certs() {
-    static TestCertificates c;
-    return c;
-}
-
-QStringList simTlsArgs() {
-    return {"--tls-port", "0", "--cert", certs().serverCert(), "--key", certs().serverKey()};
-}
 
 // A GET whose client trusts the test CA.
 struct Fetch : lb::test::Fetch {
     explicit Fetch(const QString& url, bool trustTestCa = true) : lb::test::Fetch(url) {
         if (trustTestCa)
-            c.Tls.caFiles << certs().caFile();
+            c.Tls.caFiles << sharedCertificates().caFile();
     }
 };
 
@@ -50,7 +41,7 @@ QString headerValue(const QJsonObject& request, const QString& name) {
 } // namespace
 
 TEST(Https, LargeBodyIntactInChunksAndSameEventsAndRequestAsHttp) {
-    ASSERT_TRUE(certs().ok());
+    ASSERT_TRUE(sharedCertificates().ok());
     TargetSim sim(simTlsArgs());
     ASSERT_TRUE(sim.ok());
 
@@ -120,7 +111,7 @@ TEST(Https, VerificationFailuresEndLikeAFailedConnection) {
     EXPECT_TRUE(sim.requests().isEmpty()); // no request left the client
 
     // A certificate for another name, from a trusted CA.
-    TlsTestServer other(certs().otherCert(), certs().otherKey());
+    TlsTestServer other(sharedCertificates().otherCert(), sharedCertificates().otherKey());
     ASSERT_TRUE(other.ok());
     Fetch byName(QStringLiteral("https://localhost:%1/").arg(other.port()));
     ASSERT_TRUE(byName.run());
@@ -145,7 +136,7 @@ TEST(Https, VerificationFailuresEndLikeAFailedConnection) {
 }
 
 TEST(Https, HandshakeFailuresAndAbortWhileTheServerStalls) {
-    TlsTestServer server(certs().serverCert(), certs().serverKey());
+    TlsTestServer server(sharedCertificates().serverCert(), sharedCertificates().serverKey());
     ASSERT_TRUE(server.ok());
     const QString url = QStringLiteral("https://127.0.0.1:%1/").arg(server.port());
 
@@ -183,7 +174,7 @@ TEST(Https, HandshakeFailuresAndAbortWhileTheServerStalls) {
 }
 
 TEST(Https, RecordsDribbledInPiecesAndCloseWithoutNotifyEndTheDocument) {
-    TlsTestServer server(certs().serverCert(), certs().serverKey());
+    TlsTestServer server(sharedCertificates().serverCert(), sharedCertificates().serverKey());
     ASSERT_TRUE(server.ok());
     const QString url = QStringLiteral("https://127.0.0.1:%1/page.htm").arg(server.port());
     const QByteArray page = "<html>" + pattern(700) + "</html>";
@@ -331,7 +322,7 @@ TEST(Ipv6, HttpAndHttpsToLoopbackWriteBracketsOnTheWire) {
               "User-Agent: Mozilla/3.0 (compatible)\r\n"
               "Host: [::1]\r\n\r\n");
 
-    TlsTestServer server(certs().serverCert(), certs().serverKey(), true);
+    TlsTestServer server(sharedCertificates().serverCert(), sharedCertificates().serverKey(), true);
     ASSERT_TRUE(server.ok());
     TlsTestServer::Behaviour moved;
     moved.answer = "HTTP/1.0 302 Found\r\nLocation: /y\r\n\r\n";

@@ -81,4 +81,16 @@ TestCertificates::TestCertificates() {
     EVP_PKEY_free(keyOther);
 }
 
+const TestCertificates& sharedCertificates() {
+    static TestCertificates c;
+    return c;
+}
+
+QStringList simTlsArgs() {
+    const TestCertificates& c = sharedCertificates();
+    return {QStringLiteral("--tls-port"), QStringLiteral("0"),
+            QStringLiteral("--cert"),     c.serverCert(),
+            QStringLiteral("--key"),      c.serverKey()};
+}
+
 } // namespace lb::test

@@ -3,6 +3,7 @@
 // signed for localhost, 127.0.0.1 and ::1, and one it signed for another
 // name only. PEM files in a temporary folder.
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace lb::test {
@@ -25,5 +26,11 @@ private:
     QTemporaryDir dir_;
     bool ok_ = false;
 };
+
+// One set for the whole test program: making keys is not free.
+const TestCertificates& sharedCertificates();
+
+// target-sim's arguments for an https port serving the shared server certificate.
+QStringList simTlsArgs();
 
 } // namespace lb::test
