@@ -12,18 +12,10 @@
 #include <gtest/gtest.h>
 
 using namespace lb;
+using lb::test::checkedEngine;
 using lb::test::ProgramFolder;
 
 namespace {
-
-EngineRecord engine(const QString& name, const QString& siteUrl, const QString& cgiUrl) {
-    EngineRecord r;
-    r.name = name;
-    r[EngineRecord::SiteUrl] = siteUrl;
-    r[EngineRecord::CgiUrl] = cgiUrl;
-    r.setPost(true);
-    return r;
-}
 
 // Runs the check to its end (bounded).
 bool runCheck(EngineCheck& check) {
@@ -45,7 +37,7 @@ class EngineCheckTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QDir(pf.dir.path()).mkpath("pages");
-    pf.writeBytes("pages/form.htm", kTwoForms);
+        pf.writeBytes("pages/form.htm", kTwoForms);
         pf.writeBytes("pages/moved.htm", kMovedForm);
         ASSERT_TRUE(sim.ok());
     }
@@ -119,7 +111,7 @@ TEST_F(EngineCheckTest, EachEngineGetsTheStateItsAnswersShow) {
     };
     QList<EngineRecord> engines;
     for (const Case& c : cases)
-        engines.append(engine(c.name, c.site, c.cgi));
+        engines.append(checkedEngine(c.name, c.site, c.cgi));
 
     EngineCheck check;
     check.setEngines(engines);
@@ -153,10 +145,10 @@ TEST_F(EngineCheckTest, EachEngineGetsTheStateItsAnswersShow) {
 TEST_F(EngineCheckTest, GoneAndDeadEnginesGoOnTheIgnoreListAndTheNextLoadDropsThem) {
     const QString site = at("/files/form.htm");
     const QStringList lines = {
-        engine("Alive Links", site, at("/files/add.cgi")).toLine(),
-        engine("Lapsed Links", "http://lapsed.invalid/", at("/files/add.cgi")).toLine(),
-        engine("Closed Links", at("/status/404/Not%20Found"), at("/files/add.cgi")).toLine(),
-        engine("Private Links", at("/status/403/Forbidden"), at("/files/add.cgi")).toLine(),
+        checkedEngine("Alive Links", site, at("/files/add.cgi")).toLine(),
+        checkedEngine("Lapsed Links", "http://lapsed.invalid/", at("/files/add.cgi")).toLine(),
+        checkedEngine("Closed Links", at("/status/404/Not%20Found"), at("/files/add.cgi")).toLine(),
+        checkedEngine("Private Links", at("/status/403/Forbidden"), at("/files/add.cgi")).toLine(),
     };
     pf.writeBytes("data/custom/mine.hlx", lines.join("\r\n").toUtf8());
     // An earlier entry, its last line without a line end.

@@ -16,19 +16,7 @@
 #include <QTableView>
 
 using namespace lb;
-
-namespace {
-
-QString line(const QString& name, const QString& site, const QString& cgi) {
-    EngineRecord r;
-    r.name = name;
-    r[EngineRecord::SiteUrl] = site;
-    r[EngineRecord::CgiUrl] = cgi;
-    r.setPost(true);
-    return r.toLine();
-}
-
-} // namespace
+using lb::test::checkedEngine;
 
 TEST(EngineCheckWindow, ChecksTheDatabaseInUseAndActsOnTheResults) {
     lb::test::ProgramFolder pf;
@@ -40,12 +28,13 @@ TEST(EngineCheckWindow, ChecksTheDatabaseInUseAndActsOnTheResults) {
     ASSERT_TRUE(sim.ok());
     const QString cgi = sim.url("/files/add.cgi");
     const QString mine = pf.path("data/custom/mine.hlx");
-    pf.writeBytes("data/custom/mine.hlx",
-                  (QStringList{line("Dead Links", "http://lapsed.invalid/", cgi),
-                               line("Changed Links", sim.url("/files/new.htm"), cgi),
-                               line("Alive Links", sim.url("/files/ok.htm"), cgi)}
-                       .join("\r\n"))
-                      .toUtf8());
+    pf.writeBytes(
+        "data/custom/mine.hlx",
+        (QStringList{checkedEngine("Dead Links", "http://lapsed.invalid/", cgi).toLine(),
+                     checkedEngine("Changed Links", sim.url("/files/new.htm"), cgi).toLine(),
+                     checkedEngine("Alive Links", sim.url("/files/ok.htm"), cgi).toLine()}
+             .join("\r\n"))
+            .toUtf8());
 
     lb::test::ScriptedDialogs dialogs;
     dialogs.fileNames = {mine};

@@ -9,22 +9,9 @@
 #include <gtest/gtest.h>
 
 using namespace lb;
+using lb::test::checkedEngine;
 using lb::test::ProgramFolder;
 using lb::test::runCli;
-
-namespace {
-
-QString line(const QString& name, const QString& site, const QString& cgi) {
-    EngineRecord r;
-    r.name = name;
-    r[EngineRecord::SiteUrl] = site;
-    r[EngineRecord::CgiUrl] = cgi;
-    r[EngineRecord::UrlVar] = QStringLiteral("url");
-    r.setPost(true);
-    return r.toLine();
-}
-
-} // namespace
 
 TEST(EnginesCli, ArgumentsPrintedLinesAndExitCodes) {
     ProgramFolder pf;
@@ -33,13 +20,15 @@ TEST(EnginesCli, ArgumentsPrintedLinesAndExitCodes) {
     lb::test::TargetSim sim({QStringLiteral("--root"), pf.path("pages")});
     ASSERT_TRUE(sim.ok());
     const QString cgi = sim.url("/files/add.cgi");
-    pf.writeBytes("data/custom/mine.hlx",
-                  (QStringList{line("Alive Links", sim.url("/files/links.htm"), cgi),
-                               line("Gone Links", sim.url("/status/404/Not%20Found"), cgi),
-                               line("Dead Links", "http://lapsed.invalid/", cgi)}
-                       .join("\r\n"))
-                      .toUtf8());
-    pf.writeEngines("data/data.hlz", {line("Data Links", sim.url("/files/links.htm"), cgi)});
+    pf.writeBytes(
+        "data/custom/mine.hlx",
+        (QStringList{checkedEngine("Alive Links", sim.url("/files/links.htm"), cgi).toLine(),
+                     checkedEngine("Gone Links", sim.url("/status/404/Not%20Found"), cgi).toLine(),
+                     checkedEngine("Dead Links", "http://lapsed.invalid/", cgi).toLine()}
+             .join("\r\n"))
+            .toUtf8());
+    pf.writeEngines("data/data.hlz",
+                    {checkedEngine("Data Links", sim.url("/files/links.htm"), cgi).toLine()});
     pf.writeBytes("data/exclude.tmp", "Dead Links\r\n");
     const QString mine = pf.path("data/custom/mine.hlx");
     const QStringList mineLines = {"alive Alive Links", "gone Gone Links 404 Not Found",

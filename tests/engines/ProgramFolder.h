@@ -56,6 +56,17 @@ inline QString engineLine(const QString& name, const QString& cgi = QString(), b
     return r.toLine();
 }
 
+// An engine as the engine check sees it: its form page and the CGI URL it posts to.
+inline EngineRecord checkedEngine(const QString& name, const QString& site, const QString& cgi) {
+    EngineRecord r;
+    r.name = name;
+    r[EngineRecord::SiteUrl] = site;
+    r[EngineRecord::CgiUrl] = cgi;
+    r[EngineRecord::UrlVar] = QStringLiteral("url");
+    r.setPost(true);
+    return r;
+}
+
 inline QStringList engineLines(const QStringList& names) {
     QStringList out;
     for (const QString& n : names)
