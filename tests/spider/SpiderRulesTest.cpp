@@ -196,21 +196,11 @@ int spiderCli(const QString& folder, const QStringList& args, QByteArray* err = 
 
 } // namespace
 
-TEST(Sitemap, SpiderWritesTheFoundUrlsInTheOrderFoundOnlyWhenTheCrawlEnds) {
+// A start check that refuses writes no sitemap; an unwritable one is exit 1.
+TEST(Sitemap, TheSpiderWritesNoneWhenRefusedAndSaysWhenItCannot) {
     TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
-    ProgramFolder pf;
     const QString s = sim.url("/site");
-    ASSERT_EQ(spiderCli(pf.dir.path(), {"--yes", "--sitemap", "out/map.xml", s + QLatin1Char('/')}),
-              0);
-    const QList<QByteArray> lines = pf.readBytes("out/map.xml").split('\n');
-    ASSERT_EQ(lines.size(), 10); // declaration, urlset, six pages, closing tag, and the final LF
-    EXPECT_EQ(lines[2], "<url><loc>" + (s + QLatin1Char('/')).toUtf8() + "</loc></url>");
-    EXPECT_EQ(lines[3], "<url><loc>" + s.toUtf8() + "</loc></url>");
-    EXPECT_EQ(lines[8], "</urlset>");
-    EXPECT_TRUE(lines[9].isEmpty());
-
-    // A start check that refuses writes no sitemap; an unwritable one is exit 1.
     ProgramFolder fresh;
     EXPECT_EQ(spiderCli(fresh.dir.path(), {"--sitemap", "map.xml", s}), 1);
     EXPECT_FALSE(fresh.exists("map.xml"));
