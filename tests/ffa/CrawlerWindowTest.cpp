@@ -1,36 +1,24 @@
 // The crawler window under the offscreen platform: its buttons drive a crawl
-// against target-sim, the counters and lists show it, the list it saves is
-// opened in the main window and submitted to.
-#include "app/TKestrel.h"
+// against target-sim, the counters and lists show it.
 #include "common/ProxySettings.h"
-#include "engines/EngineDatabase.h"
-#include "engines/ProgramFolder.h"
 #include "ffa/FfaCrawler.h"
-#include "ffa/FfaList.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
-#include "net/HttpProt.h"
 #include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
 #include <QCheckBox>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
 
 using namespace lb;
-using lb::test::ProgramFolder;
 using lb::test::runUntil;
-using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
 namespace {
@@ -116,12 +104,6 @@ TEST_F(CrawlerWindow, ButtonsDriveACrawlAndTheWindowShowsCountersAndRecords) {
     EXPECT_EQ(counter("Panel11"), "8");
     EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();
 
-    // The database the main window has loaded is refused.
-    inUse = pf.path("data/custom/garden.chc");
-    dialogs.fileNames = {inUse};
-    button("OpenPro")->click();
-    EXPECT_EQ(dialogs.texts().last(), "The database you have selected is in use by the rangers.");
-
     QSignalSpy help(&w, &TFFA_Crawler::helpRequested);
     button("SiteHelp")->click();
     ASSERT_EQ(help.size(), 1);
@@ -130,54 +112,4 @@ TEST_F(CrawlerWindow, ButtonsDriveACrawlAndTheWindowShowsCountersAndRecords) {
     w.setOptionsWindow(&options);
     button("Customize")->click();
     EXPECT_TRUE(options.isVisible());
-}
-
-TEST(CrawlerInMainWindow, AListOfTheCrawlerIsSubmittedToFromTheMainWindow) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    ProgramFolder pf;
-    pf.writeStandardFiles();
-    pf.writeEngines("data/data.hlz", {});
-    lb::test::writeShopSession(pf, "title=Shop\r\n");
-    // Records as the crawler saves them.
-    QStringList lines;
-    for (const char* page : {"garden", "pond", "kites"})
-        lines << QStringLiteral("%1=%2|%3|title|url|email||section|Cat1||&action=add|"
-                                "|||||||||POST||||||||||||||||||")
-                     .arg(QLatin1String(page),
-                          sim.url(QStringLiteral("/ffa/%1/links.htm").arg(page)),
-                          sim.url(QStringLiteral("/ffa/%1/add.cgi").arg(page)));
-    saveFfaListFile(lines, pf.path("data/custom/ffa.chc"));
-    lb::test::InFolder cwd(pf.dir.path());
-    ScriptedDialogs dialogs;
-    TKestrel main(dialogs);
-    TFFA_Crawler crawler;
-    main.setWindows(nullptr, nullptr, nullptr, &crawler, nullptr);
-    main.findChild<QPushButton*>("Crawler")->click();
-    EXPECT_TRUE(crawler.isVisible());
-    EXPECT_EQ(crawler.Pathtxt()->text(), pf.dir.path());
-    const int records = 3;
-
-    // The main window opens the list as a custom database and submits to it.
-    dialogs.fileNames = {pf.path("data/custom/ffa.chc")};
-    main.findChild<QRadioButton*>("Custom")->click();
-    EXPECT_EQ(main.engines().loaded(), pf.path("data/custom/ffa.chc"));
-    main.engines().setBatchIncluded(false);
-    lb::test::queueSession(main);
-    ASSERT_TRUE(lb::test::submitAndWait(main));
-    const int ok = main.findChild<QLabel*>("Successfull")->text().toInt();
-    const int failed = main.findChild<QLabel*>("Failed")->text().toInt();
-    EXPECT_EQ(ok + failed, records);
-    EXPECT_GT(ok, 0);
-    // The forms' actions were posted to.
-    int posted = 0;
-    for (const QJsonObject& r : sim.requests())
-        if (r.value("target").toString().contains("/ffa/") &&
-            r.value("target").toString().endsWith(".cgi") && r.value("method") == "POST")
-            ++posted;
-    EXPECT_EQ(posted, records);
-    // The crawler refuses to open the database the main window has loaded.
-    dialogs.fileNames = {pf.path("data/custom/ffa.chc")};
-    crawler.findChild<QToolButton*>("OpenPro")->click();
-    EXPECT_EQ(dialogs.texts().last(), "The database you have selected is in use by the rangers.");
 }

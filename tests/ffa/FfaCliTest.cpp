@@ -32,48 +32,47 @@ const QRegularExpression kLastLine(
 
 } // namespace
 
-TEST(FfaCli, BadArgumentsChangeNothing) {
+// Calls that never crawl: usage errors (one line, nothing made) and lists
+// that cannot be made or read. A new "x.hlx" never overwrites an "x.chc".
+TEST(FfaCli, ArgumentsThatCrawlNothing) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QList<QStringList> bad = {
-        {},
-        {"a.hlx", "b.hlx"},
-        {"--frobnicate", "a.hlx"},
-        {"a.hlx", "--main"},
-        {"--timeout", "ten", "a.hlx"},
-        {"--timeout", "", "a.hlx"},
-        {"--start", "-1", "a.hlx"},
-        {"--max-kb", "2k", "a.hlx"},
-        {"--max-kb", "99999999999999999999", "a.hlx"},
+    struct Row {
+        QStringList args;
+        int exitCode;
+        QString lastErr; // empty: any single line
     };
-    for (const QStringList& args : bad) {
-        const CliRun r = ffa(dir.path(), args);
-        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
-        EXPECT_EQ(r.err.size(), 1) << args.join(' ').toStdString();
-        EXPECT_TRUE(r.out.isEmpty());
-    }
-    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
-}
-
-TEST(FfaCli, ListsThatCannotBeMadeOrRead) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    CliRun r = ffa(dir.path(), {"no/such/folder/list.hlx"});
-    EXPECT_EQ(r.exitCode, 1);
-    ASSERT_FALSE(r.err.isEmpty());
-    EXPECT_EQ(r.err.last(), "Unable to write to " + dir.filePath("no/such/folder/list.chc"));
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("no")));
-
+    const Row rows[] = {
+        {{}, 2, ""},
+        {{"a.hlx", "b.hlx"}, 2, ""},
+        {{"--frobnicate", "a.hlx"}, 2, ""},
+        {{"a.hlx", "--main"}, 2, ""},
+        {{"--timeout", "ten", "a.hlx"}, 2, ""},
+        {{"--timeout", "", "a.hlx"}, 2, ""},
+        {{"--start", "-1", "a.hlx"}, 2, ""},
+        {{"--max-kb", "2k", "a.hlx"}, 2, ""},
+        {{"--max-kb", "99999999999999999999", "a.hlx"}, 2, ""},
+        {{"no/such/folder/list.hlx"},
+         1,
+         "Unable to write to " + dir.filePath("no/such/folder/list.chc")},
+        {{"folder.chc"}, 1, "Cannot open file " + dir.filePath("folder.chc")},
+        {{"kept.hlx"}, 1, ""},
+    };
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.chc"));
-    r = ffa(dir.path(), {"folder.chc"});
-    EXPECT_EQ(r.exitCode, 1);
-    ASSERT_FALSE(r.err.isEmpty());
-    EXPECT_EQ(r.err.last(), "Cannot open file " + dir.filePath("folder.chc"));
-
-    // A new "x.hlx" never overwrites an "x.chc" that is there.
     writeFile(dir.filePath("kept.chc"), "precious");
-    r = ffa(dir.path(), {"kept.hlx"});
-    EXPECT_EQ(r.exitCode, 1);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args.join(' ').toStdString());
+        const CliRun r = ffa(dir.path(), row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode);
+        EXPECT_TRUE(r.out.isEmpty());
+        ASSERT_FALSE(r.err.isEmpty());
+        if (row.exitCode == 2)
+            EXPECT_EQ(r.err.size(), 1);
+        if (!row.lastErr.isEmpty())
+            EXPECT_EQ(r.err.last(), row.lastErr);
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList({"folder.chc", "kept.chc"}));
     EXPECT_EQ(readFile(dir.filePath("kept.chc")), "precious");
 }
 
