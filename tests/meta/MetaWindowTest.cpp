@@ -1,14 +1,11 @@
 // The "Meta_Creator" window driven through its controls, in a real program folder.
-#include "app/TKestrel.h"
 #include "common/IniFile.h"
 #include "common/ProxySettings.h"
-#include "engines/ProgramFolder.h"
 #include "meta/MetaCreator.h"
 #include "meta/ui/TMeta_Creator.h"
 #include "reports/ui/ThtmlLite.h"
 #include "source/ui/TColorMemo.h"
 #include "support/MainWindowTest.h"
-#include "support/RawServer.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +21,6 @@
 #include <QUrl>
 
 using namespace lb;
-using lb::test::ScriptedDialogs;
 
 namespace {
 
@@ -49,17 +45,10 @@ protected:
 
 } // namespace
 
-TEST_F(MetaWindowTest, OpensWithItsListHelpAndControls) {
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(w.Help1()->CurrentFile().endsWith("help/meta.htm"));
+TEST_F(MetaWindowTest, EditorLengthsAndTheDocumentSourceChoice) {
     EXPECT_TRUE(w.Help1()->toPlainText().contains("How to make META tags"));
-    EXPECT_EQ(child<QLineEdit>("Path2")->text(), pf.dir.path());
-    EXPECT_FALSE(child<QLineEdit>("Path2")->isVisible());
-    EXPECT_EQ(child<QLineEdit>("urllist")->text(), "http://");
     for (const char* off : {"OnlineDoc", "LoadDoc", "urllist", "FileDoc", "Abort"})
         EXPECT_FALSE(child<QWidget>(off)->isEnabled()) << off;
-    EXPECT_EQ(child<QComboBox>("Charset")->count(), 22);
-    EXPECT_EQ(child<QComboBox>("EDay")->itemText(2), "Wen");
     // Typing stops at the editor's length; the title editor takes 60 characters.
     type("title", QString(70, 'x'));
     EXPECT_EQ(child<QLineEdit>("title")->text(), QString(60, 'x'));
@@ -146,39 +135,6 @@ TEST_F(MetaWindowTest, BuildSaveClearLoadAndDeleteTagSets) {
     EXPECT_EQ(dialogs.texts(), QStringList{"You have not selected an item to Delete"});
 }
 
-TEST_F(MetaWindowTest, ImportSessionThenInjectIntoAFileAndSaveIt) {
-    pf.writeBytes("data/session/Shop.hlx",
-                  "[Shop]\r\nurl=http://shop/\r\ntitle=The Shop\r\nname=Ann\r\nlast=Lee\r\n");
-    dialogs.fileNames << pf.path("data/session/Shop.hlx");
-    click("SiteOpen");
-    EXPECT_EQ(child<QLineEdit>("title")->text(), "The Shop");
-    EXPECT_EQ(child<QLineEdit>("Author")->text(), "Ann Lee");
-    EXPECT_EQ(child<QLineEdit>("urllist")->text(), "http://shop/");
-    EXPECT_EQ(child<QLineEdit>("Session_Name")->text(), "Shop");
-
-    pf.writeBytes("data/html/page.htm",
-                  "<html><head><title>old</title></head>\n<body>x</body>\n</html>\n");
-    click("SelectDoc");
-    click("LoadDoc");
-    dialogs.fileNames << pf.path("data/html/page.htm");
-    click("FileDoc");
-    EXPECT_EQ(w.SourceBox()->Lines(),
-              QStringList({"<html><head><title>old</title></head>", "<body>x</body>", "</html>"}));
-    click("AuthorCk");
-    click("Button1");
-    EXPECT_EQ(w.SourceBox()->Lines(), QStringList({"<HTML>", "<HEAD>", "<TITLE>The Shop</TITLE>",
-                                                   "<META NAME=\"Author\" CONTENT=\"Ann Lee\">",
-                                                   "</HEAD>", "<body>x</body>", "</html>"}));
-    // The block in Memo2 stays without the added start tag.
-    EXPECT_EQ(w.Memo2()->Lines().first(), "<HEAD>");
-
-    dialogs.fileNames << pf.path("data/html/out.htm");
-    click("FileSave");
-    EXPECT_EQ(pf.readBytes("data/html/out.htm"),
-              "<HTML>\r\n<HEAD>\r\n<TITLE>The Shop</TITLE>\r\n<META NAME=\"Author\" "
-              "CONTENT=\"Ann Lee\">\r\n</HEAD>\r\n<body>x</body>\r\n</html>\r\n");
-}
-
 TEST_F(MetaWindowTest, FetchesTheDocumentOnlineAndInjects) {
     test::TargetSim sim;
     ASSERT_TRUE(sim.ok());
@@ -213,25 +169,4 @@ TEST_F(MetaWindowTest, FetchesTheDocumentOnlineAndInjects) {
               "Status: Failed : 404 Connection aborted on request");
     EXPECT_EQ(w.SourceBox()->Lines().value(2), "<TITLE>Here</TITLE>");
     EXPECT_FALSE(pf.exists("temp.txt"));
-}
-
-TEST(MetaWindowFromMain, MetaTagsButtonOpensIt) {
-    test::ProgramFolder pf;
-    pf.writeStandardFiles();
-    pf.writeEngines("data/data.hlz", test::engineLines({"A"}));
-    pf.writeBytes("help/meta.htm", "<html><body>meta help</body></html>");
-    QDir(pf.dir.path()).mkpath("data/meta");
-    pf.writeBytes("data/meta/meta.hlx", "[List]\r\n0=First\r\n1=Second\r\n");
-    lb::test::InFolder cwd(pf.dir.path());
-    ScriptedDialogs dialogs;
-    TKestrel k(dialogs);
-    TMeta_Creator meta;
-    k.setWindows(nullptr, nullptr, &meta, nullptr, nullptr);
-    auto* button = k.findChild<QPushButton*>("Meta");
-    ASSERT_NE(button, nullptr);
-    EXPECT_EQ(button->text(), "MetaTags");
-    button->click();
-    EXPECT_TRUE(meta.isVisible());
-    EXPECT_EQ(meta.creator()->sesList().names(), QStringList({"First", "Second"}));
-    EXPECT_TRUE(meta.Help1()->toPlainText().contains("meta help"));
 }
