@@ -22,72 +22,30 @@ lb::test::CliResult cli(const QString& dir, const QStringList& args) {
 
 } // namespace
 
-TEST(UpdateCli, PrintsStatusesAndMessagesAndInstallsFromTheConfiguredHost) {
+// One folder through every kind of call, in order: recovery first, failures
+// that leave data/ as it was, installs from --host and from zkt.ini, usage errors.
+TEST(UpdateCli, ArgumentsPrintedLinesAndExitCodes) {
+    const QByteArray rolledBack = "update: rolled back an interrupted install\n";
+    const QByteArray complete = "Status: Extracting\nUpdate Complete: Update Complete.\n Do you "
+                                "wish to Load the updated database  ?\n";
     lb::test::UpdateFolder pf;
     const QString archive =
         pf.archive({rarFile("data.hlz", "New=|a|\r\n"), rarFile("un.pac", "data.hlz")});
-    lb::test::TargetSim sim({"--update-archive", archive});
-    ASSERT_TRUE(sim.ok());
-    pf.write("zkt.ini",
-             QStringLiteral("[Update]\r\nHost=127.0.0.1:%1\r\n").arg(sim.port()).toUtf8());
-    const lb::test::CliResult r = cli(pf.dir.path(), {});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out,
-              QStringLiteral("Status: Loading\nStatus: Received %1 bytes\nStatus: Extracting\n"
-                             "Update Complete: Update Complete.\n Do you wish to Load the "
-                             "updated database  ?\n")
-                  .arg(QFileInfo(archive).size())
-                  .toUtf8());
-    EXPECT_EQ(pf.read("data/data.hlz"), lb::encipherEngineText("New=|a|\r\n"));
-    EXPECT_FALSE(QFile::exists(pf.path("data/kestrel.hlz")));
-}
-
-TEST(UpdateCli, FailuresPrintTheirMessageAndExitOne) {
-    lb::test::UpdateFolder pf;
     lb::test::RarEntry bad = rarFile("data.hlz", "x");
     bad.wrongCrc = true;
     const QString corrupt = pf.archive({bad, rarFile("un.pac", "data.hlz")});
-    lb::test::TargetSim sim({"--update-archive", corrupt});
-    lb::test::TargetSim none({"--update-archive", pf.path("nothing")});
-    ASSERT_TRUE(sim.ok() && none.ok());
-
-    lb::test::CliResult r =
-        cli(pf.dir.path(), {"--host", QStringLiteral("127.0.0.1:%1").arg(sim.port())});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.out.endsWith("Status: Extracting\nLinkbeacon: Archive is corrupted\n"))
-        << r.out.toStdString();
-
-    r = cli(pf.dir.path(), {"--host", QStringLiteral("127.0.0.1:%1").arg(none.port())});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, "Status: Loading\nStatus: Failed : 404 Not Found\nNo Update: No Update "
-                     "Available at this time... Please try again later.\n");
-    EXPECT_EQ(pf.read("data/data.hlz"), "old data");
-
-    // The download file cannot even be created without a data folder.
-    QDir(pf.path("data")).removeRecursively();
-    r = cli(pf.dir.path(), {"--host", QStringLiteral("127.0.0.1:%1").arg(sim.port())});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out,
-              "Linkbeacon: Cannot create file " + pf.path("data/kestrel.hlz").toUtf8() + "\n");
-
-    for (const QStringList& args : QList<QStringList>{{"--host"}, {"--port", "1"}, {"extra"}}) {
-        r = cli(pf.dir.path(), args);
-        EXPECT_EQ(r.exitCode, 2);
-        EXPECT_TRUE(r.out.isEmpty());
-        EXPECT_EQ(r.err.count('\n'), 1);
-    }
-}
-
-TEST(UpdateCli, RecoversFirstAndRefusesUnsignedArchivesWhenAKeyFileExists) {
-    const QByteArray rolledBack = "update: rolled back an interrupted install\n";
-    lb::test::UpdateFolder pf;
-    const QString archive =
-        pf.archive({rarFile("data.hlz", "New=|a|\r\n"), rarFile("un.pac", "data.hlz")});
     lb::test::TargetSim sim({"--update-archive", archive});
-    ASSERT_TRUE(sim.ok());
-    const QString host = QStringLiteral("127.0.0.1:%1").arg(sim.port());
-    const QByteArray received =
-        QStringLiteral("Status: Received %1 bytes\n").arg(QFileInfo(archive).size()).toUtf8();
+    lb::test::TargetSim corruptSim({"--update-archive", corrupt});
+    lb::test::TargetSim none({"--update-archive", pf.path("nothing")});
+    ASSERT_TRUE(sim.ok() && corruptSim.ok() && none.ok());
+    auto hostOf = [](const lb::test::TargetSim& s) {
+        return QStringLiteral("127.0.0.1:%1").arg(s.port());
+    };
+    auto received = [](const QString& file) {
+        return QStringLiteral("Status: Loading\nStatus: Received %1 bytes\n")
+            .arg(QFileInfo(file).size())
+            .toUtf8();
+    };
     // What an install that died before its journal leaves behind.
     auto leaveLeftovers = [&] {
         QDir(pf.path("data")).mkpath(".update-AbC123/sub");
@@ -100,27 +58,47 @@ TEST(UpdateCli, RecoversFirstAndRefusesUnsignedArchivesWhenAKeyFileExists) {
     struct Row {
         std::function<void()> prepare;
         QStringList args;
-        QByteArray out;
+        QByteArray out; // "": nothing on stdout and one line on stderr
         int exitCode;
     };
     const Row rows[] = {
         {[] {}, {"--recover"}, "update: nothing to recover\n", 0},
         {leaveLeftovers, {"--recover"}, rolledBack, 0},
         {leaveLeftovers, {"--recover", "--host", "127.0.0.1:1"}, rolledBack, 0},
+        {[] {},
+         {"--host", hostOf(corruptSim)},
+         received(corrupt) + "Status: Extracting\nLinkbeacon: Archive is corrupted\n",
+         1},
+        {[] {},
+         {"--host", hostOf(none)},
+         "Status: Loading\nStatus: Failed : 404 Not Found\nNo Update: No Update Available at "
+         "this time... Please try again later.\n",
+         1},
         {[&] { pf.write("data/update.pub", "# no key yet\n"); },
-         {"--host", host},
-         "Status: Loading\n" + received +
+         {"--host", hostOf(sim)},
+         received(archive) +
              "Linkbeacon: The update is not signed by a trusted key; nothing was installed.\n",
          1},
         {[&] {
              leaveLeftovers();
              QFile::remove(pf.path("data/update.pub"));
          },
-         {"--host", host},
-         rolledBack + "Status: Loading\n" + received +
-             "Status: Extracting\nUpdate Complete: Update Complete.\n Do you wish to Load the "
-             "updated database  ?\n",
+         {"--host", hostOf(sim)},
+         rolledBack + received(archive) + complete,
          0},
+        {[&] { pf.write("zkt.ini", "[Update]\r\nHost=" + hostOf(sim).toUtf8() + "\r\n"); },
+         {},
+         received(archive) + complete,
+         0},
+        {[] {}, {"--host"}, "", 2},
+        {[] {}, {"--port", "1"}, "", 2},
+        {[] {}, {"extra"}, "", 2},
+        {[] {}, {"--recover", "extra"}, "", 2},
+        // The download file cannot even be created without a data folder.
+        {[&] { QDir(pf.path("data")).removeRecursively(); },
+         {"--host", hostOf(corruptSim)},
+         "Linkbeacon: Cannot create file " + pf.path("data/kestrel.hlz").toUtf8() + "\n",
+         1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args.join(' ').toStdString());
@@ -129,16 +107,17 @@ TEST(UpdateCli, RecoversFirstAndRefusesUnsignedArchivesWhenAKeyFileExists) {
         const lb::test::CliResult r = cli(pf.dir.path(), row.args);
         EXPECT_EQ(r.exitCode, row.exitCode);
         EXPECT_EQ(r.out, row.out);
-        if (row.args.contains("--recover"))
+        if (row.out.isEmpty())
+            EXPECT_EQ(r.err.count('\n'), 1);
+        if (row.args.contains("--recover") && row.exitCode == 0)
             EXPECT_EQ(pf.snapshot(), before) << "leftovers removed, nothing else";
-        else if (row.exitCode == 1)
-            EXPECT_EQ(pf.snapshot(), prepared) << "data/ unchanged";
+        else if (row.exitCode != 0)
+            EXPECT_EQ(pf.snapshot(), prepared) << "nothing changed";
+        else
+            EXPECT_EQ(pf.read("data/data.hlz"), lb::encipherEngineText("New=|a|\r\n"));
+        if (row.exitCode == 0)
+            EXPECT_FALSE(QFile::exists(pf.path("data/kestrel.hlz")));
     }
-    EXPECT_EQ(pf.read("data/data.hlz"), lb::encipherEngineText("New=|a|\r\n"));
-
-    const lb::test::CliResult r = cli(pf.dir.path(), {"--recover", "extra"});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err.count('\n'), 1);
 }
 
 TEST(RarCli, PrintsEveryEventInFiringOrderAndTheResult) {

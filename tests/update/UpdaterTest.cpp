@@ -402,9 +402,7 @@ TEST_F(UpdateBoxTest, CancelDuringTheDownloadEndsWithNoUpdateAndChangesNothing) 
     auto* bar = find<QProgressBar>(box.get(), "UpdateBar1");
     ASSERT_TRUE(update && info && cancel && bar);
     EXPECT_EQ(info->text(), "Status:");
-    EXPECT_EQ(cancel->text(), "Cancel");
     EXPECT_FALSE(cancel->isEnabled());
-    EXPECT_EQ(update->text(), "DB Update");
 
     // While the download hangs: look at the window, then press Cancel.
     bool sawLoading = false;
