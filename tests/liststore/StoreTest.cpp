@@ -669,15 +669,6 @@ TEST_F(CliTest, ProfilesShowSaveAndList) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "The key 'none' does not exist\n");
 
-    // The file holds the panel's signature and nine text + NUL fields per profile.
-    EXPECT_EQ(cli({"qdb", "list", "setting.set"}).out,
-              "default\nQF.0000\nQF.0001\nQF.0002\nQF.0003\nQF.0004\nQF.0005\nQF.0006\nQF.0007\n"
-              "QF.0008\nwork\n");
-    EXPECT_EQ(cli({"qdb", "show", "setting.set", "QF.0008", "--raw"}).out,
-              QByteArray("\x06.Bonus2.TMemo"));
-    EXPECT_EQ(cli({"qdb", "show", "setting.set", "work"}).out,
-              "\\x00\n9\\x00\n\\x00\n\\x00\n\\x00\n\\x00\n\\x00\n\\x00\n\\x00\n");
-
     for (const QStringList& bad :
          {QStringList{"profiles"}, QStringList{"profiles", "save"},
           QStringList{"profiles", "save", "x", "Nope=1"}, QStringList{"profiles", "list", "x"},
@@ -685,24 +676,4 @@ TEST_F(CliTest, ProfilesShowSaveAndList) {
         EXPECT_EQ(cli(bad).exitCode, 2) << bad.join(' ').toStdString();
     }
     EXPECT_TRUE(leftovers().isEmpty());
-}
-
-TEST_F(CliTest, ProfilesRefuseAStoreMadeForAnotherPanel) {
-    // Signature of another panel, plus a data item: refused, file untouched.
-    EXPECT_EQ(cli({"qdb", "put", "setting.set", "QF.0000"}).exitCode, 0);
-    EXPECT_EQ(cli({"qdb", "put", "setting.set", "mine", "x"}).exitCode, 0);
-    const QByteArray before = readFile(path("setting.set"));
-    for (const QStringList& args :
-         {QStringList{"profiles", "list"}, QStringList{"profiles", "save", "p", "Ckb=1"}}) {
-        const lb::test::CliResult r = cli(args);
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, "File doesn't match panel\n");
-    }
-    EXPECT_EQ(readFile(path("setting.set")), before);
-    // Without data items the panel's own signature is written.
-    EXPECT_EQ(cli({"qdb", "delete", "setting.set", "mine"}).exitCode, 0);
-    EXPECT_EQ(cli({"profiles", "save", "p", "Ckb=1"}).exitCode, 0);
-    EXPECT_EQ(cli({"qdb", "show", "setting.set", "QF.0000", "--raw"}).out,
-              QByteArray("\x06.Ckb.TEdit"));
-    EXPECT_EQ(cli({"profiles", "list"}).out, "p\n");
 }
