@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -142,6 +143,33 @@ TEST(CommandTable, EveryCommandAnswersHelpAndRefusesAnUnknownOptionWithOneLine) 
             << bad.err.constData();
         EXPECT_TRUE(bad.out.isEmpty()) << qPrintable(name);
     }
+}
+
+// Without a command: --help lists every command, --version its version;
+// nothing or an unknown command is a usage error.
+TEST(CommandTable, TheProgramsOwnHelpVersionAndUsage) {
+    const lb::test::CliResult help = lb::test::runCli(QString(), {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.err.isEmpty());
+    EXPECT_TRUE(help.out.startsWith("usage: linkbeacon-cli COMMAND"));
+    for (const Command& c : lb::cli::commands())
+        EXPECT_TRUE(help.out.contains(QByteArray("\n  ") + c.name + ' ')) << c.name;
+
+    const lb::test::CliResult version = lb::test::runCli(QString(), {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(QRegularExpression("^linkbeacon-cli \\d+\\.\\d+(\\.\\d+)?\n$")
+                    .match(QString::fromUtf8(version.out))
+                    .hasMatch())
+        << version.out.constData();
+
+    for (const QStringList& args : {QStringList{}, QStringList{"frobnicate"}}) {
+        const lb::test::CliResult r = lb::test::runCli(QString(), args);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_TRUE(r.err.contains("usage: linkbeacon-cli ")) << r.err.constData();
+    }
+    EXPECT_TRUE(lb::test::runCli(QString(), {"frobnicate"})
+                    .err.startsWith("linkbeacon-cli: unknown command 'frobnicate'\nusage:"));
 }
 
 TEST(ProgramFolderOption, NamesTheFolderOfCommandsThatUseOne) {
