@@ -156,7 +156,6 @@ TEST_F(WindowDetails, BarsClockAndReportSwitchCarryTheirNames) {
             child<QProgressBar>(qPrintable(QStringLiteral("Bar%1").arg(i + 1)))->accessibleName(),
             names[i]);
     EXPECT_TRUE(child<QCheckBox>("GenReport")->isChecked());
-    EXPECT_EQ(child<QCheckBox>("GenReport")->text(), "Generate Reports");
 
     // The clock shows what the reports write: short date, long time, no zone.
     const QString clock = child<QLabel>("Clock")->text();
@@ -243,7 +242,6 @@ TEST_F(WindowDetails, TlsSettingsShowTheStoredValuesAndDefaults) {
     open();
     EXPECT_EQ(child<QLineEdit>("TlsCAFile")->text(), "");
     EXPECT_TRUE(child<QCheckBox>("TlsVerify")->isChecked());
-    EXPECT_EQ(child<QCheckBox>("TlsVerify")->text(), "Verify certificates");
     w.reset();
 
     IniFile f = ini();
