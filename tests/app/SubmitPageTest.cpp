@@ -123,9 +123,9 @@ TEST_F(SubmitPageTest, EncodeBoxSetsTheKeyAndOpenCsvOpensTheReportsCsv) {
 // Over TLS with the "TLS" section of zkt.ini, answers are judged as for http; a
 // certificate that does not fit is a failure whose text is the client's reason phrase.
 TEST_F(SubmitRun, OverTlsTheSessionIsCountedAsForHttp) {
-    lb::test::TestCertificates certs;
+    const lb::test::TestCertificates& certs = lb::test::sharedCertificates();
     ASSERT_TRUE(certs.ok());
-    TargetSim sim({"--tls-port", "0", "--cert", certs.serverCert(), "--key", certs.serverKey()});
+    TargetSim sim(lb::test::simTlsArgs());
     ASSERT_TRUE(sim.ok());
     // Trusted CA, but a certificate for another name.
     lb::test::TlsTestServer wrongName(certs.otherCert(), certs.otherKey());

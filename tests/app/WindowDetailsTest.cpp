@@ -253,10 +253,9 @@ TEST_F(WindowDetails, TlsSettingsShowTheStoredValuesAndDefaults) {
 }
 
 TEST_F(WindowDetails, TlsChooserAndApplyWriteTheSectionThatNewClientsUse) {
-    lb::test::TestCertificates certs;
+    const lb::test::TestCertificates& certs = lb::test::sharedCertificates();
     ASSERT_TRUE(certs.ok());
-    lb::test::TargetSim sim(
-        {"--tls-port", "0", "--cert", certs.serverCert(), "--key", certs.serverKey()});
+    lb::test::TargetSim sim(lb::test::simTlsArgs());
     ASSERT_TRUE(sim.ok());
     open();
     const int messagesAtStart = dialogs.texts().size();
