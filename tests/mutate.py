@@ -139,6 +139,15 @@ MOVED = {
                            "m_pos + size > m_size + 1)", 0)],
     "analyser-cat-order": [("src/engines/FormNames.cpp", "        return 2;\n",
                             "        return 1;\n", 0)],
+    "http-redirect-20": [("src/net/HttpRedirect.cpp", "++rs_.redirections > kMaxRedirections",
+                          "++rs_.redirections >= kMaxRedirections", 0)],
+    "http-length-digits": [("src/net/HttpHeader.cpp", "digitsValue(trimmed(value), 18)",
+                            "digitsValue(trimmed(value), 17)", 0)],
+    "url-v6-brackets": [("src/net/HttpUrl.cpp",
+                         "parts.host = authority.mid(open + 1, close - open - 1);",
+                         "parts.host = authority.mid(open, close - open);", 0)],
+    "location-port-443": [("src/net/HttpUrl.cpp", "hop.port = defaultPort(hop.tls);",
+                           "hop.port = QStringLiteral(\"80\");", 0)],
 }
 
 
