@@ -1,4 +1,5 @@
 #include "net/HttpProt.h"
+#include "net/HttpUrl.h"
 
 #include <gtest/gtest.h>
 
@@ -35,5 +36,47 @@ TEST(SplitUrl, EveryPartOfTheUrlShapesTheClientMeets) {
         EXPECT_EQ(got.port, want.port);
         if (want.path != "*")
             EXPECT_EQ(got.path, want.path);
+    }
+}
+
+TEST(FollowLocation, ALocationMovesTheNextRequestDirectOrThroughAProxy) {
+    using lb::net::HttpHop;
+    const HttpHop direct{"a", "a", "8080", "/x", "http://a:8080/x", false};
+    const HttpHop proxied{"proxy", "a", "3128", "http://a:81/x", "http://a:81/x", false};
+    struct Case {
+        HttpHop from;
+        QString value;
+        bool viaProxy;
+        HttpHop want;
+    };
+    const Case cases[] = {
+        // A new server without a port gets its scheme's port, not the old one.
+        {direct, "https://b/y", false, {"b", "b", "443", "/y", "https://b/y", true}},
+        {direct, "http://b", false, {"b", "b", "80", "/", "http://b", false}},
+        // Without a proxy the port goes into the connection, not into Location.
+        {direct, "http://b:81/z", false, {"b", "b", "81", "/z", "http://b/z", false}},
+        {direct, "/z", false, {"a", "a", "8080", "/z", "http://a/z", false}},
+        {direct,
+         "page.htm",
+         false,
+         {"a", "a", "8080", "http://a/page.htm", "http://a/page.htm", false}},
+        // Through a proxy the connection stays and the address, port and all,
+        // goes into the request line.
+        {proxied, "/z", true, {"proxy", "a", "3128", "http://a:81/z", "http://a:81/z", false}},
+        {proxied,
+         "https://b:444/y",
+         true,
+         {"proxy", "b", "3128", "https://b:444/y", "https://b:444/y", false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.value + (c.viaProxy ? " via proxy" : "")).toStdString());
+        HttpHop got = c.from;
+        lb::net::followLocation(got, c.value, c.viaProxy);
+        EXPECT_EQ(got.hostName, c.want.hostName);
+        EXPECT_EQ(got.targetHost, c.want.targetHost);
+        EXPECT_EQ(got.port, c.want.port);
+        EXPECT_EQ(got.path, c.want.path);
+        EXPECT_EQ(got.location, c.want.location);
+        EXPECT_EQ(got.tls, c.want.tls);
     }
 }
