@@ -110,14 +110,7 @@ int runEngines(const CommandLine& line) {
             exitCode = 1;
         }
     }
-    const auto n = check.counts();
-    printLine(QStringLiteral("engines: %1 alive, %2 changed, %3 moved, %4 gone, %5 error, %6 dead")
-                  .arg(n[0])
-                  .arg(n[1])
-                  .arg(n[2])
-                  .arg(n[3])
-                  .arg(n[4])
-                  .arg(n[5]));
+    printLine(QStringLiteral("engines: ") + check.countsText());
     return exitCode;
 }
 

@@ -32,6 +32,17 @@ QString engineStateName(EngineState state) {
     return QString();
 }
 
+QString EngineCheck::countsText() const {
+    const auto n = counts();
+    return QStringLiteral("%1 alive, %2 changed, %3 moved, %4 gone, %5 error, %6 dead")
+        .arg(n[0])
+        .arg(n[1])
+        .arg(n[2])
+        .arg(n[3])
+        .arg(n[4])
+        .arg(n[5]);
+}
+
 namespace {
 
 // A stored address as the HTTP client reads it (a missing scheme is http).

@@ -65,6 +65,8 @@ public:
     const QList<EngineCheckResult>& results() const { return m_results; }
     // Engines per state, Alive first.
     std::array<int, kEngineStateCount> counts() const;
+    // "N alive, N changed, N moved, N gone, N error, N dead".
+    QString countsText() const;
 
 signals:
     void engineChecked(int index);

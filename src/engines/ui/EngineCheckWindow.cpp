@@ -200,14 +200,7 @@ void EngineCheckWindow::showState() {
     m_saveCsv->setEnabled(results);
     m_progress->setMaximum(qMax(1, m_check.count()));
     m_progress->setValue(m_check.checkedCount());
-    const auto n = m_check.counts();
-    m_counts->setText(QStringLiteral("%1 alive, %2 changed, %3 moved, %4 gone, %5 error, %6 dead")
-                          .arg(n[0])
-                          .arg(n[1])
-                          .arg(n[2])
-                          .arg(n[3])
-                          .arg(n[4])
-                          .arg(n[5]));
+    m_counts->setText(m_check.countsText());
 }
 
 void EngineCheckWindow::startClick() {
