@@ -55,43 +55,38 @@ TEST_F(StoreTest, MissingFileIsCreatedAsTheFresh21ByteStore) {
 }
 
 TEST_F(StoreTest, ReadsFilesLaidOutByHandWithUnsortedIndexAndPassword) {
-    // Bodies in the data section in one order, index entries in another.
-    const QByteArray data = "zebra-body" + QByteArray("apple") + QByteArray(700, 'x');
-    const QList<RawEntry> entries = {{"Zebra", 0, 10}, {"mango", 15, 700}, {"apple", 10, 5}};
-    for (const QByteArray& pw : {QByteArray(), QByteArray("secret")}) {
-        writeFile(path("hand.QDB"), buildStore(data, entries, pw));
-        TQDB db;
-        db.password = pw;
-        db.setFileName(path("hand.QDB"));
-        ASSERT_EQ(db.count(), 3);
-        QStringList keys;
-        db.listKeys(keys);
-        EXPECT_EQ(keys, QStringList({"apple", "mango", "Zebra"}));
-        EXPECT_TRUE(db.findKey("ZEBRA"));
-        EXPECT_EQ(db.currentItem(), "zebra-body");
-        EXPECT_EQ(db.itemIndex(), 2);
-        EXPECT_EQ(db.readItem(0), "apple");
-        EXPECT_EQ(db.readItem(1), QByteArray(700, 'x'));
-    }
-}
-
-TEST_F(StoreTest, SectionsOverHalfAMegabyteAreCipheredInChunks) {
-    // 524288 + 700 bytes: the second chunk starts the keystream afresh.
+    // Bodies in the data section in one order, index entries in another; the
+    // section over half a megabyte, so the keystream starts afresh in its
+    // second chunk.
     const QByteArray big = randomBytes(524288 + 700, 7);
-    writeFile(path("big.QDB"), buildStore(big, {{"big", 0, quint32(big.size())}}, "pw"));
-    {
-        TQDB db;
-        db.password = "pw";
-        db.setFileName(path("big.QDB"));
-        ASSERT_TRUE(db.findKey("big"));
-        EXPECT_EQ(db.currentItem(), big);
-        // Writing it back gives the same bytes as the independent writer.
-        db.addItem("small", "s");
-        db.deleteItem("small");
-        db.save();
+    const QByteArray data = "zebra-body" + QByteArray("apple") + big;
+    const quint32 bigSize = quint32(big.size());
+    for (const QByteArray& pw : {QByteArray(), QByteArray("secret")}) {
+        writeFile(
+            path("hand.QDB"),
+            buildStore(data, {{"Zebra", 0, 10}, {"mango", 15, bigSize}, {"apple", 10, 5}}, pw));
+        {
+            TQDB db;
+            db.password = pw;
+            db.setFileName(path("hand.QDB"));
+            ASSERT_EQ(db.count(), 3);
+            QStringList keys;
+            db.listKeys(keys);
+            EXPECT_EQ(keys, QStringList({"apple", "mango", "Zebra"}));
+            EXPECT_TRUE(db.findKey("ZEBRA"));
+            EXPECT_EQ(db.currentItem(), "zebra-body");
+            EXPECT_EQ(db.itemIndex(), 2);
+            EXPECT_EQ(db.readItem(0), "apple");
+            EXPECT_EQ(db.readItem(1), big);
+            db.addItem("small", "s");
+            db.deleteItem("small");
+            db.save();
+        }
+        // Written back: the bytes of the independent writer, index in key order.
+        EXPECT_EQ(readFile(path("hand.QDB")),
+                  buildStore(data + "s",
+                             {{"apple", 10, 5}, {"mango", 15, bigSize}, {"Zebra", 0, 10}}, pw));
     }
-    QByteArray data = big + "s";
-    EXPECT_EQ(readFile(path("big.QDB")), buildStore(data, {{"big", 0, quint32(big.size())}}, "pw"));
 }
 
 TEST_F(StoreTest, RoundTripsWithAndWithoutPasswordAndCompression) {
@@ -148,7 +143,6 @@ TEST_F(StoreTest, WrongPasswordIsRefusedBeforeAnySectionIsRead) {
         for (const QByteArray& wrong : {QByteArray(), QByteArray("Right"), QByteArray("wrong")}) {
             TQDB db;
             db.password = wrong;
-            EXPECT_THROW(db.setFileName(path(name)), EQDBInvalidPW);
             EXPECT_EQ(messageOf([&] { db.setFileName(path(name)); }),
                       "The password you have provided is invalid");
             EXPECT_FALSE(db.isOpen());
@@ -175,30 +169,12 @@ TEST_F(StoreTest, KeysAreUniqueIgnoringCaseAndSortedByLowerCase) {
     EXPECT_EQ(keys, QStringList({"9", "_x", "a", "B1", "b2", "Zed"}));
     EXPECT_TRUE(db.findKey("zED"));
     EXPECT_EQ(db.currentItem(), "Zed");
-    // Keys are 1 to 255 bytes of UTF-8.
+    // Keys are 1 to 255 bytes of UTF-8 (bytes, not characters).
     EXPECT_THROW(db.addItem(QString(256, 'k'), "v"), EQDBBadKey);
+    EXPECT_THROW(db.addItem(QString(128, QChar(0xe9)), "v"), EQDBBadKey);
     EXPECT_THROW(db.addItem(QString(), "v"), EQDBBadKey);
     db.addItem(QString(255, 'k'), "v");
     EXPECT_EQ(db.count(), 7);
-
-    // Binary search over many keys finds every one of them.
-    TQDB many;
-    many.setFileName(path("many"));
-    QRandomGenerator g(11);
-    QStringList added;
-    for (int i = 0; i < 2000; ++i) {
-        const QString k = QString("K%1-%2").arg(g.bounded(1000000)).arg(i);
-        many.addItem(k, k.toUtf8());
-        added << k;
-    }
-    for (const QString& k : added) {
-        ASSERT_TRUE(many.findKey(k.toLower())) << k.toStdString();
-        ASSERT_EQ(many.currentItem(), k.toUtf8());
-    }
-    QStringList sorted;
-    many.listKeys(sorted);
-    for (int i = 1; i < sorted.size(); ++i)
-        ASSERT_LT(sorted[i - 1].toLower(), sorted[i].toLower());
 }
 
 TEST_F(StoreTest, CaseSensitiveItemMakesCaseCount) {
@@ -406,51 +382,8 @@ TEST_F(StoreTest, DamagedFilesGiveTheInvalidFileMessage) {
     EXPECT_EQ(messageOf([&] { db.readItem(db.indexOf("packed")); }), invalid);
 }
 
-TEST_F(StoreTest, TruncatedAndMutatedFilesNeverCrash) {
-    {
-        TQDB db;
-        db.password = "pw";
-        db.compression = true;
-        db.setFileName(path("src"));
-        for (int i = 0; i < 20; ++i)
-            db.addItem(QString("key%1").arg(i), QByteArray("body ").repeated(i * 7));
-        db.save();
-    }
-    const QByteArray good = readFile(path("src.QDB"));
-    QRandomGenerator g(99);
-    const QString f = path("fuzz.QDB");
-    auto exercise = [&](const QByteArray& bytes, const QByteArray& pw) {
-        writeFile(f, bytes);
-        TQDB db;
-        db.password = pw;
-        try {
-            db.setFileName(f);
-        } catch (const EQDBError&) {
-            return;
-        }
-        ASSERT_LE(db.dataSize(), bytes.size());
-        for (int i = 0; i < db.count(); ++i) {
-            try {
-                const QByteArray body = db.readItem(i);
-                ASSERT_LE(body.size(), qint64(bytes.size()) * 9);
-            } catch (const EQDBError&) {
-            }
-        }
-    };
-    for (qsizetype n = 0; n < good.size(); n += 11)
-        exercise(good.left(n), "pw");
-    for (int round = 0; round < 200; ++round) {
-        QByteArray bytes = good;
-        const int flips = 1 + int(g.bounded(8));
-        for (int k = 0; k < flips; ++k)
-            bytes[g.bounded(int(bytes.size()))] = char(g.bounded(256));
-        exercise(bytes, "pw");
-        // And plain stores built from random pieces.
-        QByteArray plain = QByteArray("QDB\0", 4) + randomBytes(g.bounded(200), g.generate());
-        exercise(plain, QByteArray());
-    }
-}
-
+// Damaged files at large are the fuzz target's (fuzz_liststore); here the
+// damaged streams whose refusal is known exactly.
 TEST(StoreCompression, RoundTripsAndRefusesDamagedInput) {
     QList<QByteArray> inputs = {QByteArray(), "a", "abcabcabcabcabc", QByteArray(5000, 'z'),
                                 randomBytes(10000, 5)};
@@ -467,19 +400,9 @@ TEST(StoreCompression, RoundTripsAndRefusesDamagedInput) {
     EXPECT_LT(qdb::compress(text).size(), text.size() / 3);
     EXPECT_LE(qdb::compress(inputs[4]).size(), inputs[4].size() * 9 / 8 + 8);
 
-    // Damaged streams are refused, never read outside their bounds.
-    const QByteArray packed = qdb::compress(text);
-    QRandomGenerator g(1);
-    for (int round = 0; round < 300; ++round) {
-        QByteArray bad = packed.left(g.bounded(int(packed.size())));
-        if (round % 2)
-            bad[g.bounded(int(bad.size()) + 1) % qMax<qsizetype>(1, bad.size())] =
-                char(g.bounded(256));
-        const auto out = qdb::expand(bad);
-        if (out)
-            EXPECT_LE(out->size(), qint64(bad.size()) * 9);
-    }
     EXPECT_FALSE(qdb::expand(u32(0xFFFFFFFFu) + "abc").has_value());
+    const QByteArray packed = qdb::compress(text);
+    EXPECT_FALSE(qdb::expand(packed.chopped(1)).has_value());
     // A match reaching before the start.
     EXPECT_FALSE(
         qdb::expand(u32(5) + QByteArray("\x01\x00", 2) + QByteArray("\x20\x00", 2)).has_value());
@@ -502,14 +425,40 @@ TEST(StoreFields, TypedFieldsReadBackAndOverrunsAreRefused) {
 
 namespace {
 
+// One call of a command table: what it prints and its exit code; kOneLine
+// stands for any single line on stderr.
+const QByteArray kOneLine = "<one line>";
+struct Step {
+    QStringList args;
+    int exit;
+    QByteArray out, err;
+    std::function<void()> before = {};
+};
+
 class CliTest : public ::testing::Test {
 protected:
-    lb::test::CliResult cli(const QStringList& args) {
+    QString path(const QString& rel) const { return dir.path() + "/" + rel; }
+    // Runs the steps in order in one folder; a refused call leaves `watched` as it was.
+    void run(const std::vector<Step>& steps, const QString& watched) {
         lb::test::CliOptions options;
         options.env.insert("TMPDIR", tmp.path());
-        return lb::test::runCli(dir.path(), args, options);
+        for (const Step& step : steps) {
+            const std::string call = step.args.join(' ').toStdString();
+            if (step.before)
+                step.before();
+            const QByteArray fileBefore = readFile(path(watched));
+            const lb::test::CliResult r = lb::test::runCli(dir.path(), step.args, options);
+            EXPECT_EQ(r.exitCode, step.exit) << call;
+            EXPECT_EQ(r.out, step.out) << call;
+            if (step.err == kOneLine)
+                EXPECT_EQ(r.err.count('\n'), 1) << call << ": " << r.err.constData();
+            else
+                EXPECT_EQ(r.err, step.err) << call;
+            if (step.exit != 0)
+                EXPECT_EQ(readFile(path(watched)), fileBefore) << call;
+        }
+        EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(",").toStdString();
     }
-    QString path(const QString& rel) const { return dir.path() + "/" + rel; }
     QStringList leftovers() const {
         QStringList all = QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
         for (const QString& f : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden))
@@ -523,99 +472,59 @@ protected:
 
 } // namespace
 
-// linkbeacon-cli qdb: one table of calls in one folder, each with its exit
-// code and what it prints; kOneLine stands for any single line on stderr.
+// linkbeacon-cli qdb: the store's own rules are the tests above; here each
+// subcommand, option and the way fields are printed.
 TEST_F(CliTest, QdbCommandTable) {
-    const QByteArray kOneLine = "<one line>";
     const QByteArray damaged = QByteArray("QDB\0", 4) + u32(0) + "QIX\0" + u32(5) + u32(900) + "\0";
-    const QByteArray bad = path("bad.QDB").toUtf8();
-    const struct Step {
-        QStringList args;
-        int exit;
-        QByteArray out, err;
-        std::function<void()> before = {};
-    } steps[] = {
-        {{"qdb", "create", "store"}, 0, "", ""},
-        {{"qdb", "create", "store"}, 1, "", kOneLine},
-        {{"qdb", "put", "store", "Beta", "one", "back\\slash", "tab\there", "é"}, 0, "", ""},
-        {{"qdb", "put", "store", "alpha"}, 0, "", ""},
-        {{"qdb", "--compress", "put", "store", "gamma", QString(300, 'g'), ""}, 0, "", ""},
-        {{"qdb", "list", "store"}, 0, "alpha\nBeta\ngamma\n", ""},
-        {{"qdb", "show", "store", "BETA"}, 0, "one\nback\\\\slash\ntab\\x09here\n\\xc3\\xa9\n", ""},
-        {{"qdb", "show", "store", "alpha"}, 0, "", ""},
-        {{"qdb", "show", "store", "gamma"}, 0, QByteArray(300, 'g') + "\n\n", ""},
-        {{"qdb", "show", "store", "gamma", "--raw"},
-         0,
-         fieldsBody({QByteArray(300, 'g'), QByteArray()}),
-         ""},
-        {{"qdb", "put", "store", "ALPHA", "x"}, 1, "", "Duplicate keys are not allowed\n"},
-        {{"qdb", "show", "store", "Missing"}, 1, "", "The key 'Missing' does not exist\n"},
-        {{"qdb", "delete", "store", "Missing"}, 1, "", "The key 'Missing' does not exist\n"},
-        {{"qdb", "put", "store", QString(256, 'k')}, 1, "", kOneLine},
-        {{"qdb", "delete", "store", "beta"}, 0, "", ""},
-        {{"qdb", "list", "store"}, 0, "alpha\ngamma\n", ""},
-        // A password protects a plain file and is checked before anything else.
-        {{"qdb", "put", "p.db", "k", "secret value"}, 0, "", ""},
-        {{"qdb", "put", "p.db", "k2", "v", "--password", "pw"}, 0, "", ""},
-        {{"qdb", "list", "p.db"}, 1, "", "The password you have provided is invalid\n"},
-        {{"qdb", "list", "p.db", "--password", "PW"},
-         1,
-         "",
-         "The password you have provided is invalid\n"},
-        {{"qdb", "delete", "p.db", "k"}, 1, "", "The password you have provided is invalid\n"},
-        {{"qdb", "show", "--password", "pw", "p.db", "k"}, 0, "secret value\n", ""},
-        // Usage errors.
-        {{"qdb"}, 2, "", kOneLine},
-        {{"qdb", "frob", "f"}, 2, "", kOneLine},
-        {{"qdb", "list"}, 2, "", kOneLine},
-        {{"qdb", "show", "f"}, 2, "", kOneLine},
-        {{"qdb", "list", "f", "--nope"}, 2, "", kOneLine},
-        {{"qdb", "list", "f", "--password"}, 2, "", kOneLine},
-        {{"qdb", "list", "f", "--raw"}, 2, "", kOneLine},
-        {{"qdb", "create", "f", "g"}, 2, "", kOneLine},
-        // Damaged files: refused whole, or one unreadable entry alone.
-        {{"qdb", "put", "bad", "k"},
-         1,
-         "",
-         "The file " + bad + " is not a valid QDB file\n",
-         [&] { writeFile(path("bad.QDB"), damaged); }},
-        {{"qdb", "list", "bad"},
-         0,
-         "good\nwrap\n",
-         "",
-         [&] {
-             writeFile(path("bad.QDB"),
-                       buildStore("ok", {{"good", 0, 2}, {"wrap", 0xFFFFFFFFu, 2}}));
-         }},
-        {{"qdb", "show", "bad", "good", "--raw"}, 0, "ok", ""},
-        {{"qdb", "show", "bad", "wrap"}, 1, "", "The file " + bad + " is not a valid QDB file\n"},
-        // Bytes that are not typed fields show only with --raw.
-        {{"qdb", "show", "bad", "raw"},
-         1,
-         "",
-         kOneLine,
-         [&] {
-             writeFile(path("bad.QDB"),
-                       buildStore(QByteArray("\x09\0\0\0abc", 7), {{"raw", 0, 7}}));
-         }},
-        {{"qdb", "show", "bad", "raw", "--raw"}, 0, QByteArray("\x09\0\0\0abc", 7), ""},
-    };
-    for (const Step& step : steps) {
-        const std::string call = step.args.join(' ').toStdString();
-        if (step.before)
-            step.before();
-        const QByteArray storeBefore = readFile(path("store.QDB"));
-        const lb::test::CliResult r = cli(step.args);
-        EXPECT_EQ(r.exitCode, step.exit) << call;
-        EXPECT_EQ(r.out, step.out) << call;
-        if (step.err == kOneLine)
-            EXPECT_EQ(r.err.count('\n'), 1) << call << ": " << r.err.constData();
-        else
-            EXPECT_EQ(r.err, step.err) << call;
-        // A refused call leaves the store as it was.
-        if (step.exit != 0)
-            EXPECT_EQ(readFile(path("store.QDB")), storeBefore) << call;
-    }
+    run(
+        {
+            {{"qdb", "create", "store"}, 0, "", ""},
+            {{"qdb", "create", "store"}, 1, "", kOneLine},
+            {{"qdb", "put", "store", "Beta", "one", "back\\slash", "tab\there", "é"}, 0, "", ""},
+            {{"qdb", "put", "store", "alpha"}, 0, "", ""},
+            {{"qdb", "--compress", "put", "store", "gamma", QString(300, 'g'), ""}, 0, "", ""},
+            {{"qdb", "list", "store"}, 0, "alpha\nBeta\ngamma\n", ""},
+            {{"qdb", "show", "store", "BETA"},
+             0,
+             "one\nback\\\\slash\ntab\\x09here\n\\xc3\\xa9\n",
+             ""},
+            {{"qdb", "show", "store", "alpha"}, 0, "", ""},
+            {{"qdb", "show", "store", "gamma"}, 0, QByteArray(300, 'g') + "\n\n", ""},
+            {{"qdb", "show", "store", "gamma", "--raw"},
+             0,
+             fieldsBody({QByteArray(300, 'g'), QByteArray()}),
+             ""},
+            {{"qdb", "put", "store", "ALPHA", "x"}, 1, "", "Duplicate keys are not allowed\n"},
+            {{"qdb", "show", "store", "Missing"}, 1, "", "The key 'Missing' does not exist\n"},
+            {{"qdb", "delete", "store", "beta"}, 0, "", ""},
+            {{"qdb", "list", "store"}, 0, "alpha\ngamma\n", ""},
+            // A password protects a plain file and is checked before anything else.
+            {{"qdb", "put", "p.db", "k", "secret value"}, 0, "", ""},
+            {{"qdb", "put", "p.db", "k2", "v", "--password", "pw"}, 0, "", ""},
+            {{"qdb", "list", "p.db"}, 1, "", "The password you have provided is invalid\n"},
+            {{"qdb", "show", "--password", "pw", "p.db", "k"}, 0, "secret value\n", ""},
+            // Usage errors.
+            {{"qdb"}, 2, "", kOneLine},
+            {{"qdb", "frob", "f"}, 2, "", kOneLine},
+            {{"qdb", "show", "f"}, 2, "", kOneLine},
+            {{"qdb", "list", "f", "--raw"}, 2, "", kOneLine},
+            {{"qdb", "list", "bad"},
+             1,
+             "",
+             "The file " + path("bad.QDB").toUtf8() + " is not a valid QDB file\n",
+             [&] { writeFile(path("bad.QDB"), damaged); }},
+            // Bytes that are not typed fields show only with --raw.
+            {{"qdb", "show", "bad", "raw"},
+             1,
+             "",
+             kOneLine,
+             [&] {
+                 writeFile(path("bad.QDB"),
+                           buildStore(QByteArray("\x09\0\0\0abc", 7), {{"raw", 0, 7}}));
+             }},
+            {{"qdb", "show", "bad", "raw", "--raw"}, 0, QByteArray("\x09\0\0\0abc", 7), ""},
+        },
+        "store.QDB");
     EXPECT_FALSE(QFile::exists(path("f.QDB")));
     // The compressed item really is compressed on disk; the password hides the plain one.
     const QByteArray disk = readFile(path("store.QDB"));
@@ -623,57 +532,59 @@ TEST_F(CliTest, QdbCommandTable) {
     EXPECT_TRUE(disk.contains(QByteArray("\x05gamma", 6)));
     EXPECT_EQ(readFile(path("p.db")).mid(4, 4), QByteArray("QPW\0", 4));
     EXPECT_FALSE(readFile(path("p.db")).contains("secret value"));
-    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(",").toStdString();
 }
 
-TEST_F(CliTest, ProfilesShowSaveAndList) {
-    lb::test::CliResult r = cli({"profiles", "show"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out,
-              "Ckb=200\nCsec=30\n"
-              "Memo3=links.shtm\\x0d\\x0alink.shtm\\x0d\\x0alinks.htm\\x0d\\x0alink.htm"
-              "\\x0d\\x0affa.htm\\x0d\\x0affa.shtm\n"
-              "Memo1=>\\x0d\\x0a?\\x0d\\x0a=\\x0d\\x0a&\\x0d\\x0a>\\x0d\\x0a%\\x0d\\x0a#"
-              "\\x0d\\x0a+\\x0d\\x0a.exe\\x0d\\x0a.gif\\x0d\\x0a.jpg\\x0d\\x0a.zip\\x0d\\x0a"
-              ".rar\\x0d\\x0a.asp\\x0d\\x0a.cgi\\x0d\\x0a.pl\\x0d\\x0a.mid\\x0d\\x0amailto:\n"
-              "Cstring=1\nTerms1=\nTerms2=\nBonus1=\nBonus2=\nLabel5=0\n");
-    // Opening created the store; the signature only reaches the disk with a save.
-    EXPECT_EQ(readFile(path("setting.set")), FreshStore);
-
-    // "default" asks first: without --yes nothing is stored.
-    r = cli({"profiles", "save", "default", "Terms1=a"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Default Overwrite WARNING!!: You are about to overwrite your default "
-                     "settings.\n Do you wish to continue  ?\n");
-    EXPECT_EQ(readFile(path("setting.set")), FreshStore);
-    r = cli({"profiles", "save", ""});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "No Custom Name Entered: You have not entered custom name to save in the "
-                     "Custom List Box\n");
-
-    r = cli({"profiles", "save", "default", "Terms1=a\nb", "Terms2=x", "Bonus1=1\r\n2\n3\n4\n5",
-             "Bonus2=z", "Cstring=2", "--yes"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "");
-    r = cli({"profiles", "show"});
-    EXPECT_EQ(r.out, "Ckb=\nCsec=\nMemo3=\nMemo1=\nCstring=2\nTerms1=a\\x0d\\x0ab\nTerms2=x\n"
-                     "Bonus1=1\\x0d\\x0a2\\x0d\\x0a3\\x0d\\x0a4\\x0d\\x0a5\nBonus2=z\nLabel5=10\n");
-    // Saving an existing profile edits it: untouched controls keep their values.
-    EXPECT_EQ(cli({"profiles", "save", "DEFAULT", "Ckb=50", "--yes"}).exitCode, 0);
-    EXPECT_EQ(cli({"profiles", "save", "work", "Csec=9"}).exitCode, 0);
-    r = cli({"profiles", "show", "Default"});
-    EXPECT_TRUE(r.out.startsWith("Ckb=50\nCsec=\n"));
-    EXPECT_TRUE(r.out.endsWith("Label5=10\n"));
-    EXPECT_EQ(cli({"profiles", "list"}).out, "default\nwork\n");
-    r = cli({"profiles", "show", "none"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "The key 'none' does not exist\n");
-
-    for (const QStringList& bad :
-         {QStringList{"profiles"}, QStringList{"profiles", "save"},
-          QStringList{"profiles", "save", "x", "Nope=1"}, QStringList{"profiles", "list", "x"},
-          QStringList{"profiles", "show", "a", "b"}, QStringList{"profiles", "list", "--yes"}}) {
-        EXPECT_EQ(cli(bad).exitCode, 2) << bad.join(' ').toStdString();
-    }
-    EXPECT_TRUE(leftovers().isEmpty());
+// linkbeacon-cli profiles: the profiles' rules belong to the crawler options
+// window's tests; here the calls, the printed controls and the exit codes.
+TEST_F(CliTest, ProfilesCommandTable) {
+    const QByteArray crlf = "\\x0d\\x0a";
+    const QByteArray defaults =
+        "Ckb=200\nCsec=30\nMemo3=links.shtm" + crlf + "link.shtm" + crlf + "links.htm" + crlf +
+        "link.htm" + crlf + "ffa.htm" + crlf + "ffa.shtm\nMemo1=>" + crlf + "?" + crlf + "=" +
+        crlf + "&" + crlf + ">" + crlf + "%" + crlf + "#" + crlf + "+" + crlf + ".exe" + crlf +
+        ".gif" + crlf + ".jpg" + crlf + ".zip" + crlf + ".rar" + crlf + ".asp" + crlf + ".cgi" +
+        crlf + ".pl" + crlf + ".mid" + crlf +
+        "mailto:\nCstring=1\nTerms1=\nTerms2=\nBonus1=\nBonus2=\nLabel5=0\n";
+    // The question is asked also when --yes answers it.
+    const QByteArray overwrite =
+        "Default Overwrite WARNING!!: You are about to overwrite your default settings.\n"
+        " Do you wish to continue  ?\n";
+    run(
+        {
+            {{"profiles", "show"}, 0, defaults, ""},
+            // Opening created the store; the signature only reaches the disk with a save.
+            // "default" asks first: without --yes nothing is stored.
+            {{"profiles", "save", "default", "Terms1=a"},
+             1,
+             "",
+             overwrite,
+             [&] { EXPECT_EQ(readFile(path("setting.set")), FreshStore); }},
+            {{"profiles", "save", ""},
+             1,
+             "",
+             "No Custom Name Entered: You have not entered custom name to save in the Custom List "
+             "Box\n"},
+            {{"profiles", "save", "default", "Terms1=a\nb", "Terms2=x", "Bonus1=1\r\n2\n3\n4\n5",
+              "Bonus2=z", "Cstring=2", "--yes"},
+             0,
+             "",
+             overwrite},
+            // Saving an existing profile edits it: untouched controls keep their values.
+            {{"profiles", "save", "DEFAULT", "Ckb=50", "--yes"}, 0, "", overwrite},
+            {{"profiles", "save", "work", "Csec=9"}, 0, "", ""},
+            {{"profiles", "show", "Default"},
+             0,
+             "Ckb=50\nCsec=\nMemo3=\nMemo1=\nCstring=2\nTerms1=a" + crlf + "b\nTerms2=x\nBonus1=1" +
+                 crlf + "2" + crlf + "3" + crlf + "4" + crlf + "5\nBonus2=z\nLabel5=10\n",
+             ""},
+            {{"profiles", "list"}, 0, "default\nwork\n", ""},
+            {{"profiles", "show", "none"}, 1, "", "The key 'none' does not exist\n"},
+            {{"profiles"}, 2, "", kOneLine},
+            {{"profiles", "save"}, 2, "", kOneLine},
+            {{"profiles", "save", "x", "Nope=1"}, 2, "", kOneLine},
+            {{"profiles", "list", "x"}, 2, "", kOneLine},
+            {{"profiles", "show", "a", "b"}, 2, "", kOneLine},
+            {{"profiles", "list", "--yes"}, 2, "", kOneLine},
+        },
+        "setting.set");
 }

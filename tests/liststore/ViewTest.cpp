@@ -43,26 +43,6 @@ protected:
 
 } // namespace
 
-TEST_F(ViewTest, SignatureIsWrittenForAFreshFileWithTheNextSave) {
-    Panel p(ThreeControls);
-    {
-        TQDBView v;
-        openView(v, p);
-        EXPECT_EQ(v.count(), 3);
-        EXPECT_TRUE(v.changed());
-        EXPECT_EQ(readFile(file()).size(), 21); // not on disk until saved
-        v.save();
-    }
-    TQDB raw;
-    raw.setFileName(file());
-    QStringList keys;
-    raw.listKeys(keys);
-    EXPECT_EQ(keys, QStringList({"QF.0000", "QF.0001", "QF.0002"}));
-    EXPECT_EQ(raw.readItem(0), QByteArray("\x06.Name.TEdit"));
-    EXPECT_EQ(raw.readItem(1), QByteArray("\x06.Notes.TMemo"));
-    EXPECT_EQ(raw.readItem(2), QByteArray("\x06.Count.TEdit"));
-}
-
 TEST_F(ViewTest, StoresAndFetchesEveryControlAsTextAndNul) {
     Panel p(ThreeControls);
     TQDBView v;
@@ -168,25 +148,33 @@ TEST_F(ViewTest, NoKeyHandlerColoursAndExcludedControls) {
               QList<QByteArray>({QByteArray("\0", 1), QByteArray("\0", 1)}));
 }
 
-TEST_F(ViewTest, ForeignSignatureRewrittenWhenEmptyRefusedWhenHoldingItems) {
+// The panel's signature: one item per control, written with the next save.
+TEST_F(ViewTest, SignatureWrittenForAFreshOrEmptyFileRefusedWhenItHoldsItems) {
     Panel mine(ThreeControls);
     Panel other({{"Other", "TEdit", false}, {"Notes", "TMemo", true}});
     {
         TQDBView v;
         openView(v, other);
+        EXPECT_EQ(readFile(file()).size(), 21); // not on disk until saved
         v.save();
     }
     // No data items yet: the panel's own signature replaces the foreign one.
     {
         TQDBView v;
         openView(v, mine);
+        EXPECT_EQ(v.count(), 3);
+        EXPECT_TRUE(v.changed());
         v.save();
     }
     {
         TQDB raw;
         raw.setFileName(file());
-        EXPECT_EQ(raw.count(), 3);
+        QStringList keys;
+        raw.listKeys(keys);
+        EXPECT_EQ(keys, QStringList({"QF.0000", "QF.0001", "QF.0002"}));
         EXPECT_EQ(raw.readItem(0), QByteArray("\x06.Name.TEdit"));
+        EXPECT_EQ(raw.readItem(1), QByteArray("\x06.Notes.TMemo"));
+        EXPECT_EQ(raw.readItem(2), QByteArray("\x06.Count.TEdit"));
     }
     // The same panel opens again without any change.
     {
