@@ -1,6 +1,7 @@
 #include "support/RarWriter.h"
 
 #include <array>
+#include <fstream>
 
 namespace lb::test {
 
@@ -77,7 +78,8 @@ std::string fileHeader(const RarEntry& given) {
     const bool isDir = e.kind == RarEntry::Kind::Directory;
     const std::uint64_t size =
         e.claimedSize >= 0 ? std::uint64_t(e.claimedSize) : std::uint64_t(e.data.size());
-    const bool large = size > 0xffffffffu;
+    const std::uint64_t unpSize = e.claimedUnpSize >= 0 ? std::uint64_t(e.claimedUnpSize) : size;
+    const bool large = size > 0xffffffffu || unpSize > 0xffffffffu;
     std::uint16_t flags = kLongBlock;
     if (large)
         flags |= kLargeSizes;
@@ -119,8 +121,8 @@ std::string fileHeader(const RarEntry& given) {
     h.push_back(char(comment ? kSubHead : kFileHead));
     put16(h, flags);
     put16(h, std::uint32_t(32 + (large ? 8 : 0) + e.name.size()));
-    put32(h, std::uint32_t(size & 0xffffffffu)); // PACK_SIZE
-    put32(h, std::uint32_t(size & 0xffffffffu)); // UNP_SIZE
+    put32(h, std::uint32_t(size & 0xffffffffu));    // PACK_SIZE
+    put32(h, std::uint32_t(unpSize & 0xffffffffu)); // UNP_SIZE
     h.push_back(char(unix ? kHostUnix : kHostWin32));
     put32(h, crc);
     put32(h, kDosTime);
@@ -130,7 +132,7 @@ std::string fileHeader(const RarEntry& given) {
     put32(h, attr);
     if (large) {
         put32(h, std::uint32_t(size >> 32));
-        put32(h, std::uint32_t(size >> 32));
+        put32(h, std::uint32_t(unpSize >> 32));
     }
     h += e.name;
     sealHeader(h, e.wrongHeaderCrc);
@@ -171,32 +173,11 @@ std::string rarArchive(const std::vector<RarEntry>& entries, bool endBlock) {
 }
 
 bool writeRarArchive(const std::string& path, const std::vector<RarEntry>& entries, bool endBlock) {
-    RarFileWriter w(path);
-    for (const RarEntry& e : entries)
-        w.add(e);
-    return w.finish(endBlock);
-}
-
-RarFileWriter::RarFileWriter(const std::string& path)
-    : out_(path, std::ios::binary | std::ios::trunc) {
-    const std::string head = markerAndMainHeader();
-    out_.write(head.data(), std::streamsize(head.size()));
-}
-
-void RarFileWriter::add(const RarEntry& e) {
-    const std::string h = fileHeader(e);
-    out_.write(h.data(), std::streamsize(h.size()));
-    if (e.kind != RarEntry::Kind::Directory)
-        out_.write(e.data.data(), std::streamsize(e.data.size()));
-}
-
-bool RarFileWriter::finish(bool endBlock) {
-    if (endBlock) {
-        const std::string end = endBlockBytes();
-        out_.write(end.data(), std::streamsize(end.size()));
-    }
-    out_.close();
-    return !out_.fail();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const std::string bytes = rarArchive(entries, endBlock);
+    out.write(bytes.data(), std::streamsize(bytes.size()));
+    out.close();
+    return !out.fail();
 }
 
 } // namespace lb::test

@@ -4,7 +4,6 @@
 // the benchmark archives. Plain C++, so build tools can use it without Qt.
 // Each entry can carry a deliberate fault, so tests can build broken archives.
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -24,6 +23,7 @@ struct RarEntry {
     bool wrongHeaderCrc = false; // HEAD_CRC does not match the header
     bool encrypted = false;      // flag 0x04 set (the data is not really enciphered)
     int64_t claimedSize = -1;    // PACK_SIZE/UNP_SIZE to write instead of the real size
+    int64_t claimedUnpSize = -1; // UNP_SIZE alone to write instead
 };
 
 std::uint32_t rarCrc32(const void* data, std::size_t len, std::uint32_t crc = 0);
@@ -34,19 +34,5 @@ std::string rarArchive(const std::vector<RarEntry>& entries, bool endBlock = tru
 // Writes it to a file; false when the file cannot be written.
 bool writeRarArchive(const std::string& path, const std::vector<RarEntry>& entries,
                      bool endBlock = true);
-
-// Streams an archive to a file entry by entry, so large archives never sit
-// in memory as a whole.
-class RarFileWriter {
-public:
-    explicit RarFileWriter(const std::string& path);
-    bool ok() const { return bool(out_); }
-    void add(const RarEntry& entry);
-    // Writes the end block and closes; false when anything failed to write.
-    bool finish(bool endBlock = true);
-
-private:
-    std::ofstream out_;
-};
 
 } // namespace lb::test

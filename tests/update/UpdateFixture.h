@@ -9,14 +9,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QMap>
+#include <QProcess>
 #include <QTemporaryDir>
-
-#include <csignal>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace lb::test {
 
@@ -69,46 +63,32 @@ public:
 enum class Ended { Killed, Exited, Hung };
 
 // Runs `linkbeacon-cli update` in dir with the install told to stop itself
-// before its step K; once it has stopped, kills it with SIGKILL.
+// (SIGSTOP) before its step K; once it has stopped, kills it with SIGKILL.
 inline Ended updateKilledAt(const QString& dir, int k, int* exitCode) {
-    const QByteArray cli = LB_CLI;
-    const QByteArray folder = QFile::encodeName(dir);
-    QList<QByteArray> env;
-    for (char** e = environ; *e; ++e)
-        env << QByteArray(*e);
-    env << "LINKBEACON_INSTALL_PAUSE_AT=" + QByteArray::number(k);
-    std::vector<char*> envp;
-    for (QByteArray& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    char update[] = "update";
-    char* argv[] = {const_cast<char*>(cli.constData()), update, nullptr};
-    const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.constData()) != 0)
-            ::_exit(127);
-        ::dup2(devNull, 1);
-        ::dup2(devNull, 2);
-        ::execve(cli.constData(), argv, envp.data());
-        ::_exit(127);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LINKBEACON_INSTALL_PAUSE_AT"), QString::number(k));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(dir);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(QStringLiteral(LB_CLI), {QStringLiteral("update")});
+    if (!p.waitForStarted())
+        return Ended::Hung;
+    const QString stat = QStringLiteral("/proc/%1/stat").arg(p.processId());
+    Ended ended = Ended::Hung;
+    for (int i = 0; i < 6000 && ended == Ended::Hung; ++i) { // bounded: a minute
+        if (p.waitForFinished(10)) {
+            *exitCode = p.exitCode();
+            return p.exitStatus() == QProcess::NormalExit ? Ended::Exited : Ended::Killed;
+        }
+        const QByteArray state = readFile(stat); // "PID (NAME) STATE ..."
+        if (state.mid(state.lastIndexOf(')') + 2, 1) == "T")
+            ended = Ended::Killed;
     }
-    ::close(devNull);
-    int status = 0;
-    bool changed = false;
-    for (int i = 0; i < 6000 && !changed; ++i) { // bounded: a minute
-        changed = ::waitpid(pid, &status, WNOHANG | WUNTRACED) == pid;
-        if (!changed)
-            ::usleep(10 * 1000);
-    }
-    if (changed && WIFEXITED(status)) {
-        *exitCode = WEXITSTATUS(status);
-        return Ended::Exited;
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return changed ? Ended::Killed : Ended::Hung;
+    p.kill();
+    p.waitForFinished();
+    return ended;
 }
 
 } // namespace lb::test

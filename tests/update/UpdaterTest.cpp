@@ -54,6 +54,26 @@ protected:
         }
     }
 
+    // An update of another program folder from host: its outcome, status
+    // lines and messages; a failed one leaves the folder as it was.
+    struct Run {
+        Updater::Outcome outcome;
+        QStringList statuses, texts;
+    };
+    Run updateFolder(lb::test::UpdateFolder& folder, quint16 port) {
+        const auto before = folder.snapshot();
+        ScriptedDialogs shown;
+        Updater u{folder.dir.path(), http, rar, shown};
+        Run r;
+        QObject::connect(&u, &Updater::statusShown, [&](const QString& s) { r.statuses << s; });
+        u.host = QStringLiteral("127.0.0.1:%1").arg(port);
+        r.outcome = u.UpdateButtonClick();
+        r.texts = shown.texts();
+        if (r.outcome != Updater::Outcome::Complete)
+            EXPECT_EQ(folder.snapshot(), before);
+        return r;
+    }
+
     lb::test::UpdateFolder pf;
     ScriptedDialogs dialogs;
     net::THttpCli http;
@@ -202,11 +222,11 @@ TEST_F(UpdaterTest, WithAKeyFileOnlyArchivesSignedByOneOfItsKeysAreInstalled) {
     const std::string newData = "New=|a|\r\n";
     const QString archive =
         pf.archive({rarFile("data.hlz", newData), rarFile("un.pac", "data.hlz")});
-    QFile a(archive);
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
-    const QByteArray bytes = a.readAll();
+    const QByteArray bytes = lb::test::readFile(archive);
     const lb::test::SigningKey ours, theirs;
     const QByteArray good = ours.sign(bytes);
+    lb::test::TargetSim server({"--update-archive", archive});
+    ASSERT_TRUE(server.ok());
     struct Case {
         const char* what;
         std::optional<QByteArray> keyFile, signature;
@@ -226,96 +246,62 @@ TEST_F(UpdaterTest, WithAKeyFileOnlyArchivesSignedByOneOfItsKeysAreInstalled) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QFile::remove(archive + ".sig");
-        if (c.signature) {
-            QFile sig(archive + ".sig");
-            ASSERT_TRUE(sig.open(QIODevice::WriteOnly));
-            sig.write(*c.signature);
-        }
+        if (c.signature)
+            lb::test::writeFile(archive + ".sig", *c.signature);
         lb::test::UpdateFolder folder;
         if (c.keyFile)
             folder.write("data/update.pub", *c.keyFile);
-        const auto before = folder.snapshot();
-        ScriptedDialogs shown;
-        Updater u{folder.dir.path(), http, rar, shown};
-        QStringList texts;
-        QObject::connect(&u, &Updater::statusShown, [&](const QString& s) { texts << s; });
-        lb::test::TargetSim server({"--update-archive", archive});
-        ASSERT_TRUE(server.ok());
-        u.host = QStringLiteral("127.0.0.1:%1").arg(server.port());
-        const Updater::Outcome outcome = u.UpdateButtonClick();
+        const Run r = updateFolder(folder, server.port());
         if (c.installs) {
-            EXPECT_EQ(outcome, Updater::Outcome::Complete);
+            EXPECT_EQ(r.outcome, Updater::Outcome::Complete);
             EXPECT_EQ(folder.read("data/data.hlz"),
                       encipherEngineText(QByteArray::fromStdString(newData)));
             continue;
         }
-        EXPECT_EQ(outcome, Updater::Outcome::Untrusted);
-        EXPECT_EQ(texts,
+        EXPECT_EQ(r.outcome, Updater::Outcome::Untrusted);
+        EXPECT_EQ(r.statuses,
                   QStringList({"Status: Loading",
                                QStringLiteral("Status: Received %1 bytes").arg(bytes.size())}));
-        ASSERT_EQ(shown.shown.size(), 1);
-        EXPECT_EQ(shown.shown[0].text,
-                  "The update is not signed by a trusted key; nothing was installed.");
-        EXPECT_EQ(shown.shown[0].caption, QString());
-        EXPECT_EQ(folder.snapshot(), before);
+        EXPECT_EQ(r.texts, QStringList({"The update is not signed by a trusted key; nothing was "
+                                        "installed."}));
     }
 }
 
+// MaxBytes pinned on both sides of the archive's size.
 TEST_F(UpdaterTest, DownloadsStopAtMaxBytesAndAfterTimeoutSecondsOfSilence) {
     const QString archive =
         pf.archive({rarFile("data.hlz", std::string(6000, 'd')), rarFile("un.pac", "data.hlz")});
     const qint64 size = QFileInfo(archive).size();
-    QFile a(archive);
-    ASSERT_TRUE(a.open(QIODevice::ReadOnly));
     lb::test::RawServer noLength; // the body runs until the connection closes
-    noLength.addAnswer("HTTP/1.0 200 OK\r\n\r\n" + a.readAll());
-    struct Case {
-        const char* what;
+    lb::test::TargetSim server({"--update-archive", archive});
+    lb::test::TargetSim stalling({"--update-archive", archive, "--update-stall", "100"});
+    ASSERT_TRUE(server.ok() && stalling.ok());
+    const QString tooLarge = "Status: Failed : 0 Update too large";
+    const struct {
         QByteArray settings;
-        QStringList simArgs; // empty: the server without a length
-        QString status;      // empty: installs
+        quint16 port;
+        QString status; // empty: installs
+    } cases[] = {
+        {"MaxBytes=" + QByteArray::number(size - 1), server.port(), tooLarge},
+        {"MaxBytes=" + QByteArray::number(size - 1), noLength.port(), tooLarge},
+        {"MaxBytes=" + QByteArray::number(size), server.port(), {}},
+        {"MaxBytes=" + QByteArray::number(size), noLength.port(), {}},
+        {"Timeout=1", stalling.port(), "Status: Failed : 408 Request_Timeout"},
     };
-    const Case cases[] = {
-        {"announced larger",
-         "MaxBytes=1000",
-         {"--update-archive", archive},
-         "Status: Failed : 0 Update too large"},
-        {"larger without a length", "MaxBytes=1000", {}, "Status: Failed : 0 Update too large"},
-        {"exactly MaxBytes",
-         "MaxBytes=" + QByteArray::number(size),
-         {"--update-archive", archive},
-         {}},
-        {"silent",
-         "Timeout=1",
-         {"--update-archive", archive, "--update-stall", "100"},
-         "Status: Failed : 408 Request_Timeout"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.settings.toStdString() + " " + std::to_string(c.port));
         lb::test::UpdateFolder folder;
         folder.write("zkt.ini", "[Update]\r\n" + c.settings + "\r\n");
-        const auto before = folder.snapshot();
-        ScriptedDialogs shown;
-        Updater u{folder.dir.path(), http, rar, shown};
-        QStringList texts;
-        QObject::connect(&u, &Updater::statusShown, [&](const QString& s) { texts << s; });
-        std::unique_ptr<lb::test::TargetSim> server;
-        if (c.simArgs.isEmpty()) {
-            u.host = QStringLiteral("127.0.0.1:%1").arg(noLength.port());
-        } else {
-            server = std::make_unique<lb::test::TargetSim>(c.simArgs);
-            ASSERT_TRUE(server->ok());
-            u.host = QStringLiteral("127.0.0.1:%1").arg(server->port());
-        }
-        const Updater::Outcome outcome = u.UpdateButtonClick();
+        if (c.port == noLength.port()) // one answer per connection
+            noLength.addAnswer("HTTP/1.0 200 OK\r\n\r\n" + lb::test::readFile(archive));
+        const Run r = updateFolder(folder, c.port);
         if (c.status.isEmpty()) {
-            EXPECT_EQ(outcome, Updater::Outcome::Complete);
+            EXPECT_EQ(r.outcome, Updater::Outcome::Complete);
             continue;
         }
-        EXPECT_EQ(outcome, Updater::Outcome::NoUpdate);
-        EXPECT_EQ(texts, QStringList({"Status: Loading", c.status}));
-        EXPECT_EQ(shown.texts(), QStringList({kNoUpdate}));
-        EXPECT_EQ(folder.snapshot(), before) << "partial download deleted, data/ unchanged";
+        EXPECT_EQ(r.outcome, Updater::Outcome::NoUpdate);
+        EXPECT_EQ(r.statuses, QStringList({"Status: Loading", c.status}));
+        EXPECT_EQ(r.texts, QStringList({kNoUpdate}));
     }
 }
 
@@ -373,6 +359,17 @@ protected:
         pf.writeBytes("zkt.ini",
                       QStringLiteral("[Update]\r\nHost=127.0.0.1:%1\r\n").arg(port).toUtf8());
     }
+    // Serves an archive of new FFA and search lists and points zkt.ini at it.
+    void serveNewLists() {
+        const QString archive = archives.filePath("en-kestrel.hlz");
+        ASSERT_TRUE(lb::test::writeRarArchive(archive.toStdString(),
+                                              {rarFile("data.hlz", ffa.toStdString()),
+                                               rarFile("engines.hlz", search.toStdString()),
+                                               rarFile("un.pac", "data.hlz\r\nengines.hlz\r\n")}));
+        sim = std::make_unique<lb::test::TargetSim>(QStringList{"--update-archive", archive});
+        ASSERT_TRUE(sim->ok());
+        useHost(sim->port());
+    }
     template <class T> T* find(QWidget* in, const char* name) {
         return lb::test::named<T>(in, name);
     }
@@ -384,6 +381,10 @@ protected:
     }
 
     std::unique_ptr<TUpdateBox> box = std::make_unique<TUpdateBox>();
+    const QByteArray ffa = joinLinesCrLf(lb::test::engineLines({"NewFFA1", "NewFFA2"}));
+    const QByteArray search = joinLinesCrLf(lb::test::engineLines({"NewSearch"}));
+    QTemporaryDir archives;
+    std::unique_ptr<lb::test::TargetSim> sim;
 };
 
 } // namespace
@@ -438,41 +439,25 @@ TEST_F(UpdateBoxTest, CancelDuringTheDownloadEndsWithNoUpdateAndChangesNothing) 
 }
 
 TEST_F(UpdateBoxTest, YesLoadsTheNewDatabaseIntoTheEngineLists) {
-    const QByteArray ffa = joinLinesCrLf(lb::test::engineLines({"NewFFA1", "NewFFA2"}));
-    const QByteArray search = joinLinesCrLf(lb::test::engineLines({"NewSearch"}));
-    QTemporaryDir archives;
-    const QString archive = archives.filePath("en-kestrel.hlz");
-    ASSERT_TRUE(lb::test::writeRarArchive(archive.toStdString(),
-                                          {rarFile("data.hlz", ffa.toStdString()),
-                                           rarFile("engines.hlz", search.toStdString()),
-                                           rarFile("un.pac", "data.hlz\r\nengines.hlz\r\n")}));
-    lb::test::TargetSim sim({"--update-archive", archive});
-    ASSERT_TRUE(sim.ok());
-    useHost(sim.port());
+    serveNewLists();
     EXPECT_EQ(keyList(), QStringList({"OldFFA"}));
 
+    // The status lines and messages are the updater's; the window adds the
+    // progress of each file and the reloaded lists.
     auto* bar = find<QProgressBar>(box.get(), "UpdateBar1");
     auto* info = find<QLabel>(box.get(), "InfoLabel");
     QList<QPair<int, int>> progress; // maximum, value while the bar shows
-    QStringList texts;
     QObject::connect(&w->updater(), &Updater::changed, [&] {
-        if (texts.isEmpty() || texts.last() != info->text())
-            texts << info->text();
         if (bar->isVisible() && bar->value() > 0)
             progress.append({bar->maximum(), bar->value()});
     });
     dialogs.answers = {true};
     find<QPushButton>(w.get(), "UpdateButton")->click();
 
-    EXPECT_EQ(
-        texts,
-        QStringList({"Status:", "Status: Loading",
-                     QStringLiteral("Status: Received %1 bytes").arg(QFileInfo(archive).size()),
-                     "Status: Extracting"}));
+    EXPECT_EQ(info->text(), "Status: Extracting");
     EXPECT_TRUE(progress.contains({int(ffa.size()), int(ffa.size())}));
     EXPECT_TRUE(progress.contains({int(search.size()), int(search.size())}));
-    EXPECT_EQ(dialogs.texts(),
-              QStringList({"Update Complete.\n Do you wish to Load the updated database  ?"}));
+    EXPECT_EQ(dialogs.texts().size(), 1);
     EXPECT_TRUE(find<QRadioButton>(w.get(), "RadioButton1")->isChecked());
     const QStringList names = keyList();
     for (const char* n : {"NewFFA1", "NewFFA2", "NewSearch"})
@@ -484,16 +469,7 @@ TEST_F(UpdateBoxTest, YesLoadsTheNewDatabaseIntoTheEngineLists) {
 
 TEST_F(UpdateBoxTest, AnInstallTheProgramDiedInIsRolledBackBeforeTheEngineListsLoad) {
     w.reset(); // opened again below, on the interrupted install
-    QTemporaryDir archives;
-    const QString archive = archives.filePath("en-kestrel.hlz");
-    ASSERT_TRUE(lb::test::writeRarArchive(
-        archive.toStdString(),
-        {rarFile("data.hlz", joinLinesCrLf(lb::test::engineLines({"NewFFA"})).toStdString()),
-         rarFile("engines.hlz", joinLinesCrLf(lb::test::engineLines({"NewSearch"})).toStdString()),
-         rarFile("un.pac", "data.hlz\r\nengines.hlz\r\n")}));
-    lb::test::TargetSim sim({"--update-archive", archive});
-    ASSERT_TRUE(sim.ok());
-    useHost(sim.port());
+    serveNewLists();
     const QByteArray oldData = pf.readBytes("data/data.hlz");
 
     // Killed at the first point where the new FFA list is already in place.
