@@ -13,13 +13,10 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
-#include <QJsonArray>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
-#include <QTimer>
 
 using lb::test::TargetSim;
 using lb::test::writeFile;
@@ -91,132 +88,105 @@ TEST(IndexNowPlan, GroupsByHostInOrderAndChunksPerEndpoint) {
     EXPECT_EQ(chunks[2].urls, QStringList{"http://h/20000"});
 }
 
-TEST(IndexNowCli, AnswersOfTheEndpointAndTheBytesSent) {
+// linkbeacon-cli indexnow: one folder, the calls in order. err: the start
+// of the one line on stderr ("" for none).
+TEST(IndexNowCli, ArgumentsPrintedLinesAndExitCodes) {
     QTemporaryDir root;
     TargetSim sim({"--root", root.path()});
     ASSERT_TRUE(sim.ok());
-    const QString endpoint = sim.url("/indexnow");
     QTemporaryDir dir;
-
-    // No key file on the host yet: accepted, validation pending.
-    CliRun r = indexnow(dir.path(), {"--key", kKey, "--endpoint", endpoint, "--url",
-                                     "http://Site.example/a b", "--url", "http://site.example/é"});
-    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
-    EXPECT_EQ(r.out, endpoint + " site.example: 202 Accepted\n");
-    auto log = sim.requests();
-    ASSERT_EQ(log.size(), 1);
-    EXPECT_EQ(log[0]["method"].toString(), "POST");
-    EXPECT_EQ(log[0]["version"].toString(), "HTTP/1.0");
-    // target-sim logs non-ASCII bytes as \u00XX, so é arrives as its two UTF-8 bytes.
-    EXPECT_EQ(
-        log[0]["body"].toString(),
-        QStringLiteral("{\"host\":\"site.example\",\"key\":\"a1b2c3d4-e5f6\",\"urlList\":"
-                       "[\"http://Site.example/a b\",\"http://site.example/\u00c3\u00a9\"]}"));
-    bool contentType = false, referer = false;
-    for (const auto& h : log[0]["headers"].toArray()) {
-        const QString name = h.toArray().at(0).toString();
-        if (name.compare("Content-Type", Qt::CaseInsensitive) == 0)
-            contentType = h.toArray().at(1).toString() == "application/json; charset=utf-8";
-        referer |= name.compare("Referer", Qt::CaseInsensitive) == 0;
-    }
-    EXPECT_TRUE(contentType);
-    EXPECT_FALSE(referer);
-
-    // The key file holds the key: 200; another key: 403 with its line.
-    writeFile(root.filePath(kKey + ".txt"), kKey.toUtf8());
-    r = indexnow(dir.path(),
-                 {"--key", kKey, "--endpoint", endpoint, "--url", "http://site.example/"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, endpoint + " site.example: 200 OK\n");
-    writeFile(root.filePath("keys/k.txt"), QByteArray("somebody-elses-key"));
-    r = indexnow(dir.path(), {"--key", kKey, "--key-location", "http://site.example/keys/k.txt",
-                              "--endpoint", endpoint, "--url", "http://site.example/"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.out, endpoint + QStringLiteral(
-                                    " site.example: 403 Forbidden\nForbidden: key not valid\n"));
-
-    // A key location on another host, a busy endpoint and one that does not
-    // answer: every post is made, each reported, exit 1.
+    const QString e = sim.url("/indexnow");
     const QString busy = sim.url("/indexnow/busy");
-    r = indexnow(dir.path(), {"--key", kKey, "--key-location", "http://elsewhere.example/k.txt",
-                              "--endpoint", endpoint, "--endpoint", busy, "--endpoint",
-                              sim.url("/close"), "--url", "http://site.example/"});
-    EXPECT_EQ(r.exitCode, 1);
-    const QStringList lines = r.out.split('\n');
-    ASSERT_EQ(lines.size(), 6) << qPrintable(r.out);
-    EXPECT_EQ(lines[0], endpoint + " site.example: 422 Unprocessable Entity");
-    EXPECT_EQ(lines[1], "Unprocessable Entity: URLs do not belong to the host");
-    EXPECT_EQ(lines[2], busy + " site.example: 429 Too Many Requests");
-    EXPECT_EQ(lines[3], "Too Many Requests");
-    // Closed without a status line: the client's code stays 0 and has no phrase.
-    EXPECT_EQ(lines[4], sim.url("/close") + " site.example: 0");
-}
-
-TEST(IndexNowCli, SessionsAndSettingsOfTheProgramFolder) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    QTemporaryDir dir;
-    writeSession(dir.path(), "One", "http://a.example/1");
-    writeSession(dir.path(), "Two", "http://b.example/2");
-    writeSession(dir.path(), "Empty", QString());
-    lb::IniFile ini(dir.path() + "/zkt.ini");
-    ini.writeString("IndexNow", "Key", kKey);
-    ini.writeString("IndexNow", "Endpoints", " ,  " + sim.url("/indexnow") + " , ");
-
-    const CliRun r = indexnow(dir.path(), {"One", "Missing", "Empty", "Two", "One"});
-    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
-    const QString e = sim.url("/indexnow");
-    EXPECT_EQ(r.out, e + " a.example: 202 Accepted\n" + e + " b.example: 202 Accepted\n");
-    const auto log = sim.requests();
-    ASSERT_EQ(log.size(), 2);
-    EXPECT_TRUE(
-        log[0]["body"].toString().endsWith("[\"http://a.example/1\",\"http://a.example/1\"]}"));
-}
-
-TEST(IndexNowCli, BadArgumentsPostNothing) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    QTemporaryDir dir;
-    const QString e = sim.url("/indexnow");
     const QString u = "http://site.example/";
-    const QList<QStringList> bad{
-        {"--endpoint", e, "--url", u}, // no key
-        {"--key", "short", "--endpoint", e, "--url", u},
-        {"--key", kKey, "--endpoint", e}, // no URL
-        {"--key", kKey, "--endpoint", e, "--url", u, "S"},
-        {"--key", kKey, "--endpoint", e, "--url", "http:///x"},
-        {"--key", kKey, "--bogus", "--url", u},
-        {"--key", kKey, "--url"},
-        {"--key", kKey, "--write-key", dir.path(), "--url", u},
+    const QString keyFile = dir.filePath("site/root/") + kKey + ".txt";
+    const struct Row {
+        QStringList args;
+        int exitCode;
+        QString out, err;
+        std::function<void()> before = [] {};
+    } rows[] = {
+        // No key file on the host yet: accepted, validation pending.
+        {{"--key", kKey, "--endpoint", e, "--url", "http://Site.example/a b", "--url",
+          "http://site.example/é"},
+         0,
+         e + " site.example: 202 Accepted\n",
+         ""},
+        // The key file holds the key: 200; another key: 403 with its line.
+        {{"--key", kKey, "--endpoint", e, "--url", u},
+         0,
+         e + " site.example: 200 OK\n",
+         "",
+         [&] { writeFile(root.filePath(kKey + ".txt"), kKey.toUtf8()); }},
+        {{"--key", kKey, "--key-location", "http://site.example/keys/k.txt", "--endpoint", e,
+          "--url", u},
+         1,
+         e + " site.example: 403 Forbidden\nForbidden: key not valid\n",
+         "",
+         [&] { writeFile(root.filePath("keys/k.txt"), "somebody-elses-key"); }},
+        // A key location on another host, a busy endpoint and one closing
+        // without a status line (code 0, no phrase): every post made, each reported.
+        {{"--key", kKey, "--key-location", "http://elsewhere.example/k.txt", "--endpoint", e,
+          "--endpoint", busy, "--endpoint", sim.url("/close"), "--url", u},
+         1,
+         e +
+             " site.example: 422 Unprocessable Entity\nUnprocessable Entity: URLs do not belong "
+             "to the host\n" +
+             busy + " site.example: 429 Too Many Requests\nToo Many Requests\n" +
+             sim.url("/close") + " site.example: 0\n",
+         ""},
+        {{"--endpoint", e, "--url", u}, 2, "", "linkbeacon-cli"}, // no key
+        {{"--key", "short", "--endpoint", e, "--url", u}, 2, "", "linkbeacon-cli"},
+        {{"--key", kKey, "--endpoint", e}, 2, "", "linkbeacon-cli"}, // no URL
+        {{"--key", kKey, "--endpoint", e, "--url", u, "S"}, 2, "", "linkbeacon-cli"},
+        {{"--key", kKey, "--endpoint", e, "--url", "http:///x"}, 2, "", "linkbeacon-cli"},
+        {{"--key", kKey, "--write-key", dir.path(), "--url", u}, 2, "", "linkbeacon-cli"},
+        {{"--key", kKey, "--write-key", dir.filePath("site/root")}, 0, keyFile + "\n", ""},
+        // A file where the folder should be.
+        {{"--key", kKey, "--write-key", dir.filePath("blocked")},
+         1,
+         "",
+         "Unable to write to ",
+         [&] { writeFile(dir.filePath("blocked"), "x"); }},
+        // Sessions of the program folder and the settings of zkt.ini.
+        {{"One", "Missing", "Empty", "Two", "One"},
+         0,
+         e + " a.example: 200 OK\n" + e + " b.example: 200 OK\n",
+         "",
+         [&] {
+             writeSession(dir.path(), "One", "http://a.example/1");
+             writeSession(dir.path(), "Two", "http://b.example/2");
+             writeSession(dir.path(), "Empty", QString());
+             lb::IniFile ini(dir.filePath("zkt.ini"));
+             ini.writeString("IndexNow", "Key", kKey);
+             ini.writeString("IndexNow", "Endpoints", " ,  " + e + " , ");
+         }},
     };
-    for (const QStringList& args : bad) {
-        const CliRun r = indexnow(dir.path(), args);
-        EXPECT_EQ(r.exitCode, 2) << qPrintable(args.join(' '));
-        EXPECT_TRUE(r.out.isEmpty());
-        EXPECT_EQ(r.err.count('\n'), 1) << qPrintable(r.err);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.args.join(' ').toStdString());
+        row.before();
+        const qsizetype posted = sim.requests().size();
+        const CliRun r = indexnow(dir.path(), row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode);
+        EXPECT_EQ(r.out, row.out) << qPrintable(r.out);
+        if (row.err.isEmpty())
+            EXPECT_TRUE(r.err.isEmpty()) << qPrintable(r.err);
+        else
+            EXPECT_TRUE(r.err.startsWith(row.err) && r.err.count('\n') == 1) << qPrintable(r.err);
+        if (row.exitCode == 2)
+            EXPECT_EQ(sim.requests().size(), posted);
     }
-    EXPECT_TRUE(sim.requests().isEmpty());
+    const auto log = sim.requests();
+    ASSERT_EQ(log.size(), 8);
+    // target-sim logs non-ASCII bytes as \u00XX, so é arrives as its two UTF-8 bytes.
+    EXPECT_TRUE(log[0]["body"].toString().endsWith(
+        QStringLiteral("[\"http://Site.example/a b\",\"http://site.example/\u00c3\u00a9\"]}")));
+    EXPECT_TRUE(
+        log[6]["body"].toString().endsWith("[\"http://a.example/1\",\"http://a.example/1\"]}"));
+    EXPECT_EQ(lb::test::readFile(keyFile), kKey.toUtf8());
 }
 
-TEST(IndexNowCli, WriteKeyFile) {
-    QTemporaryDir dir;
-    const QString target = dir.filePath("site/root");
-    CliRun r = indexnow(dir.path(), {"--key", kKey, "--write-key", target});
-    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
-    const QString path = target + '/' + kKey + ".txt";
-    EXPECT_EQ(r.out, path + '\n');
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), kKey.toUtf8());
-
-    // A file where the folder should be: the file error, exit 1.
-    writeFile(dir.filePath("blocked"), "x");
-    r = indexnow(dir.path(), {"--key", kKey, "--write-key", dir.filePath("blocked")});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.startsWith("Unable to write to ")) << qPrintable(r.err);
-}
-
-// Behind a proxy every post goes to the proxy, naming the endpoint in full.
+// Behind a proxy every post goes to the proxy, naming the endpoint in full;
+// the bytes of a post.
 TEST(IndexNowSubmitter, BehindAProxyPostsGoThroughIt) {
     lb::test::RawServer proxy;
     proxy.addAnswer("HTTP/1.0 202 Accepted\r\n\r\n");
@@ -234,7 +204,12 @@ TEST(IndexNowSubmitter, BehindAProxyPostsGoThroughIt) {
         QString());
     ASSERT_TRUE(lb::test::runUntil([&] { return finished; }));
     EXPECT_TRUE(accepted);
-    EXPECT_TRUE(proxy.request(0).startsWith("POST http://search.invalid/indexnow HTTP/1.0\r\n"));
+    const QByteArray request = proxy.request(0);
+    EXPECT_TRUE(request.startsWith("POST http://search.invalid/indexnow HTTP/1.0\r\n"));
+    EXPECT_TRUE(request.contains("\r\nContent-Type: application/json; charset=utf-8\r\n"));
+    EXPECT_FALSE(request.contains("Referer"));
+    EXPECT_TRUE(request.endsWith(
+        "\r\n\r\n" + lb::indexNowBody("site.example", kKey, QString(), {"http://site.example/"})));
 }
 
 TEST(IndexNowSubmitter, AbortsAPostThatNeverEndsAndGoesOn) {
@@ -247,18 +222,14 @@ TEST(IndexNowSubmitter, AbortsAPostThatNeverEndsAndGoesOn) {
     QObject::connect(
         &submitter, &lb::IndexNowSubmitter::posted,
         [&](const lb::IndexNowPost&, int code, const QString&) { codes.append(code); });
-    QEventLoop loop;
     QObject::connect(&submitter, &lb::IndexNowSubmitter::finished, [&](bool ok) {
         finished = true;
         accepted = ok;
-        loop.quit();
     });
-    QTimer::singleShot(20000, &loop, &QEventLoop::quit);
     submitter.start(
         lb::planIndexNowPosts({sim.url("/hang"), sim.url("/indexnow")}, {"http://site.example/"}),
         kKey, QString());
-    loop.exec();
-    ASSERT_TRUE(finished);
+    ASSERT_TRUE(lb::test::runUntil([&] { return finished; }, 20000));
     EXPECT_FALSE(accepted);
     EXPECT_EQ(codes, QList<int>({404, 202}));
 }
@@ -298,20 +269,23 @@ protected:
 } // namespace
 
 TEST_F(IndexNowWindowTest, SubmitsTheSessionsToSubmitAndReportsEachPost) {
-    for (int row = 0; row < 3; ++row)
-        lb::test::queueSession(*w, row);
     TIndexNow* d = openDialog();
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->isVisible());
-    EXPECT_EQ(d->windowTitle(), "IndexNow");
     EXPECT_EQ(child<QLineEdit>(d, "IndexEndpoints")->text(), sim.url("/indexnow"));
-
-    // A bad key is refused before anything is sent.
-    ASSERT_EQ(w->subList().count(), 3);
+    // Nothing to submit yet: explained.
     const qsizetype before = dialogs.shown.size();
-    child<QLineEdit>(d, "IndexKey")->setText("short");
+    child<QLineEdit>(d, "IndexKey")->setText(kDemoKey);
     child<QPushButton>(d, "IndexSubmit")->click();
     ASSERT_EQ(dialogs.shown.size(), before + 1);
+    EXPECT_TRUE(dialogs.shown.last().text.contains("Sessions to submit"));
+
+    // A bad key is refused before anything is sent.
+    for (int row = 0; row < 3; ++row)
+        lb::test::queueSession(*w, row);
+    child<QLineEdit>(d, "IndexKey")->setText("short");
+    child<QPushButton>(d, "IndexSubmit")->click();
+    ASSERT_EQ(dialogs.shown.size(), before + 2);
     EXPECT_EQ(dialogs.shown.last().caption, "IndexNow");
     EXPECT_TRUE(sim.requests().isEmpty());
 
@@ -342,16 +316,4 @@ TEST_F(IndexNowWindowTest, SubmitsTheSessionsToSubmitAndReportsEachPost) {
     // The settings stay for the next start.
     lb::IniFile ini(pf.path("zkt.ini"));
     EXPECT_EQ(ini.readString("IndexNow", "Key"), kDemoKey);
-}
-
-TEST_F(IndexNowWindowTest, NothingToSubmitIsExplained) {
-    TIndexNow* d = openDialog();
-    ASSERT_NE(d, nullptr);
-    child<QLineEdit>(d, "IndexKey")->setText(kDemoKey);
-    const qsizetype before = dialogs.shown.size();
-    child<QPushButton>(d, "IndexSubmit")->click();
-    ASSERT_EQ(dialogs.shown.size(), before + 1);
-    EXPECT_TRUE(dialogs.shown.last().text.contains("Sessions to submit"));
-    EXPECT_TRUE(child<QPushButton>(d, "IndexSubmit")->isEnabled());
-    EXPECT_TRUE(sim.requests().isEmpty());
 }
