@@ -1,6 +1,7 @@
 // Which program folder a start works in, and the first-use copy of the
 // installed one.
 #include "common/ProgramFolder.h"
+#include "support/Files.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -13,10 +14,7 @@ using namespace lb;
 namespace {
 
 void makeFile(const QString& path, const QByteArray& bytes = "x") {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
+    lb::test::writeFile(path, bytes);
 }
 
 class ProgramFolderChoice : public ::testing::Test {
@@ -92,9 +90,7 @@ TEST_F(ProgramFolderChoice, FirstUseCopiesTheTemplateWritableAndLaterUsesLeaveIt
     QFile::remove(user + "/data/session/session.hlx");
     ASSERT_TRUE(makeFromTemplate(templ, user, error));
     EXPECT_FALSE(QFileInfo::exists(user + "/data/session/session.hlx"));
-    QFile again(user + "/zkt.ini");
-    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
-    EXPECT_EQ(again.readAll(), QByteArray("[Proxy]\r\n[Mine]\r\n"));
+    EXPECT_EQ(lb::test::readFile(user + "/zkt.ini"), QByteArray("[Proxy]\r\n[Mine]\r\n"));
 
     // A copy that cannot be made leaves nothing that looks like a folder.
     makeFile(dir.filePath("blocked"));

@@ -6,6 +6,9 @@
 #include "common/IniFile.h"
 #include "common/LineSplitter.h"
 #include "engines/EngineCipher.h"
+#include "engines/EngineRecord.h"
+#include "engines/FormNames.h"
+#include "sessions/SessionRecord.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
@@ -26,66 +29,36 @@ namespace {
 const QString Folder = QStringLiteral(LB_PROGRAMFOLDER);
 const QString DemoPrefix = QStringLiteral("http://127.0.0.1:8642/demo/");
 
-// The session categories in the order of the session editor's drop-down.
-const QStringList SessionCategories = {
-    "Miscellaneous", "Automotive", "Business",      "Communications", "Community",
-    "Computers",     "Consumer",   "Education",     "Employment",     "Entertainment",
-    "Finance",       "Government", "Health",        "Internet",       "Manufacturing",
-    "Media",         "Medical",    "Miscellaneous", "News",           "Opportunities",
-    "Personal",      "Politics",   "Publishing",    "Recreation",     "Reference",
-    "Religion",      "Sci-Tech",   "Services",      "Transportation", "Travel",
-    "Web_Stuff"};
-
-const QStringList SessionKeys = {
-    "url",      "title",    "email",   "description", "catagory", "name",  "last",  "company",
-    "address1", "address2", "country", "city",        "state",    "phone", "fax",   "zip",
-    "key1",     "key2",     "key3",    "key4",        "key5",     "key6",  "key7",  "key8",
-    "key9",     "key10",    "key11",   "key12",       "key13",    "key14", "key15", "key16"};
-
 QString path(const QString& rel) {
     return Folder + QLatin1Char('/') + rel;
 }
 
-// Field positions (0-based) of an engine line's 37 fields.
-enum EngineField {
-    SiteUrl = 0,
-    CgiUrl = 1,
-    TitleVar = 2,
-    UrlVar = 3,
-    CatVar = 6,
-    CatType = 7,
-    Hidden = 9,
-    Method = 19,
-    FieldCount = 37
-};
-
-struct Engine {
-    QString name;
-    QStringList fields;
-};
-
-// A valid line is name "=" then exactly 37 fields, each followed by "|", and
-// nothing after the last one. A malformed line fails here and is left out, so
-// later checks can index its fields safely.
-QList<Engine> loadEngines(const QString& rel) {
+// Every line must be written back by the program's own engine record as it
+// stands (name, "=", exactly 37 fields each followed by "|"); a malformed
+// line fails here and is left out.
+QList<EngineRecord> loadEngines(const QString& rel) {
     QByteArray text = readFile(path(rel));
     if (rel.endsWith(".hlz"))
         text = decipherEngineText(text);
-    QList<Engine> engines;
+    QList<EngineRecord> engines;
     for (const QString& line : splitLines(text)) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        const QStringList fields = line.mid(eq + 1).split(QLatin1Char('|'));
-        const bool ok =
-            eq > 0 && line.endsWith(QLatin1Char('|')) && fields.size() == FieldCount + 1;
-        EXPECT_TRUE(ok) << rel.toStdString() << ": " << line.toStdString();
-        if (ok)
-            engines.append({line.left(eq), fields.mid(0, FieldCount)});
+        const EngineRecord e = EngineRecord::fromLine(line);
+        EXPECT_EQ(e.toLine(), line) << rel.toStdString();
+        if (e.toLine() == line)
+            engines.append(e);
     }
     return engines;
 }
 
 QSet<QString> toSet(const QStringList& list) {
     return QSet<QString>(list.begin(), list.end());
+}
+
+template <std::size_t N> QSet<QString> toSet(const char* const (&names)[N]) {
+    QSet<QString> out;
+    for (const char* n : names)
+        out.insert(QString::fromLatin1(n));
+    return out;
 }
 
 bool insertNew(QSet<QString>& set, const QString& value) {
@@ -106,57 +79,51 @@ QStringList batchListKeys() {
 
 // ---------------------------------------------------------------- engines
 
-class ShippedDatabase : public ::testing::TestWithParam<const char*> {
-protected:
-    QList<Engine> load() const { return loadEngines(QString::fromLatin1(GetParam())); }
-};
+class ShippedDatabase : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(ShippedDatabase, DeciphersToEngineLinesWithDistinctNames) {
-    const QList<Engine> engines = load();
+TEST_P(ShippedDatabase, DistinctEnginesOnTheDemoHostWithUsableRequests) {
+    const QList<EngineRecord> engines = loadEngines(QString::fromLatin1(GetParam()));
     ASSERT_GE(engines.size(), 4);
-    QSet<QString> names;
-    for (const Engine& e : engines) {
-        EXPECT_FALSE(e.name.trimmed().isEmpty());
-        EXPECT_TRUE(insertNew(names, asciiUpper(e.name)))
-            << "duplicate name (lookups ignore case): " << e.name.toStdString();
-    }
-}
-
-TEST_P(ShippedDatabase, EveryTargetIsOnTheDemoHostWithAUsableRequest) {
     const QStringList types = catTypes();
     const QStringList covered = batchListKeys();
-    for (const Engine& e : load()) {
+    QSet<QString> names;
+    for (const EngineRecord& e : engines) {
         const std::string n = e.name.toStdString();
-        EXPECT_TRUE(e.fields[SiteUrl].startsWith(DemoPrefix)) << n;
-        EXPECT_TRUE(e.fields[CgiUrl].startsWith(DemoPrefix)) << n;
-        const QString method = e.fields[Method];
+        EXPECT_FALSE(e.name.trimmed().isEmpty());
+        EXPECT_TRUE(insertNew(names, asciiUpper(e.name)))
+            << "duplicate (lookups ignore case): " << n;
+        EXPECT_TRUE(e[EngineRecord::SiteUrl].startsWith(DemoPrefix)) << n;
+        EXPECT_TRUE(e[EngineRecord::CgiUrl].startsWith(DemoPrefix)) << n;
+        const QString method = e[EngineRecord::Method];
         ASSERT_TRUE(method == "GET" || method == "POST") << n << ": " << method.toStdString();
         // The pair string is appended to a GET address as it is.
         if (method == "GET")
-            EXPECT_TRUE(e.fields[CgiUrl].contains('?')) << n;
-        EXPECT_FALSE(e.fields[UrlVar].isEmpty()) << n << " sends no URL";
+            EXPECT_TRUE(e[EngineRecord::CgiUrl].contains('?')) << n;
+        EXPECT_FALSE(e[EngineRecord::UrlVar].isEmpty()) << n << " sends no URL";
         // Variable names and hidden pairs go into the request unescaped.
-        for (int i = 0; i < FieldCount; ++i) {
-            if (i == SiteUrl || i == CgiUrl || i == Method || i == CatType || i == Hidden)
+        for (int i = 0; i < EngineRecord::FieldCount; ++i) {
+            if (i == EngineRecord::SiteUrl || i == EngineRecord::CgiUrl ||
+                i == EngineRecord::Method || i == EngineRecord::CategoryType ||
+                i == EngineRecord::HiddenValues)
                 continue;
             static const QRegularExpression plainName("^[A-Za-z0-9_]*$");
-            EXPECT_TRUE(plainName.match(e.fields[i]).hasMatch())
-                << n << " field " << i + 1 << ": " << e.fields[i].toStdString();
+            EXPECT_TRUE(plainName.match(e[i]).hasMatch())
+                << n << " field " << i + 1 << ": " << e[i].toStdString();
         }
-        const QString hidden = e.fields[Hidden];
+        const QString hidden = e[EngineRecord::HiddenValues];
         if (!hidden.isEmpty()) {
             static const QRegularExpression pairs("^(&[A-Za-z0-9_]+=[A-Za-z0-9_.+-]*)+$");
             EXPECT_TRUE(pairs.match(hidden).hasMatch()) << n << ": " << hidden.toStdString();
         }
         // A category variable needs a type whose Sub section gives its value.
-        if (e.fields[CatVar].isEmpty())
-            EXPECT_TRUE(e.fields[CatType].isEmpty()) << n;
+        const QString& type = e[EngineRecord::CategoryType];
+        if (e[EngineRecord::CategoryVar].isEmpty())
+            EXPECT_TRUE(type.isEmpty()) << n;
         else
-            EXPECT_TRUE(types.contains(e.fields[CatType]))
-                << n << ": " << e.fields[CatType].toStdString();
+            EXPECT_TRUE(types.contains(type)) << n << ": " << type.toStdString();
         // The editor refuses engines whose form a batch site already covers.
         for (const QString& page : covered)
-            EXPECT_FALSE(e.fields[CgiUrl].contains(page)) << n;
+            EXPECT_FALSE(e[EngineRecord::CgiUrl].contains(page)) << n;
     }
 }
 
@@ -166,20 +133,15 @@ INSTANTIATE_TEST_SUITE_P(ProgramFolder, ShippedDatabase,
 
 // ---------------------------------------------------------- category file
 
+// Items 0, 1 and 2 of the type list hold the names the form analyser
+// recognises a target's category list by.
 TEST(ProgramFolderCategories, TypesAreListedInTheOrderTheFormAnalyserPicksThem) {
     EXPECT_EQ(catTypes(), QStringList({"Cat1", "Cat2", "Cat3"}));
     const IniFile ini(path("data/catagory.hlx"));
-    // Items 0, 1 and 2 of the type list must hold the 7, 10 and 30 names a
-    // target's category list is recognised by.
-    const QStringList small = {"Business",   "Computers", "Education",    "Entertainment",
-                               "Government", "Personal",  "Miscellaneous"};
-    const QStringList medium = small + QStringList{"Health", "Recreation", "Web Stuff"};
-    QStringList full = SessionCategories;
-    full.removeDuplicates();
-    ASSERT_EQ(full.size(), 30);
-    EXPECT_EQ(toSet(small), toSet(ini.readSection("Cat1")));
-    EXPECT_EQ(toSet(medium), toSet(ini.readSection("Cat2")));
-    EXPECT_EQ(toSet(full), toSet(ini.readSection("Cat3")));
+    EXPECT_EQ(toSet(SmallestCategorySet), toSet(ini.readSection("Cat1")));
+    EXPECT_EQ(toSet(MiddleCategorySet), toSet(ini.readSection("Cat2")));
+    EXPECT_EQ(toSet(LargestCategorySet), toSet(ini.readSection("Cat3")));
+    EXPECT_EQ(toSet(LargestCategorySet), toSet(sessionCategories()));
 }
 
 TEST(ProgramFolderCategories, EverySessionCategoryMapsToAValueOfEachType) {
@@ -189,7 +151,7 @@ TEST(ProgramFolderCategories, EverySessionCategoryMapsToAValueOfEachType) {
         for (const QString& key : ini.readSection(type))
             values.insert(ini.readString(type, key));
         ASSERT_FALSE(values.isEmpty()) << type.toStdString();
-        for (const QString& category : SessionCategories) {
+        for (const QString& category : sessionCategories()) {
             const QString v = ini.readString("Sub" + type, category);
             EXPECT_TRUE(values.contains(v))
                 << "Sub" << type.toStdString() << " " << category.toStdString() << " -> '"
@@ -244,10 +206,10 @@ TEST(ProgramFolderSessions, IndexHasTheProgramsLayoutAndListsExistingFiles) {
         ASSERT_TRUE(QFileInfo::exists(file)) << n;
         const IniFile session(file);
         EXPECT_EQ(session.readSections(), QStringList{name}) << n;
-        EXPECT_EQ(session.readSection(name), SessionKeys) << n << ": keys in saving order";
-        for (const QString& key : SessionKeys)
+        EXPECT_EQ(session.readSection(name), sessionKeys()) << n << ": keys in saving order";
+        for (const QString& key : sessionKeys())
             EXPECT_FALSE(session.readString(name, key).isEmpty()) << n << " " << key.toStdString();
-        EXPECT_TRUE(SessionCategories.contains(session.readString(name, "catagory"))) << n;
+        EXPECT_TRUE(sessionCategories().contains(session.readString(name, "catagory"))) << n;
         EXPECT_LE(session.readString(name, "url").size(), 100);
         EXPECT_LE(session.readString(name, "title").size(), 60);
         EXPECT_LE(session.readString(name, "description").size(), 150);

@@ -95,72 +95,62 @@ TEST_F(SessionStoreTest, NamesDifferingInCaseAreNewSessions) {
     EXPECT_EQ(index(), QByteArray("[Session]\r\nCount=1\r\n[List]\r\n0=Site\r\n1=site\r\n"));
 }
 
-TEST_F(SessionStoreTest, ReservedAndEmptyNamesAreRefused) {
-    for (const char* n : {"list", "List", "LIST", "session"})
-        save(QLatin1String(n));
-    save("");
-    ASSERT_EQ(dialogs.shown.size(), 5);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(dialogs.shown[i].text, "Sorry that name is being used by this program");
-        EXPECT_EQ(dialogs.shown[i].caption, "Invalid Session Name");
-    }
-    EXPECT_EQ(dialogs.shown[4].text, "You have no Session_Name to save.");
-    EXPECT_EQ(dialogs.shown[4].caption, "No Session Name");
-    EXPECT_FALSE(pf.exists("data/session/session.hlx"));
-    save("Lists");
-    EXPECT_EQ(store->sesList().names(), QStringList({"Lists"}));
-}
-
-TEST_F(SessionStoreTest, NamesLeadingOutOfTheSessionFolderAreRefusedAndNothingIsWritten) {
-    for (const char* n : {"../evil", "a/b", "..\\x", "..", "sub\\name"}) {
+// Names refused with their message and caption; nothing is written for any of them.
+TEST_F(SessionStoreTest, RefusedNamesWriteNothing) {
+    const QString reserved = "Sorry that name is being used by this program";
+    const QString badChar = "Sorry you can not use that char!";
+    const struct {
+        QString name, text, caption;
+    } refused[] = {
+        {"list", reserved, "Invalid Session Name"},
+        {"LIST", reserved, "Invalid Session Name"},
+        {"session", reserved, "Invalid Session Name"},
+        {"", "You have no Session_Name to save.", "No Session Name"},
+        // Names leading out of the session folder.
+        {"../evil", badChar, "Char not allowd"},
+        {"a/b", badChar, "Char not allowd"},
+        {"..\\x", badChar, "Char not allowd"},
+        {"..", badChar, "Char not allowd"},
+        // Names that would break their section or their file.
+        {"two\nlines", badChar, "Char not allowd"},
+        {"cr\rname", badChar, "Char not allowd"},
+        {"[List]", badChar, "Char not allowd"},
+        {"a]b", badChar, "Char not allowd"},
+        {"a[b", badChar, "Char not allowd"},
+        {QString(201, QLatin1Char('n')), badChar, "Char not allowd"},
+        {QString(101, QChar(0x00e9)), badChar, "Char not allowd"}, // 202 bytes in UTF-8
+    };
+    for (const auto& r : refused) {
         dialogs.clear();
-        save(QLatin1String(n));
-        ASSERT_EQ(dialogs.texts(), QStringList({"Sorry you can not use that char!"})) << n;
-        EXPECT_EQ(dialogs.shown[0].caption, "Char not allowd");
+        save(r.name);
+        ASSERT_EQ(dialogs.texts(), QStringList({r.text})) << r.name.toStdString();
+        EXPECT_EQ(dialogs.shown[0].caption, r.caption);
     }
     EXPECT_TRUE(store->sesList().isEmpty());
     EXPECT_FALSE(pf.exists("data/session/session.hlx"));
     EXPECT_FALSE(pf.exists("data/evil.hlx"));
     EXPECT_EQ(QDir(pf.path("data/session")).entryList(QDir::Files), QStringList());
 
-    // A hostile name planted in the index is neither read nor deleted.
+    // The longest names, and a reserved word in a longer name, are saved.
+    dialogs.clear();
+    for (const QString& n :
+         {QString(200, QLatin1Char('n')), QString(100, QChar(0x00e9)), QString("Lists")})
+        save(n);
+    EXPECT_TRUE(dialogs.texts().isEmpty());
+    EXPECT_EQ(store->sesList().count(), 3);
+}
+
+TEST_F(SessionStoreTest, AHostileNamePlantedInTheIndexIsNeitherReadNorDeleted) {
     pf.writeBytes("data/victim.hlx", "keep");
     pf.writeBytes("data/session/session.hlx", "[List]\r\n0=../victim\r\n");
     store->readIndex();
     store->select(0);
     store->sesListSelection().setCurrentIndex(store->sesList().index(0, 0),
                                               QItemSelectionModel::ClearAndSelect);
-    dialogs.clear();
     store->deleteSelected();
     EXPECT_EQ(dialogs.texts(), QStringList({"Sorry you can not use that char!"}));
     EXPECT_EQ(pf.readBytes("data/victim.hlx"), QByteArray("keep"));
     EXPECT_EQ(store->sesList().count(), 1);
-}
-
-TEST_F(SessionStoreTest, NamesThatWouldBreakTheirSectionOrFileAreRefusedAndNothingIsWritten) {
-    const QString refused[] = {"two\nlines",
-                               "cr\rname",
-                               "[List]",
-                               "a]b",
-                               "a[b",
-                               QString(201, QLatin1Char('n')),
-                               QString(101, QChar(0x00e9))}; // 202 bytes in UTF-8
-    for (const QString& n : refused) {
-        dialogs.clear();
-        save(n);
-        ASSERT_EQ(dialogs.texts(), QStringList({"Sorry you can not use that char!"}))
-            << n.toStdString();
-    }
-    EXPECT_TRUE(store->sesList().isEmpty());
-    EXPECT_FALSE(pf.exists("data/session/session.hlx"));
-    EXPECT_EQ(QDir(pf.path("data/session")).entryList(QDir::Files), QStringList());
-
-    for (const QString& n : {QString(200, QLatin1Char('n')), QString(100, QChar(0x00e9))}) {
-        dialogs.clear();
-        save(n);
-        EXPECT_TRUE(dialogs.texts().isEmpty());
-    }
-    EXPECT_EQ(store->sesList().count(), 2);
 }
 
 TEST_F(SessionStoreTest, TypingASeparatorWarnsButKeepsTheText) {
