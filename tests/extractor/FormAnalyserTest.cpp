@@ -53,6 +53,7 @@ TEST(FormAnalyser, ActionIsResolvedAgainstThePageAddress) {
     EXPECT_EQ(cgiFor("\"https://other.org/a.cgi\"", PageUrl), "https://other.org/a.cgi");
     EXPECT_EQ(cgiFor("http-add.cgi", PageUrl), "http-add.cgi"); // contains "http"
     EXPECT_EQ(cgiFor("a.p", PageUrl), "a.p");                   // three characters or fewer
+    EXPECT_EQ(cgiFor("a.pl", PageUrl), "http://www.site.com/dir/a.pl");
     EXPECT_EQ(cgiFor("\"/q.cgi\" class=x", "ftp://h.net/a/b/"), "ftp://h.net/q.cgi");
     // The port of the page goes with the host, or the record would post elsewhere.
     EXPECT_EQ(cgiFor("/add.cgi", "http://127.0.0.1:8642/dir/p.htm"),
@@ -174,6 +175,10 @@ TEST(FormAnalyser, CategorySelectAndItsOptionsChooseTheCategoryType) {
         "Politics",   "Publishing",    "Recreation",     "Reference",     "Religion",
         "Sci-Tech",   "Services",      "Transportation", "Travel",        "Web_Stuff"};
     r = analyse(form("<form method=post action=/a.cgi>", "<input name=url>" + selectOf(thirty)));
+    EXPECT_EQ(r[R::CategoryType], "Big");
+    // Options holding every name of all three lists: the largest list wins.
+    r = analyse(form("<form method=post action=/a.cgi>",
+                     "<input name=url>" + selectOf(thirty + QStringList{"Web Stuff"})));
     EXPECT_EQ(r[R::CategoryType], "Big");
 
     // A SELECT whose name is no category row names nothing; the options still count.

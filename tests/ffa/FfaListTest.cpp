@@ -131,62 +131,53 @@ TEST(FfaForm, PiecesWithoutUrlActionOrCategoryAddNothing) {
     EXPECT_EQ(analyseFfaPage(list, open, page), 1);
 }
 
+// The category set the options offer, the largest first; without one, the
+// first of Business, Miscellaneous, Other travels in Hidden.
 TEST(FfaForm, CategorySetsAndFallbacks) {
-    const QString page = QStringLiteral("http://www.a.com/links.htm");
-    auto catOf = [&](const QByteArray& select) {
-        FfaList list;
-        analyseFfaPage(list, ffaPage("<form method=post action=add.cgi>", select), page);
-        return list.lines().isEmpty() ? QStringList() : fieldsOf(list.lines().at(0));
+    const QStringList cat1 = {"Business",   "Computers", "Education",    "Entertainment",
+                              "Government", "Personal",  "Miscellaneous"};
+    const QStringList cat2 = cat1 + QStringList{"Health", "Recreation", "Web Stuff"};
+    const QStringList cat3 = {
+        "Automotive", "Business",      "Communications", "Community",     "Computers",
+        "Consumer",   "Education",     "Employment",     "Entertainment", "Finance",
+        "Government", "Health",        "Internet",       "Manufacturing", "Media",
+        "Medical",    "Miscellaneous", "News",           "Opportunities", "Personal",
+        "Politics",   "Publishing",    "Recreation",     "Reference",     "Religion",
+        "Sci-Tech",   "Services",      "Transportation", "Travel",        "Web_Stuff"};
+    // Options by value, as plain text with a count behind, or plain.
+    const auto select = [](const QByteArray& name, const QStringList& options, int form) {
+        QByteArray out = "<select name=" + name + ">";
+        for (const QString& o : options)
+            out += form == 0   ? "<option value=\"" + o.toLatin1() + "\">"
+                   : form == 1 ? "<option> " + o.toLatin1() + "&nbsp;(12)\r\n"
+                               : "<option>" + o.toLatin1();
+        return out + "</select>";
     };
-    // Cat1's seven names plus others, but not all of Cat2.
-    QStringList f = catOf("<select name=\"Catagory\"><option value=\"Business\">"
-                          "<option value=Computers><option value=Education>"
-                          "<option value=Entertainment><option value=Government>"
-                          "<option value=Personal><option value=Miscellaneous>"
-                          "<option value=Health><option value=Cooking></select>");
-    ASSERT_FALSE(f.isEmpty());
-    EXPECT_EQ(f.at(6), "Catagory");
-    EXPECT_EQ(f.at(7), "Cat1");
-
-    QByteArray cat2 = "<select name=selection>";
-    for (const char* c : {"Business", "Computers", "Education", "Entertainment", "Government",
-                          "Personal", "Health", "Recreation", "Web Stuff", "Miscellaneous"})
-        cat2 += QByteArray("<option> ") + c + "&nbsp;(12)\r\n";
-    cat2 += "</select>";
-    f = catOf(cat2);
-    ASSERT_FALSE(f.isEmpty());
-    EXPECT_EQ(f.at(7), "Cat2");
-
-    QByteArray cat3 = "<select name=section>";
-    for (const char* c :
-         {"Automotive", "Business",      "Communications", "Community",     "Computers",
-          "Consumer",   "Education",     "Employment",     "Entertainment", "Finance",
-          "Government", "Health",        "Internet",       "Manufacturing", "Media",
-          "Medical",    "Miscellaneous", "News",           "Opportunities", "Personal",
-          "Politics",   "Publishing",    "Recreation",     "Reference",     "Religion",
-          "Sci-Tech",   "Services",      "Transportation", "Travel",        "Web_Stuff"})
-        cat3 += QByteArray("<option value=\"") + c + "\">" + c;
-    cat3 += "</select>";
-    f = catOf(cat3);
-    ASSERT_FALSE(f.isEmpty());
-    EXPECT_EQ(f.at(7), "Cat3");
-
-    // "Business" alone in a field named SECTION: the category travels in Hidden.
-    f = catOf("<select name=SECTION><option>Business<option>Pets</select>");
-    ASSERT_FALSE(f.isEmpty());
-    EXPECT_EQ(f.at(6), "");
-    EXPECT_EQ(f.at(7), "");
-    EXPECT_EQ(f.at(9), "&SECTION=Business");
-    f = catOf("<select name=section><option>Cars<option>Other</select>");
-    ASSERT_FALSE(f.isEmpty());
-    EXPECT_EQ(f.at(9), "&section=Other");
-    // Of several, the first of Business, Miscellaneous, Other in that order.
-    f = catOf("<select name=section><option>Other<option>Miscellaneous<option>Business</select>");
-    ASSERT_FALSE(f.isEmpty());
-    EXPECT_EQ(f.at(9), "&section=Business");
-    f = catOf("<select name=section><option>Other<option>Miscellaneous</select>");
-    ASSERT_FALSE(f.isEmpty());
-    EXPECT_EQ(f.at(9), "&section=Miscellaneous");
+    const struct {
+        QByteArray select;
+        QString variable, type, hidden;
+    } rows[] = {
+        {select("\"Catagory\"", cat1 + QStringList{"Health", "Cooking"}, 0), "Catagory", "Cat1",
+         ""},
+        {select("selection", cat2, 1), "selection", "Cat2", ""},
+        {select("section", cat3, 0), "section", "Cat3", ""},
+        {select("section", cat3 + QStringList{"Web Stuff"}, 2), "section", "Cat3", ""},
+        {select("SECTION", {"Business", "Pets"}, 2), "", "", "&SECTION=Business"},
+        {select("section", {"Cars", "Other"}, 2), "", "", "&section=Other"},
+        {select("section", {"Other", "Miscellaneous", "Business"}, 2), "", "", "&section=Business"},
+        {select("section", {"Other", "Miscellaneous"}, 2), "", "", "&section=Miscellaneous"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.select.toStdString());
+        FfaList list;
+        analyseFfaPage(list, ffaPage("<form method=post action=add.cgi>", row.select),
+                       "http://www.a.com/links.htm");
+        ASSERT_EQ(list.lines().count(), 1);
+        const QStringList f = fieldsOf(list.lines().at(0));
+        EXPECT_EQ(f.at(6), row.variable);
+        EXPECT_EQ(f.at(7), row.type);
+        EXPECT_EQ(f.at(9), row.hidden.isEmpty() ? "&action=add" : row.hidden);
+    }
 }
 
 // A bar inside a name or a value would shift every later field: it is

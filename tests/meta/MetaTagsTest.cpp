@@ -1,7 +1,6 @@
-// The HEAD block and its injection into documents, and linkbeacon-cli meta as
-// a script runs it in a real program folder.
+// The HEAD block, its injection into documents, the online fetch, and
+// linkbeacon-cli meta as a script runs it in a real program folder.
 #include "meta/MetaTags.h"
-#include "common/IniFile.h"
 #include "common/ProxySettings.h"
 #include "meta/MetaCreator.h"
 #include "support/CliRun.h"
@@ -10,7 +9,6 @@
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -91,8 +89,6 @@ TEST(MetaBlock, OnlyTheChosenTags) {
                      "</HEAD>"}));
     EXPECT_EQ(buildMetaBlock(MetaFields(), MetaChecks()),
               QStringList({"<HEAD>", "<TITLE></TITLE>", "</HEAD>"}));
-    MetaChecks unknown;
-    EXPECT_EQ(unknown.byName("title"), nullptr);
 }
 
 TEST(MetaInjection, ReplacesFromHtmlToHeadEnd) {
@@ -169,163 +165,157 @@ TEST(MetaFetch, ThroughTheProxyAndOnlyBelowStatus400) {
     }
 }
 
-TEST(MetaCli, BuildPrintsTheBlockWithCrLf) {
+namespace {
+
+// One call of linkbeacon-cli meta in the shared folder: exit code, stdout,
+// stderr ("<one line>": any single line), and optionally a file that then
+// holds the given bytes ("!" in front: the file does not exist).
+struct MetaStep {
+    QStringList args;
+    int exitCode = 0;
+    QByteArray out, err;
+    QString file;
+    QByteArray fileHas;
+};
+
+const QByteArray kOneLine = "<one line>";
+const QByteArray kModify =
+    "Modify Session Tag Name: Tag name already exists.\nDo you wish to modify it  ?\n";
+const QByteArray kReserved = "Invalid Tag Name: Sorry that name is being used by this program\n";
+
+} // namespace
+
+// The meta command in one folder, step by step: tag sets saved, listed,
+// loaded and deleted, sessions imported, documents injected, and every
+// refusal with its text. Unsafe names never reach a file outside data/meta.
+TEST(MetaCli, StepsInOneFolder) {
     QTemporaryDir dir;
-    const auto r = runCli(dir.path(), {"meta", "build", "--use", "owner,keywords", "--keywords",
-                                       "a, b", "--owner", "me@x", "--title", "  T  ", "--comment",
-                                       "c1", "--description", "unused"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "<HEAD>\r\n<TITLE>  T  </TITLE>\r\n<META NAME=\"Keywords\" CONTENT=\"a, "
-                     "b\">\r\n<LINK REV=made href=\"mailto:me@x\">\r\n</HEAD>\r\n<!--c1-->\r\n");
-    EXPECT_TRUE(r.err.isEmpty());
-    for (const QStringList& bad :
-         {QStringList{"meta"}, QStringList{"meta", "build", "--use", "title"},
-          QStringList{"meta", "build", "--bogus", "x"}, QStringList{"meta", "build", "--title"},
-          QStringList{"meta", "insert", "only.htm"}, QStringList{"meta", "list", "x"},
-          QStringList{"meta", "frobnicate"}}) {
-        const auto b = runCli(dir.path(), bad);
-        EXPECT_EQ(b.exitCode, 2) << bad.join(' ').toStdString();
-        EXPECT_EQ(b.err.count('\n'), 1) << b.err.toStdString();
-    }
-}
-
-TEST(MetaCli, SaveListLoadAndDeleteTagSets) {
-    QTemporaryDir dir;
-    const QString tags = dir.filePath("data/meta/");
-    auto r = runCli(dir.path(), {"meta", "save", "Garden", "--title", "G", "--comment", "one",
-                                 "--comment", "two", "--comment", "three", "--use", "all"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QByteArray tag = readFile(tags + "Garden.tag");
-    EXPECT_TRUE(tag.startsWith("[Garden]\r\nurl=\r\ntitle=G\r\nauthor=\r\ndescription=\r\n"
-                               "copyright=\r\ncreator=\r\npublisher=\r\ndistribution=\r\n"
-                               "rating=\r\nrevisit=\r\nday=\r\ndate=\r\nmonth=\r\nyear=\r\n"
-                               "charset=\r\nkey1=\r\nowner=\r\nlanguage=\r\nrobots=\r\n"
-                               "comment0=one\r\ncomment1=two\r\ncomment2=three\r\ncomcount=2\r\n"))
-        << tag.toStdString();
-    ASSERT_EQ(runCli(dir.path(), {"meta", "save", "Bare", "--keywords", "k"}).exitCode, 0);
-    EXPECT_EQ(lb::IniFile(tags + "Bare.tag").readString("Bare", "comcount"), "-1");
-    EXPECT_EQ(runCli(dir.path(), {"meta", "list"}).out, "Garden\nBare\n");
-
-    // Loading a set gives back its fields and its three comments; --comment replaces them.
-    r = runCli(dir.path(), {"meta", "build", "--set", "Garden"});
-    EXPECT_EQ(r.out, "<HEAD>\r\n<TITLE>G</TITLE>\r\n</HEAD>\r\n<!--one-->\r\n<!--two-->\r\n"
-                     "<!--three-->\r\n");
-    r = runCli(dir.path(),
-               {"meta", "build", "--comment", "x", "--set", "Bare", "--use", "keywords"});
-    EXPECT_EQ(r.out, "<HEAD>\r\n<TITLE></TITLE>\r\n<META NAME=\"Keywords\" CONTENT=\"k\">\r\n"
-                     "</HEAD>\r\n<!--x-->\r\n");
-
-    // An existing name asks first: No writes nothing, --yes rewrites.
-    r = runCli(dir.path(), {"meta", "save", "Garden", "--title", "changed"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Modify Session Tag Name: Tag name already exists.\nDo you wish to modify "
-                     "it  ?\n");
-    EXPECT_EQ(readFile(tags + "Garden.tag"), tag);
-    r = runCli(dir.path(), {"meta", "save", "Garden", "--title", "changed", "--yes"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(lb::IniFile(tags + "Garden.tag").readString("Garden", "title"), "changed");
-    EXPECT_EQ(runCli(dir.path(), {"meta", "list"}).out, "Garden\nBare\n");
-
-    // Reserved, empty and unsafe names.
-    for (const char* name : {"list", "Session"}) {
-        r = runCli(dir.path(), {"meta", "save", name});
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, "Invalid Tag Name: Sorry that name is being used by this program\n");
-    }
-    r = runCli(dir.path(), {"meta", "save", ""});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "No Tag Name: You have no Tag to save.\n");
-    writeFile(dir.filePath("data/outside.tag"), "[..]\r\ntitle=secret\r\n");
-    for (const QStringList& args :
-         {QStringList{"meta", "save", "../evil"}, QStringList{"meta", "save", "a\\b"},
-          QStringList{"meta", "build", "--set", "../outside"}, QStringList{"meta", "delete", ".."},
-          QStringList{"meta", "build", "--session", "../../x"},
-          QStringList{"meta", "delete", "../outside"}}) {
-        r = runCli(dir.path(), args);
-        EXPECT_EQ(r.exitCode, 1) << args.join(' ').toStdString();
-        EXPECT_EQ(r.err, "Invalid Tag Name: Sorry that name is being used by this program\n");
-        EXPECT_TRUE(r.out.isEmpty());
-    }
-    EXPECT_TRUE(QFile::exists(dir.filePath("data/outside.tag")));
-    EXPECT_FALSE(QFile::exists(dir.filePath("data/evil.tag")));
-
-    r = runCli(dir.path(), {"meta", "build", "--set", "Missing"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err.count('\n'), 1);
-    EXPECT_TRUE(r.out.isEmpty());
-
-    r = runCli(dir.path(), {"meta", "delete", "Nope"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "No Item: You have not selected an item to Delete\n");
-    EXPECT_EQ(runCli(dir.path(), {"meta", "delete", "Garden"}).exitCode, 0);
-    EXPECT_FALSE(QFile::exists(tags + "Garden.tag"));
-    EXPECT_EQ(runCli(dir.path(), {"meta", "list"}).out, "Bare\n");
-    EXPECT_EQ(runCli(dir.path(), {"meta", "delete", "Bare"}).exitCode, 0);
-    EXPECT_EQ(runCli(dir.path(), {"meta", "list"}).out, "");
-    // The last delete empties the list; the count stays as it was.
-    EXPECT_EQ(lb::IniFile(tags + "meta.hlx").readString("Session", "Count"), "0");
-}
-
-TEST(MetaCli, SessionImportFillsWhatTheSessionHas) {
-    QTemporaryDir dir;
-    QByteArray session = "[Shop]\r\nurl=http://shop/\r\ntitle=Shop\r\nemail=a@b\r\n"
-                         "description=D\r\nname=Ann\r\nlast=Lee\r\ncompany=Co\r\n";
+    ASSERT_TRUE(dir.isValid());
+    QByteArray shop = "[Shop]\r\nurl=http://shop/\r\ntitle=Shop\r\nemail=a@b\r\n"
+                      "description=D\r\nname=Ann\r\nlast=Lee\r\ncompany=Co\r\n";
     for (int i = 1; i <= 16; ++i)
-        session += "key" + QByteArray::number(i) + "=" +
-                   (i <= 2 ? "k" + QByteArray::number(i) : "") + "\r\n";
-    writeFile(dir.filePath("data/session/Shop.hlx"), session);
+        shop += "key" + QByteArray::number(i) + "=" + (i <= 2 ? "k" + QByteArray::number(i) : "") +
+                "\r\n";
+    writeFile(dir.filePath("data/session/Shop.hlx"), shop);
     writeFile(dir.filePath("data/session/Thin.hlx"), "[Thin]\r\ntitle=Only\r\n");
-    auto r = runCli(dir.path(), {"meta", "build", "--session", "Shop", "--use", "all"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    const QList<QByteArray> lines = r.out.split('\n');
-    EXPECT_EQ(lines[2], "<TITLE>Shop</TITLE>\r");
-    EXPECT_EQ(lines[3],
-              "<META NAME=\"Keywords\" CONTENT=\"k1, k2, , , , , , , , , , , , , , \">\r");
-    EXPECT_EQ(lines[4], "<META NAME=\"Description\" CONTENT=\"D\">\r");
-    EXPECT_EQ(lines[5], "<META NAME=\"Author\" CONTENT=\"Ann Lee\">\r");
-    EXPECT_EQ(lines[6], "<META NAME=\"Copyright\" CONTENT=\"Co\">\r");
-    EXPECT_TRUE(r.out.contains("mailto:a@b"));
-
-    // Keys the session lacks keep what the tag set gave; fields given override both.
-    ASSERT_EQ(runCli(dir.path(), {"meta", "save", "Base", "--author", "Set Author", "--title",
-                                  "Set Title", "--description", "Set D"})
-                  .exitCode,
-              0);
-    r = runCli(dir.path(), {"meta", "build", "--description", "Mine", "--session", "Thin", "--set",
-                            "Base", "--use", "author,description"});
-    EXPECT_EQ(r.out, "<HEAD>\r\n<TITLE>Only</TITLE>\r\n<META NAME=\"Description\" "
-                     "CONTENT=\"Mine\">\r\n<META NAME=\"Author\" CONTENT=\"Set Author\">\r\n"
-                     "</HEAD>\r\n");
-    r = runCli(dir.path(), {"meta", "build", "--session", "Absent"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err.count('\n'), 1);
-}
-
-TEST(MetaCli, InsertWritesTheInjectedDocument) {
-    QTemporaryDir dir;
+    writeFile(dir.filePath("data/outside.tag"), "[..]\r\ntitle=secret\r\n");
     writeFile(dir.filePath("in.htm"), "<html><head><title>x</title></head>\n<body>\xC3\xA9</body>\n"
                                       "</html>");
-    auto r = runCli(dir.path(), {"meta", "insert", "--title", "New", "in.htm", "out.htm", "--use",
-                                 "language", "--language", "de"});
-    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.isEmpty());
-    EXPECT_EQ(readFile(dir.filePath("out.htm")),
-              "<HTML LANG=de>\r\n<HEAD>\r\n<TITLE>New</TITLE>\r\n"
-              "</HEAD>\r\n<body>\xC3\xA9</body>\r\n</html>\r\n");
-    r = runCli(dir.path(), {"meta", "insert", "in.htm", "out2.htm"});
-    ASSERT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(
-        readFile(dir.filePath("out2.htm")).startsWith("<HTML>\r\n<HEAD>\r\n<TITLE></TITLE>"));
-
     writeFile(dir.filePath("nohead.htm"), "<html><body></body></html>");
     writeFile(dir.filePath("keep.htm"), "untouched");
-    r = runCli(dir.path(), {"meta", "insert", "nohead.htm", "keep.htm"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "You must have a missing or incorrect <head> or </head> Tag.\n");
-    EXPECT_EQ(readFile(dir.filePath("keep.htm")), "untouched");
-    r = runCli(dir.path(), {"meta", "insert", "nohead.htm", "new.htm"});
-    EXPECT_FALSE(QFile::exists(dir.filePath("new.htm")));
-    r = runCli(dir.path(), {"meta", "insert", "missing.htm", "new.htm"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Cannot open file missing.htm\n");
+    const QString garden = "data/meta/Garden.tag";
+    const MetaStep steps[] = {
+        {{"build", "--use", "owner,keywords", "--keywords", "a, b", "--owner", "me@x", "--title",
+          "  T  ", "--comment", "c1", "--description", "unused"},
+         0,
+         "<HEAD>\r\n<TITLE>  T  </TITLE>\r\n<META NAME=\"Keywords\" CONTENT=\"a, b\">\r\n"
+         "<LINK REV=made href=\"mailto:me@x\">\r\n</HEAD>\r\n<!--c1-->\r\n"},
+        {{}, 2, "", kOneLine},
+        {{"build", "--use", "title"}, 2, "", kOneLine},
+        {{"build", "--bogus", "x"}, 2, "", kOneLine},
+        {{"build", "--title"}, 2, "", kOneLine},
+        {{"insert", "only.htm"}, 2, "", kOneLine},
+        {{"list", "x"}, 2, "", kOneLine},
+        {{"frobnicate"}, 2, "", kOneLine},
+        {{"save", "Garden", "--title", "G", "--comment", "one", "--comment", "two", "--comment",
+          "three", "--use", "all"},
+         0,
+         "",
+         "",
+         garden,
+         "[Garden]\r\nurl=\r\ntitle=G\r\nauthor=\r\ndescription=\r\ncopyright=\r\ncreator=\r\n"
+         "publisher=\r\ndistribution=\r\nrating=\r\nrevisit=\r\nday=\r\ndate=\r\nmonth=\r\n"
+         "year=\r\ncharset=\r\nkey1=\r\nowner=\r\nlanguage=\r\nrobots=\r\ncomment0=one\r\n"
+         "comment1=two\r\ncomment2=three\r\ncomcount=2\r\n"},
+        {{"save", "Bare", "--keywords", "k"}, 0, "", "", "data/meta/Bare.tag", "comcount=-1\r\n"},
+        {{"list"}, 0, "Garden\nBare\n"},
+        // A set gives back its fields and comments; --comment replaces them.
+        {{"build", "--set", "Garden"},
+         0,
+         "<HEAD>\r\n<TITLE>G</TITLE>\r\n</HEAD>\r\n<!--one-->\r\n<!--two-->\r\n<!--three-->\r\n"},
+        {{"build", "--comment", "x", "--set", "Bare", "--use", "keywords"},
+         0,
+         "<HEAD>\r\n<TITLE></TITLE>\r\n<META NAME=\"Keywords\" CONTENT=\"k\">\r\n</HEAD>\r\n"
+         "<!--x-->\r\n"},
+        // An existing name asks first: No writes nothing, --yes rewrites.
+        {{"save", "Garden", "--title", "changed"}, 1, "", kModify, garden, "title=G\r\n"},
+        {{"save", "Garden", "--title", "changed", "--yes"},
+         0,
+         "",
+         kModify,
+         garden,
+         "title=changed\r\n"},
+        {{"list"}, 0, "Garden\nBare\n"},
+        {{"save", "list"}, 1, "", kReserved},
+        {{"save", "Session"}, 1, "", kReserved},
+        {{"save", ""}, 1, "", "No Tag Name: You have no Tag to save.\n"},
+        {{"save", "../evil"}, 1, "", kReserved, "data/evil.tag", "!"},
+        {{"save", "a\\b"}, 1, "", kReserved},
+        {{"build", "--set", "../outside"}, 1, "", kReserved},
+        {{"build", "--session", "../../x"}, 1, "", kReserved},
+        {{"delete", ".."}, 1, "", kReserved},
+        {{"delete", "../outside"}, 1, "", kReserved, "data/outside.tag", "title=secret"},
+        {{"build", "--set", "Missing"}, 1, "", kOneLine},
+        {{"delete", "Nope"}, 1, "", "No Item: You have not selected an item to Delete\n"},
+        {{"delete", "Garden"}, 0, "", "", garden, "!"},
+        {{"list"}, 0, "Bare\n"},
+        // The last delete empties the list; the count stays as it was.
+        {{"delete", "Bare"}, 0, "", "", "data/meta/meta.hlx", "Count=0\r\n"},
+        {{"list"}, 0, ""},
+        // A session fills what it has; keys it lacks keep the set's, options override both.
+        {{"build", "--session", "Shop", "--use", "keywords,description,author,copyright"},
+         0,
+         "<HEAD>\r\n<TITLE>Shop</TITLE>\r\n"
+         "<META NAME=\"Keywords\" CONTENT=\"k1, k2, , , , , , , , , , , , , , \">\r\n"
+         "<META NAME=\"Description\" CONTENT=\"D\">\r\n<META NAME=\"Author\" CONTENT=\"Ann "
+         "Lee\">\r\n"
+         "<META NAME=\"Copyright\" CONTENT=\"Co\">\r\n</HEAD>\r\n"},
+        {{"save", "Base", "--author", "Set Author", "--title", "Set Title", "--description",
+          "Set D"}},
+        {{"build", "--description", "Mine", "--session", "Thin", "--set", "Base", "--use",
+          "author,description"},
+         0,
+         "<HEAD>\r\n<TITLE>Only</TITLE>\r\n<META NAME=\"Description\" CONTENT=\"Mine\">\r\n"
+         "<META NAME=\"Author\" CONTENT=\"Set Author\">\r\n</HEAD>\r\n"},
+        {{"build", "--session", "Shop", "--use", "owner"},
+         0,
+         "<HEAD>\r\n<TITLE>Shop</TITLE>\r\n<LINK REV=made href=\"mailto:a@b\">\r\n</HEAD>\r\n"},
+        {{"build", "--session", "Absent"}, 1, "", kOneLine},
+        {{"insert", "--title", "New", "in.htm", "out.htm", "--use", "language", "--language", "de"},
+         0,
+         "",
+         "",
+         "out.htm",
+         "<HTML LANG=de>\r\n<HEAD>\r\n<TITLE>New</TITLE>\r\n</HEAD>\r\n<body>\xC3\xA9</body>\r\n"
+         "</html>\r\n"},
+        {{"insert", "in.htm", "out2.htm"}, 0, "", "", "out2.htm", "<HTML>\r\n<HEAD>\r\n<TITLE></"},
+        {{"insert", "nohead.htm", "keep.htm"},
+         1,
+         "",
+         "You must have a missing or incorrect <head> or </head> Tag.\n",
+         "keep.htm",
+         "untouched"},
+        {{"insert", "nohead.htm", "new.htm"},
+         1,
+         "",
+         "You must have a missing or incorrect <head> or </head> Tag.\n",
+         "new.htm",
+         "!"},
+        {{"insert", "missing.htm", "new.htm"}, 1, "", "Cannot open file missing.htm\n"},
+    };
+    for (const MetaStep& step : steps) {
+        SCOPED_TRACE(step.args.join(' ').toStdString());
+        const auto r = runCli(dir.path(), QStringList{"meta"} + step.args);
+        EXPECT_EQ(r.exitCode, step.exitCode);
+        EXPECT_EQ(r.out, step.out);
+        if (step.err == kOneLine)
+            EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        else
+            EXPECT_EQ(r.err, step.err);
+        if (step.fileHas == "!")
+            EXPECT_FALSE(QFile::exists(dir.filePath(step.file)));
+        else if (!step.file.isEmpty())
+            EXPECT_TRUE(readFile(dir.filePath(step.file)).contains(step.fileHas))
+                << readFile(dir.filePath(step.file)).toStdString();
+    }
 }

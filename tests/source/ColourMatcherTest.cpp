@@ -5,7 +5,6 @@
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
-#include <QFile>
 #include <QTemporaryDir>
 #include <random>
 
@@ -76,14 +75,6 @@ TEST(ColourEntries, ParsingRulesAndLimits) {
     EXPECT_EQ(e[2].colour, colours::Red); // unknown colour text: the default
     EXPECT_EQ(e[3].end, "");
 
-    QStringList many;
-    for (int i = 0; i < 45; ++i)
-        many << QStringLiteral("<t%1;>").arg(i);
-    many.prepend(";bad");
-    e = parseBeginEndList(many, colours::Red);
-    ASSERT_EQ(e.size(), kMaxTokenEntries);
-    EXPECT_EQ(e.last().begin, "<t39");
-
     e = parseLineEndList({";;red", "//;navy", "#", ";blue"}, colours::Green);
     ASSERT_EQ(e.size(), 3);
     EXPECT_EQ(e[0].begin, ";");
@@ -99,14 +90,6 @@ TEST(ColourEntries, ParsingRulesAndLimits) {
     EXPECT_EQ(k[0].colour, colours::Blue);
     EXPECT_EQ(k[1].word, "VALUE=");
     EXPECT_EQ(k[1].colour, colours::Red);
-
-    QStringList colourful;
-    for (int i = 0; i < 42; ++i)
-        colourful << QStringLiteral("w%1;#%2").arg(i).arg(i + 1, 6, 10, QLatin1Char('0'));
-    const QList<KeywordEntry> kc = parseKeywordList(colourful, true, colours::Lime);
-    ASSERT_EQ(kc.size(), 42);
-    EXPECT_EQ(kc[39].colour, 0x000040u);
-    EXPECT_EQ(kc[40].colour, colours::Lime); // past forty colours: the rule's colour
 }
 
 // Entries past the table's size are dropped; keyword colours past the
@@ -312,28 +295,15 @@ TEST(ColourMatcher, AgreesWithTheLiteralReadingOnRandomTexts) {
     }
 }
 
-TEST(ColourCli, SourceRulesByDefaultWithCodePointOffsets) {
+// linkbeacon-cli colour: the runs as "start length colour" lines, offsets in
+// characters (U+1F600 is one, CR LF two; bytes that are not UTF-8 are
+// Latin-1), the rules chosen by name or read from a file in collection order.
+TEST(ColourCli, ArgumentsToRunsAndExitCodes) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    // U+1F600 takes two UTF-16 units but counts as one character; CR LF count as two.
     writeFile(dir.filePath("page.htm"),
               "\xF0\x9F\x98\x80<form action=x>\r\n<OPTION>\xC3\xA9</OPTION>");
-    auto r = runCli(dir.path(), {"colour", "page.htm"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "1 6 red\n7 7 blue\n14 2 red\n18 8 blue\n27 9 blue\n");
-    EXPECT_TRUE(r.err.isEmpty());
-    EXPECT_EQ(runCli(dir.path(), {"colour", "--rules", "source", "page.htm"}).out, r.out);
-
-    // Bytes that are not UTF-8 are read as Latin-1, one character each.
     writeFile(dir.filePath("latin.htm"), "\xE9\xE9<meta x>");
-    r = runCli(dir.path(), {"colour", "--rules", "meta", "latin.htm"});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "2 8 purple\n");
-}
-
-TEST(ColourCli, RulesFileInCollectionOrder) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     writeFile(dir.filePath("rules.txt"), "[Rule]\r\n"
                                          "KeyDrawingType=dtBeginLineEnd\r\n"
                                          "KeyLineEndLst=//;#102030\r\n"
@@ -347,27 +317,37 @@ TEST(ColourCli, RulesFileInCollectionOrder) {
                                          "KeyBegEndLst=(;)\n"
                                          "DefKeyColor=no such colour\n");
     writeFile(dir.filePath("code.txt"), "int a; // int x=y\nprint x=y (z)");
-    const auto r = runCli(dir.path(), {"colour", "--rules-file", "rules.txt", "code.txt"});
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "0 3 lime\n7 10 #102030\n24 3 navy\n28 3 red\n");
-}
-
-TEST(ColourCli, BadArgumentsAndMissingFiles) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    writeFile(dir.filePath("a.txt"), "x");
     writeFile(dir.filePath("bad.txt"), "[Rule]\nColour=red\n");
-    for (const QStringList& args :
-         {QStringList{"colour"}, QStringList{"colour", "--rules", "other", "a.txt"},
-          QStringList{"colour", "--rules", "meta", "--rules-file", "bad.txt", "a.txt"},
-          QStringList{"colour", "--rules-file", "bad.txt", "a.txt"},
-          QStringList{"colour", "a.txt", "a.txt"}, QStringList{"colour", "--rules"}}) {
-        const auto r = runCli(dir.path(), args);
-        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
-        EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
-        EXPECT_TRUE(r.out.isEmpty());
+    const QByteArray source = "1 6 red\n7 7 blue\n14 2 red\n18 8 blue\n27 9 blue\n";
+    const QByteArray oneLine = "<one line>";
+    const struct {
+        QStringList args;
+        int exitCode;
+        QByteArray out, err;
+    } rows[] = {
+        {{"page.htm"}, 0, source, ""},
+        {{"--rules", "source", "page.htm"}, 0, source, ""},
+        {{"--rules", "meta", "latin.htm"}, 0, "2 8 purple\n", ""},
+        {{"--rules-file", "rules.txt", "code.txt"},
+         0,
+         "0 3 lime\n7 10 #102030\n24 3 navy\n28 3 red\n",
+         ""},
+        {{}, 2, "", oneLine},
+        {{"--rules", "other", "page.htm"}, 2, "", oneLine},
+        {{"--rules", "meta", "--rules-file", "rules.txt", "page.htm"}, 2, "", oneLine},
+        {{"--rules-file", "bad.txt", "page.htm"}, 2, "", oneLine},
+        {{"page.htm", "page.htm"}, 2, "", oneLine},
+        {{"--rules"}, 2, "", oneLine},
+        {{"missing.htm"}, 1, "", "Cannot open file missing.htm\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.args.join(' ').toStdString());
+        const auto r = runCli(dir.path(), QStringList{"colour"} + row.args);
+        EXPECT_EQ(r.exitCode, row.exitCode);
+        EXPECT_EQ(r.out, row.out);
+        if (row.err == oneLine)
+            EXPECT_EQ(r.err.count('\n'), 1) << r.err.toStdString();
+        else
+            EXPECT_EQ(r.err, row.err);
     }
-    const auto r = runCli(dir.path(), {"colour", "missing.htm"});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Cannot open file missing.htm\n");
 }

@@ -1,16 +1,11 @@
 // The spider's text rules: session stems and crawl bases from start URLs,
 // session names, link resolution and normalisation, the keyword split, the
-// order of "Urls Found"; and the sitemap of a crawl: its bytes, spider
-// --sitemap, and the window's file.
-#include "engines/ProgramFolder.h"
+// order of "Urls Found"; and the bytes of a crawl's sitemap.
 #include "spider/SiteList.h"
 #include "spider/Sitemap.h"
 #include "spider/Spider.h"
-#include "support/CliRun.h"
-#include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 
 using namespace lb;
 
@@ -164,9 +159,6 @@ TEST(SpiderSiteList, ManyEntriesKeepRowsAndLookUpsConsistent) {
     EXPECT_EQ(list.data(list.index(4999, 0)).toString(), expected.last());
 }
 
-using lb::test::ProgramFolder;
-using lb::test::TargetSim;
-
 TEST(Sitemap, EscapesMarkupKeepsOrderAndLeavesOutOverlongAddresses) {
     const QString longest = QStringLiteral("http://a/") + QString(2048 - 9, QLatin1Char('x'));
     const QString tooLong = longest + QLatin1Char('y');
@@ -183,32 +175,4 @@ TEST(Sitemap, EscapesMarkupKeepsOrderAndLeavesOutOverlongAddresses) {
               QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                          "<urlset xmlns=\"http://www.sitemaps.org/schemas/sitemap/0.9\">\n"
                          "</urlset>\n"));
-}
-
-namespace {
-
-int spiderCli(const QString& folder, const QStringList& args, QByteArray* err = nullptr) {
-    const auto r = lb::test::runCli(folder, QStringList{"spider"} + args);
-    if (err)
-        *err = r.err;
-    return r.exitCode;
-}
-
-} // namespace
-
-// A start check that refuses writes no sitemap; an unwritable one is exit 1.
-TEST(Sitemap, TheSpiderWritesNoneWhenRefusedAndSaysWhenItCannot) {
-    TargetSim& sim = lb::test::sharedTargetSim();
-    ASSERT_TRUE(sim.ok());
-    const QString s = sim.url("/site");
-    ProgramFolder fresh;
-    EXPECT_EQ(spiderCli(fresh.dir.path(), {"--sitemap", "map.xml", s}), 1);
-    EXPECT_FALSE(fresh.exists("map.xml"));
-    QDir(fresh.dir.path()).mkpath("taken.xml");
-    QByteArray err;
-    EXPECT_EQ(
-        spiderCli(fresh.dir.path(), {"--yes", "--sitemap", "taken.xml", s + "/about.html"}, &err),
-        1);
-    EXPECT_TRUE(err.endsWith("Unable to write to " + fresh.path("taken.xml").toUtf8() + "\n"))
-        << err.toStdString();
 }
