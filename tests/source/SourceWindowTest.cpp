@@ -60,28 +60,6 @@ protected:
 
 } // namespace
 
-TEST_F(SourceWindow, ShowsThePageColouredWithItsStatus) {
-    const QByteArray page = "<html>\r\n<form action=\"/add\" method=post>\r\n"
-                            "<input name=url value=\"\">\r\n</form>\r\n</html>\r\n";
-    w.VSourceClick("Some Engine", rawUrl(sim, "raw", "HTTP/1.0 200 OK\r\n\r\n" + page));
-    EXPECT_TRUE(w.isVisible());
-    EXPECT_TRUE(dialogs.shown.isEmpty());
-    EXPECT_EQ(child<QLabel>(w, "Label2")->text(), "Some Engine");
-    EXPECT_EQ(child<QLabel>(w, "StatusPanel1")->text(), "Done..OK");
-    EXPECT_FALSE(child<QPushButton>(w, "Abort")->isEnabled());
-    TColorMemo* box = child<TColorMemo>(w, "SourceBox");
-    EXPECT_EQ(box->Lines(), QStringList({"<html>", "<form action=\"/add\" method=post>",
-                                         "<input name=url value=\"\">", "</form>", "</html>"}));
-    w.grab();
-    const int form = box->document()->findBlockByNumber(1).position();
-    EXPECT_EQ(box->PaintedColourAt(form), box->ScreenColour(colours::Red));
-    EXPECT_EQ(box->PaintedColourAt(form + 6), box->ScreenColour(colours::Blue)); // action=
-
-    // Close hides the window.
-    child<QPushButton>(w, "Button1")->click();
-    EXPECT_FALSE(w.isVisible());
-}
-
 TEST_F(SourceWindow, AbortHalfwayKeepsWhatArrivedThenShowsTheError) {
     dialogs.memo = w.SourceBox();
     QPushButton* abort = child<QPushButton>(w, "Abort");
@@ -135,6 +113,8 @@ TEST(SourceViewer, BehindAProxyThePageComesThroughIt) {
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
+// "Source" on the main window opens the window on the engine's page: the
+// name, the page's lines in their colours, the status; Close hides it.
 TEST(SourceWindowFromMain, OpenedByVSourceWithTheEngineShown) {
     TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
@@ -142,7 +122,8 @@ TEST(SourceWindowFromMain, OpenedByVSourceWithTheEngineShown) {
     pf.writeStandardFiles();
     EngineRecord r;
     r.name = "Alpha";
-    r[EngineRecord::SiteUrl] = rawUrl(sim, "raw", "HTTP/1.0 200 OK\r\n\r\n<form>\r\n");
+    r[EngineRecord::SiteUrl] = rawUrl(
+        sim, "raw", "HTTP/1.0 200 OK\r\n\r\n<html>\r\n<form action=\"/add\" method=post>\r\n");
     r.setPost(true);
     pf.writeEngines("data/data.hlz", {r.toLine()});
     lb::test::InFolder cwd(pf.dir.path());
@@ -152,9 +133,18 @@ TEST(SourceWindowFromMain, OpenedByVSourceWithTheEngineShown) {
     k.setWindows(nullptr, &source, nullptr, nullptr, nullptr);
     child<QPushButton>(k, "VSource")->click();
     EXPECT_TRUE(source.isVisible());
-    EXPECT_EQ(child<QLabel>(source, "Label2")->text(), "Alpha");
-    EXPECT_EQ(source.SourceBox()->Lines(), QStringList{"<form>"});
     EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join('|').toStdString();
+    EXPECT_EQ(child<QLabel>(source, "Label2")->text(), "Alpha");
+    EXPECT_EQ(child<QLabel>(source, "StatusPanel1")->text(), "Done..OK");
+    EXPECT_FALSE(child<QPushButton>(source, "Abort")->isEnabled());
+    TColorMemo* box = source.SourceBox();
+    EXPECT_EQ(box->Lines(), QStringList({"<html>", "<form action=\"/add\" method=post>"}));
+    source.grab();
+    const int form = box->document()->findBlockByNumber(1).position();
+    EXPECT_EQ(box->PaintedColourAt(form), box->ScreenColour(colours::Red));
+    EXPECT_EQ(box->PaintedColourAt(form + 6), box->ScreenColour(colours::Blue)); // action=
+    child<QPushButton>(source, "Button1")->click();
+    EXPECT_FALSE(source.isVisible());
 }
 
 namespace {
