@@ -1,5 +1,6 @@
 // Addresses resolved and compared as the audit does, and what it reads from
 // a page: texts by their charset, headings, images, links.
+#include "audit/AuditIssues.h"
 #include "audit/AuditReport.h"
 #include "audit/AuditUrl.h"
 #include "audit/PageFacts.h"
@@ -39,13 +40,14 @@ TEST(AuditUrl, ReferencesResolveAsRfc3986SaysAndNormaliseOnlyWhatIsAllowed) {
         {"https://h:443", "https://h/"},
         {"https://h:8443/x", "https://h:8443/x"},
         {"http://h:81/", "http://h:81/"},
+        {"http://h:65535/", "http://h:65535/"},
         {"  /spaced path  ", "http://a/spaced%20path"},
         {"/caf\xC3\xA9", "http://a/caf%C3%A9"},
         // not followed
         {"mailto:x@y", ""},
         {"javascript:void(0)", ""},
         {"ftp://h/", ""},
-        {"http://h:99999/", ""},
+        {"http://h:65536/", ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(resolveAuditUrl(base, QString::fromUtf8(c.ref)).toString(),
@@ -120,6 +122,56 @@ TEST(PageFacts, TagsGiveHeadingsImagesLinksAndRobots) {
     EXPECT_TRUE(none.links.isEmpty());
 }
 
+// The rules on one page, each limit from both sides.
+TEST(AuditIssues, EachPageRuleFromBothSidesOfItsLimit) {
+    // Characters, not UTF-16 units, are counted: the emoji is one.
+    const QString title60 = QString(59, 'T') + QStringLiteral(u"😀");
+    const QString description160(160, 'd');
+    struct {
+        const char* what;
+        int status;
+        QString title, description;
+        int h1Count;
+        qint64 ms;
+        QStringList found; // code and detail of each issue
+    } const rows[] = {
+        {"at every limit", 200, title60, description160, 1, 2000, {}},
+        {"title one over", 200, title60 + 'T', description160, 1, 2000, {"title-too-long "}},
+        {"description one over",
+         200,
+         title60,
+         description160 + 'd',
+         1,
+         2000,
+         {"description-too-long "}},
+        {"no h1", 200, title60, description160, 0, 2000, {"missing-h1 "}},
+        {"two h1", 200, title60, description160, 2, 2000, {"multiple-h1 "}},
+        {"slow", 200, title60, description160, 1, 2001, {"slow 2001"}},
+        {"empty texts", 200, "", "", 1, 0, {"missing-description ", "missing-title "}},
+        {"status 399", 399, "", "", 0, 0, {}},
+        {"status 400", 400, "", "", 0, 0, {"broken-link http://h/"}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        AuditCrawl crawl;
+        crawl.start = QStringLiteral("http://h/");
+        AuditPage page;
+        page.url = crawl.start;
+        page.status = r.status;
+        page.html = r.status == 200;
+        page.title = r.title;
+        page.description = r.description;
+        page.h1Count = r.h1Count;
+        page.ms = r.ms;
+        crawl.pages.append(page);
+        crawl.nodes.append({crawl.start, 0, true, false, false, {0}});
+        QStringList found;
+        for (const AuditIssue& i : findIssues(crawl))
+            found << i.code + ' ' + i.detail;
+        EXPECT_EQ(found, r.found);
+    }
+}
+
 TEST(AuditReport, HostileTextIsEscapedInHtmlAndQuotedInCsv) {
     AuditCrawl crawl;
     crawl.start = QStringLiteral("http://h/");
@@ -136,6 +188,7 @@ TEST(AuditReport, HostileTextIsEscapedInHtmlAndQuotedInCsv) {
     EXPECT_FALSE(html.contains("<b>"));
     EXPECT_TRUE(html.contains("&lt;script&gt;"));
     const QByteArray csv = auditCsv(crawl);
+    EXPECT_TRUE(csv.startsWith("\xEF\xBB\xBF"));
     const QList<QByteArray> lines = csv.split('\n');
     EXPECT_TRUE(lines.at(1).startsWith(
         "http://h/<b>,200,,,0,0,,0,\"<script>alert(\"\"x, y\"\")</script>\r"));

@@ -126,7 +126,12 @@ TEST(RobotsTxt, CrawlDelayComesFromTheChosenGroupAndSitemapsFromAnywhere) {
 }
 
 TEST(RobotsTxt, OnlyTheFirst500KiBAreRead) {
-    QByteArray text = "User-agent: *\n";
-    text += QByteArray(500 * 1024, '#') + "\nDisallow: /\n";
-    EXPECT_TRUE(RobotsTxt::parse(text).allowed("a", "/x"));
+    // The rule's last byte at the limit: read; one byte later: cut to an empty Disallow.
+    const QByteArray rule = "Disallow: /";
+    for (const int extra : {0, 1}) {
+        QByteArray text = "User-agent: *\n";
+        text += QByteArray(500 * 1024 - text.size() - rule.size() - 1 + extra, '#');
+        text += '\n' + rule + '\n';
+        EXPECT_EQ(RobotsTxt::parse(text).allowed("a", "/x"), extra == 1) << extra;
+    }
 }

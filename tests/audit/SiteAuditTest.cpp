@@ -63,7 +63,7 @@ TEST(SiteAudit, TheDemoSiteShowsEachIssueOnce) {
         else
             lines.append(line);
     }
-    const QStringList expected{
+    QStringList expected{
         "blocked-by-robots " + o + "/audit/private/secret.html",
         "broken-link " + o + "/audit/missing.html " + o + "/audit/",
         "canonical-elsewhere " + o + "/audit/canonical.html",
@@ -82,20 +82,13 @@ TEST(SiteAudit, TheDemoSiteShowsEachIssueOnce) {
         "redirect-chain " + o + "/audit/chain " + o + "/audit/about.html",
         "redirect-loop " + o + "/audit/loop-a",
         "title-too-long " + o + "/audit/long-title.html",
-        "robots: Googlebot allowed",
-        "robots: Bingbot allowed",
-        "robots: Applebot allowed",
-        "robots: DuckDuckBot allowed",
-        "robots: GPTBot blocked",
-        "robots: OAI-SearchBot allowed",
-        "robots: ChatGPT-User allowed",
-        "robots: ClaudeBot allowed",
-        "robots: PerplexityBot allowed",
-        "robots: CCBot blocked",
-        "robots: Google-Extended allowed",
-        // every page linked or redirected to; robots.txt and the sitemaps are not pages
-        "audit: 22 pages, 19 issues, 1 broken links",
     };
+    // The demo's robots.txt keeps two crawlers out.
+    for (const QString& name : knownCrawlers())
+        expected.append("robots: " + name +
+                        (name == "GPTBot" || name == "CCBot" ? " blocked" : " allowed"));
+    // every page linked or redirected to; robots.txt and the sitemaps are not pages
+    expected.append("audit: 22 pages, 19 issues, 1 broken links");
     EXPECT_EQ(lines, expected);
     const QString slowPrefix = "slow " + o + "/delay/2100/audit/slow.html ";
     ASSERT_TRUE(slow.startsWith(slowPrefix)) << slow.toStdString();
@@ -128,7 +121,7 @@ TEST(SiteAudit, TheDemoSiteShowsEachIssueOnce) {
     EXPECT_FALSE(targets.contains(QStringLiteral("/audit/orphan.html")));
 }
 
-TEST(SiteAudit, PageLimitIgnoredRobotsAndNoSitemap) {
+TEST(SiteAudit, PageLimitAndIgnoredRobots) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
     // A generated site of 50 pages: exactly the limit is requested.
@@ -142,19 +135,29 @@ TEST(SiteAudit, PageLimitIgnoredRobotsAndNoSitemap) {
     ASSERT_TRUE(ignoring.ended);
     ASSERT_EQ(ignoring.audit.pages().size(), 1);
     EXPECT_EQ(ignoring.audit.pages().first().status, 200);
+}
 
-    // A server with no robots.txt and no sitemap: nothing about sitemaps.
-    RawServer raw;
-    raw.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // robots.txt
-    raw.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // sitemap.xml
-    raw.addAnswer("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<title>Home</title>"
-                  "<meta name=description content=Home><h1>Home</h1>");
-    AuditOptions one = options(raw.url("/"));
-    one.inFlight = 1;
-    AuditRun plain(one);
-    ASSERT_TRUE(plain.ended);
-    EXPECT_EQ(plain.lines.first(), QStringLiteral("robots: Googlebot allowed"));
-    EXPECT_EQ(plain.lines.last(), QStringLiteral("audit: 1 pages, 0 issues, 0 broken links"));
+// Through a proxy, from a site with no robots.txt and no sitemap (nothing
+// about sitemaps), to a page that never answers: a broken link.
+TEST(SiteAudit, ThroughAProxyAPageThatNeverAnswersIsABrokenLink) {
+    RawServer proxy;
+    proxy.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // robots.txt
+    proxy.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // sitemap.xml
+    proxy.addAnswer("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<title>Home</title>"
+                    "<meta name=description content=Home><h1>Home</h1><a href=/hang>h</a>");
+    proxy.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}});
+    AuditOptions o = options(QStringLiteral("http://site.invalid/"));
+    o.inFlight = 1;
+    o.timeoutSeconds = 1;
+    o.proxyHost = QStringLiteral("127.0.0.1");
+    o.proxyPort = QString::number(proxy.port());
+    AuditRun run(o);
+    ASSERT_TRUE(run.ended);
+    EXPECT_TRUE(proxy.request(0).startsWith("GET http://site.invalid/robots.txt HTTP/1."));
+    ASSERT_FALSE(run.lines.isEmpty());
+    EXPECT_EQ(run.lines.first(), "broken-link http://site.invalid/hang http://site.invalid/");
+    EXPECT_EQ(run.lines.value(1), QStringLiteral("robots: Googlebot allowed"));
+    EXPECT_EQ(run.lines.last(), QStringLiteral("audit: 2 pages, 1 issues, 1 broken links"));
 }
 
 TEST(SiteAudit, RobotsTxtFailingOrAHostGoneEndTheAudit) {
@@ -173,20 +176,4 @@ TEST(SiteAudit, RobotsTxtFailingOrAHostGoneEndTheAudit) {
     AuditRun gone(options(QStringLiteral("http://127.0.0.1:%1/").arg(refusing.port)));
     ASSERT_TRUE(gone.ended);
     EXPECT_FALSE(gone.audit.error().isEmpty());
-}
-
-TEST(SiteAudit, APageThatNeverAnswersIsABrokenLink) {
-    RawServer raw;
-    raw.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // robots.txt
-    raw.addAnswer("HTTP/1.0 404 Not Found\r\n\r\n"); // sitemap.xml
-    raw.addAnswer("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n<title>Home</title>"
-                  "<meta name=description content=Home><h1>Home</h1><a href=/hang>h</a>");
-    raw.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}});
-    AuditOptions o = options(raw.url("/"));
-    o.inFlight = 1;
-    o.timeoutSeconds = 1;
-    AuditRun run(o);
-    ASSERT_TRUE(run.ended);
-    EXPECT_EQ(run.lines.first(), "broken-link " + raw.url("/hang") + " " + raw.url("/"));
-    EXPECT_EQ(run.lines.last(), QStringLiteral("audit: 2 pages, 1 issues, 1 broken links"));
 }

@@ -1,12 +1,11 @@
 // The engine health check against target-sim on 127.0.0.1: one engine per
 // state, the form rule, the ignore list it fills and the reports it writes.
 #include "engines/EngineCheck.h"
+#include "common/ProxySettings.h"
 #include "engines/EngineCheckFiles.h"
-#include "engines/EngineDatabase.h"
 #include "engines/ProgramFolder.h"
 #include "support/LoopbackServer.h"
 #include "support/RawServer.h"
-#include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -143,42 +142,62 @@ TEST_F(EngineCheckTest, EachEngineGetsTheStateItsAnswersShow) {
     EXPECT_FALSE(targets.contains("/newsletter.cgi"));
 }
 
-TEST_F(EngineCheckTest, GoneAndDeadEnginesGoOnTheIgnoreListAndTheNextLoadDropsThem) {
-    const QString site = at("/files/form.htm");
-    const QStringList lines = {
-        checkedEngine("Alive Links", site, at("/files/add.cgi")).toLine(),
-        checkedEngine("Lapsed Links", "http://lapsed.invalid/", at("/files/add.cgi")).toLine(),
-        checkedEngine("Closed Links", at("/status/404/Not%20Found"), at("/files/add.cgi")).toLine(),
-        checkedEngine("Private Links", at("/status/403/Forbidden"), at("/files/add.cgi")).toLine(),
-    };
-    pf.writeBytes("data/custom/mine.hlx", lines.join("\r\n").toUtf8());
-    // An earlier entry, its last line without a line end.
-    pf.writeBytes("data/exclude.tmp", "Older Links\r\nclosed links");
-
+// Behind a proxy every request goes to it, in absolute form, with the proxy's login.
+TEST(EngineCheckProxy, RequestsGoThroughTheProxy) {
+    lb::test::RawServer proxy;
+    proxy.addAnswer(
+        "HTTP/1.0 200 OK\r\n\r\n<form method=post action=add.cgi><input name=url> </form>");
+    ProxySettings settings;
+    settings.behindProxy = true;
+    settings.host = QStringLiteral("127.0.0.1");
+    settings.port = QString::number(proxy.port());
+    settings.userName = QStringLiteral("user");
+    settings.password = QStringLiteral("pass");
     EngineCheck check;
-    check.setEngines(readCheckDatabase(pf.dir.path(), pf.path("data/custom/mine.hlx")));
+    check.setEngines({checkedEngine("Proxied", "http://site.invalid/files/links.htm",
+                                    "http://site.invalid/files/add.cgi")});
+    check.setProxy(settings);
     ASSERT_TRUE(runCheck(check));
-    const QStringList names = goneAndDeadNames(check.results());
+    EXPECT_EQ(engineStateName(check.results().at(0).state), engineStateName(EngineState::Alive));
+    const QByteArray request = proxy.request(0);
+    EXPECT_TRUE(request.startsWith("GET http://site.invalid/files/links.htm HTTP/1."))
+        << request.constData();
+    EXPECT_TRUE(request.contains("\r\nProxy-Authorization: Basic dXNlcjpwYXNz\r\n"));
+}
+
+TEST(EngineCheckFiles, GoneAndDeadEnginesGoOnTheIgnoreListOnceAndAreStillChecked) {
+    const QList<EngineCheckResult> results = {
+        {"Alive Links", EngineState::Alive, 200, ""},
+        {"Lapsed Links", EngineState::Dead, 0, "Request_Timeout"},
+        {"Closed Links", EngineState::Gone, 404, "404 Not Found"},
+        {"Private Links", EngineState::Error, 403, "403 Forbidden"},
+        {"Moved Links", EngineState::Moved, 301, "http://elsewhere/"},
+    };
+    const QStringList names = goneAndDeadNames(results);
     EXPECT_EQ(names, (QStringList{"Lapsed Links", "Closed Links"}));
 
-    EXPECT_EQ(addToIgnoreList(pf.path("data/exclude.tmp"), names), 1);
+    // An earlier entry, its last line without a line end, matched ignoring case.
+    ProgramFolder pf;
+    const QString exclude = pf.path("data/exclude.tmp");
+    pf.writeBytes("data/exclude.tmp", "Older Links\r\nclosed links");
+    EXPECT_EQ(addToIgnoreList(exclude, names), 1);
     EXPECT_EQ(pf.readBytes("data/exclude.tmp"), "Older Links\r\nclosed links\r\nLapsed Links\r\n");
-    EXPECT_EQ(addToIgnoreList(pf.path("data/exclude.tmp"), names), 0);
+    EXPECT_EQ(addToIgnoreList(exclude, names), 0);
     EXPECT_EQ(pf.readBytes("data/exclude.tmp"), "Older Links\r\nclosed links\r\nLapsed Links\r\n");
-
-    lb::test::ScriptedDialogs dialogs;
-    dialogs.fileNames = {pf.path("data/custom/mine.hlx")};
-    EngineDatabase db(pf.dir.path(), dialogs);
-    db.loadExcludeFile();
-    db.selectCustom();
-    EXPECT_EQ(db.keyList().names(), (QStringList{"Alive Links", "Private Links"}));
-    // The check itself reads the file: ignored engines are checked again.
-    EXPECT_EQ(readCheckDatabase(pf.dir.path(), pf.path("data/custom/mine.hlx")).size(), 4);
-
     // A list that does not exist yet is made.
     pf.remove("data/exclude.tmp");
-    EXPECT_EQ(addToIgnoreList(pf.path("data/exclude.tmp"), names), 2);
+    EXPECT_EQ(addToIgnoreList(exclude, names), 2);
     EXPECT_EQ(pf.readBytes("data/exclude.tmp"), "Lapsed Links\r\nClosed Links\r\n");
+
+    // The check reads the database itself: ignored engines are checked again, a line
+    // in both databases of "all" once.
+    pf.writeEngines("data/engines.hlz", {"Closed Links=a|", "Both=b|"});
+    pf.writeEngines("data/data.hlz", {"BOTH=B|", "Lapsed Links=c|"});
+    const QList<EngineRecord> all = readCheckDatabase(pf.dir.path(), "all");
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(all.at(0).name, "Closed Links");
+    EXPECT_EQ(all.at(1).name, "Both");
+    EXPECT_EQ(readCheckDatabase(pf.dir.path(), "engines").size(), 2);
 }
 
 TEST(EngineCheckReport, RowsKeepNamesWholeAndTheHtmlEscapesThem) {

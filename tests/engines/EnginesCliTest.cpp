@@ -1,63 +1,65 @@
-// linkbeacon-cli engines check: arguments, printed lines and exit codes, on
-// a folder of its own and on the bundled demo folder against target-sim.
-#include "engines/EngineRecord.h"
-#include "engines/ProgramFolder.h"
+// linkbeacon-cli engines check on the bundled folder against target-sim:
+// arguments, printed lines and exit codes.
 #include "support/CliRun.h"
 #include "support/DemoFolder.h"
+#include "support/Files.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 
-using namespace lb;
-using lb::test::checkedEngine;
-using lb::test::ProgramFolder;
+using lb::test::readFile;
 using lb::test::runCli;
 
 TEST(EnginesCli, ArgumentsPrintedLinesAndExitCodes) {
-    ProgramFolder pf;
-    QDir(pf.dir.path()).mkpath("pages");
-    pf.writeBytes("pages/links.htm", "<form method=POST action=add.cgi><input name=url></form>");
-    lb::test::TargetSim sim({QStringLiteral("--root"), pf.path("pages")});
+    lb::test::TargetSim sim;
     ASSERT_TRUE(sim.ok());
-    const QString cgi = sim.url("/files/add.cgi");
-    pf.writeBytes(
-        "data/custom/mine.hlx",
-        (QStringList{checkedEngine("Alive Links", sim.url("/files/links.htm"), cgi).toLine(),
-                     checkedEngine("Gone Links", sim.url("/status/404/Not%20Found"), cgi).toLine(),
-                     checkedEngine("Dead Links", "http://lapsed.invalid/", cgi).toLine()}
-             .join("\r\n"))
-            .toUtf8());
-    pf.writeEngines("data/data.hlz",
-                    {checkedEngine("Data Links", sim.url("/files/links.htm"), cgi).toLine()});
-    pf.writeBytes("data/exclude.tmp", "Dead Links\r\n");
-    const QString mine = pf.path("data/custom/mine.hlx");
-    const QStringList mineLines = {"alive Alive Links", "gone Gone Links 404 Not Found",
-                                   "dead Dead Links can't resolve hostname to IP address"};
-    const QString counts =
-        QStringLiteral("engines: 1 alive, 0 changed, 0 moved, 1 gone, 0 error, 1 dead");
+    QTemporaryDir dir;
+    ASSERT_TRUE(lb::test::copyBundledFolder(dir.path(), sim.port()));
+    lb::test::writeFile(dir.filePath("data/exclude.tmp"), "Unplugged Ads\r\n");
 
+    // The bundled engines all have a form that posts to their script.
+    const auto data = runCli(dir.path(), {"engines", "check", "--speed", "300"});
+    EXPECT_EQ(data.exitCode, 0) << data.err.constData();
+    EXPECT_EQ(data.outLines().value(30),
+              "engines: 30 alive, 0 changed, 0 moved, 0 gone, 0 error, 0 dead")
+        << data.out.constData();
+    EXPECT_TRUE(QFile::exists(dir.filePath("reports/engines-data.htm")));
+
+    // The check demo has an engine in each state.
+    const QString demo = "data/custom/check-demo.hlx";
+    const QStringList demoLines = {
+        "alive Acorn Links",
+        "alive Script Only Links",
+        "changed Redesigned Directory",
+        QStringLiteral("moved Relocated Links http://localhost:%1/demo/ffa/acorn/links.htm")
+            .arg(sim.port()),
+        "gone Closed Link Board 410 Gone",
+        "error Members Only Index 403 Access Denied",
+        "dead Lapsed Domain Links can't resolve hostname to IP address",
+        "dead Unplugged Ads Connection refused (Error #10061)",
+    };
+    const QString counts = "engines: 2 alive, 1 changed, 1 moved, 1 gone, 1 error, 2 dead";
     struct Case {
         QStringList args;
         int exitCode;
         QStringList out; // all of stdout, line by line
     } cases[] = {
-        {{"check"},
+        {{"check", "--database", demo, "--speed", "1", "--timeout", "20", "--csv", "out.csv"},
          0,
-         {"alive Data Links", "engines: 1 alive, 0 changed, 0 moved, 0 gone, 0 error, 0 dead"}},
-        {{"check", "--database", mine, "--speed", "1", "--timeout", "20", "--csv",
-          pf.path("out.csv")},
+         demoLines + QStringList{counts}},
+        // Unplugged Ads was on the list already: two names are added, once.
+        {{"check", "--database", demo, "--exclude"},
          0,
-         mineLines + QStringList{counts}},
-        // Dead Links was on the list already: one name is added, once.
-        {{"check", "--database", mine, "--exclude"},
+         demoLines + QStringList{"excluded: 2", counts}},
+        {{"check", "--database", demo, "--exclude"},
          0,
-         mineLines + QStringList{"excluded: 1", counts}},
-        {{"check", "--database", mine, "--exclude"},
-         0,
-         mineLines + QStringList{"excluded: 0", counts}},
-        {{"check", "--database", pf.path("data/custom/none.hlx")}, 1, {}},
-        {{"check", "--speed", "7"}, 2, {}},
+         demoLines + QStringList{"excluded: 0", counts}},
+        {{"check", "--database", "data/custom/none.hlx", "--timeout", "86400"}, 1, {}},
+        {{"check", "--timeout", "86401"}, 2, {}},
+        {{"check", "--timeout", "0"}, 2, {}},
         {{"check", "--timeout", "soon"}, 2, {}},
+        {{"check", "--speed", "7"}, 2, {}},
         {{"check", "--csv"}, 2, {}},
         {{"check", "--verbose"}, 2, {}},
         {{"check", "extra"}, 2, {}},
@@ -65,47 +67,17 @@ TEST(EnginesCli, ArgumentsPrintedLinesAndExitCodes) {
         {{}, 2, {}},
     };
     for (const Case& c : cases) {
-        const auto r = runCli(pf.dir.path(), QStringList{"engines"} + c.args);
+        const auto r = runCli(dir.path(), QStringList{"engines"} + c.args);
         const std::string what = c.args.join(' ').toStdString();
         EXPECT_EQ(r.exitCode, c.exitCode) << what << "\n" << r.err.constData();
         EXPECT_EQ(r.outLines().join('\n'), c.out.join('\n')) << what;
         if (c.exitCode != 0)
             EXPECT_EQ(r.errLines().size(), 1) << what;
     }
-    EXPECT_EQ(pf.readBytes("data/exclude.tmp"), "Dead Links\r\nGone Links\r\n");
-    EXPECT_EQ(pf.readBytes("out.csv"), pf.readBytes("reports/engines-mine.csv"));
-    EXPECT_TRUE(pf.readBytes("out.csv").contains("\r\nGone Links,gone,404,404 Not Found\r\n"));
-    EXPECT_TRUE(pf.exists("reports/engines-data.htm"));
-}
-
-TEST(EnginesCli, TheDemoFolderChecksAliveAndItsCheckDemoShowsEveryState) {
-    lb::test::TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    QTemporaryDir dir;
-    ASSERT_TRUE(lb::test::copyBundledFolder(dir.path(), sim.port()));
-
-    const auto data = runCli(dir.path(), {"engines", "check", "--speed", "300"});
-    EXPECT_EQ(data.exitCode, 0) << data.err.constData();
-    const QStringList lines = data.outLines();
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines.last(), "engines: 30 alive, 0 changed, 0 moved, 0 gone, 0 error, 0 dead")
-        << data.out.constData();
-
-    const auto demo =
-        runCli(dir.path(), {"engines", "check", "--database", "data/custom/check-demo.hlx"});
-    EXPECT_EQ(demo.exitCode, 0) << demo.err.constData();
-    EXPECT_EQ(
-        demo.outLines(),
-        (QStringList{
-            "alive Acorn Links",
-            "alive Script Only Links",
-            "changed Redesigned Directory",
-            QStringLiteral("moved Relocated Links http://localhost:%1/demo/ffa/acorn/links.htm")
-                .arg(sim.port()),
-            "gone Closed Link Board 410 Gone",
-            "error Members Only Index 403 Access Denied",
-            "dead Lapsed Domain Links can't resolve hostname to IP address",
-            "dead Unplugged Ads Connection refused (Error #10061)",
-            "engines: 2 alive, 1 changed, 1 moved, 1 gone, 1 error, 2 dead",
-        }));
+    EXPECT_EQ(readFile(dir.filePath("data/exclude.tmp")),
+              "Unplugged Ads\r\nClosed Link Board\r\nLapsed Domain Links\r\n");
+    EXPECT_EQ(readFile(dir.filePath("out.csv")),
+              readFile(dir.filePath("reports/engines-check-demo.csv")));
+    EXPECT_TRUE(
+        readFile(dir.filePath("out.csv")).contains("\r\nClosed Link Board,gone,410,410 Gone\r\n"));
 }
