@@ -97,11 +97,9 @@ TEST(CommandTable, NamesAreUniqueAndEveryHelpListsWhatTheParserTakes) {
             EXPECT_TRUE(help.contains("\n  " + lb::cli::optionLabel(o)))
                 << qPrintable(name + " --" + option);
             EXPECT_FALSE(QString::fromUtf8(o.help).isEmpty()) << qPrintable(name + " " + option);
-        }
-        // Every option left without its value, or a switch given one, is one reason.
-        for (const lb::cli::Option& o : c.options) {
+            // Left without its value, or a switch given one: one reason.
             if (c.dashWords == lb::cli::DashWords::Literal)
-                break;
+                continue;
             CommandLine line(c);
             const QStringList args = o.value ? QStringList{"x", QStringLiteral("--") + o.name}
                                              : QStringList{QStringLiteral("--%1=1").arg(o.name)};

@@ -32,20 +32,6 @@ const char* const kTwoForms =
 const char* const kMovedForm = "<html><body><form method=post action=/v2/add.cgi>"
                                "<input name=url></form></body></html>";
 
-class EngineCheckTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        QDir(pf.dir.path()).mkpath("pages");
-        pf.writeBytes("pages/form.htm", kTwoForms);
-        pf.writeBytes("pages/moved.htm", kMovedForm);
-        ASSERT_TRUE(sim.ok());
-    }
-    QString at(const QString& path) const { return sim.url(path); }
-
-    ProgramFolder pf;
-    lb::test::TargetSim sim{{QStringLiteral("--root"), pf.path("pages")}};
-};
-
 } // namespace
 
 TEST(EngineCheckRule, AFormPostsToTheCgiUrlWhenSchemeHostPortAndPathAgree) {
@@ -72,7 +58,13 @@ TEST(EngineCheckRule, AFormPostsToTheCgiUrlWhenSchemeHostPortAndPathAgree) {
             << c.action << " / " << c.cgi;
 }
 
-TEST_F(EngineCheckTest, EachEngineGetsTheStateItsAnswersShow) {
+TEST(EngineCheck, EachEngineGetsTheStateItsAnswersShow) {
+    ProgramFolder pf;
+    pf.writeBytes("pages/form.htm", kTwoForms);
+    pf.writeBytes("pages/moved.htm", kMovedForm);
+    lb::test::TargetSim sim({QStringLiteral("--root"), pf.path("pages")});
+    ASSERT_TRUE(sim.ok());
+    const auto at = [&sim](const QString& path) { return sim.url(path); };
     const lb::test::LoopbackPort refused(false);
     const QString cgi = at("/files/add.cgi?id=7");
     const QString elsewhere = QStringLiteral("http://localhost:%1/files/moved.htm").arg(sim.port());
