@@ -12,7 +12,6 @@
 #include "support/TlsTestServer.h"
 
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QLabel>
@@ -76,19 +75,15 @@ TEST_F(SubmitPageTest, StartRunsTheSessionAndThePageShowsTheCounts) {
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.texts().join("|").toStdString();
 }
 
-TEST_F(SubmitPageTest, StartWithoutSessionsRefuses) {
+TEST_F(SubmitPageTest, StartWithoutSessionsAndTheArrowWithoutSelectionRefuse) {
     child<QPushButton>("SubStart")->click();
-    ASSERT_EQ(dialogs.shown.size(), 1);
+    child<QPushButton>("AddSubmitSession")->click();
+    ASSERT_EQ(dialogs.shown.size(), 2);
     EXPECT_EQ(dialogs.shown[0].text, "You have no sessions to submit");
     EXPECT_EQ(dialogs.shown[0].caption, "No Session");
+    EXPECT_EQ(dialogs.shown[1].text, "You have not selected an item to Transfer");
+    EXPECT_EQ(dialogs.shown[1].caption, "No Item");
     EXPECT_TRUE(child<QPushButton>("SubStart")->isEnabled());
-}
-
-TEST_F(SubmitPageTest, AddArrowWithoutFocusAsksForASelection) {
-    child<QPushButton>("AddSubmitSession")->click();
-    ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_EQ(dialogs.shown[0].text, "You have not selected an item to Transfer");
-    EXPECT_EQ(dialogs.shown[0].caption, "No Item");
 }
 
 TEST_F(SubmitPageTest, EncodeBoxSetsTheKeyAndOpenCsvOpensTheReportsCsv) {
@@ -199,32 +194,4 @@ TEST_F(SubmitRun, PausedRunShowsItsAbortedRequestsOnThePage) {
         << memo->toPlainText().toStdString();
     EXPECT_TRUE(child<QPushButton>("SubStart")->isEnabled());
     EXPECT_FALSE(pause->isEnabled());
-}
-
-// Slow targets, with the window drawing the run (it lets events run in more
-// places than the command line): each round's answers come together after
-// 200 ms, once 25 requests wait at the target, and every finished request is
-// replaced, so the server holds 25 at once to the last round.
-TEST_F(SubmitRun, SlowTargetsKeepTheSpeedInTheWindow) {
-    TargetSim sim({"--latency", "200"});
-    ASSERT_TRUE(sim.ok());
-    QStringList lines;
-    for (int i = 0; i < 100; ++i)
-        lines.append(
-            lb::test::engineLine(QStringLiteral("Slow%1").arg(i),
-                                 sim.url(QStringLiteral("/gate/25/status/302?e=%1").arg(i))));
-    pf.writeEngines("data/data.hlz", lines);
-    lb::test::writeShopSession(pf);
-    open().show();
-    w->notebook()->setCurrentIndex(3);
-    w->engines().setBatchIncluded(false);
-    w->subList().add("Shop");
-    QElapsedTimer t;
-    t.start();
-    ASSERT_TRUE(lb::test::submitAndWait(*w, 60000));
-    EXPECT_EQ(w->submission().counters().successful, 100);
-    EXPECT_EQ(sim.held().value("peak").toInt(), 25);
-    EXPECT_EQ(sim.held().value("requests").toInt(), 100);
-    // Four rounds of 0.2 s; a lost start would cost a 5 s gate time-out.
-    EXPECT_LT(t.elapsed(), 15000);
 }
