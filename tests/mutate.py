@@ -134,6 +134,19 @@ MUTANTS = [
      "if (created != listPath && QFileInfo::exists(created)) {", "if (false) {", 0, "ffa"),
     ("cli-spider-timeout", "src/cli/SpiderCommand.cpp",
      "spider.setTimeoutSeconds(timeout);", "spider.setTimeoutSeconds(60);", 0, "spider"),
+    ("engines-proxy", "src/engines/EngineCheck.cpp",
+     "c->Proxy = m_proxy.host;", "c->Proxy = QString();", 0, "engines"),
+    ("audit-proxy", "src/audit/SiteAudit.cpp",
+     "client->Proxy = m_options.proxyHost;", "client->Proxy = QString();", 0, "audit"),
+    ("submit-proxy-port", "src/submit/SubmissionRun.cpp",
+     "client->ProxyPort = t->ProxyPort;", "client->ProxyPort = QStringLiteral(\"80\");", 0,
+     "app"),
+    ("cli-spider-proxy", "src/cli/SpiderCommand.cpp",
+     "httpMap.Proxy = proxy.host;", "httpMap.Proxy = QString();", 0, "cli"),
+    ("cli-update-proxy-port", "src/cli/UpdateCommand.cpp",
+     "httpCli2.ProxyPort = proxy.port;", "httpCli2.ProxyPort = QStringLiteral(\"80\");", 0, "cli"),
+    ("location-page-proxy-port", "src/net/HttpUrl.cpp",
+     "QLatin1Char('/') + host;", "QLatin1Char('/') + host;\n        if (viaProxy)\n            hop.location = scheme + QLatin1String(\"://\") + bracketed(hop.targetHost) + QLatin1Char('/') + host;", 0, "cli"),
 ]
 
 

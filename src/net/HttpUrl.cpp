@@ -98,25 +98,29 @@ QString withPort(const QString& port) {
     return port.isEmpty() ? QString() : QLatin1Char(':') + port;
 }
 
+// The server of the current request. Through a proxy that is the one the
+// absolute request path names, port included: a relative Location must not
+// send the next request to another port of that host.
+QString currentOrigin(const HttpHop& hop, const QString& scheme, bool viaProxy) {
+    if (!viaProxy)
+        return scheme + QLatin1String("://") + bracketed(hop.targetHost);
+    QString proto, user, pass, host, port, path;
+    SplitUrl(hop.path, proto, user, pass, host, port, path);
+    return (proto.isEmpty() ? scheme : proto) + QLatin1String("://") + bracketed(host) +
+           withPort(port);
+}
+
 } // namespace
 
 void followLocation(HttpHop& hop, const QString& v, bool viaProxy) {
     const QString current = hop.tls ? QStringLiteral("https") : QStringLiteral("http");
-    QString proto, user, pass, host, port, path;
     if (v.startsWith(QLatin1Char('/'))) {
-        // The same server. Through a proxy that is the one the absolute
-        // request path names, port included.
-        QString origin = current + QLatin1String("://") + bracketed(hop.targetHost);
-        if (viaProxy) {
-            SplitUrl(hop.path, proto, user, pass, host, port, path);
-            origin = (proto.isEmpty() ? current : proto) + QLatin1String("://") + bracketed(host) +
-                     withPort(port);
-        }
-        hop.location = origin + v;
+        hop.location = currentOrigin(hop, current, viaProxy) + v;
         hop.path = viaProxy ? hop.location : v;
         return;
     }
 
+    QString proto, user, pass, host, port, path;
     SplitUrl(v, proto, user, pass, host, port, path);
     const bool absolute = !proto.isEmpty() && !host.isEmpty();
     const QString scheme = proto.isEmpty() ? current : proto;
@@ -131,8 +135,7 @@ void followLocation(HttpHop& hop, const QString& v, bool viaProxy) {
             requestPath = QStringLiteral("/");
     } else if (path.isEmpty()) {
         // 'page.htm': a page at the root of the same server.
-        hop.location =
-            scheme + QLatin1String("://") + bracketed(hop.targetHost) + QLatin1Char('/') + host;
+        hop.location = currentOrigin(hop, scheme, viaProxy) + QLatin1Char('/') + host;
         connectTo = hop.targetHost;
         requestPath = hop.location;
     } else if (!host.isEmpty()) {
@@ -142,7 +145,7 @@ void followLocation(HttpHop& hop, const QString& v, bool viaProxy) {
         if (viaProxy)
             hop.location = scheme + QLatin1String("://") + bracketed(host) + portPart + path;
     } else {
-        hop.location = scheme + QLatin1String("://") + bracketed(hop.targetHost) + path;
+        hop.location = currentOrigin(hop, scheme, viaProxy) + path;
         connectTo = hop.targetHost;
     }
 
