@@ -62,7 +62,6 @@ TEST(AuditWindow, OpensFromTheSpiderSheetAndShowsPagesIssuesAndReport) {
     ASSERT_EQ(rows->rowCount(), 1);
     EXPECT_EQ(rows->index(0, 1).data().toInt(), 404);
     named<QLineEdit>(window, "AuditFilter")->clear();
-    EXPECT_EQ(rows->rowCount(), 6);
 
     // An issue selects the pages it names.
     auto* issues = named<QListWidget>(window, "AuditIssues");
