@@ -44,12 +44,12 @@ void writeSession(const QString& dir, const QString& name, const QString& url) {
 
 TEST(IndexNowBody, EscapesOnlyWhatJsonNeeds) {
     const QString odd =
-        QStringLiteral("http://h/\"q\"\\x\b\f\n\r\t") + QChar(1) + QChar(0x1f) + "/é/€?a=1&b=<2>";
+        QStringLiteral("http://h/\"q\"\\x\b\f\n\r\t") + QChar(1) + QChar(0x1f) + " /é/€?a=1&b=<2>";
     EXPECT_EQ(
         lb::indexNowBody("h", kKey, QString(), {odd, "http://h/"}),
         QByteArray(
             "{\"host\":\"h\",\"key\":\"a1b2c3d4-e5f6\",\"urlList\":[\"http://h/\\\"q\\\"\\\\x"
-            "\\b\\f\\n\\r\\t\\u0001\\u001f/\xc3\xa9/\xe2\x82\xac?a=1&b=<2>\",\"http://h/\"]}"));
+            "\\b\\f\\n\\r\\t\\u0001\\u001f /\xc3\xa9/\xe2\x82\xac?a=1&b=<2>\",\"http://h/\"]}"));
     EXPECT_EQ(
         lb::indexNowBody("h", kKey, "http://h/k.txt", {"u"}),
         QByteArray("{\"host\":\"h\",\"key\":\"a1b2c3d4-e5f6\",\"keyLocation\":\"http://h/k.txt\","
@@ -185,8 +185,8 @@ TEST(IndexNowCli, ArgumentsPrintedLinesAndExitCodes) {
     EXPECT_EQ(lb::test::readFile(keyFile), kKey.toUtf8());
 }
 
-// Behind a proxy every post goes to the proxy, naming the endpoint in full;
-// the bytes of a post.
+// Behind a proxy every post goes to the proxy, naming the endpoint in full,
+// with the proxy's credentials; the bytes of a post.
 TEST(IndexNowSubmitter, BehindAProxyPostsGoThroughIt) {
     lb::test::RawServer proxy;
     proxy.addAnswer("HTTP/1.0 202 Accepted\r\n\r\n");
@@ -194,6 +194,8 @@ TEST(IndexNowSubmitter, BehindAProxyPostsGoThroughIt) {
     submitter.proxy.behindProxy = true;
     submitter.proxy.host = QStringLiteral("127.0.0.1");
     submitter.proxy.port = QString::number(proxy.port());
+    submitter.proxy.userName = QStringLiteral("ann");
+    submitter.proxy.password = QStringLiteral("pw");
     bool finished = false, accepted = false;
     QObject::connect(&submitter, &lb::IndexNowSubmitter::finished, [&](bool ok) {
         finished = true;
@@ -207,6 +209,8 @@ TEST(IndexNowSubmitter, BehindAProxyPostsGoThroughIt) {
     const QByteArray request = proxy.request(0);
     EXPECT_TRUE(request.startsWith("POST http://search.invalid/indexnow HTTP/1.0\r\n"));
     EXPECT_TRUE(request.contains("\r\nContent-Type: application/json; charset=utf-8\r\n"));
+    EXPECT_TRUE(
+        request.contains("\r\nProxy-Authorization: Basic " + QByteArray("ann:pw").toBase64()));
     EXPECT_FALSE(request.contains("Referer"));
     EXPECT_TRUE(request.endsWith(
         "\r\n\r\n" + lb::indexNowBody("site.example", kKey, QString(), {"http://site.example/"})));
