@@ -1,8 +1,8 @@
 // The crawl against real local servers: target-sim's search service and FFA
 // pages, and scripted servers for lying, stalling and oversized answers.
 #include "ffa/FfaCrawler.h"
-#include "common/ProxySettings.h"
 #include "net/HttpLimits.h"
+#include "support/CrawlProxy.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"
@@ -65,8 +65,6 @@ protected:
         opts.bonus2 = {"page"};
         QObject::connect(&crawler, &FfaCrawler::crawlerStatusChanged,
                          [this](const QString& t) { crawlerTexts.append(t); });
-        QObject::connect(&crawler, &FfaCrawler::engineStatusChanged,
-                         [this](const QString& t) { engineTexts.append(t); });
         QObject::connect(&crawler, &FfaCrawler::crawlEnded, [this] { ++ended; });
     }
 
@@ -95,7 +93,7 @@ protected:
     ScriptedDialogs dialogs;
     FfaCrawler crawler{dialogs};
     CrawlProfile opts;
-    QStringList crawlerTexts, engineTexts;
+    QStringList crawlerTexts;
     int ended = 0;
 };
 
@@ -204,40 +202,46 @@ TEST_F(Crawl, AStalledPageAndAStalledServiceAreGivenUp) {
     EXPECT_EQ(crawler.urlAddr(), "All Done crawling please try another custom search");
 }
 
+// "To long have to move on: N" once a page passes the size setting (an empty
+// one is 0 bytes) or, whatever the setting, the page limit; the page is still
+// analysed. A page of exactly either size is read whole.
 TEST_F(Crawl, OversizedPagesAreCutAndStillAnalysed) {
-    TargetSim& sim = lb::test::sharedTargetSim();
-    ASSERT_TRUE(sim.ok());
-    engine.addAnswer(resultPage({quoted(sim.url("/bytes/600000"))}));
-    opts.maxKb = "10";
-    ASSERT_TRUE(crawl());
-    const QStringList tooLong = crawlerTexts.filter("To long have to move on: ");
-    ASSERT_FALSE(tooLong.isEmpty());
-    const qint64 got = tooLong.last().mid(25).toLongLong();
-    EXPECT_GT(got, 10000);
-    EXPECT_LT(got, 600000);
-    EXPECT_EQ(crawler.counters().rejected, 1);
-
-    // An empty limit is 0 bytes: the first chunk already ends the page.
-    crawlerTexts.clear();
-    opts.maxKb = "";
-    engine.addAnswer(resultPage({quoted(sim.url("/bytes/600001"))}));
-    ASSERT_TRUE(crawl());
-    EXPECT_TRUE(crawlerTexts.filter("To long have to move on: ").size() == 1);
-    EXPECT_EQ(crawler.counters().crawled, 2);
-}
-
-TEST_F(Crawl, APageWithoutEndStopsAtThePageLimitWhateverTheSizeSetting) {
     TargetSim sim;
     ASSERT_TRUE(sim.ok());
-    engine.addAnswer(resultPage({quoted(sim.url("/hostile/endless-page"))}));
-    opts.maxKb = "99999999";
-    ASSERT_TRUE(crawl(120000));
-    const QStringList tooLong = crawlerTexts.filter("To long have to move on: ");
-    ASSERT_EQ(tooLong.size(), 1);
-    const qint64 got = tooLong.last().mid(25).toLongLong();
-    EXPECT_GT(got, lb::net::limits::kMaxPageBytes);
-    EXPECT_LE(got, lb::net::limits::kMaxPageBytes + 8192);
-    EXPECT_EQ(crawler.counters().crawled, 1);
+    const qint64 limit = lb::net::limits::kMaxPageBytes;
+    const QString bytes = QStringLiteral("/bytes/%1");
+    const QString any = "99999999";
+    const struct {
+        QString path, maxKb;
+        qint64 above, atMost; // the count shown; no message when atMost is 0
+    } rows[] = {
+        {bytes.arg(1000), "1", 0, 0},
+        {bytes.arg(1001), "1", 1000, 1001},
+        {bytes.arg(600000), "10", 10000, 599999},
+        {bytes.arg(600001), "", 0, 600000},
+        {bytes.arg(limit), any, 0, 0},
+        {bytes.arg(limit + 1), any, limit, limit + 1},
+        {"/hostile/endless-page", any, limit, limit + 8192},
+    };
+    int crawled = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.path.toStdString());
+        crawlerTexts.clear();
+        opts.maxKb = row.maxKb;
+        engine.addAnswer(resultPage({quoted(sim.url(row.path))}));
+        ASSERT_TRUE(crawl(120000));
+        const QStringList tooLong = crawlerTexts.filter("To long have to move on: ");
+        EXPECT_EQ(crawler.counters().crawled, ++crawled);
+        EXPECT_EQ(crawler.counters().rejected, crawled);
+        if (row.atMost == 0) {
+            EXPECT_TRUE(tooLong.isEmpty()) << tooLong.join('|').toStdString();
+            continue;
+        }
+        ASSERT_EQ(tooLong.size(), 1);
+        const qint64 got = tooLong.last().mid(25).toLongLong();
+        EXPECT_GT(got, row.above);
+        EXPECT_LE(got, row.atMost);
+    }
 }
 
 // Page links: absolute, on the include list, not on the ignore list, with a
@@ -276,20 +280,22 @@ TEST_F(Crawl, PageLinksFollowTheIncludeAndIgnoreLists) {
               (QStringList{page2, "http://127.0.0.1:1/q/ffa.htm?x=1"}));
 }
 
+// Behind a proxy both the search service and the pages it finds are asked of
+// the proxy, by their full addresses, with the proxy's user.
 TEST_F(Crawl, BehindAProxyTheSearchServiceIsAskedThroughIt) {
     RawServer proxy;
-    proxy.addAnswer(resultPage({}));
+    proxy.addAnswer(resultPage({quoted("http://page.invalid/ffa/links.htm")}));
+    proxy.addAnswer(httpPage("<html>no form</html>"));
     crawler.setSearchBase("http://search.invalid/altavista");
-    ProxySettings p;
-    p.behindProxy = true;
-    p.host = "127.0.0.1";
-    p.port = QString::number(proxy.port());
-    crawler.applyProxy(p);
+    crawler.applyProxy(lb::test::crawlProxy(proxy.port()));
     ASSERT_TRUE(crawl());
     EXPECT_TRUE(proxy.request(0).startsWith(
         "GET http://search.invalid/altavista/cgi-bin/query?pg=aq&text=yes&q=(free)+and+(links)+"
         "and+(ffa)+and+(page)&r=ffa&stq=0 HTTP/1.0\r\n"));
-    EXPECT_EQ(crawler.counters().engineQueries, 1);
+    EXPECT_TRUE(proxy.request(1).startsWith("GET http://page.invalid/ffa/links.htm HTTP/1.0\r\n"));
+    for (int i : {0, 1})
+        EXPECT_TRUE(proxy.request(i).contains(lb::test::kCrawlProxyAuthorization)) << i;
+    EXPECT_EQ(crawler.counters().crawled, 1);
 }
 
 TEST_F(Crawl, APageStillLoadingWhenTheLastSearchEndsKeepsTheCrawlGoing) {
@@ -469,7 +475,6 @@ TEST_F(Crawl, ListFilesThroughTheButtons) {
     EXPECT_EQ(crawler.loadedName(), custom + "/two.chc");
     EXPECT_EQ(crawler.counters().linksSaved, 2);
     EXPECT_EQ(crawler.list().keyList().names(), (QStringList{"a", "b"}));
-    EXPECT_EQ(crawler.list().viewValue(FfaList::SiteName), "a");
     EXPECT_TRUE(crawler.saveEnabled());
 
     dialogs.fileNames = {custom + "/missing.chc"};

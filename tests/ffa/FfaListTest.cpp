@@ -89,12 +89,16 @@ TEST(FfaForm, ActionsResolveAgainstThePage) {
     analyseFfaPage(list, ffaPage("<form METHOD=post action=http://other.net/add.pl>"), page);
     ASSERT_EQ(list.lines().count(), 1);
     EXPECT_EQ(fieldsOf(list.lines().at(0)).at(1), "http://other.net/add.pl");
-    // Short actions stay as written; lower-case get gives GET.
+    // Actions of three characters or fewer stay as written; lower-case get gives GET.
     FfaList shortAction;
     analyseFfaPage(shortAction, ffaPage("<form method=get action=\"a.p\">"), page);
     ASSERT_EQ(shortAction.lines().count(), 1);
     EXPECT_EQ(fieldsOf(shortAction.lines().at(0)).at(1), "a.p");
     EXPECT_EQ(fieldsOf(shortAction.lines().at(0)).at(19), "GET");
+    FfaList four;
+    analyseFfaPage(four, ffaPage("<form method=post action=\"a.pl\">"), page);
+    ASSERT_EQ(four.lines().count(), 1);
+    EXPECT_EQ(fieldsOf(four.lines().at(0)).at(1), "http://www.a.com/ffa/a.pl");
 }
 
 TEST(FfaForm, PiecesWithoutUrlActionOrCategoryAddNothing) {

@@ -298,6 +298,7 @@ TEST(ColourMatcher, AgreesWithTheLiteralReadingOnRandomTexts) {
 // linkbeacon-cli colour: the runs as "start length colour" lines, offsets in
 // characters (U+1F600 is one, CR LF two; bytes that are not UTF-8 are
 // Latin-1), the rules chosen by name or read from a file in collection order.
+// (Unknown options and missing values: the command table's own tests.)
 TEST(ColourCli, ArgumentsToRunsAndExitCodes) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -337,7 +338,6 @@ TEST(ColourCli, ArgumentsToRunsAndExitCodes) {
         {{"--rules", "meta", "--rules-file", "rules.txt", "page.htm"}, 2, "", oneLine},
         {{"--rules-file", "bad.txt", "page.htm"}, 2, "", oneLine},
         {{"page.htm", "page.htm"}, 2, "", oneLine},
-        {{"--rules"}, 2, "", oneLine},
         {{"missing.htm"}, 1, "", "Cannot open file missing.htm\n"},
     };
     for (const auto& row : rows) {

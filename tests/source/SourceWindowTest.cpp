@@ -7,6 +7,7 @@
 #include "source/SourceViewer.h"
 #include "source/ui/TColorMemo.h"
 #include "source/ui/TSource.h"
+#include "support/CrawlProxy.h"
 #include "support/MainWindowTest.h"
 #include "support/RawServer.h"
 #include "support/TargetSim.h"
@@ -93,22 +94,20 @@ TEST_F(SourceWindow, NotFoundLeavesTheMemoEmpty) {
     EXPECT_EQ(child<QLabel>(w, "StatusPanel1")->text(), "Done..Not Found");
 }
 
-// Behind a proxy the page is asked of the proxy, by its full address.
+// Behind a proxy the page is asked of the proxy, by its full address, with
+// the proxy's user.
 TEST(SourceViewer, BehindAProxyThePageComesThroughIt) {
     lb::test::RawServer proxy;
     proxy.addAnswer("HTTP/1.0 200 OK\r\n\r\n<form>via proxy</form>");
     ScriptedDialogs dialogs;
     SourceViewer viewer(dialogs);
-    ProxySettings direct;
-    direct.host = QStringLiteral("127.0.0.1");
-    direct.port = QStringLiteral("1");
+    ProxySettings direct = lb::test::crawlProxy(1);
+    direct.behindProxy = false;
     viewer.applyProxy(direct); // not behind a proxy: ignored
-    ProxySettings p = direct;
-    p.behindProxy = true;
-    p.port = QString::number(proxy.port());
-    viewer.applyProxy(p);
+    viewer.applyProxy(lb::test::crawlProxy(proxy.port()));
     viewer.open(QStringLiteral("Site"), QStringLiteral("http://site.invalid/add.htm"));
     EXPECT_TRUE(proxy.request(0).startsWith("GET http://site.invalid/add.htm HTTP/1.0\r\n"));
+    EXPECT_TRUE(proxy.request(0).contains(lb::test::kCrawlProxyAuthorization));
     EXPECT_EQ(viewer.sourceLines(), QStringList{"<form>via proxy</form>"});
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }

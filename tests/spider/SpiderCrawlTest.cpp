@@ -221,28 +221,23 @@ TEST_F(SpiderCrawl, StartChecksRefuseWithTheirMessagesAndFetchNothing) {
         ++sheetsShown;
         lastSheet = s;
     });
+    // The messages' captions: SpiderCli's table.
     EXPECT_FALSE(spider.MapButtonClick());
-    ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_EQ(dialogs.shown[0].text, "You have no Url to spider");
-    EXPECT_EQ(dialogs.shown[0].caption, "No Url");
-    EXPECT_EQ(dialogs.shown[0].kind, ScriptedDialogs::Kind::Inform);
+    EXPECT_EQ(dialogs.texts(), QStringList{"You have no Url to spider"});
 
     dialogs.clear();
     store.setEditorField(SessionRecord::Fax, QString());
     spider.setSiteUrl("http://127.0.0.1:9/x.html");
     EXPECT_FALSE(spider.MapButtonClick()); // No to the contact question
-    ASSERT_EQ(dialogs.shown.size(), 1);
-    EXPECT_EQ(dialogs.shown[0].text,
-              "You have not completed the Contact Info.\n Do you want to continue  ?");
-    EXPECT_EQ(dialogs.shown[0].caption, "Missing Field");
+    EXPECT_EQ(dialogs.texts(),
+              QStringList{"You have not completed the Contact Info.\n Do you want to continue  ?"});
     EXPECT_EQ(lastSheet, Spider::Sheet::ContactInfo);
 
     dialogs.clear();
     store.setEditorField(SessionRecord::Category, QString());
     dialogs.answers = {true, false};
     EXPECT_FALSE(spider.MapButtonClick());
-    ASSERT_EQ(dialogs.shown.size(), 2);
-    EXPECT_EQ(dialogs.shown[1].text,
+    EXPECT_EQ(dialogs.texts().value(1),
               "You have not selected a Category.\n Do you want to continue  ?");
     EXPECT_EQ(lastSheet, Spider::Sheet::SiteDescription);
     EXPECT_EQ(sheetsShown, 2);

@@ -108,8 +108,11 @@ TEST(SpiderKeywords, CommaSplitWithTheBlankRule) {
     k = Spider::splitKeywords("a, b");
     EXPECT_EQ(k[0], "a");
     EXPECT_EQ(k[1], " b");
-    k = Spider::splitKeywords("alpha, beta");
-    EXPECT_EQ(k[1], "beta");
+    k = Spider::splitKeywords("alpha, bc");
+    EXPECT_EQ(k[1], "bc"); // three characters with the blank: it goes
+    // The first keyword keeps its blank.
+    k = Spider::splitKeywords(" abc, d");
+    EXPECT_EQ(k[0], " abc");
     k = Spider::splitKeywords("x,  y ,z");
     EXPECT_EQ(k[1], " y "); // one blank only, no other trimming
     EXPECT_EQ(k[2], "z");
@@ -134,10 +137,6 @@ TEST(SpiderSiteList, SortedWithoutRegardToCaseAndInAddedOrder) {
     EXPECT_EQ(list.indexOf("http://a"), 1);
     EXPECT_EQ(list.indexOf("http://B"), 2);
     EXPECT_EQ(list.indexOf("HTTP://a"), -1); // the test is case-sensitive
-    EXPECT_EQ(list.at(4), "http://C");
-    list.clear();
-    EXPECT_TRUE(list.isEmpty());
-    EXPECT_EQ(list.rowCount(), 0);
 }
 
 TEST(SpiderSiteList, ManyEntriesKeepRowsAndLookUpsConsistent) {
