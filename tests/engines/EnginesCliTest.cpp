@@ -1,5 +1,6 @@
 // linkbeacon-cli engines check on the bundled folder against target-sim:
-// arguments, printed lines and exit codes.
+// arguments, printed lines and exit codes (the default database is checked
+// through a proxy in ProxyCliTest).
 #include "support/CliRun.h"
 #include "support/DemoFolder.h"
 #include "support/Files.h"
@@ -17,14 +18,6 @@ TEST(EnginesCli, ArgumentsPrintedLinesAndExitCodes) {
     QTemporaryDir dir;
     ASSERT_TRUE(lb::test::copyBundledFolder(dir.path(), sim.port()));
     lb::test::writeFile(dir.filePath("data/exclude.tmp"), "Unplugged Ads\r\n");
-
-    // The bundled engines all have a form that posts to their script.
-    const auto data = runCli(dir.path(), {"engines", "check", "--speed", "300"});
-    EXPECT_EQ(data.exitCode, 0) << data.err.constData();
-    EXPECT_EQ(data.outLines().value(30),
-              "engines: 30 alive, 0 changed, 0 moved, 0 gone, 0 error, 0 dead")
-        << data.out.constData();
-    EXPECT_TRUE(QFile::exists(dir.filePath("reports/engines-data.htm")));
 
     // The check demo has an engine in each state.
     const QString demo = "data/custom/check-demo.hlx";
