@@ -1,72 +1,123 @@
-// linkbeacon-cli fetch as a user runs it, over http and https (--cacert,
-// --insecure and the "TLS" section of zkt.ini in the folder it runs in).
-#include "common/IniFile.h"
-#include "common/TlsSettings.h"
+// linkbeacon-cli fetch as a user runs it: arguments, the "TLS" section of
+// zkt.ini in the folder it runs in, hostile answers with its peak memory.
 #include "support/CliRun.h"
 #include "support/Files.h"
+#include "support/PeakMemory.h"
 #include "support/TargetSim.h"
 #include "support/TestCertificates.h"
 
 #include <gtest/gtest.h>
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-using lb::test::CliResult;
-using lb::test::runCli;
 using lb::test::sharedCertificates;
-using lb::test::TargetSim;
 
-namespace {
-
-CliResult fetch(const QStringList& args, const QString& dir = QString()) {
-    return runCli(dir, QStringList{"fetch"} + args);
-}
-
-} // namespace
-
-// Arguments → exit code, body on stdout ("*": not compared) and the last
-// line on stderr ("": not compared). Usage errors print one line and fetch nothing.
+// Arguments → exit code, body on stdout ("*": not compared), the end of
+// stderr ("": not compared) and the last request target-sim saw ("": not
+// compared). Usage errors print one line and fetch nothing. Rows that
+// measure run with stdout thrown away and their peak memory bounded.
 TEST(FetchCli, ArgumentsExitCodesAndOutput) {
     ASSERT_TRUE(sharedCertificates().ok());
-    TargetSim sim(lb::test::simTlsArgs());
+    lb::test::TargetSim sim(lb::test::simTlsArgs());
     ASSERT_TRUE(sim.ok());
     QTemporaryDir folder;
     lb::test::writeFile(folder.filePath("junk.pem"), "not a certificate\n");
+    lb::test::writeFile(folder.filePath("certs/ca.pem"),
+                        lb::test::readFile(sharedCertificates().caFile()));
     const QString ca = sharedCertificates().caFile();
+    const QByteArray warning =
+        "warning: certificate checks are off (Verify=0 in section TLS of zkt.ini)\n";
+    const QString proxy = QStringLiteral("127.0.0.1:%1").arg(sim.port());
     struct Row {
         QStringList args;
         int exitCode;
         QByteArray out;
-        QString last;
+        QByteArray errEnd;
+        QString request = {}; // "METHOD target body"
+        QByteArray ini = {};  // the [TLS] section of zkt.ini, none when empty
+        int warnings = 0;
+        bool measure = false;
     };
     const Row rows[] = {
-        {{sim.url("/bytes/30")}, 0, "abcdefghijklmnopqrstuvwxyzabcd", "status: 200 OK"},
-        {{sim.url("/status/404/Not%20Found")}, 1, "*", "status: 404 Not Found"},
-        {{"http://no-such-target.invalid/"},
-         1,
-         "*",
-         "status: 404 can't resolve hostname to IP address"},
+        {{sim.url("/bytes/30")}, 0, "abcdefghijklmnopqrstuvwxyzabcd", "status: 200 OK\n"},
+        {{sim.url("/status/404/Not%20Found")}, 1, "*", "status: 404 Not Found\n"},
+        {{sim.url("/status/399/Odd")}, 0, "*", "status: 399 Odd\n"},
+        {{sim.url("/status/400/Bad")}, 1, "*", "status: 400 Bad\n"},
         {{"--timeout", "0.5", sim.url("/hang")},
          1,
          "*",
-         "status: 404 Connection aborted on request"},
+         "status: 404 Connection aborted on request\n"},
         // A server that answers in time is not disturbed by the timer.
-        {{"--timeout", "20", sim.url("/bytes/4")}, 0, "abcd", "status: 200 OK"},
+        {{"--timeout", "86400", sim.url("/bytes/4")}, 0, "abcd", "status: 200 OK\n"},
         // No complete header: nothing at all, a status line only, or so after a redirection.
-        {{sim.url("/close")}, 1, "*", "status: 0"},
-        {{sim.url("/close-in-header")}, 1, "*", ""},
-        {{sim.url("/redirect-to?url=/close-in-header")}, 1, "*", ""},
-        {{"--cacert", ca, sim.tlsUrl("/bytes/5")}, 0, "abcde", "status: 200 OK"},
+        {{sim.url("/close")}, 1, "*", "status: 0 \n"},
+        {{sim.url("/close-in-header")}, 1, "*", "status: 200 OK\n"},
+        {{sim.url("/redirect-to?url=/close-in-header")}, 1, "*", "status: 200 OK\n"},
+        {{"--cacert", ca, sim.tlsUrl("/bytes/5")}, 0, "abcde", "status: 200 OK\n"},
         {{sim.tlsUrl("/bytes/5")},
          1,
          "",
-         "status: 404 TLS: certificate verify failed: unable to get local issuer certificate"},
-        {{"--insecure", sim.tlsUrl("/bytes/3")}, 0, "abc", ""},
+         "status: 404 TLS: certificate verify failed: unable to get local issuer certificate\n"},
+        {{"--insecure", sim.tlsUrl("/bytes/3")}, 0, "abc", "status: 200 OK\n"},
+        {{"--trace", "--post", "a=1&b=2", "--user", "u:p", "--referer", "http://ref.example/",
+          sim.url("/redirect/1")},
+         0,
+         "*",
+         "DocEnd\nStateChange hsReady\nRequestDone 0\nstatus: 200 OK\n",
+         "POST /redirect/0 a=1&b=2"}, // the body goes again after the redirection
+        {{"--proxy", proxy, "--proxy-user", "pu:pp", "http://far.example/status/200/OK"},
+         0,
+         "*",
+         "status: 200 OK\n",
+         "GET http://far.example/status/200/OK "},
+        // Bodies cut short, with and without a length.
+        {{sim.url("/hostile/cut-body")},
+         1,
+         "*",
+         "status: 200 OK\nerror: body cut short (10 of 1000 bytes)\n"},
+        {{"--cacert", ca, sim.tlsUrl("/no-close-notify/hostile/no-length/100")},
+         1,
+         "*",
+         "status: 200 OK\nerror: body cut short (100 bytes)\n"},
+        // Endless answers end bounded in memory.
+        {{"--timeout", "20", sim.url("/hostile/endless-header")},
+         1,
+         "*",
+         "status: 404 HTTP header too large\n",
+         "",
+         "",
+         0,
+         true},
+        {{"--timeout", "3", sim.url("/hostile/endless-page")},
+         1,
+         "*",
+         "status: 404 Connection aborted on request\n",
+         "",
+         "",
+         0,
+         true},
+        {{sim.url("/bytes/200000000")}, 0, "*", "status: 200 OK\n", "", "", 0, true},
+        // The TLS section: a relative CA file is found under the folder;
+        // checks turned off are said once per command that uses https.
+        {{sim.tlsUrl("/bytes/4")}, 0, "abcd", "status: 200 OK\n", "", "CAFile=certs/ca.pem"},
+        {{sim.tlsUrl("/bytes/4")},
+         1,
+         "",
+         "status: 404 TLS: cannot read CA file " + folder.filePath("certs/none.pem").toUtf8() +
+             "\n",
+         "",
+         "CAFile=certs/none.pem"},
+        {{sim.tlsUrl("/bytes/2")}, 0, "ab", "status: 200 OK\n", "", "Verify=0", 1},
+        {{sim.tlsUrl("/redirect/2")}, 0, "*", "status: 200 OK\n", "", "Verify=0", 1},
+        {{sim.url("/bytes/2")}, 0, "ab", "status: 200 OK\n", "", "Verify=0", 0},
+        {{"--insecure", sim.tlsUrl("/bytes/2")}, 0, "ab", "status: 200 OK\n", "", "Verify=1", 0},
+        // Usage errors.
         {{}, 2, "", ""},
         {{"--post"}, 2, "", ""},
         {{"--user", "nocolon", "http://x/"}, 2, "", ""},
+        {{"--proxy-user", "nocolon", "http://x/"}, 2, "", ""},
         {{"--timeout", "0", "http://x/"}, 2, "", ""},
+        {{"--timeout", "86401", "http://x/"}, 2, "", ""},
         {{"--timeout", "soon", "http://x/"}, 2, "", ""},
         {{"--timeout"}, 2, "", ""},
         {{"--nonsense", "http://x/"}, 2, "", ""},
@@ -77,74 +128,40 @@ TEST(FetchCli, ArgumentsExitCodesAndOutput) {
         {{"--cacert"}, 2, "", ""},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.args.join(' ').toStdString());
+        SCOPED_TRACE((row.ini + " " + row.args.join(' ').toUtf8()).toStdString());
+        QFile::remove(folder.filePath("zkt.ini"));
+        if (!row.ini.isEmpty())
+            lb::test::writeFile(folder.filePath("zkt.ini"), "[TLS]\r\n" + row.ini + "\r\n");
         const int before = int(sim.requests().size());
-        const CliResult r = fetch(row.args, folder.path());
-        EXPECT_EQ(r.exitCode, row.exitCode);
+        const QStringList args = QStringList{"fetch"} + row.args;
+        lb::test::CliResult r;
+        if (row.measure) {
+            const lb::test::MeasuredRun m = lb::test::runMeasured(folder.path(), LB_CLI, args);
+            r.exitCode = m.exitCode;
+            r.err = m.err;
+            if (lb::test::kPeakMemoryMeaningful)
+                EXPECT_LT(m.peakKb, 100 * 1024);
+        } else {
+            r = lb::test::runCli(folder.path(), args);
+        }
+        EXPECT_EQ(r.exitCode, row.exitCode) << r.err.constData();
         if (row.out != "*")
             EXPECT_EQ(r.out, row.out);
-        if (!row.last.isEmpty())
-            EXPECT_EQ(r.lastErrLine(), row.last);
+        EXPECT_TRUE(r.err.endsWith(row.errEnd)) << r.err.constData();
+        EXPECT_EQ(r.err.count(warning), row.warnings) << r.err.constData();
+        if (row.warnings)
+            EXPECT_TRUE(r.err.startsWith(warning));
+        const QList<QJsonObject> requests = sim.requests();
+        if (!row.request.isEmpty()) {
+            ASSERT_GT(requests.size(), before);
+            const QJsonObject& q = requests.last();
+            EXPECT_EQ(q.value("method").toString() + " " + q.value("target").toString() + " " +
+                          q.value("body").toString(),
+                      row.request);
+        }
         if (row.exitCode == 2) {
             EXPECT_EQ(r.err.count('\n'), 1) << r.err.constData();
-            EXPECT_EQ(sim.requests().size(), before);
+            EXPECT_EQ(requests.size(), before);
         }
     }
-}
-
-TEST(FetchCli, PostTraceProxyAndCredentialsReachTheServer) {
-    TargetSim sim;
-    ASSERT_TRUE(sim.ok());
-    CliResult r = fetch({"--trace", "--post", "a=1&b=2", "--user", "u:p", "--referer",
-                         "http://ref.example/", sim.url("/redirect/1")});
-    EXPECT_EQ(r.exitCode, 0);
-    for (const char* line : {"StateChange hsWaitingHeader\n", "HeaderData HTTP/1.0 302 Found\n",
-                             "LocationChange http://127.0.0.1/redirect/0\n", "RequestDone 0\n"})
-        EXPECT_TRUE(r.err.contains(line)) << line;
-    EXPECT_EQ(r.lastErrLine(), "status: 200 OK");
-    auto reqs = sim.requests();
-    ASSERT_EQ(reqs.size(), 2);
-    for (const auto& q : reqs) {
-        EXPECT_EQ(q.value("method").toString(), "POST");
-        EXPECT_EQ(q.value("body").toString(), "a=1&b=2"); // sent again after the redirection
-    }
-
-    r = fetch({"--proxy", QStringLiteral("127.0.0.1:%1").arg(sim.port()), "--proxy-user", "pu:pp",
-               "http://far.example/status/200/OK"});
-    EXPECT_EQ(r.exitCode, 0);
-    reqs = sim.requests();
-    ASSERT_EQ(reqs.size(), 3);
-    EXPECT_EQ(reqs[2].value("target").toString(), "http://far.example/status/200/OK");
-}
-
-TEST(FetchCli, TakesTheTlsSectionOfTheIniInTheCurrentFolder) {
-    ASSERT_TRUE(sharedCertificates().ok());
-    TargetSim sim(lb::test::simTlsArgs());
-    ASSERT_TRUE(sim.ok());
-    QTemporaryDir folder;
-    ASSERT_TRUE(QDir(folder.path()).mkpath("certs"));
-    ASSERT_TRUE(QFile::copy(sharedCertificates().caFile(), folder.filePath("certs/ca.pem")));
-
-    // A relative CA file is found under the program folder.
-    lb::TlsSettings settings;
-    settings.caFile = "certs/ca.pem";
-    settings.save(folder.path());
-    CliResult r = fetch({sim.tlsUrl("/bytes/4")}, folder.path());
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, "abcd");
-
-    settings.caFile = "certs/none.pem";
-    settings.save(folder.path());
-    r = fetch({sim.tlsUrl("/bytes/4")}, folder.path());
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.lastErrLine(),
-              "status: 404 TLS: cannot read CA file " + folder.filePath("certs/none.pem"));
-
-    settings.caFile.clear();
-    settings.verify = false;
-    settings.save(folder.path());
-    EXPECT_EQ(lb::IniFile(folder.filePath("zkt.ini")).readString("TLS", "Verify"), "0");
-    r = fetch({sim.tlsUrl("/bytes/2")}, folder.path());
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "ab");
 }

@@ -22,12 +22,15 @@ public:
     };
     using Script = std::vector<Step>;
 
-    RawServer() { start(); }
+    explicit RawServer(bool ipv6 = false) : ipv6_(ipv6) { start(ipv6); }
     ~RawServer() override { stop(); }
 
-    // "http://127.0.0.1:PORT" + path
+    // "http://127.0.0.1:PORT" (or "http://[::1]:PORT") + path
     QString url(const QString& path = QStringLiteral("/")) const {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path);
+        return QStringLiteral("http://%1:%2%3")
+            .arg(ipv6_ ? QStringLiteral("[::1]") : QStringLiteral("127.0.0.1"))
+            .arg(port())
+            .arg(path);
     }
 
     // Scripts for the next connections, in order. Without a script a
@@ -42,6 +45,7 @@ public:
 private:
     void serve(int fd) override;
 
+    bool ipv6_;
     std::deque<std::pair<Script, bool>> scripts_;
     std::vector<QByteArray> requests_;
 };

@@ -1,7 +1,56 @@
-#include "net/HttpProt.h"
+// The text rules of the HTTP client: URLs, where a Location leads, the
+// status line and Content-Length.
+#include "net/HttpHeader.h"
 #include "net/HttpUrl.h"
 
 #include <gtest/gtest.h>
+#include <QList>
+
+TEST(StatusLine, TheCodeStandsInColumnsTenToTwelveAndThePhraseFromFourteen) {
+    struct Case {
+        const char* line;
+        int code;
+        QString phrase;
+    };
+    const Case cases[] = {
+        {"HTTP/1.1 302 Found", 302, "Found"},
+        {"HTTP/1.0 200", 200, ""},
+        {"HTTP/1.1 301 ", 301, ""},
+        {"HTTP/1.0 200OK", 200, "K"},
+        {"HTTP/1.0  20 Made", 20, "Made"},
+        {"HTTP/1.0 2x0 OK", 404, "Invalid status line"},
+        {"HTTP/1.0 abc Broken", 404, "Invalid status line"},
+        {"HTTP/1.0 ", 404, "Invalid status line"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const lb::net::StatusLine s = lb::net::parseStatusLine(c.line);
+        EXPECT_EQ(s.code, c.code);
+        EXPECT_EQ(s.phrase, c.phrase);
+    }
+}
+
+TEST(ContentLength, UpToEighteenDigitsWithBlanksAround) {
+    struct Case {
+        const char* value;
+        qint64 length; // -1: not a length
+    };
+    const Case cases[] = {
+        {"4", 4},
+        {" 4 \t", 4},
+        {"000000000000000004", 4},
+        {"999999999999999999", 999999999999999999},
+        {"0000000000000000004", -1},
+        {"lots", -1},
+        {"4x", -1},
+        {"-4", -1},
+        {"", -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(lb::net::parseContentLength(c.value).value_or(-1), c.length);
+    }
+}
 
 TEST(SplitUrl, EveryPartOfTheUrlShapesTheClientMeets) {
     struct Case {
@@ -42,6 +91,7 @@ TEST(SplitUrl, EveryPartOfTheUrlShapesTheClientMeets) {
 TEST(FollowLocation, ALocationMovesTheNextRequestDirectOrThroughAProxy) {
     using lb::net::HttpHop;
     const HttpHop direct{"a", "a", "8080", "/x", "http://a:8080/x", false};
+    const HttpHop secure{"a", "a", "8443", "/x", "https://a:8443/x", true};
     const HttpHop proxied{"proxy", "a", "3128", "http://a:81/x", "http://a:81/x", false};
     struct Case {
         HttpHop from;
@@ -56,6 +106,9 @@ TEST(FollowLocation, ALocationMovesTheNextRequestDirectOrThroughAProxy) {
         // Without a proxy the port goes into the connection, not into Location.
         {direct, "http://b:81/z", false, {"b", "b", "81", "/z", "http://b/z", false}},
         {direct, "/z", false, {"a", "a", "8080", "/z", "http://a/z", false}},
+        // Without protocol the hop keeps its own, https included.
+        {secure, "/z", false, {"a", "a", "8443", "/z", "https://a/z", true}},
+        {secure, "http://b/z", false, {"b", "b", "80", "/z", "http://b/z", false}},
         {direct,
          "page.htm",
          false,
@@ -79,4 +132,14 @@ TEST(FollowLocation, ALocationMovesTheNextRequestDirectOrThroughAProxy) {
         EXPECT_EQ(got.location, c.want.location);
         EXPECT_EQ(got.tls, c.want.tls);
     }
+}
+
+TEST(DocumentName, TheLastSegmentWithoutQueryAtMost255Characters) {
+    const QString n255(255, 'n');
+    const QList<QPair<QString, QString>> cases = {
+        {"", "document.htm"}, {"/", "document.htm"}, {"/x/y.htm?q=1", "y.htm"},
+        {"/dir/", "dir"},     {"/" + n255, n255},    {"/" + n255 + "n", n255},
+    };
+    for (const auto& [path, name] : cases)
+        EXPECT_EQ(lb::net::documentNameOf(path), name) << path.toStdString();
 }
