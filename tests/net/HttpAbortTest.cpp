@@ -71,7 +71,9 @@ void abortAfter(std::function<void(THttpCli*, Args...)>& handler, EventLog& log,
 
 void armAbort(THttpCli& c, EventLog& log, const QString& event) {
     const auto always = [](THttpCli*) { return true; };
-    if (event == "HeaderBegin")
+    if (event == "SessionConnected")
+        abortAfter(c.OnSessionConnected, log, always);
+    else if (event == "HeaderBegin")
         abortAfter(c.OnHeaderBegin, log, always);
     else if (event == "HeaderData")
         abortAfter(c.OnHeaderData, log, always);
@@ -148,7 +150,8 @@ TEST_P(AbortFromEvent, OnlyOneRequestDoneFollows) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryEvent, AbortFromEvent,
-    ::testing::Combine(::testing::Values(Case{"HeaderBegin", &kAnswer},
+    ::testing::Combine(::testing::Values(Case{"SessionConnected", &kAnswer},
+                                         Case{"HeaderBegin", &kAnswer},
                                          Case{"HeaderData", &kAnswer}, Case{"Cookie", &kAnswer},
                                          Case{"StateChange:5", &kAnswer}, // hsWaitingHeader
                                          Case{"StateChange:6", &kAnswer}, // hsWaitingBody

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace lb::net;
 using lb::test::EventLog;
 using lb::test::RawServer;
@@ -32,11 +34,12 @@ RawServer::Script inPieces(const QList<QByteArray>& pieces) {
     return script;
 }
 
-struct Reentry : ::testing::Test {
+// One client and the server it asks.
+struct Exchange {
     RawServer server;
     THttpCli client;
     EventLog log;
-    void SetUp() override {
+    Exchange() {
         client.URL = server.url("/page");
         log.attach(&client);
     }
@@ -53,57 +56,57 @@ struct Reentry : ::testing::Test {
     }
 };
 
+struct Reentry : ::testing::Test, Exchange {};
+
 } // namespace
 
-TEST_F(Reentry, PumpingDocBeginHandlerKeepsTheFirstPieceAndTheOrder) {
-    server.addScript(
-        inPieces({"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nfirst-", "second-", "third"}));
-    int pumps = 0;
-    client.OnDocBegin = [&](THttpCli* c) {
-        log.events << "DocBegin";
-        if (pumps++ == 0)
-            pumpUntilClosed(c);
+// The answer arrives in pieces while the handler of one event lets events
+// run the first time it is called: each header line is parsed once, no
+// header byte becomes body, and the body keeps every piece in order.
+TEST_F(Reentry, PumpingHandlersKeepEveryByteInOrder) {
+    const QString head = "HeaderBegin|HeaderData:HTTP/1.0 200 OK|";
+    const QString tail =
+        "StateChange:6|HeaderEnd|DocBegin|DocData|DocEnd|StateChange:0|RequestDone:0";
+    struct Row {
+        const char* event;
+        THttpCli::TNotifyEvent THttpCli::*handler;
+        QList<QByteArray> pieces;
+        QByteArray body;
+        QString events; // from the answer header on
     };
-    ASSERT_TRUE(run());
-    EXPECT_EQ(log.body, QByteArray("first-second-third"));
-    EXPECT_EQ(client.ReceivedCount(), 18);
-    EXPECT_EQ(pumps, 1);
-    EXPECT_EQ(answerEvents(), "HeaderBegin|HeaderData:HTTP/1.0 200 OK|"
-                              "HeaderData:Content-Type: text/html|StateChange:6|HeaderEnd|"
-                              "DocBegin|DocData|DocEnd|StateChange:0|RequestDone:0");
-    EXPECT_EQ(log.doneError, 0);
-}
-
-TEST_F(Reentry, PumpingHeaderHandlersParseEachLineOnceAndKeepTheBody) {
-    // The header arrives line by line while the handler of the status line
-    // and then the one of the header's end let events run.
-    server.addScript(
-        inPieces({"HTTP/1.0 200 OK\r\n", "X-One: 1\r\nX-Two: 2\r\n", "\r\nbody-a", "body-b"}));
-    int headerPumps = 0;
-    client.OnHeaderData = [&](THttpCli* c) {
-        log.events << "HeaderData:" + c->ResponseHeader().last();
-        if (headerPumps++ == 0)
-            pumpUntilClosed(c);
+    const Row rows[] = {
+        {"DocBegin",
+         &THttpCli::OnDocBegin,
+         {"HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nfirst-", "second-", "third"},
+         "first-second-third",
+         head + "HeaderData:Content-Type: text/html|" + tail},
+        {"HeaderData",
+         &THttpCli::OnHeaderData,
+         {"HTTP/1.0 200 OK\r\n", "X-One: 1\r\nX-Two: 2\r\n", "\r\nbody-a", "body-b"},
+         "body-abody-b",
+         head + "HeaderData:X-One: 1|HeaderData:X-Two: 2|" + tail},
+        {"HeaderEnd",
+         &THttpCli::OnHeaderEnd,
+         {"HTTP/1.0 200 OK\r\nX-A: b\r\n\r\nfirst", "second"},
+         "firstsecond",
+         head + "HeaderData:X-A: b|" + tail},
     };
-    ASSERT_TRUE(run());
-    EXPECT_EQ(client.ResponseHeader(), QStringList({"HTTP/1.0 200 OK", "X-One: 1", "X-Two: 2"}));
-    EXPECT_EQ(log.body, QByteArray("body-abody-b"));
-    EXPECT_EQ(answerEvents(), "HeaderBegin|HeaderData:HTTP/1.0 200 OK|HeaderData:X-One: 1|"
-                              "HeaderData:X-Two: 2|StateChange:6|HeaderEnd|DocBegin|DocData|"
-                              "DocEnd|StateChange:0|RequestDone:0");
-}
-
-TEST_F(Reentry, PumpingHeaderEndHandlerHandsOnNoHeaderBytesAsBody) {
-    server.addScript(inPieces({"HTTP/1.0 200 OK\r\nX-A: b\r\n\r\nfirst", "second"}));
-    client.OnHeaderEnd = [&](THttpCli* c) {
-        log.events << "HeaderEnd";
-        pumpUntilClosed(c);
-    };
-    ASSERT_TRUE(run());
-    EXPECT_EQ(log.body, QByteArray("firstsecond"));
-    EXPECT_EQ(client.StatusCode(), 200);
-    EXPECT_EQ(log.events.count(QStringLiteral("DocEnd")), 1);
-    EXPECT_EQ(log.done, 1);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.event);
+        Exchange t;
+        t.server.addScript(inPieces(row.pieces));
+        auto& handler = t.client.*row.handler;
+        handler = [logged = handler, pumped = false](THttpCli* c) mutable {
+            logged(c);
+            if (!std::exchange(pumped, true))
+                pumpUntilClosed(c);
+        };
+        ASSERT_TRUE(t.run());
+        EXPECT_EQ(t.log.body, row.body);
+        EXPECT_EQ(t.answerEvents(), row.events.toStdString());
+        EXPECT_EQ(t.log.done, 1);
+        EXPECT_EQ(t.log.doneError, 0);
+    }
 }
 
 TEST_F(Reentry, AbortFromAPumpingHandlerEndsTheRequestOnce) {

@@ -215,46 +215,7 @@ TEST(SocketDispatcher, DeferredCallsRunOnceEachInOrderAndNeverInsideThePost) {
     EXPECT_EQ(ranByNestedPass, expected.size());
 }
 
-TEST(SocketThreads, ASocketOnASecondThreadIsServedThere) {
-    RawServer server;
-    server.addAnswer("HTTP/1.0 200 OK\r\n\r\nfrom the server");
-    QByteArray got;
-    bool closed = false;
-    bool allOnWorker = true;
-    QThread* thread = QThread::create([&] {
-        QThread* self = QThread::currentThread();
-        QEventLoop loop;
-        QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-        TWSocket s;
-        auto here = [&] { allOnWorker = allOnWorker && QThread::currentThread() == self; };
-        s.OnSessionConnected = [&](TWSocket* t, quint16 e) {
-            here();
-            if (e == 0)
-                t->Send("GET / HTTP/1.0\r\n\r\n", 18);
-        };
-        s.OnDataAvailable = [&](TWSocket* t, quint16) {
-            here();
-            char buf[256];
-            const int n = t->Receive(buf, sizeof buf);
-            if (n > 0)
-                got.append(buf, n);
-        };
-        s.OnSessionClosed = [&](TWSocket*, quint16) {
-            here();
-            closed = true;
-            loop.quit();
-        };
-        connectTo(s, server.port());
-        loop.exec();
-    });
-    thread->start();
-    ASSERT_TRUE(thread->wait(QDeadlineTimer(30000)));
-    delete thread;
-    EXPECT_TRUE(closed);
-    EXPECT_TRUE(allOnWorker);
-    EXPECT_EQ(got, "HTTP/1.0 200 OK\r\n\r\nfrom the server");
-}
-
+// A client on a second thread has its own dispatcher there.
 TEST(SocketThreads, SynchronousGetWorksOnASecondThreadWhileTheMainThreadRunsItsOwn) {
     lb::test::TargetSim sim;
     ASSERT_TRUE(sim.ok());

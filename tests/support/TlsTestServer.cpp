@@ -125,10 +125,8 @@ void TlsTestServer::serve(int fd) {
     if (ok) {
         SSL_write(ssl, b.answer.constData(), int(b.answer.size()));
         flush(b.pieceSize);
-        if (b.closeNotify) {
-            SSL_shutdown(ssl);
-            flush(0);
-        }
+        SSL_shutdown(ssl);
+        flush(0);
         drain(fd);
     }
     SSL_free(ssl);
@@ -175,7 +173,8 @@ void ConnectProxy::serve(int fd) {
         keepAfter(rest);
         return;
     case Refuse: {
-        sendAll(fd, refusal_);
+        sendAll(fd, "HTTP/1.0 407 Proxy Authentication Required\r\n"
+                    "Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n");
         // Whatever the client still sends after the refusal is kept for the test.
         while (readable(fd, 300)) {
             const ssize_t n = ::recv(fd, buf, sizeof buf, 0);

@@ -26,8 +26,7 @@ public:
             PlainText,        // answer the client's hello with plain HTTP
         } kind = Answer;
         QByteArray answer = "HTTP/1.0 200 OK\r\n\r\n";
-        int pieceSize = 0;       // > 0: raw bytes of the answer go out this many at a time
-        bool closeNotify = true; // false: close without a TLS close_notify
+        int pieceSize = 0; // > 0: raw bytes of the answer go out this many at a time
     };
 
     TlsTestServer(const QString& certFile, const QString& keyFile, bool ipv6 = false);
@@ -53,16 +52,8 @@ private:
 class ConnectProxy : public LoopbackServer {
 public:
     enum Kind { Tunnel, Refuse, CloseAtOnce, Stall };
-    // Refuse answers with refusal (a whole answer) and closes.
-    // It also serves as a recorder of plain requests: Refuse with a whole
-    // HTTP answer as the refusal.
-    explicit ConnectProxy(Kind kind = Tunnel,
-                          QByteArray refusal = "HTTP/1.0 407 Proxy Authentication Required\r\n"
-                                               "Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n",
-                          bool ipv6 = false)
-        : kind_(kind), refusal_(std::move(refusal)) {
-        start(ipv6);
-    }
+    // Refuse answers 407 and closes.
+    explicit ConnectProxy(Kind kind = Tunnel) : kind_(kind) { start(); }
     ~ConnectProxy() override { stop(); }
 
     // The header the client sent on connection i (through its empty line),
@@ -74,7 +65,6 @@ private:
     void serve(int fd) override;
 
     Kind kind_;
-    QByteArray refusal_;
     std::vector<QByteArray> headers_;
     std::vector<QByteArray> after_;
 };
