@@ -25,92 +25,82 @@ TEST(FetchCli, ArgumentsExitCodesAndOutput) {
     lb::test::writeFile(folder.filePath("certs/ca.pem"),
                         lb::test::readFile(sharedCertificates().caFile()));
     const QString ca = sharedCertificates().caFile();
+    const QByteArray none = folder.filePath("certs/none.pem").toUtf8();
     const QByteArray warning =
         "warning: certificate checks are off (Verify=0 in section TLS of zkt.ini)\n";
     const QString proxy = QStringLiteral("127.0.0.1:%1").arg(sim.port());
+    const auto u = [&](const char* path) { return sim.url(path); };
+    const auto t = [&](const char* path) { return sim.tlsUrl(path); };
     struct Row {
         QStringList args;
         int exitCode;
         QByteArray out;
         QByteArray errEnd;
-        QString request = {}; // "METHOD target body"
-        QByteArray ini = {};  // the [TLS] section of zkt.ini, none when empty
+        QByteArray ini = {}; // the [TLS] section of zkt.ini, none when empty
         int warnings = 0;
+        QString request = {}; // "METHOD target body"
         bool measure = false;
     };
+    // Rows run with stdout thrown away and their peak memory bounded.
+    const auto measured = [](Row row) {
+        row.measure = true;
+        return row;
+    };
+    // Rows whose last request target-sim saw is checked.
+    const auto asking = [](Row row, const QString& request) {
+        row.request = request;
+        return row;
+    };
+    const QByteArray ok = "status: 200 OK\n";
+    const QByteArray aborted = "status: 404 Connection aborted on request\n";
+    const QByteArray unverified =
+        "status: 404 TLS: certificate verify failed: unable to get local issuer certificate\n";
+    const QByteArray tooLarge = "status: 404 HTTP header too large\n";
     const Row rows[] = {
-        {{sim.url("/bytes/30")}, 0, "abcdefghijklmnopqrstuvwxyzabcd", "status: 200 OK\n"},
-        {{sim.url("/status/404/Not%20Found")}, 1, "*", "status: 404 Not Found\n"},
-        {{sim.url("/status/399/Odd")}, 0, "*", "status: 399 Odd\n"},
-        {{sim.url("/status/400/Bad")}, 1, "*", "status: 400 Bad\n"},
-        {{"--timeout", "0.5", sim.url("/hang")},
-         1,
-         "*",
-         "status: 404 Connection aborted on request\n"},
+        {{u("/bytes/30")}, 0, "abcdefghijklmnopqrstuvwxyzabcd", ok},
+        {{u("/status/404/Not%20Found")}, 1, "*", "status: 404 Not Found\n"},
+        {{u("/status/399/Odd")}, 0, "*", "status: 399 Odd\n"},
+        {{u("/status/400/Bad")}, 1, "*", "status: 400 Bad\n"},
+        {{"--timeout", "0.5", u("/hang")}, 1, "*", aborted},
         // A server that answers in time is not disturbed by the timer.
-        {{"--timeout", "86400", sim.url("/bytes/4")}, 0, "abcd", "status: 200 OK\n"},
+        {{"--timeout", "86400", u("/bytes/4")}, 0, "abcd", ok},
         // No complete header: nothing at all, a status line only, or so after a redirection.
-        {{sim.url("/close")}, 1, "*", "status: 0 \n"},
-        {{sim.url("/close-in-header")}, 1, "*", "status: 200 OK\n"},
-        {{sim.url("/redirect-to?url=/close-in-header")}, 1, "*", "status: 200 OK\n"},
-        {{"--cacert", ca, sim.tlsUrl("/bytes/5")}, 0, "abcde", "status: 200 OK\n"},
-        {{sim.tlsUrl("/bytes/5")},
-         1,
-         "",
-         "status: 404 TLS: certificate verify failed: unable to get local issuer certificate\n"},
-        {{"--insecure", sim.tlsUrl("/bytes/3")}, 0, "abc", "status: 200 OK\n"},
-        {{"--trace", "--post", "a=1&b=2", "--user", "u:p", "--referer", "http://ref.example/",
-          sim.url("/redirect/1")},
-         0,
-         "*",
-         "DocEnd\nStateChange hsReady\nRequestDone 0\nstatus: 200 OK\n",
-         "POST /redirect/0 a=1&b=2"}, // the body goes again after the redirection
-        {{"--proxy", proxy, "--proxy-user", "pu:pp", "http://far.example/status/200/OK"},
-         0,
-         "*",
-         "status: 200 OK\n",
-         "GET http://far.example/status/200/OK "},
+        {{u("/close")}, 1, "*", "status: 0 \n"},
+        {{u("/close-in-header")}, 1, "*", ok},
+        {{u("/redirect-to?url=/close-in-header")}, 1, "*", ok},
+        {{"--cacert", ca, t("/bytes/5")}, 0, "abcde", ok},
+        {{t("/bytes/5")}, 1, "", unverified},
+        {{"--insecure", t("/bytes/3")}, 0, "abc", ok},
+        // The body goes again after the redirection.
+        asking({{"--trace", "--post", "a=1&b=2", "--user", "u:p", "--referer", "http://r.example/",
+                 u("/redirect/1")},
+                0,
+                "*",
+                "DocEnd\nStateChange hsReady\nRequestDone 0\n" + ok},
+               "POST /redirect/0 a=1&b=2"),
+        asking({{"--proxy", proxy, "--proxy-user", "pu:pp", "http://far.example/bytes/2"},
+                0,
+                "ab",
+                ok},
+               "GET http://far.example/bytes/2 "),
         // Bodies cut short, with and without a length.
-        {{sim.url("/hostile/cut-body")},
+        {{u("/hostile/cut-body")}, 1, "*", ok + "error: body cut short (10 of 1000 bytes)\n"},
+        {{"--cacert", ca, t("/no-close-notify/hostile/no-length/100")},
          1,
          "*",
-         "status: 200 OK\nerror: body cut short (10 of 1000 bytes)\n"},
-        {{"--cacert", ca, sim.tlsUrl("/no-close-notify/hostile/no-length/100")},
-         1,
-         "*",
-         "status: 200 OK\nerror: body cut short (100 bytes)\n"},
+         ok + "error: body cut short (100 bytes)\n"},
         // Endless answers end bounded in memory.
-        {{"--timeout", "20", sim.url("/hostile/endless-header")},
-         1,
-         "*",
-         "status: 404 HTTP header too large\n",
-         "",
-         "",
-         0,
-         true},
-        {{"--timeout", "3", sim.url("/hostile/endless-page")},
-         1,
-         "*",
-         "status: 404 Connection aborted on request\n",
-         "",
-         "",
-         0,
-         true},
-        {{sim.url("/bytes/200000000")}, 0, "*", "status: 200 OK\n", "", "", 0, true},
+        measured({{"--timeout", "20", u("/hostile/endless-header")}, 1, "*", tooLarge}),
+        measured({{"--timeout", "3", u("/hostile/endless-page")}, 1, "*", aborted}),
+        measured({{u("/bytes/200000000")}, 0, "*", ok}),
         // The TLS section: a relative CA file is found under the folder;
         // checks turned off are said once per command that uses https.
-        {{sim.tlsUrl("/bytes/4")}, 0, "abcd", "status: 200 OK\n", "", "CAFile=certs/ca.pem"},
-        {{sim.tlsUrl("/bytes/4")},
-         1,
-         "",
-         "status: 404 TLS: cannot read CA file " + folder.filePath("certs/none.pem").toUtf8() +
-             "\n",
-         "",
-         "CAFile=certs/none.pem"},
-        {{sim.tlsUrl("/bytes/2")}, 0, "ab", "status: 200 OK\n", "", "Verify=0", 1},
-        {{sim.tlsUrl("/redirect/2")}, 0, "*", "status: 200 OK\n", "", "Verify=0", 1},
-        {{sim.url("/bytes/2")}, 0, "ab", "status: 200 OK\n", "", "Verify=0", 0},
-        {{"--insecure", sim.tlsUrl("/bytes/2")}, 0, "ab", "status: 200 OK\n", "", "Verify=1", 0},
+        {{t("/bytes/4")}, 0, "abcd", ok, "CAFile=certs/ca.pem"},
+        {{t("/bytes/4")}, 1, "", "CA file " + none + "\n", "CAFile=certs/none.pem"},
+        {{t("/bytes/2")}, 0, "ab", ok, "Verify=0", 1},
+        {{t("/redirect/2")}, 0, "*", ok, "Verify=0", 1},
+        {{u("/bytes/2")}, 0, "ab", ok, "Verify=0", 0},
+        {{"--insecure", t("/bytes/2")}, 0, "ab", ok, "Verify=1", 0},
         // Usage errors.
         {{}, 2, "", ""},
         {{"--post"}, 2, "", ""},
@@ -123,8 +113,8 @@ TEST(FetchCli, ArgumentsExitCodesAndOutput) {
         {{"--nonsense", "http://x/"}, 2, "", ""},
         {{"http://a/", "http://b/"}, 2, "", ""},
         // A CA file that cannot be read, or holds no certificate.
-        {{"--cacert", folder.filePath("missing.pem"), sim.url("/")}, 2, "", ""},
-        {{"--cacert", folder.filePath("junk.pem"), sim.url("/")}, 2, "", ""},
+        {{"--cacert", folder.filePath("missing.pem"), u("/")}, 2, "", ""},
+        {{"--cacert", folder.filePath("junk.pem"), u("/")}, 2, "", ""},
         {{"--cacert"}, 2, "", ""},
     };
     for (const Row& row : rows) {

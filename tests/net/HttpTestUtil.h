@@ -1,14 +1,19 @@
 #pragma once
 // Helpers of the net tests: the events of a client in the order they fire,
-// one GET with its events, the bytes target-sim's /bytes/N sends, and a bare
-// socket connected to a loopback port.
+// one GET with its events, the bytes target-sim's /bytes/N sends, a header
+// of a request target-sim logged, and a bare socket connected to a loopback
+// port.
 #include "net/HttpProt.h"
 #include "net/WSocket.h"
 #include "support/RawServer.h"
 #include "support/Thrown.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
+
+#include <string>
 
 namespace lb::test {
 
@@ -79,7 +84,29 @@ struct Fetch {
         c.GetAsync();
         return log.waitDone(20000);
     }
+    // The fetch in one line: status and reason, the request-done error, how
+    // far the answer got (the document's end, the header's end, or cut
+    // before either) and the body.
+    std::string summary() const {
+        const QString reached = log.events.contains("DocEnd")      ? "doc"
+                                : log.events.contains("HeaderEnd") ? "header"
+                                                                   : "cut";
+        return QStringLiteral("%1 %2|error %3|%4|%5")
+            .arg(c.StatusCode())
+            .arg(c.ReasonPhrase())
+            .arg(log.doneError)
+            .arg(reached, QString::fromLatin1(log.body))
+            .toStdString();
+    }
 };
+
+// The value of a header line of a request target-sim logged, "" for none.
+inline QString headerOf(const QJsonObject& request, const QString& name) {
+    for (const QJsonValue& h : request.value("headers").toArray())
+        if (h.toArray().at(0).toString().compare(name, Qt::CaseInsensitive) == 0)
+            return h.toArray().at(1).toString();
+    return QString();
+}
 
 inline QByteArray pattern(qint64 n) {
     QByteArray b(n, Qt::Uninitialized);

@@ -44,20 +44,23 @@ X509* makeCert(EVP_PKEY* key, const char* cn, X509* issuer, EVP_PKEY* issuerKey,
     return cert;
 }
 
-bool writeCert(const QString& path, X509* cert) {
+// Writes one PEM file with write(FILE*); false when it could not.
+template <typename Write> bool writePem(const QString& path, Write write) {
     FILE* f = std::fopen(path.toLocal8Bit().constData(), "w");
-    const bool ok = f && PEM_write_X509(f, cert);
+    const bool ok = f && write(f);
     if (f)
         std::fclose(f);
     return ok;
 }
 
+bool writeCert(const QString& path, X509* cert) {
+    return writePem(path, [cert](FILE* f) { return PEM_write_X509(f, cert) == 1; });
+}
+
 bool writeKey(const QString& path, EVP_PKEY* key) {
-    FILE* f = std::fopen(path.toLocal8Bit().constData(), "w");
-    const bool ok = f && PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr);
-    if (f)
-        std::fclose(f);
-    return ok;
+    return writePem(path, [key](FILE* f) {
+        return PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr) == 1;
+    });
 }
 
 } // namespace

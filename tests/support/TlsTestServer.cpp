@@ -25,9 +25,9 @@ TlsTestServer::~TlsTestServer() {
     SSL_CTX_free(static_cast<SSL_CTX*>(ctx_));
 }
 
-void TlsTestServer::add(const Behaviour& b) {
+void TlsTestServer::add(const QByteArray& answer, int pieceSize) {
     std::lock_guard<std::mutex> lock(mutex_);
-    behaviours_.push_back(b);
+    behaviours_.push_back({answer, pieceSize});
 }
 
 void TlsTestServer::serve(int fd) {
@@ -46,24 +46,6 @@ void TlsTestServer::serve(int fd) {
         keep(requests_, request);
     };
     char buf[16384];
-
-    if (b.kind == Behaviour::StallHandshake) {
-        record();
-        for (int i = 0; i < 100 && !stop_; ++i)
-            if (readable(fd, 100) && ::recv(fd, buf, sizeof buf, 0) <= 0)
-                break;
-        return;
-    }
-    if (b.kind == Behaviour::CloseInHandshake || b.kind == Behaviour::PlainText) {
-        if (readable(fd, 5000))
-            ::recv(fd, buf, sizeof buf, 0);
-        record();
-        if (b.kind == Behaviour::PlainText) {
-            sendAll(fd, b.answer);
-            drain(fd);
-        }
-        return;
-    }
 
     // TLS over memory buffers: every raw byte passes through here, so the
     // answer can be cut into pieces as small as wanted.
@@ -162,17 +144,7 @@ void ConnectProxy::serve(int fd) {
         after_.back() = bytes;
     };
 
-    switch (kind_) {
-    case CloseAtOnce:
-        keepAfter(rest);
-        return;
-    case Stall:
-        for (int i = 0; i < 100 && !stop_; ++i)
-            if (readable(fd, 100) && ::recv(fd, buf, sizeof buf, 0) <= 0)
-                break;
-        keepAfter(rest);
-        return;
-    case Refuse: {
+    if (kind_ == Refuse) {
         sendAll(fd, "HTTP/1.0 407 Proxy Authentication Required\r\n"
                     "Proxy-Authenticate: Basic realm=\"p\"\r\n\r\n");
         // Whatever the client still sends after the refusal is kept for the test.
@@ -185,9 +157,6 @@ void ConnectProxy::serve(int fd) {
         keepAfter(rest);
         drain(fd, 5);
         return;
-    }
-    case Tunnel:
-        break;
     }
 
     // "CONNECT host:port HTTP/1.0": the tunnel only ever leads to loopback.

@@ -1,9 +1,9 @@
 #pragma once
 // Scripted servers for TLS tests, each on its own thread with blocking
 // sockets (the code under test keeps the main thread's event loop):
-// - TlsTestServer speaks TLS on 127.0.0.1 or ::1 and can misbehave in the
-//   ways a client must survive (close or stall in the handshake, answer in
-//   plain text, dribble its records a few bytes at a time);
+// - TlsTestServer speaks TLS on 127.0.0.1 or ::1, and can dribble its
+//   records a few bytes at a time (a server that misbehaves before TLS is a
+//   RawServer);
 // - ConnectProxy answers CONNECT the way a proxy does and relays the tunnel
 //   to a port on 127.0.0.1.
 #include "support/LoopbackServer.h"
@@ -18,13 +18,8 @@ namespace lb::test {
 
 class TlsTestServer : public LoopbackServer {
 public:
+    // Handshake, read the request, send the answer, close.
     struct Behaviour {
-        enum Kind {
-            Answer,           // handshake, read the request, send answer, close
-            CloseInHandshake, // read the client's first bytes, then close
-            StallHandshake,   // accept and never answer
-            PlainText,        // answer the client's hello with plain HTTP
-        } kind = Answer;
         QByteArray answer = "HTTP/1.0 200 OK\r\n\r\n";
         int pieceSize = 0; // > 0: raw bytes of the answer go out this many at a time
     };
@@ -33,8 +28,8 @@ public:
     ~TlsTestServer() override;
 
     bool ok() const { return port() != 0; }
-    // Behaviours of the next connections in order; afterwards Answer.
-    void add(const Behaviour& b);
+    // Answers of the next connections in order; afterwards 200 without body.
+    void add(const QByteArray& answer, int pieceSize = 0);
     // Request bytes (decrypted) and the server name asked for on connection i,
     // waiting up to timeoutMs.
     QByteArray request(int i, int timeoutMs = 30000) { return waitFor(requests_, i, timeoutMs); }
@@ -51,7 +46,7 @@ private:
 
 class ConnectProxy : public LoopbackServer {
 public:
-    enum Kind { Tunnel, Refuse, CloseAtOnce, Stall };
+    enum Kind { Tunnel, Refuse };
     // Refuse answers 407 and closes.
     explicit ConnectProxy(Kind kind = Tunnel) : kind_(kind) { start(); }
     ~ConnectProxy() override { stop(); }
