@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QTimer>
 #include <QTreeWidget>
 
 using namespace lb;
