@@ -1,19 +1,15 @@
 // "Step3 Submit" in the window: pressing Start runs the sessions of
-// "Sessions to submit" against a local target-sim (over http and https) and
-// the page shows it, catching up with the run also while it is paused.
+// "Sessions to submit" against a local target-sim and the page shows it,
+// catching up with the run also while it is paused.
 #include "common/IniFile.h"
-#include "common/TlsSettings.h"
 #include "engines/EngineDatabase.h"
 #include "reports/ui/ResultsPage.h"
 #include "submit/SubmissionRun.h"
 #include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
-#include "support/TestCertificates.h"
-#include "support/TlsTestServer.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
-#include <QJsonObject>
 #include <QLabel>
 #include <QListView>
 #include <QPlainTextEdit>
@@ -113,47 +109,6 @@ TEST_F(SubmitPageTest, EncodeBoxSetsTheKeyAndOpenCsvOpensTheReportsCsv) {
     EXPECT_EQ(QFileInfo(opened[0]).canonicalFilePath(),
               QFileInfo(pf.path("reports/Shop.csv")).canonicalFilePath());
     EXPECT_EQ(pf.readBytes("reports/Shop.csv").count("\r\n"), 9); // header + 8 engines
-}
-
-// Over TLS with the "TLS" section of zkt.ini, answers are judged as for http; a
-// certificate that does not fit is a failure whose text is the client's reason phrase.
-TEST_F(SubmitRun, OverTlsTheSessionIsCountedAsForHttp) {
-    const lb::test::TestCertificates& certs = lb::test::sharedCertificates();
-    ASSERT_TRUE(certs.ok());
-    TargetSim sim(lb::test::simTlsArgs());
-    ASSERT_TRUE(sim.ok());
-    // Trusted CA, but a certificate for another name.
-    lb::test::TlsTestServer wrongName(certs.otherCert(), certs.otherKey());
-    ASSERT_TRUE(wrongName.ok());
-    QStringList lines;
-    for (int i = 0; i < 7; ++i)
-        lines.append(lb::test::engineLine(
-            QStringLiteral("Target%1").arg(i),
-            sim.tlsUrl(i % 4 == 3 ? "/status/500/Server%20Error" : "/delay/20/status/200/OK")));
-    lines.append(lb::test::engineLine(
-        "Target7", QStringLiteral("https://127.0.0.1:%1/add").arg(wrongName.port())));
-    pf.writeEngines("data/data.hlz", lines);
-    lb::test::writeShopSession(pf);
-    TlsSettings tls;
-    tls.caFile = certs.caFile();
-    tls.save(pf.dir.path());
-
-    open().engines().setBatchIncluded(false);
-    lb::test::queueSession(*w);
-    ASSERT_TRUE(lb::test::submitAndWait(*w));
-    EXPECT_EQ(child<QLabel>("Successfull")->text(), "6");
-    EXPECT_EQ(child<QLabel>("Failed")->text(), "2"); // the 500 and the wrong name
-    EXPECT_EQ(child<QLabel>("Posting_to")->text(), "8");
-    // The posts arrived over TLS with their form bodies.
-    int posts = 0;
-    for (const QJsonObject& r : sim.requests()) {
-        EXPECT_TRUE(r.value("tls").toBool());
-        EXPECT_EQ(r.value("method").toString(), "POST");
-        posts += r.value("body").toString().startsWith("&title=") ? 1 : 0;
-    }
-    EXPECT_EQ(posts, 7);
-    EXPECT_TRUE(pf.readBytes("reports/Shop.htm")
-                    .contains("TLS: certificate verify failed: IP address mismatch"));
 }
 
 // The page draws its counters and memo a few times a second rather than for
