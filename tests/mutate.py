@@ -93,8 +93,6 @@ MUTANTS = [
      "quoted.replace(QLatin1Char('\"'), QStringLiteral(\"\\\"\\\"\"));", "", 0, "submit"),
     ("batch-status-404", "src/submit/BatchPass.cpp",
      "m_batchStatusCode >= 404", "m_batchStatusCode > 404", 0, "submit"),
-    ("rar-header-bounds", "src/update/RarHeaders.cpp",
-     "pos + size > fileSize)", "pos + size > fileSize + 1)", 0, "update"),
     ("rar-size-bound", "src/update/TRAR.cpp",
      "total + std::uint64_t(n) > header.UnpSize", "total + std::uint64_t(n) > header.UnpSize + 1",
      0, "update"),
@@ -165,8 +163,6 @@ MUTANTS = [
 MOVED = {
     "ffa-cat-order": [("src/engines/FormNames.cpp", "if (allOccur(options, LargestCategorySet))",
                        "if (allOccur(options, SmallestCategorySet))", 0)],
-    "rar-header-bounds": [("src/update/RarHeaders.cpp", "m_pos + size > m_size)",
-                           "m_pos + size > m_size + 1)", 0)],
     "analyser-cat-order": [("src/engines/FormNames.cpp", "        return 2;\n",
                             "        return 1;\n", 0)],
     "http-redirect-20": [("src/net/HttpRedirect.cpp", "++rs_.redirections > kMaxRedirections",
