@@ -154,7 +154,7 @@ MUTANTS = [
     ("cli-update-proxy-port", "src/cli/UpdateCommand.cpp",
      "httpCli2.ProxyPort = proxy.port;", "httpCli2.ProxyPort = QStringLiteral(\"80\");", 0, "cli"),
     ("location-page-proxy-port", "src/net/HttpUrl.cpp",
-     "QLatin1Char('/') + host;", "QLatin1Char('/') + host;\n        if (viaProxy)\n            hop.location = scheme + QLatin1String(\"://\") + bracketed(hop.targetHost) + QLatin1Char('/') + host;", 0, "cli"),
+     "QLatin1Char('/') + host;", "QLatin1Char('/') + host;\n        if (viaProxy)\n            hop.location = scheme + QLatin1String(\"://\") + bracketed(hop.targetHost) + QLatin1Char('/') + host;", 0, "net"),
 ]
 
 

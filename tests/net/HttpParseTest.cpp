@@ -117,6 +117,10 @@ TEST(FollowLocation, ALocationMovesTheNextRequestDirectOrThroughAProxy) {
         // goes into the request line.
         {proxied, "/z", true, {"proxy", "a", "3128", "http://a:81/z", "http://a:81/z", false}},
         {proxied,
+         "page.htm",
+         true,
+         {"proxy", "a", "3128", "http://a:81/page.htm", "http://a:81/page.htm", false}},
+        {proxied,
          "https://b:444/y",
          true,
          {"proxy", "b", "3128", "https://b:444/y", "https://b:444/y", false}},
