@@ -3,6 +3,7 @@
 // the site name, and pages that end in the middle of a construct.
 #include "extractor/FormAnalyser.h"
 #include "extractor/SiteName.h"
+#include "support/CategorySets.h"
 
 #include <gtest/gtest.h>
 
@@ -145,27 +146,17 @@ TEST(FormAnalyser, TextAreasMatchTheRoleNamesExactly) {
 }
 
 TEST(FormAnalyser, CategorySelectAndItsOptionsChooseTheCategoryType) {
-    const QStringList seven = {"Business",   "Computers", "Education",    "Entertainment",
-                               "Government", "Personal",  "Miscellaneous"};
+    const QStringList seven = lb::test::categoryNames(SmallestCategorySet);
+    const QStringList ten = lb::test::categoryNames(MiddleCategorySet);
+    const QStringList thirty = lb::test::categoryNames(LargestCategorySet);
     EngineRecord r = analyse(
         form("<form method=post action=/a.cgi>", "<input name=url>" + selectOf(seven, "Section")));
     EXPECT_EQ(r[R::CategoryVar], "Section");
     EXPECT_EQ(r[R::CategoryType], "General");
 
-    QStringList ten = seven;
-    ten << "Health"
-        << "Recreation"
-        << "Web Stuff";
     r = analyse(form("<form method=post action=/a.cgi>", "<input name=url>" + selectOf(ten)));
     EXPECT_EQ(r[R::CategoryType], "Classic");
 
-    QStringList thirty = {
-        "Automotive", "Business",      "Communications", "Community",     "Computers",
-        "Consumer",   "Education",     "Employment",     "Entertainment", "Finance",
-        "Government", "Health",        "Internet",       "Manufacturing", "Media",
-        "Medical",    "Miscellaneous", "News",           "Opportunities", "Personal",
-        "Politics",   "Publishing",    "Recreation",     "Reference",     "Religion",
-        "Sci-Tech",   "Services",      "Transportation", "Travel",        "Web_Stuff"};
     r = analyse(form("<form method=post action=/a.cgi>", "<input name=url>" + selectOf(thirty)));
     EXPECT_EQ(r[R::CategoryType], "Big");
     // Options holding every name of all three lists: the largest list wins.

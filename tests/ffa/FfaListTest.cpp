@@ -5,6 +5,7 @@
 #include "engines/EngineCipher.h"
 #include "ffa/CrawlProfile.h"
 #include "ffa/FfaForm.h"
+#include "support/CategorySets.h"
 #include "support/Files.h"
 
 #include <gtest/gtest.h>
@@ -129,16 +130,9 @@ TEST(FfaForm, PiecesWithoutUrlActionOrCategoryAddNothing) {
 // The category set the options offer, the largest first; without one, the
 // first of Business, Miscellaneous, Other travels in Hidden.
 TEST(FfaForm, CategorySetsAndFallbacks) {
-    const QStringList cat1 = {"Business",   "Computers", "Education",    "Entertainment",
-                              "Government", "Personal",  "Miscellaneous"};
-    const QStringList cat2 = cat1 + QStringList{"Health", "Recreation", "Web Stuff"};
-    const QStringList cat3 = {
-        "Automotive", "Business",      "Communications", "Community",     "Computers",
-        "Consumer",   "Education",     "Employment",     "Entertainment", "Finance",
-        "Government", "Health",        "Internet",       "Manufacturing", "Media",
-        "Medical",    "Miscellaneous", "News",           "Opportunities", "Personal",
-        "Politics",   "Publishing",    "Recreation",     "Reference",     "Religion",
-        "Sci-Tech",   "Services",      "Transportation", "Travel",        "Web_Stuff"};
+    const QStringList cat1 = lb::test::categoryNames(SmallestCategorySet);
+    const QStringList cat2 = lb::test::categoryNames(MiddleCategorySet);
+    const QStringList cat3 = lb::test::categoryNames(LargestCategorySet);
     // Options by value, as plain text with a count behind, or plain.
     const auto select = [](const QByteArray& name, const QStringList& options, int form) {
         QByteArray out = "<select name=" + name + ">";
