@@ -12,7 +12,7 @@
 #include <QFileInfo>
 
 using lb::test::Ended;
-using lb::test::RarEntry;
+using rarwriter::RarEntry;
 using lb::test::rarFile;
 using lb::test::updateKilledAt;
 
@@ -64,7 +64,7 @@ protected:
     static void SetUpTestSuite() {
         archives = new QTemporaryDir(crashFolderParent() + "/lb-archive-XXXXXX");
         const QString archive = archives->filePath("en-kestrel.hlz");
-        ASSERT_TRUE(lb::test::writeRarArchive(archive.toStdString(), bigArchive()));
+        ASSERT_TRUE(rarwriter::writeRarArchive(archive.toStdString(), bigArchive()));
         sim = new lb::test::TargetSim({"--update-archive", archive});
         ASSERT_TRUE(sim->ok());
         OldFolder before(sim->port());

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 using namespace lb;
-using lb::test::RarEntry;
+using rarwriter::RarEntry;
 using lb::test::rarFile;
 
 namespace {
@@ -36,7 +36,7 @@ protected:
 
     QString archive(const std::vector<RarEntry>& entries, bool endBlock = true) {
         const QString path = tmp.filePath(QStringLiteral("a%1.rar").arg(++count));
-        EXPECT_TRUE(lb::test::writeRarArchive(path.toStdString(), entries, endBlock));
+        EXPECT_TRUE(rarwriter::writeRarArchive(path.toStdString(), entries, endBlock));
         rar.ArchiveName = path;
         rar.TargetDir = target;
         return path;
@@ -172,7 +172,7 @@ TEST_F(TrarTest, CrcMismatchFailsTheEntryKeepsOldFileAndGoesOn) {
 TEST_F(TrarTest, ArchivesEndingInsideDataOrHeaderOrWithDamagedHeaderAreBadData) {
     // Ends inside the second entry's data.
     std::string bytes =
-        lb::test::rarArchive({rarFile("a", "0123"), rarFile("b", "0123456789")}, false);
+        rarwriter::rarArchive({rarFile("a", "0123"), rarFile("b", "0123456789")}, false);
     rawArchive(bytes.substr(0, bytes.size() - 4));
     EXPECT_FALSE(rar.Extract());
     EXPECT_EQ(log, QStringList({"Extracting a 4", "Extracted a OK", "Extracting b 10",
@@ -182,7 +182,7 @@ TEST_F(TrarTest, ArchivesEndingInsideDataOrHeaderOrWithDamagedHeaderAreBadData) 
     // Ends inside the second entry's header: the first is sound, then the walk
     // ends.
     log.clear();
-    const std::string one = lb::test::rarArchive({rarFile("a", "0123")}, false);
+    const std::string one = rarwriter::rarArchive({rarFile("a", "0123")}, false);
     rawArchive(bytes.substr(0, one.size() + 10));
     EXPECT_FALSE(rar.Test());
     EXPECT_EQ(log, QStringList({"Testing a", "Tested a OK", "Error 12"}));

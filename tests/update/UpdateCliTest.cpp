@@ -11,7 +11,7 @@
 
 #include <functional>
 
-using lb::test::RarEntry;
+using rarwriter::RarEntry;
 using lb::test::rarFile;
 
 namespace {
@@ -109,7 +109,7 @@ TEST(RarCli, ArgumentsPrintedLinesAndExitCodes) {
     RarEntry bad = rarFile("bad.txt", "xyz");
     bad.wrongCrc = true;
     const RarEntry dir = rarFile("sub", {}, RarEntry::Kind::Directory);
-    ASSERT_TRUE(lb::test::writeRarArchive(
+    ASSERT_TRUE(rarwriter::writeRarArchive(
         tmp.filePath("u.rar").toStdString(),
         {dir, rarFile("sub\\a.txt", "hello"), bad, rarFile("..\\evil", "e")}));
     const struct {

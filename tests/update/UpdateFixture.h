@@ -1,8 +1,8 @@
 #pragma once
 // A program folder with a data/ folder to update, archives built with the
 // test writer, and a snapshot of data/ to prove a failed update changed nothing.
+#include "RarWriter.h"
 #include "support/Files.h"
-#include "support/RarWriter.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 
 namespace lb::test {
+
+using rarwriter::RarEntry;
+using rarwriter::writeRarArchive;
 
 inline RarEntry rarFile(const std::string& name, const std::string& data = {},
                         RarEntry::Kind kind = RarEntry::Kind::File) {

@@ -22,7 +22,7 @@
 #include <optional>
 
 using namespace lb;
-using lb::test::RarEntry;
+using rarwriter::RarEntry;
 using lb::test::rarFile;
 using lb::test::ScriptedDialogs;
 
@@ -164,7 +164,7 @@ TEST_F(UpdaterTest, ArchivesFailingTheTestOrTheUnpackingInstallNothing) {
     }
 
     // Cut short by the server: a 200 with part of the archive.
-    std::string whole = lb::test::rarArchive(
+    std::string whole = rarwriter::rarArchive(
         {rarFile("engines.hlz", std::string(5000, 'e')), rarFile("un.pac", "engines.hlz")});
     lb::test::RawServer raw;
     raw.addAnswer(QByteArray("HTTP/1.0 200 OK\r\nContent-Length: ") +
@@ -362,7 +362,7 @@ protected:
     // Serves an archive of new FFA and search lists and points zkt.ini at it.
     void serveNewLists() {
         const QString archive = archives.filePath("en-kestrel.hlz");
-        ASSERT_TRUE(lb::test::writeRarArchive(archive.toStdString(),
+        ASSERT_TRUE(rarwriter::writeRarArchive(archive.toStdString(),
                                               {rarFile("data.hlz", ffa.toStdString()),
                                                rarFile("engines.hlz", search.toStdString()),
                                                rarFile("un.pac", "data.hlz\r\nengines.hlz\r\n")}));

@@ -7,7 +7,7 @@
 // make-update-archive --new-key PRIVATE PUBLIC: makes a key pair: the private
 // key as PEM (readable by its owner only), the public key as the base64 line
 // the program's data/update.pub holds.
-#include "support/RarWriter.h"
+#include "RarWriter.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -122,21 +122,21 @@ int main(int argc, char** argv) {
     }
     if (argc - first < 3 || (argc - first) % 2 != 1)
         return usage();
-    std::vector<lb::test::RarEntry> entries;
+    std::vector<rarwriter::RarEntry> entries;
     std::string list;
     for (int i = first + 1; i + 1 < argc; i += 2) {
-        lb::test::RarEntry e;
+        rarwriter::RarEntry e;
         if (!readFile(argv[i], e.data))
             return fail(std::string("cannot read ") + argv[i]);
         e.name = argv[i + 1];
         entries.push_back(e);
         list += e.name + "\r\n";
     }
-    lb::test::RarEntry pac;
+    rarwriter::RarEntry pac;
     pac.name = "un.pac";
     pac.data = list;
     entries.push_back(pac);
-    if (!lb::test::writeRarArchive(argv[first], entries))
+    if (!rarwriter::writeRarArchive(argv[first], entries))
         return fail(std::string("cannot write ") + argv[first]);
     return keyFile.empty() ? 0 : sign(keyFile, argv[first]);
 }

@@ -1,9 +1,9 @@
-#include "support/RarWriter.h"
+#include "RarWriter.h"
 
 #include <array>
 #include <fstream>
 
-namespace lb::test {
+namespace rarwriter {
 
 namespace {
 
@@ -180,4 +180,4 @@ bool writeRarArchive(const std::string& path, const std::vector<RarEntry>& entri
     return !out.fail();
 }
 
-} // namespace lb::test
+} // namespace rarwriter

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace lb::test {
+namespace rarwriter {
 
 struct RarEntry {
     // Comment: the archive comment, a stored "CMT" sub-block (name and kind ignored).
@@ -35,4 +35,4 @@ std::string rarArchive(const std::vector<RarEntry>& entries, bool endBlock = tru
 bool writeRarArchive(const std::string& path, const std::vector<RarEntry>& entries,
                      bool endBlock = true);
 
-} // namespace lb::test
+} // namespace rarwriter
