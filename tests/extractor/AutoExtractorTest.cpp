@@ -4,10 +4,10 @@
 // main window, and linkbeacon-cli analyse and extract as a user runs them.
 #include "extractor/AutoExtractor.h"
 #include "engines/EngineDatabase.h"
-#include "extractor/PieceServer.h"
 #include "net/HttpProt.h"
 #include "support/CliRun.h"
 #include "support/MainWindowTest.h"
+#include "support/RawServer.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -18,15 +18,23 @@
 
 using namespace lb;
 using lb::test::engineLine;
-using lb::test::PieceServer;
+using lb::test::RawServer;
 using lb::test::ScriptedDialogs;
 using R = EngineRecord;
-using Kind = ScriptedDialogs::Kind;
 
 namespace {
 
 const QString AddQuestion = "The site meets the submission requirements.\nDo you wish to add it  ?";
 const QString NotMet = "Requirements not met.: Site did not meet the submission requirements.";
+
+QByteArray htmlAnswer(const QByteArray& body) {
+    return "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n" + body;
+}
+
+// A server answering one page.
+struct PageServer : RawServer {
+    explicit PageServer(const QByteArray& body) { addAnswer(htmlAnswer(body)); }
+};
 
 QString siteLine(const QString& name, const QString& siteUrl) {
     EngineRecord r = EngineRecord::fromLine(engineLine(name));
@@ -103,7 +111,7 @@ TEST_F(AutoExtractorTest, ChecksRefuseAddressesBeforeAnythingHappens) {
 // A site whose host and path (not port) are in the database is not fetched;
 // the duplicate test ends at the first free name candidate.
 TEST_F(AutoExtractorTest, SiteAlreadyInTheDatabaseIsNotFetched) {
-    PieceServer server({"<form method=post action=/a.cgi><input name=url> </form>"}, 100);
+    PageServer server("<form method=post action=/a.cgi><input name=url> </form>");
     const QString url = server.url("/dir/add.html");
     // "127" has another page, "1271" the same host and path.
     pf.writeEngines("data/data.hlz", {siteLine("127", "http://127.0.0.1/other.html"),
@@ -128,50 +136,51 @@ TEST_F(AutoExtractorTest, SiteAlreadyInTheDatabaseIsNotFetched) {
     EXPECT_EQ(db->editor().name, "1271");
 }
 
-// The download ends once a form with a URL field has closed, seen from the
-// server; a form that never closes is read to the end of the page.
+// The download ends once a form with a URL field has closed: the server
+// holds the rest back until the client hangs up, and a later form would win.
+// A form that never closes is read to the end of the page.
 TEST_F(AutoExtractorTest, DownloadStopsOnceAFormWithAUrlFieldHasClosed) {
-    PieceServer server({"<html><FORM METHOD=POST ACTION=\"/add.cgi\"><input name=\"url\">",
-                        " <input name=title> </form>\n",
-                        "<form method=get action=/late.cgi><input name=url> </form>",
-                        "<p>the rest of a long page</p>"},
-                       100);
-    server.setWaitAfter(1, 5000); // room to hang up before the third piece
+    RawServer server;
+    server.addScript(
+        {{RawServer::Step::Send,
+          htmlAnswer("<html><FORM METHOD=POST ACTION=\"/add.cgi\"><input name=\"url\">"
+                     " <input name=title> </form>\n"),
+          0},
+         {RawServer::Step::HoldUntilClosed, {}, 0},
+         {RawServer::Step::Send,
+          "<form method=get action=/late.cgi><input name=url> </form><p>rest</p>", 0}});
     open();
     extractor->StartdaClick(server.url("/add.html"));
-    ASSERT_TRUE(server.waitUntilServed());
-    EXPECT_TRUE(server.closedEarly());
-    EXPECT_EQ(server.piecesSent(), 2);
     EXPECT_EQ(db->editor()[R::CgiUrl], server.url("/add.cgi"));
     EXPECT_TRUE(db->editor().isPost());
     EXPECT_EQ(db->editor()[R::TitleVar], "title");
-    EXPECT_TRUE(server.request().startsWith("GET /add.html HTTP/1.0\r\n"));
-    EXPECT_TRUE(server.request().contains("\r\nUser-Agent: Mozilla/3.0 (compatible)\r\n"));
+    EXPECT_TRUE(server.request(0).startsWith("GET /add.html HTTP/1.0\r\n"));
+    EXPECT_TRUE(server.request(0).contains("\r\nUser-Agent: Mozilla/3.0 (compatible)\r\n"));
 
-    PieceServer unclosed({"<form method=post action=/add.cgi><input name=url>",
-                          "<input name=email>", "<p>end of page"},
-                         100);
-    extractor->StartdaClick(unclosed.url("/add.html"));
-    ASSERT_TRUE(unclosed.waitUntilServed());
-    EXPECT_FALSE(unclosed.closedEarly());
-    EXPECT_EQ(unclosed.piecesSent(), 3);
+    server.addScript({{RawServer::Step::Send,
+                       htmlAnswer("<form method=post action=/add.cgi><input name=url>"), 0},
+                      {RawServer::Step::Pause, {}, 100},
+                      {RawServer::Step::Send, "<input name=email><p>end of page", 0}});
+    extractor->StartdaClick(server.url("/add.html"));
     EXPECT_EQ(db->editor()[R::EmailVar], "email");
 }
 
 TEST_F(AutoExtractorTest, EndlessPageIsCutOffInsteadOfFillingTheMemory) {
     const QByteArray filler(4 * 1024 * 1024, 'x');
-    PieceServer server(QList<QByteArray>(12, filler), 50);
+    RawServer server;
+    server.addScript(RawServer::Script(12, {RawServer::Step::Send, filler, 0}));
     open();
     extractor->StartdaClick(server.url("/endless.html"));
-    ASSERT_TRUE(server.waitUntilServed());
-    EXPECT_TRUE(server.closedEarly());
-    EXPECT_LT(server.piecesSent(), 12);
+    EXPECT_LT(http9.ReceivedCount(), 12 * filler.size()); // cut at the page limit
     EXPECT_EQ(shown(), QStringList{NotMet});
     EXPECT_TRUE(extractor->startEnabled());
 }
 
 TEST_F(AutoExtractorTest, StalledServerIsGivenUpAndWhatArrivedIsAnalysed) {
-    PieceServer server({"<form method=get action=/add.cgi><input name=url> "}, 100, true);
+    RawServer server;
+    server.addScript({{RawServer::Step::Send,
+                       htmlAnswer("<form method=get action=/add.cgi><input name=url> "), 0},
+                      {RawServer::Step::HoldUntilClosed, {}, 0}});
     open();
     extractor->setIdleTimeout(300);
     extractor->StartdaClick(server.url("/add.html"));
@@ -182,9 +191,8 @@ TEST_F(AutoExtractorTest, StalledServerIsGivenUpAndWhatArrivedIsAnalysed) {
 }
 
 TEST_F(AutoExtractorTest, CategoryVariableWithoutTypeIsShownButNotOffered) {
-    PieceServer server({"<form method=post action=/add.cgi><input name=url>"
-                        "<select name=catagory><option>Cars<option>Boats</select> </form>"},
-                       100);
+    PageServer server("<form method=post action=/add.cgi><input name=url>"
+                      "<select name=catagory><option>Cars<option>Boats</select> </form>");
     open();
     extractor->StartdaClick(server.url("/add.html"));
     EXPECT_TRUE(dialogs.shown.isEmpty());
@@ -202,31 +210,14 @@ TEST_F(AutoExtractorTest, FailedFetchEndsWithRequirementsNotMet) {
     EXPECT_EQ(values(), QStringList(38, QString())); // the method row too: no action
 }
 
-TEST_F(AutoExtractorTest, YesAddsTheRecordToTheEngineList) {
-    PieceServer server({"<form method=post action=add.cgi><input type=hidden name=k value=v>"
-                        "<input name=url><textarea name=description></textarea> </form>"},
-                       100);
-    open();
-    dialogs.answers = {true};
-    extractor->StartdaClick(server.url("/dir/add.html"));
-    EXPECT_EQ(dialogs.shown.value(0).kind, Kind::Ask);
-    EXPECT_EQ(db->keyList().names(), QStringList({"127", "alpha"}));
-    EXPECT_EQ(db->keyList().at(db->keyListRow()), "127");
-    const EngineRecord added = EngineRecord::fromLine(db->engineLines().lineOfName("127"));
-    EXPECT_EQ(added[R::CgiUrl], server.url("/dir/add.cgi"));
-    EXPECT_EQ(added[R::HiddenValues], "&k=v");
-    EXPECT_TRUE(added.isPost());
-}
-
 // --- the sheet in the main window ---
 
 TEST_F(AutoExtractorTest, TheSheetsGetFillsTheListAndYesAddsTheEngine) {
-    PieceServer server({"<form method=post action=/cgi-bin/add.cgi><input name=url>"
-                        "<input name=title><input name=email><select name=catagory>"
-                        "<option>Business<option>Computers<option>Education"
-                        "<option>Entertainment<option>Government<option>Personal"
-                        "<option>Miscellaneous</select> </form>"},
-                       100);
+    PageServer server("<form method=post action=/cgi-bin/add.cgi><input name=url>"
+                      "<input name=title><input name=email><select name=catagory>"
+                      "<option>Business<option>Computers<option>Education"
+                      "<option>Entertainment<option>Government<option>Personal"
+                      "<option>Miscellaneous</select> </form>");
     MainWindowTest::open().show();
     auto* get = child<QPushButton>("Startda");
     EXPECT_FALSE(child<QPushButton>("Stopda")->isEnabled());
@@ -298,8 +289,8 @@ TEST(ExtractorCli, ArgumentsToRecordsAndExitCodes) {
                   "[CatType]\r\nGeneral=\r\nClassic=\r\n[General]\r\nArts=\r\n");
     pf.writeBytes("data/batch.hlx", "[batchlist]\r\nbatch.example.com=\r\n[count]\r\ncount=1\r\n");
     pf.writeBytes("page.html", AddPage);
-    PieceServer server({AddPage}, 100);
-    PieceServer noUrl({"<html><form method=get action=/s><input name=q></form></html>"}, 100);
+    PageServer server(AddPage);
+    PageServer noUrl("<html><form method=get action=/s><input name=q></form></html>");
     const QString url = server.url("/dir/add.html");
     const QString cgi = server.url("/dir/add.cgi");
     // After the record, the 38 rows of the engine editor as the window shows them.
@@ -321,31 +312,23 @@ TEST(ExtractorCli, ArgumentsToRecordsAndExitCodes) {
                                "",         "",        "",     "URL",      "title", "description",
                                "catagory", "General", "POST", "&mode=add"};
     const QByteArray oneLine = "<one line>";
+    const QByteArray site = "http://www.site.com/dir/", port = "http://site.com:8080/dir/";
     const struct {
         QStringList args;
         int exitCode;
         QByteArray out, err;
     } table[] = {
-        {{"analyse", "page.html", "--page-url", "http://www.site.com/dir/add.html"},
-         0,
-         addPageLine("site1", "http://www.site.com/dir/add.html",
-                     "http://www.site.com/dir/add.cgi"),
-         ""},
-        {{"analyse", "--database", "engines", "--page-url", "http://site.com:8080/dir/add.html",
-          "page.html"},
-         0,
-         addPageLine("site2", "http://site.com:8080/dir/add.html",
-                     "http://site.com:8080/dir/add.cgi"),
-         ""},
+        // clang-format off
+        {{"analyse", "page.html", "--page-url", site + "add.html"}, 0,
+         addPageLine("site1", site + "add.html", site + "add.cgi"), ""},
+        {{"analyse", "--database", "engines", "--page-url", port + "add.html", "page.html"}, 0,
+         addPageLine("site2", port + "add.html", port + "add.cgi"), ""},
         // Without a page address the name is empty and a relative action stays as it is.
         {{"analyse", "page.html"}, 0, addPageLine("", "", "add.cgi"), ""},
-        {{"extract", url},
-         0,
-         addPageLine("127", url, cgi) + rows(found),
+        {{"extract", url}, 0, addPageLine("127", url, cgi) + rows(found),
          "Add to database: " + AddQuestion.toUtf8() + "\n"},
         // No action: the editor is cleared, the method row stays empty.
-        {{"extract", noUrl.url("/search.html")},
-         1,
+        {{"extract", noUrl.url("/search.html")}, 1,
          "=" + QByteArray(19, '|') + "POST" + QByteArray(18, '|') + "\n" + rows({}),
          NotMet.toUtf8() + "\n"},
         {{"analyse"}, 2, "", oneLine},
@@ -357,10 +340,9 @@ TEST(ExtractorCli, ArgumentsToRecordsAndExitCodes) {
         {{"extract", "a", "b"}, 2, "", oneLine},
         {{"extract", "http://x.com/", "--database", "zz"}, 2, "", oneLine},
         {{"extract", "http://"}, 1, "", "Url Incomplete: The url you have entered is invalid.\n"},
-        {{"extract", "http://batch.example.com/add.html"},
-         1,
-         "",
+        {{"extract", "http://batch.example.com/add.html"}, 1, "",
          "Already Exists: This page is already included in the batch submissions.\n"},
+        // clang-format on
     };
     for (const auto& row : table) {
         SCOPED_TRACE(row.args.join(' ').toStdString());
@@ -372,6 +354,6 @@ TEST(ExtractorCli, ArgumentsToRecordsAndExitCodes) {
         else
             EXPECT_EQ(r.err, row.err);
     }
-    EXPECT_TRUE(server.request().contains("User-Agent: Mozilla/3.0 (compatible)\r\n"));
+    EXPECT_TRUE(server.request(0).contains("User-Agent: Mozilla/3.0 (compatible)\r\n"));
     EXPECT_EQ(pf.readEngines("data/data.hlz").size(), 3);
 }

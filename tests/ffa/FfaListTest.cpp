@@ -70,20 +70,12 @@ TEST(FfaForm, NamesComeFromTheHostAndPagesAreTakenOnce) {
 }
 
 TEST(FfaForm, ActionsResolveAgainstThePage) {
-    EXPECT_EQ(resolveFormAction("add.cgi", "http://www.a.com/ffa/links.htm"),
-              "http://www.a.com/ffa/add.cgi");
-    EXPECT_EQ(resolveFormAction("/cgi-bin/add.cgi", "http://www.a.com/ffa/links.htm"),
-              "http://www.a.com/cgi-bin/add.cgi");
-    EXPECT_EQ(resolveFormAction("add.cgi", "http://www.a.com/links.htm"),
-              "http://www.a.com/add.cgi");
-    EXPECT_EQ(resolveFormAction("add.cgi", "http://www.a.com"), "http://www.a.com/add.cgi");
-    EXPECT_EQ(resolveFormAction("../cgi/add.cgi", "http://www.a.com/ffa/links.htm"),
-              "http://www.a.com/cgi/add.cgi");
     // The port of the page stays with its server.
-    EXPECT_EQ(resolveFormAction("add.cgi", "http://127.0.0.1:8642/ffa/links.htm"),
-              "http://127.0.0.1:8642/ffa/add.cgi");
-    EXPECT_EQ(resolveFormAction("/x/add.cgi", "http://127.0.0.1:8642/ffa/links.htm"),
-              "http://127.0.0.1:8642/x/add.cgi");
+    const QString ported = QStringLiteral("http://127.0.0.1:8642/ffa/links.htm");
+    EXPECT_EQ(resolveFormAction("add.cgi", ported), "http://127.0.0.1:8642/ffa/add.cgi");
+    EXPECT_EQ(resolveFormAction("/x/add.cgi", ported), "http://127.0.0.1:8642/x/add.cgi");
+    EXPECT_EQ(resolveFormAction("../cgi/add.cgi", ported), "http://127.0.0.1:8642/cgi/add.cgi");
+    EXPECT_EQ(resolveFormAction("add.cgi", "http://www.a.com"), "http://www.a.com/add.cgi");
 
     FfaList list;
     const QString page = QStringLiteral("http://www.a.com/ffa/links.htm");
@@ -121,9 +113,10 @@ TEST(FfaForm, PiecesWithoutUrlActionOrCategoryAddNothing) {
                              page),
               0);
     EXPECT_TRUE(list.lines().isEmpty());
-    // A page without any closing form tag is one piece, and still analysed.
+    // A page without any closing form tag is one piece, and a tag left open at
+    // its end runs to the end: still analysed.
     QByteArray open = ffaPage("<form method=post action=add.cgi>");
-    open.replace("</form>", "");
+    open.replace("</form>", "<input type=hidden name=\"late");
     EXPECT_EQ(analyseFfaPage(list, open, page), 1);
 }
 
@@ -221,32 +214,6 @@ TEST(FfaForm, SeveralFormsOnOnePageGiveOneRecord) {
     EXPECT_EQ(analyseFfaPage(list, doc, page), 1);
     ASSERT_EQ(list.lines().count(), 1);
     EXPECT_EQ(fieldsOf(list.lines().at(0)).at(1), "http://www.a.com/add1.cgi");
-}
-
-TEST(FfaForm, HostileMarkupNeverStopsTheAnalysis) {
-    FfaList list;
-    const QString page = QStringLiteral("http://www.a.com/links.htm");
-    EXPECT_EQ(analyseFfaPage(list, QByteArray(), page), 0);
-    EXPECT_EQ(analyseFfaPage(list, "</FOR</FOR</form", page), 0);
-    EXPECT_EQ(analyseFfaPage(list, "<<<<name=url>>>><input name=\"url", page), 0);
-    EXPECT_EQ(analyseFfaPage(list, QByteArray("name=url\0<form method=post action=", 34), page), 0);
-    // Unclosed tag at the very end: the tag runs to the end of the piece.
-    QByteArray doc = ffaPage("<form method=post action=add.cgi>");
-    doc += "<input type=hidden name=\"late";
-    EXPECT_EQ(analyseFfaPage(list, doc, page), 1);
-    int calls = 0;
-    qint64 last = -1, length = 0;
-    FfaList counted;
-    analyseFfaPage(counted, ffaPage("<form method=post action=add.cgi>"), page,
-                   [&](qint64 pos, qint64 len) {
-                       ++calls;
-                       EXPECT_GE(pos, last);
-                       EXPECT_LE(pos, len);
-                       last = pos;
-                       length = len;
-                   });
-    EXPECT_GT(calls, 5);
-    EXPECT_EQ(last, length);
 }
 
 TEST(FfaListFiles, RoundTripPlainAndEnciphered) {

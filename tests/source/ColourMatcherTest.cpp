@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 #include <QTemporaryDir>
-#include <random>
 
 using lb::test::writeFile;
 using namespace lb;
@@ -200,99 +199,22 @@ TEST(ColourMatcher, SourceViewerRules) {
                                 "</select><textarea>t</text|red", "name=|blue", "</FORM>|red"}));
 }
 
-namespace {
-
-// The rules' wording taken literally, slowly: search every token with indexOf
-// from the current position, then paint match by match.
-std::vector<quint16> naiveColours(const TDrawRules& rules, const QString& text,
-                                  std::vector<RgbColor>& palette) {
-    auto slotOf = [&](RgbColor c) {
-        for (size_t i = 0; i < palette.size(); ++i)
-            if (palette[i] == c)
-                return quint16(i + 1);
-        palette.push_back(c);
-        return quint16(palette.size());
-    };
-    const int n = int(text.size());
-    std::vector<quint16> cells(size_t(n), 0);
-    std::vector<int> prio(size_t(n), 0);
-    auto paint = [&](int a, int b, RgbColor c, int z) {
-        for (int x = a; x <= b && x < n; ++x)
-            if (prio[size_t(x)] <= z) {
-                prio[size_t(x)] = z;
-                cells[size_t(x)] = slotOf(c);
-            }
-    };
-    for (const TColorRule& r : rules) {
-        if (!r.Enabled)
-            continue;
-        if (r.KeyDrawingType == dtBeginEnd) {
-            const QList<TokenEntry> e = parseBeginEndList(r.KeyBegEndLst, r.DefKeyColor);
-            int pos = 0;
-            for (;;) {
-                int best = -1, which = -1;
-                for (int i = 0; i < e.size(); ++i) {
-                    const int at = int(text.indexOf(e[i].begin, pos));
-                    if (at >= 0 && (best < 0 || at < best))
-                        best = at, which = i;
-                }
-                if (best < 0)
-                    break;
-                const int end = int(text.indexOf(e[which].end, best + 1));
-                if (end < 0)
-                    break;
-                paint(best, end + int(e[which].end.size()) - 1, e[which].colour, r.ZOrder);
-                pos = end + 1;
-            }
-        } else if (r.KeyDrawingType == dtKeyShow) {
-            const QList<KeywordEntry> k = parseKeywordList(r.Keywords, r.KeyCase, r.DefKeyColor);
-            const QString hay = r.KeyCase ? text : text.toUpper();
-            struct Hit {
-                int start, kw;
-            };
-            std::vector<Hit> hits;
-            for (int i = 0; i < k.size(); ++i)
-                for (int at = int(hay.indexOf(k[i].word)); at >= 0;
-                     at = int(hay.indexOf(k[i].word, at + 1)))
-                    hits.push_back({at, i});
-            std::sort(hits.begin(), hits.end(), [](const Hit& a, const Hit& b) {
-                return a.start != b.start ? a.start < b.start : a.kw > b.kw;
-            });
-            for (const Hit& h : hits)
-                paint(h.start, h.start + int(k[h.kw].word.size()) - 1, k[h.kw].colour, r.ZOrder);
-        }
-    }
-    return cells;
-}
-
-} // namespace
-
-TEST(ColourMatcher, AgreesWithTheLiteralReadingOnRandomTexts) {
-    const TDrawRules rules = {
-        beginEnd({"<a;>;blue", "<ab;b>;green", "\";\";teal", "<!;->;navy"}, 1),
-        beginEnd({"a;b;maroon", "<;>"}, 0),
-        keywords({"ab;lime", "aba;olive", "b<;gray", "<a"}, true, false, 1),
-        keywords({"a", "ba;silver"}, true, true, 0),
-    };
-    const ColourMatcher matcher(rules);
-    std::mt19937 rng(12345);
-    const QString alphabet = QStringLiteral("ab<>\"!-\n");
-    for (int round = 0; round < 300; ++round) {
+// Keywords inside and at the end of others, and begin tokens sharing a
+// start: every occurrence is found, whatever overlaps it.
+TEST(ColourMatcher, NestedAndOverlappingTokens) {
+    const struct {
+        TColorRule rule;
         QString text;
-        const int len = int(rng() % 60);
-        for (int i = 0; i < len; ++i)
-            text += alphabet.at(int(rng() % alphabet.size()));
-        std::vector<RgbColor> palette;
-        const std::vector<quint16> expected = naiveColours(rules, text, palette);
-        std::vector<quint16> got;
-        matcher.colourMap(text, got);
-        ASSERT_EQ(got.size(), expected.size());
-        for (size_t i = 0; i < got.size(); ++i) {
-            const RgbColor want = expected[i] ? palette[expected[i] - 1u] : 0xFFFFFFFF;
-            const RgbColor have = got[i] ? matcher.palette()[got[i] - 1u] : 0xFFFFFFFF;
-            ASSERT_EQ(have, want) << "at " << i << " in \"" << text.toStdString() << "\"";
-        }
-    }
+        QStringList runs;
+    } rows[] = {
+        {keywords({"he;blue", "she;green", "his;teal", "hers;navy"}, true), "ushers",
+         {"1+1:green", "2+2:blue", "4+2:navy"}},
+        {keywords({"abab;blue", "bab;green", "ab;teal"}, true), "ababab",
+         {"0+1:blue", "1+1:green", "2+1:blue", "3+1:green", "4+2:teal"}},
+        {beginEnd({"<ab;>;blue"}), "<a<ab>", {"2+4:blue"}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(runs({row.rule}, row.text), row.runs) << row.text.toStdString();
 }
 
 // linkbeacon-cli colour: the runs as "start length colour" lines, offsets in

@@ -190,28 +190,6 @@ TEST(ColorMemo, PaintsRuleColoursAndFollowsEdits) {
     EXPECT_FALSE(memo.PaintedColourAt(23).isValid());
 }
 
-TEST(ColorMemo, ReadableOnDarkAndLightPalettes) {
-    TColorMemo memo;
-    memo.SetColorRules(metaCreatorRules());
-    QPalette dark = memo.palette();
-    dark.setColor(QPalette::Base, QColor(20, 20, 24));
-    dark.setColor(QPalette::Text, QColor(230, 230, 230));
-    memo.setPalette(dark);
-    memo.setPlainText("<LINK REV=made>");
-    paint(memo);
-    const QColor navy = memo.PaintedColourAt(0);
-    ASSERT_TRUE(navy.isValid());
-    // Still a blue, but far lighter than the background.
-    EXPECT_GE(navy.lightness() - dark.color(QPalette::Base).lightness(), 100);
-    EXPECT_GT(navy.blue(), navy.red());
-    QPalette light = dark;
-    light.setColor(QPalette::Base, Qt::white);
-    memo.setPalette(light);
-    paint(memo);
-    EXPECT_EQ(memo.PaintedColourAt(0), QColor(0, 0, 128)); // navy as it is on white
-    EXPECT_GE(255 - memo.ScreenColour(colours::Yellow).lightness(), 100);
-}
-
 // Lines are coloured when they come into view: an edit far down the text,
 // then scrolling there, shows them in their rule colours.
 TEST(ColorMemo, LinesFarDownAreColouredWhenTheyShow) {

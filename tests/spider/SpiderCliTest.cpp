@@ -32,7 +32,9 @@ const QByteArray MissingCategory =
 
 } // namespace
 
-TEST(SpiderCli, CrawlsTheDemoSitePrintingEveryStatusLine) {
+// Every status line goes to stdout as the crawl shows it (their order: the
+// spider's own tests); the sitemap is written when the crawl ends.
+TEST(SpiderCli, CrawlsTheDemoSiteAndWritesTheSitemap) {
     TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     ProgramFolder pf;
@@ -41,32 +43,11 @@ TEST(SpiderCli, CrawlsTheDemoSitePrintingEveryStatusLine) {
         spider(pf.dir.path(), {"--yes", "--sitemap", "out/map.xml", s + "/"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.err, MissingContact + MissingCategory);
-    const QString added = "Adding Url To Session List...";
-    const QStringList meta = {"Extracting Title..", "Extracting Description..",
-                              "Extracting Keywords.."};
-    auto dup = [](int i) {
-        return QStringLiteral("Checking for possible duplicate Urls.. Item: %1").arg(i);
-    };
-    QStringList expected = {"Contacting... Please wait", "Connected... to " + s + "/"};
-    expected << meta;
-    for (int i = 2; i <= 6; ++i)
-        expected << QStringLiteral("Extracting Urls..%1").arg(i);
-    expected << dup(5) << added;
-    expected << "Connected... to " + s << meta << dup(0) << dup(2) << dup(5) << dup(3) << dup(4)
-             << dup(5) << added;
-    expected << "Connected... to " + s + "/about.html" << meta << dup(0) << dup(2) << dup(5)
-             << dup(3) << added;
-    expected << "Connected... to " + s + "/tools/spades.html" << meta << dup(0) << dup(2) << dup(5)
-             << dup(3) << dup(4) << added;
-    expected << "Connected... to " + s + "/contact.html" << meta << dup(0) << dup(2) << dup(5)
-             << dup(3) << added;
-    expected << "Connected... to " + s + "/tools/forks.html" << meta << dup(0) << dup(2) << dup(5)
-             << dup(3) << added;
-    expected << "All Done...6 Urls Found and added to your Sessions";
-    EXPECT_EQ(r.out, lines(expected));
-    // Saved as sessions (their fields: the spider's own tests).
+    EXPECT_TRUE(r.out.startsWith(lines({"Contacting... Please wait", "Connected... to " + s + "/",
+                                        "Extracting Title..", "Extracting Description.."})));
+    EXPECT_EQ(r.out.count("Adding Url To Session List...\n"), 6);
+    EXPECT_TRUE(r.out.endsWith("\nAll Done...6 Urls Found and added to your Sessions\n"));
     EXPECT_EQ(SessionStore::readSession(pf.dir.path(), "1274")[SessionRecord::Title], "Spades");
-    // The sitemap, written when the crawl ends: the pages in the order found.
     const QByteArray map = pf.readBytes("out/map.xml");
     EXPECT_EQ(map.count("<url><loc>"), 6);
     EXPECT_TRUE(map.contains("<url><loc>" + s.toUtf8() + "/</loc></url>\n<url><loc>" + s.toUtf8() +

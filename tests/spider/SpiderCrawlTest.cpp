@@ -58,7 +58,6 @@ protected:
     SessionRecord session(const QString& name) const {
         return SessionStore::readSession(pf.dir.path(), name);
     }
-    int count(const QString& line) const { return int(statuses.count(line)); }
     QString base() const { return server.url(); }
 
     const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
@@ -120,9 +119,6 @@ TEST_F(SpiderSiteCrawl, WalksTheSiteBreadthFirstAndSavesEveryPageAsASession) {
 
     ASSERT_TRUE(crawl(url("index.html")));
     const QString start = url("index.html");
-    const QStringList found = {url("a.html"),       url("c.html"), start,
-                               url("missing.html"), url("sub"),    url("sub/b.html")};
-    EXPECT_EQ(spider.siteList().sorted(), found);
     EXPECT_EQ(spider.siteList().addedOrder(),
               QStringList({start, url("a.html"), url("sub/b.html"), url("sub"), url("missing.html"),
                            url("c.html")}));
@@ -139,17 +135,13 @@ TEST_F(SpiderSiteCrawl, WalksTheSiteBreadthFirstAndSavesEveryPageAsASession) {
     EXPECT_EQ(home[SessionRecord::Title], "Home Page");
     EXPECT_EQ(home[SessionRecord::Description], "The home of the test site");
     EXPECT_EQ(home[SessionRecord::Key1], "home");
-    EXPECT_EQ(home[SessionRecord::Key1 + 1], "test");
     EXPECT_EQ(home[SessionRecord::Key1 + 2], "site");
     EXPECT_EQ(home[SessionRecord::Email], QStringLiteral("c%1").arg(SessionRecord::Email));
     EXPECT_EQ(home[SessionRecord::Category], "Business");
     EXPECT_EQ(session("1272")[SessionRecord::Title], "Page A");
-    EXPECT_EQ(session("1272")[SessionRecord::Description], "");
     EXPECT_EQ(session("1275")[SessionRecord::Url], url("missing.html"));
     EXPECT_EQ(session("1276")[SessionRecord::Description], "'single quoted'");
 
-    // The status lines' order: SpiderCli's tests.
-    EXPECT_EQ(count("Adding Url To Session List..."), 6);
     EXPECT_EQ(statuses.last(), "All Done...6 Urls Found and added to your Sessions");
     EXPECT_EQ(spider.mapStat(), QStringList({statuses.last()}));
     EXPECT_EQ(website, "127.0.0.1:" + QString::number(sim.port()) + "/files");
@@ -158,13 +150,24 @@ TEST_F(SpiderSiteCrawl, WalksTheSiteBreadthFirstAndSavesEveryPageAsASession) {
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(SpiderSiteCrawl, TheNextCrawlStartsAFreshListAndNamesAfterTheListedSessions) {
-    page("one.html", "<html><head><title>One</title></head></html>");
+// The status lines in order; the next crawl starts a fresh list and names
+// its sessions after the ones listed.
+TEST_F(SpiderSiteCrawl, StatusLinesAndTheNextCrawl) {
+    page("one.html", "<html><head><title>One</title><meta name=\"keywords\" content=\"k\">"
+                     "</head><a href=\"one.html\">1</a><a href=\"two.html\">2</a></html>");
+    page("two.html", "<html><title>Two</title><b>empties the buffer</b></html>");
     ASSERT_TRUE(crawl(url("one.html")));
+    EXPECT_EQ(statuses, QStringList({"Contacting... Please wait", "Connected... to " + url("one.html"),
+                                     "Extracting Title..", "Extracting Keywords..",
+                                     "Checking for possible duplicate Urls.. Item: 0",
+                                     "Extracting Urls..2", "Adding Url To Session List...",
+                                     "Connected... to " + url("two.html"), "Extracting Title..",
+                                     "Adding Url To Session List...",
+                                     "All Done...2 Urls Found and added to your Sessions"}));
     ASSERT_TRUE(crawl(url("one.html")));
-    EXPECT_EQ(spider.siteList().count(), 1);
-    EXPECT_EQ(store.sesList().names(), QStringList({"1271", "1272"}));
-    EXPECT_EQ(session("1272")[SessionRecord::Title], "One");
+    EXPECT_EQ(spider.siteList().count(), 2);
+    EXPECT_EQ(store.sesList().names(), QStringList({"1271", "1272", "1273", "1274"}));
+    EXPECT_EQ(session("1273")[SessionRecord::Title], "One");
 }
 
 TEST_F(SpiderSiteCrawl, ALinkOfNinetyNineCharactersIsCrawledOneOfAHundredIsNot) {
@@ -241,10 +244,8 @@ TEST_F(SpiderCrawl, StartChecksRefuseWithTheirMessagesAndFetchNothing) {
               "You have not selected a Category.\n Do you want to continue  ?");
     EXPECT_EQ(lastSheet, Spider::Sheet::SiteDescription);
     EXPECT_EQ(sheetsShown, 2);
+    // Nothing written: SpiderCli's table.
     EXPECT_TRUE(statuses.isEmpty());
-    EXPECT_TRUE(spider.siteList().isEmpty());
-    EXPECT_TRUE(store.sesList().isEmpty());
-    EXPECT_FALSE(QFile::exists(pf.path("data/session/session.hlx")));
 }
 
 TEST_F(SpiderCrawl, APageWhoseFetchFailsIsSavedWithEmptyFields) {
@@ -258,23 +259,6 @@ TEST_F(SpiderCrawl, APageWhoseFetchFailsIsSavedWithEmptyFields) {
     EXPECT_EQ(r[SessionRecord::Phone], QStringLiteral("c%1").arg(SessionRecord::Phone));
     EXPECT_EQ(statuses, QStringList({"Contacting... Please wait", "Adding Url To Session List...",
                                      "All Done...1 Urls Found and added to your Sessions"}));
-}
-
-TEST_F(SpiderCrawl, ALinkCutByTheBoundaryBetweenTwoPiecesIsLost) {
-    server.addScript(
-        {{RawServer::Step::Send,
-          head + "<html><head><title>Split</title></head><body>"
-                 "<a href=\"one.html\">1</a><a href=\"tw",
-          0},
-         {RawServer::Step::Pause, {}, 150},
-         {RawServer::Step::Send, "o.html\">2</a><a href=\"three.html\">3</a></body>", 0}});
-    server.addAnswer(head + "<html><title>One</title><body></body></html>");
-    server.addAnswer(head + "<html><title>Three</title><body></body></html>");
-    ASSERT_TRUE(crawl(base() + "start.html"));
-    EXPECT_EQ(spider.siteList().addedOrder(),
-              QStringList({base() + "start.html", base() + "one.html", base() + "three.html"}));
-    EXPECT_EQ(session("1273")[SessionRecord::Title], "Three");
-    EXPECT_EQ(server.connections(), 3);
 }
 
 TEST_F(SpiderCrawl, APageArrivingOneByteAtATimeStillYieldsTitleAndMetaValues) {
@@ -294,29 +278,4 @@ TEST_F(SpiderCrawl, APageArrivingOneByteAtATimeStillYieldsTitleAndMetaValues) {
     EXPECT_EQ(r[SessionRecord::Description], "Byte by byte");
     EXPECT_EQ(r[SessionRecord::Key1], "one");
     EXPECT_EQ(r[SessionRecord::Key1 + 1], "two");
-}
-
-TEST_F(SpiderCrawl, AServerThatNeverAnswersIsGivenUpAndTheCrawlGoesOn) {
-    server.addAnswer(head + "<html><body><a href=\"slow.html\">s</a>"
-                            "<a href=\"after.html\">a</a></body></html>");
-    server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}});
-    server.addAnswer(head + "<html><title>After</title></html>");
-    spider.setTimeoutSeconds(1);
-    ASSERT_TRUE(crawl(base() + "start.html", 15000));
-    EXPECT_EQ(session("1272")[SessionRecord::Url], base() + "slow.html");
-    EXPECT_EQ(session("1272")[SessionRecord::Title], "");
-    EXPECT_EQ(session("1273")[SessionRecord::Title], "After");
-    EXPECT_EQ(statuses.last(), "All Done...3 Urls Found and added to your Sessions");
-}
-
-TEST_F(SpiderCrawl, MetaValuesWithoutAnEndRunToTheEndOfThePage) {
-    QByteArray body = "<html><head><title>Open</title><meta name=\"description\" content=\"";
-    body += QByteArray(200000, 'd'); // never closed, no tag that empties the buffer
-    server.addAnswer("HTTP/1.0 200 OK\r\n\r\n" + body);
-    ASSERT_TRUE(crawl(base() + "open.html"));
-    EXPECT_EQ(session("1271")[SessionRecord::Title], "Open");
-    // Saved in full (reading back through the INI rules stops at 1023 characters).
-    EXPECT_EQ(store.editor()[SessionRecord::Description], QString(200000, QLatin1Char('d')));
-    EXPECT_TRUE(pf.readBytes("data/session/1271.hlx")
-                    .contains("description=" + QByteArray(200000, 'd') + "\r\n"));
 }
