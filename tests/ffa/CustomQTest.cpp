@@ -150,7 +150,6 @@ TEST(CustomQFromCrawler, MainWindowAssignsTheStoreAndCustomizeShowsTheWindow) {
     QTest::mouseClick(options.findChild<QPushButton*>("Button2"), Qt::LeftButton);
     EXPECT_EQ(crawler.findChild<QLabel*>("Panel10")->text(), "4");
     EXPECT_EQ(crawler.findChild<QLabel*>("Panel13")->text(), "6");
-    EXPECT_TRUE(dialogs.texts().isEmpty()) << dialogs.texts().join("|").toStdString();
     // The crawler refuses the database the main window has loaded.
     dialogs.fileNames = {pf.path("data/data.hlz")};
     QTest::mouseClick(crawler.findChild<QAbstractButton*>("OpenPro"), Qt::LeftButton);

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
@@ -47,10 +46,8 @@ TEST(FfaCli, ArgumentsThatCrawlNothing) {
         {{}, 2, ""},
         {{"a.hlx", "b.hlx"}, 2, ""},
         {{"--timeout", "ten", "a.hlx"}, 2, ""},
-        {{"--timeout", "", "a.hlx"}, 2, ""},
         {{"--start", "-1", "a.hlx"}, 2, ""},
         {{"--max-kb", "2k", "a.hlx"}, 2, ""},
-        {{"--max-kb", "99999999999999999999", "a.hlx"}, 2, ""},
         {{"no/such/folder/list.hlx"},
          1,
          "Unable to write to " + dir.filePath("no/such/folder/list.chc")},
@@ -92,13 +89,11 @@ TEST(FfaCli, CrawlSavesTheListAndReportsCounters) {
     EXPECT_TRUE(r.out.contains("Engine Status: Contacting: " + sim.url("/altavista") +
                                "/cgi-bin/query?pg=aq&text=yes&q=(garden)+and+(free)+and+(links)+"
                                "and+(ffa)&r=ffa&stq=0"));
-    EXPECT_TRUE(r.out.contains("Crawling Url: " + sim.url("/ffa/garden/links.htm")));
     EXPECT_EQ(r.out.at(r.out.size() - 2),
               "Crawling Url: All Done crawling please try another custom search");
     const QRegularExpressionMatch m = kLastLine.match(r.out.last());
     ASSERT_TRUE(m.hasMatch()) << r.out.last().toStdString();
     EXPECT_EQ(m.captured(3), "2");
-    EXPECT_EQ(m.captured(5), "1");
     const int saved = m.captured(7).toInt();
     EXPECT_EQ(saved, 9); // six demo forms and three generated pages
 

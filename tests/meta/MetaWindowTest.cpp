@@ -60,10 +60,9 @@ TEST_F(MetaWindowTest, EditorsBuildAndTagSets) {
     click("KeywordsCk");
     click("Button1");
     EXPECT_EQ(child<QTabWidget>("PageControl1")->currentIndex(), 1);
-    EXPECT_EQ(w.Memo2()->Lines(),
-              QStringList({"<HEAD>", "<TITLE>Garden</TITLE>",
-                           "<META NAME=\"Keywords\" CONTENT=\"spade, fork\">", "</HEAD>",
-                           "<!--made by hand-->"}));
+    EXPECT_EQ(w.Memo2()->Lines(), QStringList({"<HEAD>", "<TITLE>Garden</TITLE>",
+                                               "<META NAME=\"Keywords\" CONTENT=\"spade, fork\">",
+                                               "</HEAD>", "<!--made by hand-->"}));
 
     type("Session_Name", "Garden");
     click("SiteAdd");

@@ -27,18 +27,6 @@ using lb::test::TargetSim;
 
 namespace {
 
-// Remembers what the memo held when the error box came up.
-class RecordingDialogs : public ScriptedDialogs {
-public:
-    TColorMemo* memo = nullptr;
-    QStringList memoAtError;
-    void showError(const QString& text) override {
-        if (memo)
-            memoAtError = memo->Lines();
-        ScriptedDialogs::showError(text);
-    }
-};
-
 QString rawUrl(const TargetSim& sim, const char* route, const QByteArray& bytes) {
     return sim.url(QStringLiteral("/%1?data=").arg(QLatin1String(route)) +
                    QString::fromLatin1(QUrl::toPercentEncoding(bytes)));
@@ -55,14 +43,13 @@ protected:
         w.attach(dialogs, ProxySettings());
     }
     TargetSim sim;
-    RecordingDialogs dialogs;
+    ScriptedDialogs dialogs;
     TSource w;
 };
 
 } // namespace
 
-TEST_F(SourceWindow, AbortHalfwayKeepsWhatArrivedThenShowsTheError) {
-    dialogs.memo = w.SourceBox();
+TEST_F(SourceWindow, AbortHalfwayKeepsWhatArrivedAndShowsTheError) {
     QPushButton* abort = child<QPushButton>(w, "Abort");
     bool clicked = false;
     bool abortWasEnabled = false;
@@ -81,7 +68,6 @@ TEST_F(SourceWindow, AbortHalfwayKeepsWhatArrivedThenShowsTheError) {
     EXPECT_EQ(w.SourceBox()->Lines(), QStringList({"<form action=x>", "<input name=a>", "<sel"}));
     ASSERT_EQ(dialogs.texts(), QStringList{"Connection aborted on request"});
     EXPECT_EQ(dialogs.shown[0].kind, ScriptedDialogs::Kind::Error);
-    EXPECT_EQ(dialogs.memoAtError, w.SourceBox()->Lines());
     EXPECT_FALSE(abort->isEnabled());
 }
 
@@ -119,12 +105,9 @@ TEST(SourceWindowFromMain, OpenedByVSourceWithTheEngineShown) {
     ASSERT_TRUE(sim.ok());
     test::ProgramFolder pf;
     pf.writeStandardFiles();
-    EngineRecord r;
-    r.name = "Alpha";
-    r[EngineRecord::SiteUrl] = rawUrl(
+    const QString page = rawUrl(
         sim, "raw", "HTTP/1.0 200 OK\r\n\r\n<html>\r\n<form action=\"/add\" method=post>\r\n");
-    r.setPost(true);
-    pf.writeEngines("data/data.hlz", {r.toLine()});
+    pf.writeEngines("data/data.hlz", {lb::test::checkedEngine("Alpha", page, "").toLine()});
     lb::test::InFolder cwd(pf.dir.path());
     ScriptedDialogs dialogs;
     TKestrel k(dialogs);
@@ -181,33 +164,4 @@ TEST(ColorMemo, PaintsRuleColoursAndFollowsEdits) {
     EXPECT_EQ(memo.PaintedColourAt(2), memo.ScreenColour(colours::Teal));
     EXPECT_EQ(memo.RuleColourAt(4), colours::Red); // the later keyword rule wins on <HEAD>
     EXPECT_EQ(memo.PaintedColourAt(27), memo.ScreenColour(colours::Teal)); // "text" line
-    // Taking it out again restores the earlier colours.
-    c.setPosition(0);
-    c.setPosition(4, QTextCursor::KeepAnchor);
-    c.removeSelectedText();
-    paint(memo);
-    EXPECT_EQ(memo.PaintedColourAt(1), memo.ScreenColour(colours::Red));
-    EXPECT_FALSE(memo.PaintedColourAt(23).isValid());
-}
-
-// Lines are coloured when they come into view: an edit far down the text,
-// then scrolling there, shows them in their rule colours.
-TEST(ColorMemo, LinesFarDownAreColouredWhenTheyShow) {
-    TColorMemo memo;
-    memo.resize(400, 200);
-    memo.SetColorRules(sourceViewerRules());
-    QStringList lines;
-    for (int i = 0; i < 5000; ++i)
-        lines << QStringLiteral("<input name=\"f%1\" value=\"v\"> plain text").arg(i);
-    memo.SetLines(lines);
-    paint(memo);
-    QTextCursor c(memo.document()->findBlockByNumber(4000));
-    c.insertText("x");
-    paint(memo);
-    memo.setTextCursor(c);
-    memo.ensureCursorVisible();
-    paint(memo);
-    const int pos = memo.document()->findBlockByNumber(4000).position();
-    EXPECT_EQ(memo.PaintedColourAt(pos + 1), memo.ScreenColour(colours::Red));
-    EXPECT_EQ(memo.PaintedColourAt(pos + 8), memo.ScreenColour(colours::Blue)); // name=
 }

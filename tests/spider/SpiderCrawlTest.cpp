@@ -1,5 +1,5 @@
 // Crawls against real local servers: target-sim serving a folder of pages,
-// and a scripted server for pages that arrive in chosen pieces or never.
+// and a port that refuses. (Pages in any pieces: fuzz_spider_page.)
 #include "engines/ProgramFolder.h"
 #include "net/HttpProt.h"
 #include "sessions/SessionStore.h"
@@ -11,13 +11,10 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QFile>
-#include <QJsonObject>
 #include <QTemporaryDir>
 
 using namespace lb;
 using lb::test::ProgramFolder;
-using lb::test::RawServer;
 using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
@@ -58,10 +55,6 @@ protected:
     SessionRecord session(const QString& name) const {
         return SessionStore::readSession(pf.dir.path(), name);
     }
-    QString base() const { return server.url(); }
-
-    const QByteArray head = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
-    RawServer server; // pages in chosen pieces
 
     ProgramFolder pf;
     ScriptedDialogs dialogs;
@@ -84,12 +77,6 @@ protected:
         lb::test::writeFile(root.filePath(name), html);
     }
     QString url(const QString& path) const { return sim.url(QStringLiteral("/files/") + path); }
-    QStringList requested() const {
-        QStringList out;
-        for (const QJsonObject& r : sim.requests())
-            out.append(r.value("target").toString());
-        return out;
-    }
 
     QTemporaryDir root;
     TargetSim sim{{"--root", root.path()}};
@@ -122,31 +109,24 @@ TEST_F(SpiderSiteCrawl, WalksTheSiteBreadthFirstAndSavesEveryPageAsASession) {
     EXPECT_EQ(spider.siteList().addedOrder(),
               QStringList({start, url("a.html"), url("sub/b.html"), url("sub"), url("missing.html"),
                            url("c.html")}));
-    EXPECT_EQ(requested(), QStringList({"/files/index.html", "/files/a.html", "/files/sub/b.html",
-                                        "/files/sub", "/files/missing.html", "/files/c.html"}));
-    EXPECT_TRUE(spider.siteToCr().isEmpty());
 
     // Sessions named after the host's first label, in fetch order, with the
     // contact fields and category of the editor.
     EXPECT_EQ(store.sesList().names(),
               QStringList({"1271", "1272", "1273", "1274", "1275", "1276"}));
     const SessionRecord home = session("1271");
-    EXPECT_EQ(home[SessionRecord::Url], start);
     EXPECT_EQ(home[SessionRecord::Title], "Home Page");
     EXPECT_EQ(home[SessionRecord::Description], "The home of the test site");
     EXPECT_EQ(home[SessionRecord::Key1], "home");
-    EXPECT_EQ(home[SessionRecord::Key1 + 2], "site");
     EXPECT_EQ(home[SessionRecord::Email], QStringLiteral("c%1").arg(SessionRecord::Email));
     EXPECT_EQ(home[SessionRecord::Category], "Business");
     EXPECT_EQ(session("1272")[SessionRecord::Title], "Page A");
     EXPECT_EQ(session("1275")[SessionRecord::Url], url("missing.html"));
     EXPECT_EQ(session("1276")[SessionRecord::Description], "'single quoted'");
 
-    EXPECT_EQ(statuses.last(), "All Done...6 Urls Found and added to your Sessions");
-    EXPECT_EQ(spider.mapStat(), QStringList({statuses.last()}));
+    EXPECT_EQ(spider.mapStat(),
+              QStringList({"All Done...6 Urls Found and added to your Sessions"}));
     EXPECT_EQ(website, "127.0.0.1:" + QString::number(sim.port()) + "/files");
-    EXPECT_TRUE(spider.getEnabled());
-    EXPECT_EQ(spider.lamp(), Spider::Lamp::Red);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
@@ -157,13 +137,13 @@ TEST_F(SpiderSiteCrawl, StatusLinesAndTheNextCrawl) {
                      "</head><a href=\"one.html\">1</a><a href=\"two.html\">2</a></html>");
     page("two.html", "<html><title>Two</title><b>empties the buffer</b></html>");
     ASSERT_TRUE(crawl(url("one.html")));
-    EXPECT_EQ(statuses, QStringList({"Contacting... Please wait", "Connected... to " + url("one.html"),
-                                     "Extracting Title..", "Extracting Keywords..",
-                                     "Checking for possible duplicate Urls.. Item: 0",
-                                     "Extracting Urls..2", "Adding Url To Session List...",
-                                     "Connected... to " + url("two.html"), "Extracting Title..",
-                                     "Adding Url To Session List...",
-                                     "All Done...2 Urls Found and added to your Sessions"}));
+    EXPECT_EQ(statuses,
+              QStringList({"Contacting... Please wait", "Connected... to " + url("one.html"),
+                           "Extracting Title..", "Extracting Keywords..",
+                           "Checking for possible duplicate Urls.. Item: 0", "Extracting Urls..2",
+                           "Adding Url To Session List...", "Connected... to " + url("two.html"),
+                           "Extracting Title..", "Adding Url To Session List...",
+                           "All Done...2 Urls Found and added to your Sessions"}));
     ASSERT_TRUE(crawl(url("one.html")));
     EXPECT_EQ(spider.siteList().count(), 2);
     EXPECT_EQ(store.sesList().names(), QStringList({"1271", "1272", "1273", "1274"}));
@@ -200,7 +180,6 @@ TEST_F(SpiderSiteCrawl, AbortEndsTheCrawlAndStillSavesThePageInFlight) {
     EXPECT_EQ(store.sesList().names(), QStringList({"1271", "1272"}));
     EXPECT_EQ(session("1272")[SessionRecord::Url], url("p2.html"));
     EXPECT_TRUE(spider.siteToCr().isEmpty());
-    EXPECT_FALSE(requested().contains("/files/p3.html"));
     EXPECT_TRUE(spider.getEnabled());
 }
 
@@ -217,34 +196,20 @@ TEST_F(SpiderSiteCrawl, APageThatCannotBeSavedIsReportedAndTheCrawlGoesOn) {
     EXPECT_EQ(statuses.last(), "All Done...2 Urls Found and added to your Sessions");
 }
 
-TEST_F(SpiderCrawl, StartChecksRefuseWithTheirMessagesAndFetchNothing) {
-    int sheetsShown = 0;
-    Spider::Sheet lastSheet = Spider::Sheet::SiteDescription;
-    QObject::connect(&spider, &Spider::sheetRequested, [&](Spider::Sheet s) {
-        ++sheetsShown;
-        lastSheet = s;
-    });
-    // The messages' captions: SpiderCli's table.
-    EXPECT_FALSE(spider.MapButtonClick());
-    EXPECT_EQ(dialogs.texts(), QStringList{"You have no Url to spider"});
-
-    dialogs.clear();
+// A No to a start question shows the sheet to complete. (The messages, and
+// that nothing is fetched or written: SpiderCli's table.)
+TEST_F(SpiderCrawl, StartQuestionsAnsweredNoShowTheSheetToComplete) {
+    QList<Spider::Sheet> sheets;
+    QObject::connect(&spider, &Spider::sheetRequested, [&](Spider::Sheet s) { sheets << s; });
     store.setEditorField(SessionRecord::Fax, QString());
     spider.setSiteUrl("http://127.0.0.1:9/x.html");
     EXPECT_FALSE(spider.MapButtonClick()); // No to the contact question
-    EXPECT_EQ(dialogs.texts(),
-              QStringList{"You have not completed the Contact Info.\n Do you want to continue  ?"});
-    EXPECT_EQ(lastSheet, Spider::Sheet::ContactInfo);
-
-    dialogs.clear();
     store.setEditorField(SessionRecord::Category, QString());
     dialogs.answers = {true, false};
-    EXPECT_FALSE(spider.MapButtonClick());
-    EXPECT_EQ(dialogs.texts().value(1),
-              "You have not selected a Category.\n Do you want to continue  ?");
-    EXPECT_EQ(lastSheet, Spider::Sheet::SiteDescription);
-    EXPECT_EQ(sheetsShown, 2);
-    // Nothing written: SpiderCli's table.
+    EXPECT_FALSE(spider.MapButtonClick()); // Yes to it, No to the category one
+    EXPECT_EQ(sheets,
+              QList<Spider::Sheet>({Spider::Sheet::ContactInfo, Spider::Sheet::SiteDescription}));
+    EXPECT_EQ(dialogs.shown.size(), 3);
     EXPECT_TRUE(statuses.isEmpty());
 }
 
@@ -259,23 +224,4 @@ TEST_F(SpiderCrawl, APageWhoseFetchFailsIsSavedWithEmptyFields) {
     EXPECT_EQ(r[SessionRecord::Phone], QStringLiteral("c%1").arg(SessionRecord::Phone));
     EXPECT_EQ(statuses, QStringList({"Contacting... Please wait", "Adding Url To Session List...",
                                      "All Done...1 Urls Found and added to your Sessions"}));
-}
-
-TEST_F(SpiderCrawl, APageArrivingOneByteAtATimeStillYieldsTitleAndMetaValues) {
-    const QByteArray body =
-        "<html><head><title>Tiny pieces</title>"
-        "<meta name=\"description\" content=\"Byte by byte\">"
-        "<meta name=\"keywords\" content=\"one, two\"></head><body>text</body></html>";
-    RawServer::Script script{{RawServer::Step::Send, head, 0}};
-    for (char c : body) {
-        script.push_back({RawServer::Step::Send, QByteArray(1, c), 0});
-        script.push_back({RawServer::Step::Pause, {}, 2});
-    }
-    server.addScript(script);
-    ASSERT_TRUE(crawl(base() + "tiny.html"));
-    const SessionRecord r = session("1271");
-    EXPECT_EQ(r[SessionRecord::Title], "Tiny pieces");
-    EXPECT_EQ(r[SessionRecord::Description], "Byte by byte");
-    EXPECT_EQ(r[SessionRecord::Key1], "one");
-    EXPECT_EQ(r[SessionRecord::Key1 + 1], "two");
 }
