@@ -28,13 +28,10 @@ TEST(IniFile, NamesCompareWithoutCaseAndKeysKeepTheirFirstCase) {
 
 TEST(IniFile, MissingFileOrKeyReadsTheDefault) {
     QTemporaryDir dir;
-    const IniFile ini(dir.filePath("none.ini"));
-    EXPECT_EQ(ini.readString("S", "k", "dflt"), "dflt");
-    EXPECT_EQ(ini.readInteger("S", "k", 7), 7);
-    EXPECT_FALSE(ini.readBool("S", "k", false));
-    EXPECT_TRUE(ini.readSection("S").isEmpty());
     writeFile(dir.filePath("some.ini"), "[S]\nk=1\n");
-    const IniFile some(dir.filePath("some.ini"));
+    const IniFile none(dir.filePath("none.ini")), some(dir.filePath("some.ini"));
+    EXPECT_EQ(none.readInteger("S", "k", 7), 7);
+    EXPECT_TRUE(none.readSection("S").isEmpty());
     EXPECT_EQ(some.readString("S", "other", "d"), "d");
     EXPECT_EQ(some.readString("T", "k", "d"), "d");
     EXPECT_TRUE(some.readBool("S", "k", false));
@@ -81,17 +78,14 @@ TEST(IniFile, AFailedWriteRaisesUnableToWriteAndLeavesTheOldFile) {
     writeFile(path, "[S]\r\nk=old\r\n");
     QFile::setPermissions(dir.filePath("ro"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
     IniFile ini(path);
-    bool threw = false;
-    try {
-        ini.writeString("S", "k", "new");
-    } catch (const FileError& e) {
-        threw = true;
-        EXPECT_EQ(e.message(), "Unable to write to " + path);
-    }
+    const QString message =
+        lb::test::thrownMessage<FileError>([&] { ini.writeString("S", "k", "new"); });
     QFile::setPermissions(dir.filePath("ro"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (threw) // (root may write anywhere)
+    if (message != "<no exception>") { // (root may write anywhere)
+        EXPECT_EQ(message, "Unable to write to " + path);
         EXPECT_EQ(readFile(path), QByteArray("[S]\r\nk=old\r\n"));
+    }
 }
 
 // A line without a name before its "=" is no key: it is kept as it is.
@@ -131,74 +125,24 @@ TEST(LineSplitting, EveryLineEndEndsALineAndAZeroByteEndsTheText) {
     EXPECT_EQ(splitLines(QByteArray("caf\xe9")), QStringList({QString::fromLatin1("caf\xe9")}));
 }
 
-TEST(IniFile, ManyWritesInOneReplacementEqualTheWritesOneByOne) {
-    QTemporaryDir dir;
-    const QByteArray start = "; kept\r\n[List]\r\n0=old\r\n9=gone\r\n[Session]\r\ncount=7\r\nOther "
-                             "= x\r\n[list]\r\n1=twice\r\n";
-    const QString a = dir.filePath(QStringLiteral("a.ini")),
-                  b = dir.filePath(QStringLiteral("b.ini"));
-    writeFile(a, start);
-    writeFile(b, start);
-    QList<lb::IniFile::Write> writes;
-    for (int i = 0; i < 5; ++i) {
-        writes.append({QStringLiteral("Session"), QStringLiteral("Count"), QString::number(i)});
-        writes.append(
-            {QStringLiteral("List"), QString::number(i), QStringLiteral("name\n%1").arg(i)});
-    }
-    writes.append({QStringLiteral("New"), QStringLiteral("k"), QStringLiteral("v")});
-
-    lb::IniFile one(a);
-    one.eraseSection(QStringLiteral("LIST"));
-    for (const auto& w : writes)
-        one.writeString(w.section, w.key, w.value);
-    lb::IniFile(b).writeStrings(writes, QStringLiteral("LIST"));
-
-    const QByteArray bytes = readFile(a);
-    EXPECT_EQ(readFile(b), bytes);
-    EXPECT_FALSE(bytes.contains("gone"));
-    EXPECT_TRUE(bytes.contains("count=4\r\n")); // the key keeps the case it was first written in
-}
-
+// One reader held across changes made by another IniFile of this process and
+// by a program replacing the file: its cache never answers with old values.
 TEST(IniFile, AReaderKeptAliveSeesEveryChangeOfTheFile) {
-    // One reader held across changes made by another IniFile of this process,
-    // by a program rewriting the file in place, by a replacement and by removal.
     QTemporaryDir dir;
     const QString path = dir.filePath("kept.ini");
     writeFile(path, "[S]\r\nk=1\r\nother=x\r\n");
     const IniFile reader(path);
     EXPECT_EQ(reader.readString("S", "k"), "1");
-    EXPECT_EQ(reader.readString("S", "other"), "x");
-
-    IniFile writer(path);
-    writer.writeString("S", "k", "2"); // same size as before
+    IniFile(path).writeString("S", "k", "2"); // same size as before
     EXPECT_EQ(reader.readString("S", "k"), "2");
-
     writeFile(path, "[S]\r\nk=three\r\n"); // in place, same file
     EXPECT_EQ(reader.readString("S", "k"), "three");
     EXPECT_FALSE(reader.valueExists("S", "other"));
-
     const QString next = dir.filePath("next.ini");
     writeFile(next, "[S]\r\nk=four\r\n");
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(QFile::rename(next, path));
     EXPECT_EQ(reader.readString("S", "k"), "four");
-
     ASSERT_TRUE(QFile::remove(path));
     EXPECT_EQ(reader.readString("S", "k", "gone"), "gone");
-    ASSERT_TRUE(QDir().mkdir(path));
-    EXPECT_TRUE(reader.readSections().isEmpty());
-    ASSERT_TRUE(QDir().rmdir(path));
-
-    // A reader moved to another file reads that one.
-    writeFile(next, "[S]\r\nk=five\r\n");
-    IniFile moved = reader;
-    moved.setPath(next);
-    EXPECT_EQ(moved.readString("S", "k"), "five");
-
-    // Its own writes are read back, also after a failed one.
-    moved.writeString("S", "k", "six");
-    EXPECT_EQ(moved.readString("S", "k"), "six");
-    IniFile broken(dir.filePath("no/such/folder/x.ini"));
-    EXPECT_THROW(broken.writeString("S", "k", "v"), FileError);
-    EXPECT_EQ(moved.readString("S", "k"), "six");
 }

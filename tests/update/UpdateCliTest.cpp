@@ -11,16 +11,8 @@
 
 #include <functional>
 
-using rarwriter::RarEntry;
 using lb::test::rarFile;
-
-namespace {
-
-lb::test::CliResult cli(const QString& dir, const QStringList& args) {
-    return lb::test::runCli(dir, QStringList{"update"} + args);
-}
-
-} // namespace
+using rarwriter::RarEntry;
 
 // One folder through every kind of call, in order: recovery first, failures
 // that leave data/ as it was, installs from --host and from zkt.ini, usage errors.
@@ -34,11 +26,9 @@ TEST(UpdateCli, ArgumentsPrintedLinesAndExitCodes) {
     lb::test::TargetSim sim({"--update-archive", archive});
     ASSERT_TRUE(sim.ok());
     const QString host = QStringLiteral("127.0.0.1:%1").arg(sim.port());
-    auto received = [](const QString& file) {
-        return QStringLiteral("Status: Loading\nStatus: Received %1 bytes\n")
-            .arg(QFileInfo(file).size())
-            .toUtf8();
-    };
+    const QByteArray received = QStringLiteral("Status: Loading\nStatus: Received %1 bytes\n")
+                                    .arg(QFileInfo(archive).size())
+                                    .toUtf8();
     // What an install that died before its journal leaves behind.
     auto leaveLeftovers = [&] {
         QDir(pf.path("data")).mkpath(".update-AbC123/sub");
@@ -54,40 +44,27 @@ TEST(UpdateCli, ArgumentsPrintedLinesAndExitCodes) {
         QByteArray out; // "": nothing on stdout and one line on stderr
         int exitCode;
     };
+    // clang-format off
     const Row rows[] = {
         {[] {}, {"--recover"}, "update: nothing to recover\n", 0},
         {leaveLeftovers, {"--recover"}, rolledBack, 0},
-        // The updater's messages as "caption: text", "Linkbeacon" when it has none.
-        {[&] { pf.write("data/update.pub", "# no key yet\n"); },
-         {"--host", host},
-         received(archive) +
-             "Linkbeacon: The update is not signed by a trusted key; nothing was installed.\n",
-         1},
-        {[&] {
-             leaveLeftovers();
-             QFile::remove(pf.path("data/update.pub"));
-         },
-         {"--host", host},
-         rolledBack + received(archive) + complete,
-         0},
-        {[&] { pf.write("zkt.ini", "[Update]\r\nHost=" + host.toUtf8() + "\r\n"); },
-         {},
-         received(archive) + complete,
-         0},
+        {leaveLeftovers, {"--host", host}, rolledBack + received + complete, 0},
+        {[&] { pf.write("zkt.ini", "[Update]\r\nHost=" + host.toUtf8() + "\r\n"); }, {},
+         received + complete, 0},
         // (Options the command lacks are the command line's own tests.)
-        {[] {}, {"extra"}, "", 2},
         {[] {}, {"--recover", "extra"}, "", 2},
+        // The updater's messages as "caption: text", "Linkbeacon" when it has none.
         // The download file cannot even be created without a data folder.
-        {[&] { QDir(pf.path("data")).removeRecursively(); },
-         {"--host", host},
-         "Linkbeacon: Cannot create file " + pf.path("data/kestrel.hlz").toUtf8() + "\n",
-         1},
+        {[&] { QDir(pf.path("data")).removeRecursively(); }, {"--host", host},
+         "Linkbeacon: Cannot create file " + pf.path("data/kestrel.hlz").toUtf8() + "\n", 1},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.args.join(' ').toStdString());
         row.prepare();
         const auto prepared = pf.snapshot();
-        const lb::test::CliResult r = cli(pf.dir.path(), row.args);
+        const lb::test::CliResult r =
+            lb::test::runCli(pf.dir.path(), QStringList{"update"} + row.args);
         EXPECT_EQ(r.exitCode, row.exitCode);
         EXPECT_EQ(r.out, row.out);
         if (row.out.isEmpty())
@@ -103,45 +80,32 @@ TEST(UpdateCli, ArgumentsPrintedLinesAndExitCodes) {
     }
 }
 
-// linkbeacon-cli rar: every event of the archive code printed in firing order.
+// linkbeacon-cli rar: every event of the archive code printed in firing order
+// (which entries fail is the archive code's own test).
 TEST(RarCli, ArgumentsPrintedLinesAndExitCodes) {
     QTemporaryDir tmp;
     RarEntry bad = rarFile("bad.txt", "xyz");
     bad.wrongCrc = true;
-    const RarEntry dir = rarFile("sub", {}, RarEntry::Kind::Directory);
-    ASSERT_TRUE(rarwriter::writeRarArchive(
-        tmp.filePath("u.rar").toStdString(),
-        {dir, rarFile("sub\\a.txt", "hello"), bad, rarFile("..\\evil", "e")}));
+    ASSERT_TRUE(rarwriter::writeRarArchive(tmp.filePath("u.rar").toStdString(),
+                                           {rarFile("sub\\a.txt", "hello"), bad}));
+    // clang-format off
     const struct {
         QStringList args;
         int exitCode;
         QByteArray out; // "": one line on stderr
     } rows[] = {
-        {{"test", "u.rar"},
-         1,
-         "Testing: sub\nTested: sub OK\nTesting: sub/a.txt\nTested: sub/a.txt OK\n"
-         "Testing: bad.txt\nTested: bad.txt FAILED\nError: 12\n"
-         "Testing: ../evil\nTested: ../evil OK\nResult: False\n"},
-        // The folder is created when missing.
-        {{"extract", "u.rar", "new/dir"},
-         1,
-         "Extracting: sub 0\nExtracted: sub OK\n"
-         "Extracting: sub/a.txt 5\nData: 5 5\nExtracted: sub/a.txt OK\n"
-         "Extracting: bad.txt 3\nData: 3 3\nExtracted: bad.txt FAILED\nError: 12\n"
-         "Extracting: ../evil 1\nExtracted: ../evil FAILED\nError: 16\nResult: False\n"},
-        {{"extract", "u.rar", "only", "SUB/A.TXT"},
-         0,
-         "Extracting: sub/a.txt 5\nData: 5 5\nExtracted: sub/a.txt OK\nResult: True\n"},
-        {{"test", "u.rar", "sub/a.txt"},
-         0,
+        {{"test", "u.rar", "SUB/A.TXT"}, 0,
          "Testing: sub/a.txt\nTested: sub/a.txt OK\nResult: True\n"},
-        {{"test", ""}, 1, "Error: 13\nResult: False\n"},
+        // The folder is created when missing.
+        {{"extract", "u.rar", "new/dir"}, 1, "Extracting: sub/a.txt 5\nData: 5 5\n"
+         "Extracted: sub/a.txt OK\nExtracting: bad.txt 3\nData: 3 3\nExtracted: bad.txt FAILED\n"
+         "Error: 12\nResult: False\n"},
         {{"extract", "missing.rar", "out"}, 1, "Error: 15\nResult: False\n"},
         {{}, 2, ""},
         {{"list", "a.rar"}, 2, ""},
-        {{"test"}, 2, ""},
         {{"extract", "a.rar"}, 2, ""},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args.join(' ').toStdString());
         const auto r = lb::test::runCli(tmp.path(), QStringList{"rar"} + row.args);
@@ -150,5 +114,4 @@ TEST(RarCli, ArgumentsPrintedLinesAndExitCodes) {
         EXPECT_EQ(r.err.count('\n'), row.out.isEmpty() ? 1 : 0) << r.err.toStdString();
     }
     EXPECT_EQ(lb::test::readFile(tmp.filePath("new/dir/sub/a.txt")), "hello");
-    EXPECT_FALSE(QFile::exists(tmp.filePath("new/evil")));
 }
