@@ -9,21 +9,18 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+using lb::test::writeFile;
 using namespace lb;
 
 namespace {
-
-void makeFile(const QString& path, const QByteArray& bytes = "x") {
-    lb::test::writeFile(path, bytes);
-}
 
 class ProgramFolderChoice : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         templ = dir.filePath("usr/share/linkbeacon/programfolder");
-        makeFile(templ + "/zkt.ini", "[Proxy]\r\n");
-        makeFile(templ + "/data/session/session.hlx", "[List]\r\n");
+        writeFile(templ + "/zkt.ini", "[Proxy]\r\n");
+        writeFile(templ + "/data/session/session.hlx", "[List]\r\n");
         QDir().mkpath(templ + "/reports");
         // Installed files cannot be written to.
         QFile::setPermissions(templ + "/zkt.ini", QFile::ReadOwner | QFile::ReadOther);
@@ -44,11 +41,11 @@ TEST_F(ProgramFolderChoice, InstalledProgramOutsideAFolderUsesTheUsersOwnCopy) {
 
     const QString user = dir.filePath("xdg/linkbeacon");
     const QString home = dir.filePath("home");
-    makeFile(home + "/data/notes.txt"); // a "data" folder alone is no program folder
+    writeFile(home + "/data/notes.txt", "x"); // a "data" folder alone is no program folder
     const QString inFolder = dir.filePath("site");
-    makeFile(inFolder + "/zkt.ini");
+    writeFile(inFolder + "/zkt.ini", "x");
     const QString withDatabase = dir.filePath("db");
-    makeFile(withDatabase + "/data/data.hlz");
+    writeFile(withDatabase + "/data/data.hlz", "x");
     struct Case {
         QString current, requested, templateDir, folder;
     } cases[] = {
@@ -93,7 +90,7 @@ TEST_F(ProgramFolderChoice, FirstUseCopiesTheTemplateWritableAndLaterUsesLeaveIt
     EXPECT_EQ(lb::test::readFile(user + "/zkt.ini"), QByteArray("[Proxy]\r\n[Mine]\r\n"));
 
     // A copy that cannot be made leaves nothing that looks like a folder.
-    makeFile(dir.filePath("blocked"));
+    writeFile(dir.filePath("blocked"), "x");
     EXPECT_FALSE(makeFromTemplate(templ, dir.filePath("blocked/linkbeacon"), error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(dir.filePath("blocked/linkbeacon")));

@@ -97,30 +97,9 @@ TEST_F(ViewTest, EditCancelAndPostUnderAnotherName) {
     ASSERT_TRUE(v.findKey("one"));
     v.fetch();
     EXPECT_EQ(p[0].text(), "A");
-
-    v.insert();
-    key = "One";
-    EXPECT_EQ(messageOf([&] { v.post(); }), "Duplicate keys are not allowed");
-    v.cancel();
     // Signature items are not data: they cannot be edited through the panel.
     ASSERT_TRUE(v.findKey("QF.0000"));
     EXPECT_THROW(v.edit(), EQDBNoData);
-}
-
-TEST_F(ViewTest, NoKeyHandlerAndExcludedControls) {
-    Panel p(ThreeControls);
-    p[2].setTag(-999);
-    TQDBView v;
-    v.bindPanel(p.list);
-    EXPECT_EQ(v.controls().size(), 2);
-    v.setFileName(file());
-    v.insert();
-    EXPECT_EQ(messageOf([&] { v.post(); }),
-              "Cannot store data unless an OnKey handler is assigned");
-    v.OnKey = [] { return "k"; };
-    v.post();
-    ASSERT_TRUE(v.findKey("k"));
-    EXPECT_EQ(v.currentItem(), fieldsBody({QByteArray("\0", 1), QByteArray("\0", 1)}));
 }
 
 // The panel's signature: one item per control, written with the next save.

@@ -12,9 +12,9 @@
 #include <QFileInfo>
 
 using lb::test::Ended;
-using rarwriter::RarEntry;
 using lb::test::rarFile;
 using lb::test::updateKilledAt;
+using rarwriter::RarEntry;
 
 namespace {
 
@@ -106,16 +106,10 @@ protected:
         return line;
     }
 
-    static QTemporaryDir* archives;
-    static lb::test::TargetSim* sim;
-    static QMap<QString, QByteArray>* oldSet;
-    static QMap<QString, QByteArray>* newSet;
+    static inline QTemporaryDir* archives = nullptr;
+    static inline lb::test::TargetSim* sim = nullptr;
+    static inline QMap<QString, QByteArray>*oldSet = nullptr, *newSet = nullptr;
 };
-
-QTemporaryDir* InstallCrash::archives = nullptr;
-lb::test::TargetSim* InstallCrash::sim = nullptr;
-QMap<QString, QByteArray>* InstallCrash::oldSet = nullptr;
-QMap<QString, QByteArray>* InstallCrash::newSet = nullptr;
 
 } // namespace
 

@@ -8,8 +8,6 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include <optional>
-
 using namespace lb;
 using lb::test::rarFile;
 using rarwriter::RarEntry;
@@ -97,15 +95,6 @@ TEST_F(TrarTest, TestsAndExtractsFoldersEmptyAndSeveralEntriesInOrder) {
         << "no temporary files left behind";
 }
 
-TEST_F(TrarTest, ChosenNamesAreMatchedAsShownIgnoringCaseAndOthersSkippedSilently) {
-    archive({rarFile("one.txt", "1"), rarFile("Sub\\Two.txt", "2"), rarFile("three.txt", "3")});
-    rar.FilesToExtract = QStringList{"sub/two.TXT", "three.txt"};
-    EXPECT_TRUE(rar.Extract());
-    EXPECT_EQ(log, QStringList({"Extracting Sub/Two.txt 1", "Extracted Sub/Two.txt OK",
-                                "Extracting three.txt 1", "Extracted three.txt OK"}));
-    EXPECT_EQ(read("one.txt"), "<missing>");
-}
-
 TEST_F(TrarTest, CrcMismatchFailsTheEntryKeepsOldFileAndGoesOn) {
     RarEntry bad = rarFile("bad.txt", "evil bytes");
     bad.wrongCrc = true;
@@ -157,19 +146,14 @@ TEST_F(TrarTest, ArchivesEndingInsideDataOrHeaderOrWithDamagedHeaderAreBadData) 
     EXPECT_EQ(read("longer"), "<missing>");
 }
 
+// (A file that cannot be opened, error 15, is the command line's row.)
 TEST_F(TrarTest, OpeningFailuresAreReportedBeforeAnyEntry) {
-    const QString folder = tmp.path(); // a folder cannot be read as a file
-    const std::vector<std::pair<std::optional<std::string>, QString>> cases = {
-        {"This is a plain text file, not an archive.\n", "Error 13"},
-        {std::nullopt, "Error 15"},
-        {std::string("Rar!\x1a\x07\x00", 7), "Error 12"}, // signature only, no archive header
-    };
-    for (const auto& [bytes, error] : cases) {
+    // Not an archive; the signature alone, without an archive header.
+    for (const auto& [bytes, error] :
+         {std::pair<std::string, QString>{"A plain text file, not an archive.\n", "Error 13"},
+          {std::string("Rar!\x1a\x07\x00", 7), "Error 12"}}) {
         log.clear();
-        if (bytes)
-            rawArchive(*bytes);
-        else
-            rar.ArchiveName = folder;
+        rawArchive(bytes);
         EXPECT_FALSE(rar.Extract());
         EXPECT_EQ(log, QStringList({error}));
     }
@@ -202,35 +186,22 @@ TEST_F(TrarTest, NamesLeadingOutsideTheTargetAreWrittenNowhere) {
     EXPECT_TRUE(rar.Test());
 }
 
-TEST_F(TrarTest, LinksDevicesAndFifosAreNeverCreatedNorWrittenThrough) {
+// Link, device and pipe entries are never created (fuzz_rar_archive checks
+// that); links planted in the target folder before are never written through.
+TEST_F(TrarTest, LinksInTheTargetAreNeverWrittenThrough) {
     const QString outside = tmp.filePath("outside");
     lb::test::writeFile(outside + "/secret", "keep me");
     QDir().mkpath(target);
-    // Links already in the target folder, planted there before.
     ASSERT_TRUE(QFile::link(outside, target + "/dirlink"));
     ASSERT_TRUE(QFile::link(outside + "/secret", target + "/filelink"));
-
-    archive({rarFile("link", "../outside/secret", RarEntry::Kind::Symlink),
-             rarFile("fifo", {}, RarEntry::Kind::Fifo), rarFile("dev", {}, RarEntry::Kind::Device),
-             rarFile("dirlink\\secret", "overwritten"), rarFile("filelink", "replaced")});
+    archive({rarFile("dirlink\\secret", "overwritten"), rarFile("filelink", "replaced")});
     EXPECT_FALSE(rar.Extract());
-    QStringList failed;
-    for (const QString& line : log)
-        if (line.endsWith(" FAILED"))
-            failed << line;
-    EXPECT_EQ(failed, QStringList({"Extracted link FAILED", "Extracted fifo FAILED",
-                                   "Extracted dev FAILED", "Extracted dirlink/secret FAILED"}));
-    EXPECT_EQ(log.count("Error 16"), 4);
+    EXPECT_EQ(log, QStringList({"Extracting dirlink/secret 11", "Extracted dirlink/secret FAILED",
+                                "Error 16", "Extracting filelink 8", "Extracted filelink OK"}));
     EXPECT_EQ(lb::test::readFile(outside + "/secret"), "keep me");
     // The link named like an entry is replaced by the entry's file itself.
     EXPECT_FALSE(QFileInfo(target + "/filelink").isSymLink());
     EXPECT_EQ(read("filelink"), "replaced");
-    EXPECT_EQ(allPaths(), QStringList({"outside", "outside/secret", "target", "target/dirlink",
-                                       "target/filelink"}));
-
-    // A link's stored data is checked like any other entry's.
-    log.clear();
-    EXPECT_TRUE(rar.Test());
 }
 
 TEST_F(TrarTest, CancelFromDataHandlerAndLockedEntriesEndTheOperation) {
