@@ -121,7 +121,6 @@ TEST_F(UpdaterTest, FailedDownloadsEndInNoUpdateAndInstallNothing) {
     const QByteArray cutShort =
         "HTTP/1.0 200 OK\r\nContent-Length: " + size + "\r\n\r\n" + bytes.left(3000);
     const QString tooLarge = "Status: Failed : 0 Update too large";
-    // clang-format off
     const struct {
         QByteArray settings, answer; // answer: what raw sends
         quint16 port;
@@ -136,7 +135,6 @@ TEST_F(UpdaterTest, FailedDownloadsEndInNoUpdateAndInstallNothing) {
         {"MaxBytes=" + size, noLength, raw.port(), {}},
         {"Timeout=1", {}, stalling.port(), "Status: Failed : 408 Request_Timeout"},
     };
-    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.settings.toStdString() + " " + c.status.toStdString());
         pf.write("zkt.ini", "[Update]\r\n" + c.settings + "\r\n");
