@@ -1,6 +1,6 @@
 // The submission run while its memo lines let events run, as the window's
-// memo does: Stop and Pause pressed while a request's start is shown, and
-// requests that finish meanwhile.
+// memo does: Stop and Pause pressed while a request's start is shown (what is
+// in flight is aborted, Start resumes), and requests that finish meanwhile.
 #include "support/RunHost.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +82,9 @@ TEST_F(SubmissionReentry, PauseWhileARequestIsBeingStartedHoldsItForTheResume) {
     });
     subList.add(QStringLiteral("one"));
     run->start();
+    EXPECT_TRUE(run->startEnabled());
+    EXPECT_FALSE(run->stopEnabled());
+    EXPECT_EQ(run->indicator(), SubmissionRun::Indicator::Paused);
     ASSERT_TRUE(waitFor([this] { return run->paused() && run->inFlight() == 0; }, 60000));
     const QHash<int, QStringList> done = finishedLines();
     EXPECT_EQ(done.value(1), QStringList{QStringLiteral("Submission Paused \"Aborted\"")});
@@ -94,6 +97,7 @@ TEST_F(SubmissionReentry, PauseWhileARequestIsBeingStartedHoldsItForTheResume) {
             << "the paused request was sent";
     EXPECT_EQ(run->counters().failed, 2);
     EXPECT_EQ(run->counters().successful, 28);
+    EXPECT_EQ(run->indicator(), SubmissionRun::Indicator::Ended);
 }
 
 TEST_F(SubmissionReentry, RequestsFinishingWhileAStartIsShownAreReplacedAtFullSpeed) {
