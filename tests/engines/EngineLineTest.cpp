@@ -41,17 +41,13 @@ TEST(EngineLine, FieldsKeepTheirPlaceAndMissingOrMalformedOnesReadAsEmpty) {
 }
 
 TEST(EngineLine, OnlyExactPostSelectsPostAndTheLineWritesPostOrGet) {
-    auto withMethod = [](const QString& m) {
-        QString line = QStringLiteral("X=");
-        for (int f = 0; f < EngineRecord::FieldCount; ++f)
-            line += (f == EngineRecord::Method ? m : QString()) + QLatin1Char('|');
-        return EngineRecord::fromLine(line);
-    };
-    EXPECT_TRUE(withMethod("POST").isPost());
-    EXPECT_FALSE(withMethod("post").isPost());
-    EXPECT_FALSE(withMethod("PUT").isPost());
-    EXPECT_TRUE(withMethod("PUT").toLine().contains("|GET|"));
-    EXPECT_EQ(withMethod("x").toLine().count(QLatin1Char('|')), 37);
+    for (const auto& [method, post] : {std::pair{"POST", true}, {"post", false}, {"PUT", false}}) {
+        const EngineRecord r = EngineRecord::fromLine(
+            "X=" + QString(EngineRecord::Method, QLatin1Char('|')) + method + "|");
+        EXPECT_EQ(r.isPost(), post) << method;
+        EXPECT_TRUE(r.toLine().contains(post ? "|POST|" : "|GET|")) << method;
+        EXPECT_EQ(r.toLine().count(QLatin1Char('|')), 37);
+    }
 }
 
 TEST(EngineLinesList, SortsIgnoringCaseDropsEqualLinesAndFindsTheFirstOfAName) {
