@@ -3,7 +3,7 @@
 #include "audit/ui/SiteAuditWindow.h"
 #include "reports/ui/ThtmlLite.h"
 #include "spider/ui/SpiderSheet.h"
-#include "support/RawServer.h"
+#include "support/MainWindowTest.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>
@@ -20,20 +20,13 @@
 
 using namespace lb;
 
-namespace {
-
-template <class T> T* named(const QObject* in, const char* name) {
-    return in->findChild<T*>(QLatin1String(name));
-}
-
-} // namespace
+using lb::test::named;
 
 TEST(AuditWindow, OpensFromTheSpiderSheetAndShowsPagesIssuesAndReport) {
     test::TargetSim sim;
     ASSERT_TRUE(sim.ok());
     QTemporaryDir dir;
-    const QString old = QDir::currentPath();
-    QDir::setCurrent(dir.path());
+    const test::InFolder in(dir.path());
 
     SpiderSheet sheet(nullptr);
     named<QLineEdit>(&sheet, "SiteUrl")->setText(sim.url("/audit/"));
@@ -87,5 +80,4 @@ TEST(AuditWindow, OpensFromTheSpiderSheetAndShowsPagesIssuesAndReport) {
     stop->click();
     ASSERT_TRUE(test::runUntil([&] { return start->isEnabled(); }, 30000));
     EXPECT_LT(rows->rowCount(), 5000);
-    QDir::setCurrent(old);
 }
