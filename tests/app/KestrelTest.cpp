@@ -38,7 +38,6 @@ TEST_F(KestrelTest, OpensWithTheSortedListsAndTheFirstEngineShown) {
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_EQ(k.windowTitle(), "Kestrel English");
     EXPECT_EQ(child<QLabel>("SpeedPanel")->text(), "25");
-    EXPECT_EQ(k.submitPanel().speedValue(), 25);
     EXPECT_TRUE(child<QRadioButton>("Ranger")->isChecked());
     EXPECT_EQ(child<QLineEdit>("urllist")->maxLength(), 100);
     EXPECT_EQ(child<QLineEdit>("Key3_Name")->maxLength(), 150);

@@ -45,33 +45,6 @@ TEST(ThtmlLite, LoadsFilesAndReportsMissingOnes) {
     EXPECT_TRUE(v.CurrentFile().isEmpty());
 }
 
-TEST(ThtmlLite, HistoryKeepsUpToItsCount) {
-    QTemporaryDir dir;
-    for (const char* n : {"a", "b", "c", "d"})
-        writeFile(dir.path() + "/" + n + ".htm", QByteArray("<p>") + n + "</p>");
-    ThtmlLite v;
-    v.SetHistoryMaxCount(2);
-    for (const char* n : {"a", "b", "c", "d"})
-        v.LoadFromFile(dir.path() + "/" + n + ".htm");
-    EXPECT_EQ(v.History(), (QStringList{dir.path() + "/c.htm", dir.path() + "/b.htm"}));
-    EXPECT_TRUE(v.GoBack());
-    EXPECT_EQ(v.toPlainText(), QStringLiteral("c"));
-    EXPECT_TRUE(v.GoForward());
-    EXPECT_EQ(v.toPlainText(), QStringLiteral("d"));
-    EXPECT_FALSE(v.GoForward());
-}
-
-TEST(ThtmlLite, ASelectionPastTheEndIsClampedToIt) {
-    QTemporaryDir dir;
-    writeFile(dir.path() + "/a.htm", "<p><b>Hello</b> world</p><p>two</p>");
-    ThtmlLite v;
-    v.LoadFromFile(dir.path() + "/a.htm");
-    v.SetSelStart(6);
-    v.SetSelLength(1000);
-    EXPECT_EQ(v.SelText(), QStringLiteral("world\ntwo"));
-    EXPECT_EQ(v.SelLength(), 9);
-}
-
 TEST(ThtmlLite, LinksInsideTheFolderAreFollowedUnlessHandled) {
     QTemporaryDir top;
     const QString root = top.path() + "/root";

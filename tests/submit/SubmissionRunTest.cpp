@@ -142,10 +142,8 @@ TEST_F(SubmissionRunTest, RequestsCarryThePairStringEncodedOrRawAsConfigured) {
 
 TEST(FormEncoding, KeepsTheUnreservedSetAndEncodesEveryOtherByte) {
     EXPECT_EQ(lb::formEncode(QString()), QString());
-    EXPECT_EQ(lb::formEncode(QStringLiteral("AZaz09*-._")), QStringLiteral("AZaz09*-._"));
-    EXPECT_EQ(lb::formEncode(QStringLiteral("a b&c=d+e/f~g%")),
-              QStringLiteral("a+b%26c%3Dd%2Be%2Ff%7Eg%25"));
-    EXPECT_EQ(lb::formEncode(QStringLiteral("café €\n")), QStringLiteral("caf%C3%A9+%E2%82%AC%0A"));
+    EXPECT_EQ(lb::formEncode(QStringLiteral("AZaz09*-._ a&c=d+e/f~g%café €\n")),
+              QStringLiteral("AZaz09*-._+a%26c%3Dd%2Be%2Ff%7Eg%25caf%C3%A9+%E2%82%AC%0A"));
 }
 
 TEST_F(SubmissionRunTest, WatchdogTimesOutTheOldestSilentTarget) {
