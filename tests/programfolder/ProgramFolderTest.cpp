@@ -199,19 +199,6 @@ TEST(ProgramFolderSessions, IndexListsSessionFilesWithEveryKeyWithinItsLimit) {
     }
 }
 
-TEST(ProgramFolderMeta, TagSetIndexListsExistingTagFiles) {
-    const QStringList names = readIndexList(IniFile(path("data/meta/meta.hlx")), "List");
-    ASSERT_FALSE(names.isEmpty());
-    for (const QString& name : names) {
-        const IniFile tag(path("data/meta/" + name + ".tag"));
-        ASSERT_TRUE(QFileInfo::exists(tag.path())) << name.toStdString();
-        const int last = tag.readInteger(name, "comcount", -2);
-        EXPECT_GE(last, -1);
-        for (int i = 0; i <= last; ++i)
-            EXPECT_TRUE(tag.valueExists(name, "comment" + QString::number(i)));
-    }
-}
-
 // ------------------------------------------------------ files and folders
 
 TEST(ProgramFolderFiles, IniFilesUseCrLfLineEnds) {
