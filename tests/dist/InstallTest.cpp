@@ -1,8 +1,9 @@
 // scripts/install with the desktop entry and the icons, checked the way a
 // desktop and a user meet them: installed into a fresh prefix, validated,
 // started.
+#include "support/Files.h"
+
 #include <gtest/gtest.h>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -14,77 +15,49 @@ namespace {
 
 const QString kSource = QStringLiteral(LB_SOURCE_DIR);
 const QString kBuild = QFileInfo(QStringLiteral(LB_CLI)).absolutePath();
-const int kIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
 
 struct Result {
-    int code = -1;
+    int code = -1; // -1: crashed or timed out
     QString out;
 };
 
-Result run(const QString& program, const QStringList& args,
-           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+Result run(const QString& program, const QStringList& args) {
     QProcess p;
-    p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
-    Result r;
-    if (!p.waitForFinished(120000)) {
+    const bool ended = p.waitForFinished(120000);
+    if (!ended)
         p.kill();
-        p.waitForFinished();
-        r.out = QStringLiteral("timed out");
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAll());
-    return r;
+    p.waitForFinished();
+    const bool normal = ended && p.exitStatus() == QProcess::NormalExit;
+    return {normal ? p.exitCode() : -1, QString::fromLocal8Bit(p.readAll())};
 }
-
-QString validator() {
-    return QStandardPaths::findExecutable("desktop-file-validate");
-}
-
-// Installs once into a fresh prefix; the tests below look at the result.
-class Installed : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        dir = new QTemporaryDir;
-        prefix = dir->filePath("prefix");
-        install = run("bash", {kSource + "/scripts/install", "--prefix", prefix, "--from", kBuild});
-    }
-    static void TearDownTestSuite() {
-        delete dir;
-        dir = nullptr;
-    }
-    static QTemporaryDir* dir;
-    static QString prefix;
-    static Result install;
-};
-QTemporaryDir* Installed::dir = nullptr;
-QString Installed::prefix;
-Result Installed::install;
 
 } // namespace
 
-TEST_F(Installed, PutsBinariesEntryAndIconsUnderThePrefix) {
+TEST(Installed, PutsBinariesEntryAndIconsUnderThePrefixAndALauncherThatKeepsTheUsersFiles) {
+    QTemporaryDir dir;
+    const QString prefix = dir.filePath("prefix");
+    const Result install =
+        run("bash", {kSource + "/scripts/install", "--prefix", prefix, "--from", kBuild});
     ASSERT_EQ(install.code, 0) << qPrintable(install.out);
     EXPECT_TRUE(QFileInfo(prefix + "/bin/linkbeacon").isExecutable());
     EXPECT_TRUE(QFileInfo(prefix + "/bin/linkbeacon-cli").isExecutable());
     EXPECT_TRUE(QFileInfo::exists(prefix + "/lib/linkbeacon/programfolder/data/data.hlz"));
 
     const QString entry = prefix + "/share/applications/linkbeacon.desktop";
-    ASSERT_FALSE(validator().isEmpty())
+    const QString validator = QStandardPaths::findExecutable("desktop-file-validate");
+    ASSERT_FALSE(validator.isEmpty())
         << "desktop-file-validate is not installed (scripts/bootstrap)";
-    const Result r = run(validator(), {entry});
+    const Result r = run(validator, {entry});
     EXPECT_EQ(r.code, 0) << qPrintable(r.out);
     EXPECT_TRUE(r.out.trimmed().isEmpty()) << qPrintable(r.out);
-    QFile f(entry);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(f.readAll());
+    const QString text = QString::fromUtf8(lb::test::readFile(entry));
     // The menu must start the launcher even when ~/.local/bin is not on PATH.
     EXPECT_TRUE(text.contains(QStringLiteral("\nExec=") + prefix + "/bin/linkbeacon\n"))
         << qPrintable(text);
     EXPECT_TRUE(text.contains("\nIcon=linkbeacon\n"));
-    for (int size : kIconSizes) {
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
         const QImage icon(QStringLiteral("%1/share/icons/hicolor/%2x%2/apps/linkbeacon.png")
                               .arg(prefix)
                               .arg(size));
@@ -98,11 +71,9 @@ TEST_F(Installed, PutsBinariesEntryAndIconsUnderThePrefix) {
     const Result cli = run(prefix + "/bin/linkbeacon-cli", {});
     EXPECT_EQ(cli.code, 2);
     EXPECT_TRUE(cli.out.contains("usage:")) << qPrintable(cli.out);
-}
 
-TEST_F(Installed, LauncherMakesTheProgramFolderOnceAndKeepsTheUsersFiles) {
-    ASSERT_EQ(install.code, 0) << qPrintable(install.out);
-    const QString xdg = dir->filePath("xdg");
+    // The launcher makes the program folder once and keeps the user's files.
+    const QString xdg = dir.filePath("xdg");
     const QString folder = xdg + "/linkbeacon";
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_DATA_HOME", xdg);
@@ -133,11 +104,7 @@ TEST_F(Installed, LauncherMakesTheProgramFolderOnceAndKeepsTheUsersFiles) {
 
     ASSERT_TRUE(startOnce(folder + "/data/session/session.hlx"));
     const QString mine = folder + "/data/session/mine.hlx";
-    {
-        QFile f(mine);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[mine]\r\nurl=http://example.org/\r\n");
-    }
+    lb::test::writeFile(mine, "[mine]\r\nurl=http://example.org/\r\n");
     QFile::remove(folder + "/data/data.hlz");
     EXPECT_TRUE(startOnce(mine));
     // A second start neither re-copies the bundle nor touches the user's files.

@@ -95,15 +95,15 @@ TEST(HttpHostile, CredentialsGoOnlyToTheSchemeHostAndPortTheyWereGivenFor) {
         bool fromProperties; // Username/Password set, else written in the URL
         QString seen;        // at a, then at b
     };
+    // clang-format off
     const Row rows[] = {
         {"given, redirected to another port", a.url(toB), true, "alice / -"},
         {"in the URL, redirected to another port", inUrl + toB, false, "alice / -"},
         {"redirected on the same server", a.url("/redirect/1"), true, "alice,alice / "},
-        {"in the URL, redirected on the same server", inUrl + "/redirect/1", false,
-         "alice,alice / "},
-        {"from https to http on the same host", a.tlsUrl("/redirect-to?url=" + a.url("/echo")),
-         true, "alice,- / "},
+        {"in the URL, redirected on the same server", inUrl + "/redirect/1", false, "alice,alice / "},
+        {"from https to http on the same host", a.tlsUrl("/redirect-to?url=" + a.url("/echo")), true, "alice,- / "},
     };
+    // clang-format on
     int seenA = 0, seenB = 0;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -130,19 +130,18 @@ TEST(HttpHostile, ABodyShorterThanPromisedOrATlsStreamWithoutItsAlertIsNotComple
         qint64 received;
         bool complete;
     };
+    // clang-format off
     const Row rows[] = {
         {"ten bytes of a thousand", sim.url("/hostile/cut-body"), false, 10, false},
         {"every byte of its length", sim.url("/bytes/1000"), false, 1000, true},
         {"no length, closed", sim.url("/hostile/no-length/100"), false, 100, true},
         {"a HEAD is not judged by its length", sim.url("/hostile/cut-body"), true, 10, true},
         {"over TLS, ten bytes of a thousand", sim.tlsUrl("/hostile/cut-body"), false, 10, false},
-        {"over TLS without length, with its alert", sim.tlsUrl("/hostile/no-length/100"), false,
-         100, true},
-        {"over TLS without length or alert", sim.tlsUrl("/no-close-notify/hostile/no-length/100"),
-         false, 100, false},
-        {"over TLS with its length, no alert", sim.tlsUrl("/no-close-notify/bytes/1000"), false,
-         1000, true},
+        {"over TLS without length, with its alert", sim.tlsUrl("/hostile/no-length/100"), false, 100, true},
+        {"over TLS without length or alert", sim.tlsUrl("/no-close-notify/hostile/no-length/100"), false, 100, false},
+        {"over TLS with its length, no alert", sim.tlsUrl("/no-close-notify/bytes/1000"), false, 1000, true},
     };
+    // clang-format on
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         lb::test::Fetch f(row.url);

@@ -99,6 +99,7 @@ TEST(FollowLocation, ALocationMovesTheNextRequestDirectOrThroughAProxy) {
         bool viaProxy;
         HttpHop want;
     };
+    // clang-format off
     const Case cases[] = {
         // A new server without a port gets its scheme's port, not the old one.
         {direct, "https://b/y", false, {"b", "b", "443", "/y", "https://b/y", true}},
@@ -109,22 +110,14 @@ TEST(FollowLocation, ALocationMovesTheNextRequestDirectOrThroughAProxy) {
         // Without protocol the hop keeps its own, https included.
         {secure, "/z", false, {"a", "a", "8443", "/z", "https://a/z", true}},
         {secure, "http://b/z", false, {"b", "b", "80", "/z", "http://b/z", false}},
-        {direct,
-         "page.htm",
-         false,
-         {"a", "a", "8080", "http://a/page.htm", "http://a/page.htm", false}},
+        {direct, "page.htm", false, {"a", "a", "8080", "http://a/page.htm", "http://a/page.htm", false}},
         // Through a proxy the connection stays and the address, port and all,
         // goes into the request line.
         {proxied, "/z", true, {"proxy", "a", "3128", "http://a:81/z", "http://a:81/z", false}},
-        {proxied,
-         "page.htm",
-         true,
-         {"proxy", "a", "3128", "http://a:81/page.htm", "http://a:81/page.htm", false}},
-        {proxied,
-         "https://b:444/y",
-         true,
-         {"proxy", "b", "3128", "https://b:444/y", "https://b:444/y", false}},
+        {proxied, "page.htm", true, {"proxy", "a", "3128", "http://a:81/page.htm", "http://a:81/page.htm", false}},
+        {proxied, "https://b:444/y", true, {"proxy", "b", "3128", "https://b:444/y", "https://b:444/y", false}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE((c.value + (c.viaProxy ? " via proxy" : "")).toStdString());
         HttpHop got = c.from;

@@ -6,13 +6,13 @@
 #include "net/HttpProt.h"
 #include "net/WSocket.h"
 #include "support/RawServer.h"
-#include "support/Thrown.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 
 namespace lb::test {
@@ -23,39 +23,56 @@ struct EventLog {
     int done = 0;
     quint16 doneError = 0;
     int largestChunk = 0;
+    // Runs right after each event is logged: tests that act at one event.
+    std::function<void(net::THttpCli*, const QString&)> onEvent;
 
+    void note(net::THttpCli* c, const QString& e) {
+        events << e;
+        if (onEvent)
+            onEvent(c, e);
+    }
     void attach(net::THttpCli* c) {
         using net::THttpCli;
         c->OnStateChange = [this](THttpCli* s) {
-            events << QStringLiteral("StateChange:%1").arg(int(s->State()));
+            note(s, QStringLiteral("StateChange:%1").arg(int(s->State())));
         };
-        c->OnSessionConnected = [this](THttpCli*) { events << "SessionConnected"; };
-        c->OnRequestHeaderBegin = [this](THttpCli*) { events << "RequestHeaderBegin"; };
-        c->OnCommand = [this](THttpCli*, QString& line) { events << "Command:" + line; };
-        c->OnRequestHeaderEnd = [this](THttpCli*) { events << "RequestHeaderEnd"; };
-        c->OnSendBegin = [this](THttpCli*) { events << "SendBegin"; };
-        c->OnSendData = [this](THttpCli*, const char*, int n) {
-            events << QStringLiteral("SendData:%1").arg(n);
+        c->OnSessionConnected = [this](THttpCli* s) { note(s, "SessionConnected"); };
+        c->OnRequestHeaderBegin = [this](THttpCli* s) { note(s, "RequestHeaderBegin"); };
+        c->OnCommand = [this](THttpCli* s, QString& line) { note(s, "Command:" + line); };
+        c->OnRequestHeaderEnd = [this](THttpCli* s) { note(s, "RequestHeaderEnd"); };
+        c->OnSendBegin = [this](THttpCli* s) { note(s, "SendBegin"); };
+        c->OnSendData = [this](THttpCli* s, const char*, int n) {
+            note(s, QStringLiteral("SendData:%1").arg(n));
         };
-        c->OnSendEnd = [this](THttpCli*) { events << "SendEnd"; };
-        c->OnHeaderBegin = [this](THttpCli*) { events << "HeaderBegin"; };
+        c->OnSendEnd = [this](THttpCli* s) { note(s, "SendEnd"); };
+        c->OnHeaderBegin = [this](THttpCli* s) { note(s, "HeaderBegin"); };
         c->OnHeaderData = [this](THttpCli* s) {
-            events << "HeaderData:" + s->ResponseHeader().last();
+            note(s, "HeaderData:" + s->ResponseHeader().last());
         };
-        c->OnCookie = [this](THttpCli*, const QString& v, bool&) { events << "Cookie:" + v; };
-        c->OnHeaderEnd = [this](THttpCli*) { events << "HeaderEnd"; };
-        c->OnDocBegin = [this](THttpCli*) { events << "DocBegin"; };
-        c->OnDocData = [this](THttpCli*, const char* p, int n) {
-            events << "DocData";
+        c->OnCookie = [this](THttpCli* s, const QString& v, bool&) { note(s, "Cookie:" + v); };
+        c->OnHeaderEnd = [this](THttpCli* s) { note(s, "HeaderEnd"); };
+        c->OnDocBegin = [this](THttpCli* s) { note(s, "DocBegin"); };
+        c->OnDocData = [this](THttpCli* s, const char* p, int n) {
             body.append(p, n);
             largestChunk = std::max(largestChunk, n);
+            note(s, "DocData");
         };
-        c->OnDocEnd = [this](THttpCli*) { events << "DocEnd"; };
-        c->OnLocationChange = [this](THttpCli* s) { events << "LocationChange:" + s->Location(); };
-        c->OnRequestDone = [this](THttpCli*, net::THttpRequest, quint16 e) {
-            events << QStringLiteral("RequestDone:%1").arg(e);
+        c->OnDocEnd = [this](THttpCli* s) { note(s, "DocEnd"); };
+        c->OnLocationChange = [this](THttpCli* s) { note(s, "LocationChange:" + s->Location()); };
+        c->OnRequestDone = [this](THttpCli* s, net::THttpRequest, quint16 e) {
             ++done;
             doneError = e;
+            note(s, QStringLiteral("RequestDone:%1").arg(e));
+        };
+    }
+    // The first time an event named `event` (or "event:...") fires, calls
+    // act(client) after logging it.
+    void at(const QString& event, std::function<void(net::THttpCli*)> act) {
+        onEvent = [event, act, fired = false](net::THttpCli* c, const QString& e) mutable {
+            if (!fired && (e == event || e.startsWith(event + ':'))) {
+                fired = true;
+                act(c);
+            }
         };
     }
 

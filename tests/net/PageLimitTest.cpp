@@ -19,7 +19,7 @@ using lb::test::ScriptedDialogs;
 using lb::test::TargetSim;
 
 TEST(PageLimit, AFetcherThatKeepsThePageStopsAPageWithoutEndAtTheLimit) {
-    TargetSim sim;
+    TargetSim& sim = lb::test::sharedTargetSim();
     ASSERT_TRUE(sim.ok());
     const QString endless = sim.url("/hostile/endless-page");
     struct Row {

@@ -2,15 +2,12 @@
 #include "net/SocketErrors.h"
 
 #include <gtest/gtest.h>
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
 #include <atomic>
 #include <thread>
 
-#include <cerrno>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,7 +17,6 @@ using lb::test::connectTo;
 using lb::test::LoopbackPort;
 using lb::test::RawServer;
 using lb::test::runUntil;
-using lb::test::thrownMessage;
 
 TEST(SocketLookup, DottedAddressShapes) {
     const QList<QPair<QString, QString>> accepted = {
@@ -54,19 +50,6 @@ TEST(SocketLookup, DottedAddressShapes) {
         EXPECT_EQ(answers, QList<quint16>{0});
         EXPECT_EQ(s.DnsResultList(), QStringList{normal});
     }
-}
-
-TEST(SocketLookup, EmptyNameIsReported) {
-    TWSocket s;
-    quint16 error = 0;
-    s.OnDnsLookupDone = [&](TWSocket*, quint16 e) { error = e; };
-    EXPECT_EQ(thrownMessage<ESocketException>([&] { s.DnsLookup(""); }),
-              "DNS lookup: invalid host name.");
-    int errors = 0;
-    s.OnError = [&](TWSocket*) { ++errors; };
-    s.DnsLookup("");
-    EXPECT_EQ(errors, 1);
-    EXPECT_EQ(error, 10022);
 }
 
 TEST(SocketLookup, ReservedInvalidNamesGiveHostNotFoundWithoutAResolver) {
@@ -104,54 +87,6 @@ TEST(SocketLookup, CancelFiresInterruptedOnceAndNothingAfter) {
         runUntil([] { return false; }, 200);
         EXPECT_EQ(answers, QList<quint16>{10004});
     }
-}
-
-// A close, also inside a handler of a readiness batch, is notified at once
-// and once; the peer sees it when the batch ends or, when the handler runs
-// an event loop of its own (a dialog), before that loop waits, not after
-// the handler.
-TEST(SocketConnection, CloseInsideAHandlerReachesThePeerWhileTheHandlerRunsALoop) {
-    const LoopbackPort listener(true);
-    ASSERT_NE(listener.port, 0);
-    TWSocket s;
-    ASSERT_TRUE(connectAndWait(s, listener.port));
-    const int peer = listener.accept();
-    ASSERT_GE(peer, 0);
-    std::atomic<bool> peerSawEnd{false};
-    std::thread reader([&] {
-        char buf[64];
-        while (::recv(peer, buf, sizeof buf, 0) > 0) {
-        }
-        peerSawEnd = true;
-    });
-    QList<quint16> closed;
-    bool endSeenInsideLoop = false;
-    s.OnSessionClosed = [&](TWSocket*, quint16 e) { closed << e; };
-    s.OnDataAvailable = [&](TWSocket* sock, quint16) {
-        char buf[64];
-        sock->Receive(buf, sizeof buf);
-        sock->Close();
-        EXPECT_EQ(closed, QList<quint16>{0});
-        sock->Close();
-        EXPECT_EQ(sock->State(), wsClosed);
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (peerSawEnd)
-                loop.quit();
-        });
-        poll.start(10);
-        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
-        loop.exec();
-        endSeenInsideLoop = peerSawEnd;
-    };
-    ASSERT_EQ(::send(peer, "x", 1, 0), 1);
-    EXPECT_TRUE(runUntil([&] { return !closed.isEmpty() && peerSawEnd; }, 10000));
-    runUntil([] { return false; }, 100);
-    reader.join();
-    ::close(peer);
-    EXPECT_TRUE(endSeenInsideLoop);
-    EXPECT_EQ(closed, QList<quint16>{0});
 }
 
 // Sends leave straight from the caller's bytes while nothing waits, and are
@@ -211,67 +146,6 @@ TEST(SocketConnection, BytesLeaveInOrderWhetherSentAtOnceOrQueued) {
     EXPECT_TRUE(got == expected);
 }
 
-// A peer that answers and closes at once: all the data, more than one read,
-// comes before the close, and a reset is still told apart from a clean end.
-TEST(SocketConnection, AnswerThenCloseOrResetEndsAfterTheData) {
-    for (const bool reset : {false, true}) {
-        SCOPED_TRACE(reset ? "reset" : "clean close");
-        const LoopbackPort listener(true);
-        ASSERT_NE(listener.port, 0);
-
-        TWSocket s;
-        QStringList order;
-        QByteArray got;
-        s.OnDataAvailable = [&](TWSocket* sock, quint16) {
-            char buf[4096];
-            const int n = sock->Receive(buf, sizeof buf);
-            if (n > 0) {
-                got.append(buf, n);
-                if (order.isEmpty() || order.last() != "data")
-                    order << "data";
-            }
-        };
-        s.OnSessionClosed = [&](TWSocket*, quint16 e) {
-            order << QStringLiteral("closed %1").arg(e);
-        };
-        ASSERT_TRUE(connectAndWait(s, listener.port));
-        const int peer = listener.accept();
-        ASSERT_GE(peer, 0);
-        const QByteArray answer(100000, 'z');
-        ASSERT_EQ(::send(peer, answer.constData(), size_t(answer.size()), 0), answer.size());
-        if (reset) {
-            linger l{1, 0};
-            ::setsockopt(peer, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-        }
-        ::close(peer);
-        ASSERT_TRUE(
-            runUntil([&] { return !order.isEmpty() && order.last().startsWith("closed"); }));
-        if (reset) {
-            EXPECT_EQ(order.last(), "closed 10054");
-        } else {
-            EXPECT_EQ(got, answer);
-            EXPECT_EQ(order, QStringList({"data", "closed 0"}));
-        }
-        EXPECT_EQ(s.State(), wsClosed);
-    }
-}
-
-TEST(SocketConnection, PropertiesRefuseChangesWhileOpen) {
-    RawServer server;
-    server.addScript({{RawServer::Step::HoldUntilClosed, {}, 0}}, false);
-    TWSocket s;
-    ASSERT_TRUE(connectAndWait(s, server.port()));
-    EXPECT_EQ(thrownMessage<ESocketException>([&] { s.setPort("81"); }),
-              "Cannot change Port if not closed");
-    EXPECT_THROW(s.setAddr("127.0.0.2"), ESocketException);
-    EXPECT_EQ(s.Port(), QString::number(server.port()));
-    s.Abort();
-    EXPECT_EQ(s.State(), wsClosed);
-    EXPECT_NO_THROW(s.setPort("81"));
-    EXPECT_THROW(s.setLocalAddr("1.2.3"), ESocketException);
-    EXPECT_THROW(s.setSendFlags(7), ESocketException);
-}
-
 TEST(SocketConnection, ExceptionInHandlerAbortsWithoutEscaping) {
     RawServer server;
     server.addScript(
@@ -289,43 +163,6 @@ TEST(SocketConnection, ExceptionInHandlerAbortsWithoutEscaping) {
     ASSERT_TRUE(runUntil([&] { return closed > 0; }));
     EXPECT_EQ(caught, "handler failed");
     EXPECT_EQ(s.State(), wsClosed);
-}
-
-// Settings a connect cannot use are refused at once; a refused connection
-// is told later. Names are looked up once per process: a second round gets
-// the same answers.
-TEST(SocketConnection, ConnectChecksItsSettings) {
-    const LoopbackPort refusing(false);
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE(round);
-        TWSocket s;
-        const auto connectError = [&s] {
-            return thrownMessage<ESocketException>([&s] { s.Connect(); });
-        };
-        EXPECT_EQ(connectError(), "Connect: No Port Specified");
-        s.setPort("80");
-        EXPECT_EQ(connectError(), "Connect: No IP Address Specified");
-        s.setAddr("300.1.1.1");
-        EXPECT_EQ(connectError(), "WSocketResolveHost: '300.1.1.1' Invalid IP address.");
-        s.setAddr("127.0.0.1");
-        s.setPort("no-such-service-name");
-        EXPECT_EQ(connectError(), "WSocketResolvePort: Cannot convert port 'no-such-service-name'");
-        s.setProto("no-such-protocol");
-        s.setPort(QString::number(refusing.port));
-        EXPECT_EQ(connectError(),
-                  "WSocketResolveProto: Cannot convert protocol 'no-such-protocol'");
-        s.setProto("udp");
-        EXPECT_THROW(s.Connect(), ESocketException);
-        EXPECT_EQ(s.LastError(), 10022);
-        EXPECT_THROW(s.Send("x", 1), ESocketException);
-        int error = -1;
-        s.OnSessionConnected = [&](TWSocket*, quint16 e) { error = e; };
-        s.setProto("tcp");
-        s.Connect();
-        ASSERT_TRUE(runUntil([&] { return error >= 0; }));
-        EXPECT_EQ(error, 10061);
-        EXPECT_EQ(s.State(), wsClosed);
-    }
 }
 
 TEST(SocketConnection, AConnectNobodyAnswersTimesOutWithTheStacksError) {

@@ -41,9 +41,6 @@ void RawServer::serve(int fd) {
             linger l{1, 0}; // closing now sends a reset
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
             return;
-        } else if (s.kind == Step::Drain) {
-            while (!stop_ && readable(fd, 5000) && ::recv(fd, buf, sizeof buf, 0) > 0) {
-            }
         } else {
             // Keep the connection until the client closes it (bounded).
             for (int i = 0; i < 100 && !stop_; ++i)

@@ -14,9 +14,8 @@ namespace lb::test {
 class RawServer : public LoopbackServer {
 public:
     struct Step {
-        // Reset ends the connection with a TCP reset instead of a close;
-        // Drain reads everything until the client closes (bounded).
-        enum Kind { Send, Pause, HoldUntilClosed, Reset, Drain } kind;
+        // Reset ends the connection with a TCP reset instead of a close.
+        enum Kind { Send, Pause, HoldUntilClosed, Reset } kind;
         QByteArray data;
         int ms = 0;
     };

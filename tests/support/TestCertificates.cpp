@@ -44,23 +44,15 @@ X509* makeCert(EVP_PKEY* key, const char* cn, X509* issuer, EVP_PKEY* issuerKey,
     return cert;
 }
 
-// Writes one PEM file with write(FILE*); false when it could not.
-template <typename Write> bool writePem(const QString& path, Write write) {
+// Writes a certificate, or else a key, as one PEM file; false when it could not.
+bool writePem(const QString& path, X509* cert, EVP_PKEY* key = nullptr) {
     FILE* f = std::fopen(path.toLocal8Bit().constData(), "w");
-    const bool ok = f && write(f);
-    if (f)
-        std::fclose(f);
+    if (!f)
+        return false;
+    const bool ok = cert ? PEM_write_X509(f, cert) == 1
+                         : PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr) == 1;
+    std::fclose(f);
     return ok;
-}
-
-bool writeCert(const QString& path, X509* cert) {
-    return writePem(path, [cert](FILE* f) { return PEM_write_X509(f, cert) == 1; });
-}
-
-bool writeKey(const QString& path, EVP_PKEY* key) {
-    return writePem(path, [key](FILE* f) {
-        return PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr) == 1;
-    });
 }
 
 } // namespace
@@ -73,9 +65,9 @@ TestCertificates::TestCertificates() {
     X509* server =
         makeCert(keyServer, "localhost", ca, keyCa, 2, "DNS:localhost,IP:127.0.0.1,IP:::1");
     X509* other = makeCert(keyOther, "other.invalid", ca, keyCa, 3, "DNS:other.invalid");
-    ok_ = dir_.isValid() && writeCert(caFile(), ca) && writeCert(serverCert(), server) &&
-          writeKey(serverKey(), keyServer) && writeCert(otherCert(), other) &&
-          writeKey(otherKey(), keyOther);
+    ok_ = dir_.isValid() && writePem(caFile(), ca) && writePem(serverCert(), server) &&
+          writePem(serverKey(), nullptr, keyServer) && writePem(otherCert(), other) &&
+          writePem(otherKey(), nullptr, keyOther);
     X509_free(ca);
     X509_free(server);
     X509_free(other);

@@ -19,7 +19,6 @@ public:
     // Signed by the same CA for "other.invalid" (no IP address).
     QString otherCert() const { return path("other.pem"); }
     QString otherKey() const { return path("other.key"); }
-    QString dir() const { return dir_.path(); }
 
 private:
     QString path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
