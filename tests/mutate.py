@@ -96,6 +96,8 @@ MUTANTS = [
     ("rar-size-bound", "src/update/TRAR.cpp",
      "total + std::uint64_t(n) > header.UnpSize", "total + std::uint64_t(n) > header.UnpSize + 1",
      0, "update"),
+    ("rar-special-entries", "src/update/TRAR.cpp",
+     "parts.isEmpty() || (!isDir && !isRegular))) {", "parts.isEmpty())) {", 0, "update"),
     ("update-max-bytes", "src/update/Updater.cpp",
      "c->ReceivedCount() > maxBytes", "c->ReceivedCount() > maxBytes + 1", 0, "update"),
     ("names-remove-bounds", "src/common/NameListModel.cpp",

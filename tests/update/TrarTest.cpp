@@ -186,22 +186,31 @@ TEST_F(TrarTest, NamesLeadingOutsideTheTargetAreWrittenNowhere) {
     EXPECT_TRUE(rar.Test());
 }
 
-// Link, device and pipe entries are never created (fuzz_rar_archive checks
-// that); links planted in the target folder before are never written through.
-TEST_F(TrarTest, LinksInTheTargetAreNeverWrittenThrough) {
+// Link, device and pipe entries are never created, and links planted in the
+// target folder before are never written through.
+TEST_F(TrarTest, LinksDevicesAndFifosAreNeverCreatedNorWrittenThrough) {
     const QString outside = tmp.filePath("outside");
     lb::test::writeFile(outside + "/secret", "keep me");
     QDir().mkpath(target);
     ASSERT_TRUE(QFile::link(outside, target + "/dirlink"));
     ASSERT_TRUE(QFile::link(outside + "/secret", target + "/filelink"));
-    archive({rarFile("dirlink\\secret", "overwritten"), rarFile("filelink", "replaced")});
+    archive({rarFile("link", "../outside/secret", RarEntry::Kind::Symlink),
+             rarFile("fifo", {}, RarEntry::Kind::Fifo), rarFile("dev", {}, RarEntry::Kind::Device),
+             rarFile("dirlink\\secret", "overwritten"), rarFile("filelink", "replaced")});
     EXPECT_FALSE(rar.Extract());
-    EXPECT_EQ(log, QStringList({"Extracting dirlink/secret 11", "Extracted dirlink/secret FAILED",
-                                "Error 16", "Extracting filelink 8", "Extracted filelink OK"}));
+    QStringList failed;
+    for (const QString& line : log)
+        if (line.endsWith(" FAILED"))
+            failed << line;
+    EXPECT_EQ(failed, QStringList({"Extracted link FAILED", "Extracted fifo FAILED",
+                                   "Extracted dev FAILED", "Extracted dirlink/secret FAILED"}));
+    EXPECT_EQ(log.count("Error 16"), 4);
     EXPECT_EQ(lb::test::readFile(outside + "/secret"), "keep me");
     // The link named like an entry is replaced by the entry's file itself.
     EXPECT_FALSE(QFileInfo(target + "/filelink").isSymLink());
     EXPECT_EQ(read("filelink"), "replaced");
+    EXPECT_EQ(allPaths(), QStringList({"outside", "outside/secret", "target", "target/dirlink",
+                                       "target/filelink"}));
 }
 
 TEST_F(TrarTest, CancelFromDataHandlerAndLockedEntriesEndTheOperation) {
