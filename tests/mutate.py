@@ -75,6 +75,8 @@ MUTANTS = [
      "action.size() > 3 &&", "action.size() >= 3 &&", 0, "extractor"),
     ("analyser-cat-order", "src/extractor/FormAnalyser.cpp",
      "item = 2;", "item = 1;", 0, "extractor"),
+    ("analyser-sister-www", "src/extractor/FormAnalyser.cpp",
+     "host = www + b;", "host = b;", 0, "extractor"),
     ("extractor-address-10", "src/extractor/AutoExtractor.cpp",
      "address.size() < 10", "address.size() < 9", 0, "extractor"),
     ("extractor-address-ten", "src/extractor/AutoExtractor.cpp",

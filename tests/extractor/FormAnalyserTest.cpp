@@ -188,6 +188,30 @@ TEST(FormAnalyser, TheCharacterBeforeTheFormEndIsDropped) {
     EXPECT_EQ(r[R::UrlVar], "url");
 }
 
+TEST(FormAnalyser, LineBreaksAndZeroBytesAreDeletedNotBlanked) {
+    QByteArray page = "<form method=post action=/a.cgi>\r\n<input type=text\r\nname=title>"
+                      "<input name=url><input na";
+    page += '\0';
+    page += "me=email> </form>";
+    const EngineRecord r = analyse(page);
+    // "type=text" and "name=title" run together, and the zero byte vanishes.
+    EXPECT_EQ(r[R::TitleVar], "title");
+    EXPECT_EQ(r[R::EmailVar], "email");
+}
+
+TEST(FormAnalyser, SisterNetworkHostsAreSwappedBeforeResolving) {
+    FormAnalyserInput in;
+    in.pageUrl = "http://www.ffa-one.net/add.html";
+    in.hostPairs = {{"ffa-one.net", "ffa-two.net"}};
+    EngineRecord r;
+    FindUrlForms(form("<form method=post action=/cgi/add.cgi>"), in, r);
+    EXPECT_EQ(r[R::CgiUrl], "http://www.ffa-two.net/cgi/add.cgi");
+    EXPECT_EQ(r.name, "ffa-one"); // the site keeps its own name and address
+    in.pageUrl = "http://ffa-two.net/add.html";
+    FindUrlForms(form("<form method=post action=/cgi/add.cgi>"), in, r);
+    EXPECT_EQ(r[R::CgiUrl], "http://ffa-one.net/cgi/add.cgi");
+}
+
 TEST(FormAnalyser, BarsNeverReachTheEngineLine) {
     const EngineRecord r = analyse(form("<form method=post action=\"/a|b.cgi\">",
                                         "<input name=\"url|x\"><input type=hidden "
