@@ -8,6 +8,7 @@
 #include "engines/EngineCipher.h"
 #include "engines/EngineRecord.h"
 #include "engines/FormNames.h"
+#include "reports/HelpPages.h"
 #include "sessions/SessionRecord.h"
 #include "support/Files.h"
 
@@ -19,6 +20,7 @@
 #include <QImage>
 #include <QRegularExpression>
 #include <QSet>
+#include <QUrl>
 
 using lb::test::readFile;
 using namespace lb;
@@ -225,4 +227,32 @@ TEST(ProgramFolderFiles, StartUpFilesAndFoldersArePresent) {
     EXPECT_FALSE(QFileInfo::exists(path("src")));
     EXPECT_FALSE(QImage(path("kwnlogo.bmp")).isNull());
     EXPECT_TRUE(QImage(path("kwnico.ico")).hasAlphaChannel());
+}
+
+// Every help button's page is shipped, and every link and picture on those
+// pages leads to a file (and anchor) inside the help folder.
+TEST(ProgramFolderHelp, EveryPageOfAHelpButtonLinksOnlyInsideTheHelpFolder) {
+    const auto captures = [](const QString& file, const QString& pattern) {
+        QStringList out;
+        const QRegularExpression re(pattern, QRegularExpression::CaseInsensitiveOption);
+        for (auto m = re.globalMatch(QString::fromUtf8(readFile(file))); m.hasNext();)
+            out << m.next().captured(1);
+        return out;
+    };
+    for (int t = int(HelpTopic::StartUp); t <= int(HelpTopic::MetaCreator); ++t) {
+        const QFileInfo page(helpPagePath(Folder, HelpTopic(t)));
+        ASSERT_TRUE(page.isFile()) << page.filePath().toStdString();
+        for (const QString& link :
+             captures(page.filePath(), R"re(\b(?:href|src)\s*=\s*"([^"]*)")re")) {
+            const std::string where = page.fileName().toStdString() + " -> " + link.toStdString();
+            const QUrl url(link);
+            ASSERT_TRUE(url.isRelative() && !url.path().contains("..")) << where;
+            const QString target =
+                url.path().isEmpty() ? page.filePath() : page.dir().filePath(url.path());
+            ASSERT_TRUE(QFileInfo(target).isFile()) << where;
+            if (url.hasFragment())
+                EXPECT_TRUE(captures(target, R"re(<a\s+name="([^"]+)")re").contains(url.fragment()))
+                    << where;
+        }
+    }
 }
