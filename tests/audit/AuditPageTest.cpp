@@ -119,7 +119,6 @@ TEST(AuditIssues, EachPageRuleFromBothSidesOfItsLimit) {
         qint64 ms;
         QStringList found; // code and detail of each issue
     } const rows[] = {
-        // clang-format off
         {"at every limit", 200, title60, desc160, 1, 2000, {}},
         {"title one over", 200, title60 + 'T', desc160, 1, 2000, {"title-too-long "}},
         {"description one over", 200, title60, desc160 + 'd', 1, 2000, {"description-too-long "}},
@@ -129,7 +128,6 @@ TEST(AuditIssues, EachPageRuleFromBothSidesOfItsLimit) {
         {"empty texts", 200, "", "", 1, 0, {"missing-description ", "missing-title "}},
         {"status 399", 399, "", "", 0, 0, {}},
         {"status 400", 400, "", "", 0, 0, {"broken-link http://h/"}},
-        // clang-format on
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);

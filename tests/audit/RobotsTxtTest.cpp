@@ -30,7 +30,6 @@ struct Case {
     bool allowed;
 };
 
-// clang-format off
 const Case kCases[] = {
     // RFC 9309 5.1: each group for its own crawlers, "*" for the rest.
     {kSimple, "foobot", "/example/page.html", true},
@@ -76,7 +75,6 @@ const Case kCases[] = {
     {"Disallow: /\nUser-agent: *\nAllow: /\n", "a", "/x", true},
     {"User-agent: * # everyone\r\nDisallow: /x # not this\r\n", "a", "/x/y", false},
 };
-// clang-format on
 
 } // namespace
 

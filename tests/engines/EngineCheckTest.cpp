@@ -74,7 +74,6 @@ TEST(EngineCheck, EachEngineGetsTheStateItsAnswersShow) {
         EngineState state;
         QString detail;
     } cases[] = {
-        // clang-format off
         {"Second form posts", at("/files/form.htm"), cgi, S::Alive, ""},
         {"Redesigned", at("/files/moved.htm"), cgi, S::Changed, ""},
         // Five redirects are followed, to a page without a form.
@@ -100,7 +99,6 @@ TEST(EngineCheck, EachEngineGetsTheStateItsAnswersShow) {
         {"Script refuses GET", "", at("/status/405/Method%20Not%20Allowed"), S::Error,
          "405 Method Not Allowed"},
         {"Script gone", "", at("/status/404/Not%20Found"), S::Gone, "404 Not Found"},
-        // clang-format on
     };
     QList<EngineRecord> engines;
     for (const Case& c : cases)
