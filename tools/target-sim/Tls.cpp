@@ -1,14 +1,13 @@
 #include "Tls.h"
+#include "Certificate.h"
 
 #include <openssl/err.h>
 #include <openssl/evp.h>
-#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
-#include <openssl/x509v3.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <ctime>
 
 namespace tsim {
 
@@ -21,18 +20,6 @@ std::string lastError() {
         ERR_error_string_n(e, buf, sizeof buf);
     ERR_clear_error();
     return buf;
-}
-
-bool addExtension(X509* cert, int nid, const char* value) {
-    X509V3_CTX ctx;
-    X509V3_set_ctx_nodb(&ctx);
-    X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
-    X509_EXTENSION* ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-    if (!ext)
-        return false;
-    X509_add_ext(cert, ext, -1);
-    X509_EXTENSION_free(ext);
-    return true;
 }
 
 } // namespace
@@ -68,37 +55,18 @@ bool TlsServer::init(const std::string& certFile, const std::string& keyFile,
 
     // A self-signed certificate for the loopback names, valid for a year.
     EVP_PKEY* key = EVP_EC_gen("P-256");
-    X509* cert = X509_new();
-    if (!key || !cert) {
+    X509* cert = makeCertificate(key, "target-sim", nullptr, nullptr, long(time(nullptr)),
+                                 "DNS:localhost,IP:127.0.0.1,IP:::1", 365);
+    bool ok = cert != nullptr;
+    if (!ok) {
         *error = lastError();
-        return false;
-    }
-    X509_set_version(cert, 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert), long(time(nullptr)));
-    X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-    X509_gmtime_adj(X509_getm_notAfter(cert), 365L * 24 * 3600);
-    X509_set_pubkey(cert, key);
-    X509_NAME* name = X509_get_subject_name(cert);
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>("target-sim"), -1, -1, 0);
-    X509_set_issuer_name(cert, name);
-    addExtension(cert, NID_basic_constraints, "critical,CA:TRUE");
-    addExtension(cert, NID_subject_alt_name, "DNS:localhost,IP:127.0.0.1,IP:::1");
-    if (!X509_sign(cert, key, EVP_sha256())) {
-        *error = lastError();
-        return false;
-    }
-    SSL_CTX_use_certificate(ctx_, cert);
-    SSL_CTX_use_PrivateKey(ctx_, key);
-    bool ok = true;
-    if (!certOut.empty()) {
-        FILE* f = std::fopen(certOut.c_str(), "w");
-        if (!f || !PEM_write_X509(f, cert)) {
+    } else {
+        SSL_CTX_use_certificate(ctx_, cert);
+        SSL_CTX_use_PrivateKey(ctx_, key);
+        if (!certOut.empty() && !writePem(certOut, cert)) {
             *error = "cannot write " + certOut;
             ok = false;
         }
-        if (f)
-            std::fclose(f);
     }
     X509_free(cert);
     EVP_PKEY_free(key);
