@@ -20,21 +20,20 @@ TEST(AuditCli, ArgumentsExitCodesOutputAndReports) {
         QString lastLine;    // of stdout; empty: nothing printed there
         QStringList reports; // the files left, in the folder it ran in
     } const cases[] = {
+        // clang-format off
         {{}, 2, {}, {}},
         {{"--max-pages", "0", demo}, 2, {}, {}},
         {{"--timeout", "1.5", demo}, 2, {}, {}},
         {{"ftp://127.0.0.1/"}, 2, {}, {}},
         {{"127.0.0.1/audit/"}, 2, {}, {}},
         {{gone}, 1, {}, {}},
-        {{"--max-pages", "5", "--in-flight", "16", "--timeout", "20", demo},
-         0,
+        {{"--max-pages", "5", "--in-flight", "16", "--timeout", "20", demo}, 0,
          "audit: 5 pages, 5 issues, 1 broken links",
          {"reports/audit-127.0.0.1.csv", "reports/audit-127.0.0.1.htm"}},
         {{"--max-pages=1", "--ignore-robots", "--csv", "pages.csv", "--html", "pages.htm",
-          sim.url("/audit/private/secret.html")},
-         0,
-         "audit: 1 pages, 17 issues, 0 broken links",
-         {"pages.csv", "pages.htm"}},
+          sim.url("/audit/private/secret.html")}, 0,
+         "audit: 1 pages, 17 issues, 0 broken links", {"pages.csv", "pages.htm"}},
+        // clang-format on
     };
     for (const Case& c : cases) {
         QTemporaryDir dir;

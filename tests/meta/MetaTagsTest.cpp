@@ -49,28 +49,22 @@ TEST(MetaBlock, EveryTagInItsPlaceWithValuesAsTyped) {
     MetaChecks all;
     for (const QString& n : MetaChecks::names())
         *all.byName(n) = true;
-    EXPECT_EQ(
-        buildMetaBlock(sampleFields(), all),
-        QStringList({"<HTML LANG=en-GB>",
-                     "<HEAD>",
-                     "<TITLE>Garden & Tools</TITLE>",
-                     "<META NAME=\"Keywords\" CONTENT=\"garden, tools\">",
-                     "<META NAME=\"Description\" CONTENT=\"Spades \"and\" forks\">",
-                     "<META NAME=\"Author\" CONTENT=\"Ann Smith\">",
-                     "<META NAME=\"Copyright\" CONTENT=\"Garden Ltd\">",
-                     "<META NAME=\"Creator\" CONTENT=\"Editor\">",
-                     "<META NAME=\"Publisher\" CONTENT=\"Pub\">",
-                     "<META NAME=\"Distribution\" CONTENT=\"Global\">",
-                     "<META NAME=\"Rating\" CONTENT=\"General\">",
-                     "<META NAME=\"Robots\" CONTENT=\"All\">",
-                     "<META NAME=\"Revisit-After\" CONTENT=\"7 Days\">",
-                     "<META HTTP-EQUIV=\"Expires\" CONTENT=\"Mon, 1 Jan 2000 01:00:00 GMT\">",
-                     "<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=UTF-8\">",
-                     "<LINK REV=made href=\"mailto:ann@example.org\">",
-                     "</HEAD>",
-                     "<!--first-->",
-                     "<!---->",
-                     "<!--third-->"}));
+    // clang-format off
+    EXPECT_EQ(buildMetaBlock(sampleFields(), all), QStringList({
+        "<HTML LANG=en-GB>", "<HEAD>", "<TITLE>Garden & Tools</TITLE>",
+        "<META NAME=\"Keywords\" CONTENT=\"garden, tools\">",
+        "<META NAME=\"Description\" CONTENT=\"Spades \"and\" forks\">",
+        "<META NAME=\"Author\" CONTENT=\"Ann Smith\">",
+        "<META NAME=\"Copyright\" CONTENT=\"Garden Ltd\">",
+        "<META NAME=\"Creator\" CONTENT=\"Editor\">", "<META NAME=\"Publisher\" CONTENT=\"Pub\">",
+        "<META NAME=\"Distribution\" CONTENT=\"Global\">",
+        "<META NAME=\"Rating\" CONTENT=\"General\">", "<META NAME=\"Robots\" CONTENT=\"All\">",
+        "<META NAME=\"Revisit-After\" CONTENT=\"7 Days\">",
+        "<META HTTP-EQUIV=\"Expires\" CONTENT=\"Mon, 1 Jan 2000 01:00:00 GMT\">",
+        "<META HTTP-EQUIV=\"Content-type\" CONTENT=\"text/html; charset=UTF-8\">",
+        "<LINK REV=made href=\"mailto:ann@example.org\">", "</HEAD>",
+        "<!--first-->", "<!---->", "<!--third-->"}));
+    // clang-format on
 }
 
 TEST(MetaInjection, ReplacesFromHtmlToHeadEnd) {

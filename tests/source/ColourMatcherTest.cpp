@@ -199,18 +199,11 @@ TEST(ColourCli, ArgumentsToRunsAndExitCodes) {
     writeFile(dir.filePath("page.htm"),
               "\xF0\x9F\x98\x80<form action=x>\r\n<OPTION>\xC3\xA9</OPTION>");
     writeFile(dir.filePath("latin.htm"), "\xE9\xE9<meta x>");
-    writeFile(dir.filePath("rules.txt"), "[Rule]\r\n"
-                                         "KeyDrawingType=dtBeginLineEnd\r\n"
-                                         "KeyLineEndLst=//;#102030\r\n"
-                                         "ZOrder=2\r\n"
-                                         "[Rule]\n"
-                                         "KeyDrawingType=dtKeyShow\n"
-                                         "Keywords=int\n"
-                                         "Keywords=x=y;navy\n"
-                                         "DefKeyColor=lime\n"
-                                         "[Rule]\n"
-                                         "KeyBegEndLst=(;)\n"
-                                         "DefKeyColor=no such colour\n");
+    writeFile(
+        dir.filePath("rules.txt"),
+        "[Rule]\r\nKeyDrawingType=dtBeginLineEnd\r\nKeyLineEndLst=//;#102030\r\nZOrder=2\r\n"
+        "[Rule]\nKeyDrawingType=dtKeyShow\nKeywords=int\nKeywords=x=y;navy\nDefKeyColor=lime\n"
+        "[Rule]\nKeyBegEndLst=(;)\nDefKeyColor=no such colour\n");
     writeFile(dir.filePath("code.txt"), "int a; // int x=y\nprint x=y (z)");
     writeFile(dir.filePath("bad.txt"), "[Rule]\nColour=red\n");
     const QByteArray source = "1 6 red\n7 7 blue\n14 2 red\n18 8 blue\n27 9 blue\n";

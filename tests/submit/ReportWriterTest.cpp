@@ -116,11 +116,6 @@ TEST(ReportWriter, RequestResultUsesTheLocaleDateAndTime) {
     EXPECT_TRUE(stamp.startsWith(QStringLiteral("1/2/03 4:05:06"))) << stamp.toStdString();
     EXPECT_TRUE(stamp.endsWith(QStringLiteral("PM"))) << stamp.toStdString();
     EXPECT_EQ(reportTimeStamp(when, QLocale::c()).right(8), QStringLiteral("16:05:06"));
-
-    ReportWriter writer(dir.path(), true);
-    writer.addRequestResult(QStringLiteral("Engine"), QStringLiteral("OK"), when);
-    EXPECT_EQ(writer.lines().last(),
-              QStringLiteral("<br>") + reportTimeStamp(when) + ": Engine Status: OK");
 }
 
 TEST(ReportWriter, SwitchAskedAtEveryLineAndAtTheSessionEnd) {
