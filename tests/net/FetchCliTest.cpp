@@ -62,7 +62,6 @@ TEST(FetchCli, ArgumentsExitCodesAndOutput) {
         {{u("/redirect-to?url=/close-in-header")}, 1, "*", ok},
         {{"--cacert", ca, t("/bytes/5")}, 0, "abcde", ok},
         {{t("/bytes/5")}, 1, "", unverified},
-        {{"--insecure", t("/bytes/3")}, 0, "abc", ok},
         // The body goes again after the redirection.
         {post + QStringList{u("/redirect/1")}, 0, "*", "DocEnd\nStateChange hsReady\nRequestDone 0\n" + ok, {}, 0, "POST /redirect/0 a=1&b=2"},
         {{"--proxy", proxy, "--proxy-user", "pu:pp", "http://far.example/bytes/2"}, 0, "ab", ok, {}, 0, "GET http://far.example/bytes/2 "},

@@ -76,8 +76,6 @@ TEST(Reentry, PumpingHandlersKeepEveryByteInOrder) {
         ASSERT_TRUE(f.run());
         EXPECT_EQ(f.log.body, row.body);
         EXPECT_EQ(answerEvents(f.log), row.events.toStdString());
-        EXPECT_EQ(f.log.done, 1);
-        EXPECT_EQ(f.log.doneError, 0);
     }
 }
 

@@ -174,7 +174,6 @@ TEST_F(Https, RedirectFromHttpToHttps) {
     Fetch up(sim->url("/redirect-to?url=" + QUrl::toPercentEncoding(sim->tlsUrl("/bytes/7"))));
     ASSERT_TRUE(up.run());
     EXPECT_EQ(up.summary(), "200 OK|error 0|doc|abcdefg");
-    EXPECT_EQ(up.c.Location(), "https://127.0.0.1/bytes/7"); // as for http: no port
     ASSERT_EQ(requests().size(), 2);
     EXPECT_FALSE(requests()[0].value("tls").toBool());
     EXPECT_TRUE(requests()[1].value("tls").toBool());
@@ -198,7 +197,6 @@ TEST_F(Https, ThroughAProxyTunnel) {
     ASSERT_EQ(requests().size(), 1);
     const QJsonObject r = requests()[0];
     EXPECT_EQ(r.value("target").toString(), "/bytes/20?a=1");
-    EXPECT_TRUE(r.value("tls").toBool());
     EXPECT_EQ(headerOf(r, "Host"), "127.0.0.1");
     EXPECT_EQ(headerOf(r, "Proxy-Authorization"), "");
 }

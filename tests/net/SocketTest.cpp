@@ -2,8 +2,6 @@
 #include "net/SocketErrors.h"
 
 #include <gtest/gtest.h>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <atomic>
 #include <thread>
@@ -188,9 +186,7 @@ TEST(SocketConnection, AConnectNobodyAnswersTimesOutWithTheStacksError) {
     connectTo(s, live.port);
     ASSERT_TRUE(runUntil([&] { return !connected.isEmpty(); }));
     EXPECT_EQ(connected, QList<quint16>{0});
-    QEventLoop loop;
-    QTimer::singleShot(600, &loop, &QEventLoop::quit);
-    loop.exec();
+    runUntil([] { return false; }, 600);
     EXPECT_EQ(s.State(), wsConnected);
     EXPECT_EQ(connected.size(), 1);
 }

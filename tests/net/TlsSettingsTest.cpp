@@ -32,7 +32,6 @@ TEST(HttpClientSettings, EveryNewClientTakesTheFolderTlsSettingsAsTheyAreNow) {
     QTemporaryDir first, second;
     ASSERT_TRUE(first.isValid() && second.isValid());
     InFolder in(first.path());
-    expectNewClient(true, {});
     TlsSettings s;
     s.caFile = "certs/ca.pem";
     s.verify = false;

@@ -1,8 +1,7 @@
 // Checks the program folder the build lays out: what a fresh install loads at
 // start must be readable by the program's own loaders and consistent with
-// itself (engines, categories, batch sites, sessions, pictures).
+// itself (engines, categories, batch sites, pictures, help pages).
 #include "common/AsciiText.h"
-#include "common/IndexList.h"
 #include "common/IniFile.h"
 #include "common/LineSplitter.h"
 #include "engines/EngineCipher.h"
@@ -14,7 +13,6 @@
 
 #include <gtest/gtest.h>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -180,43 +178,7 @@ TEST(ProgramFolderBatch, SitesAreCompleteAndTheirPageListsDecipher) {
     EXPECT_EQ(ini.readInteger("count", "count", -1), pages);
 }
 
-// --------------------------------------------------------------- sessions
-
-TEST(ProgramFolderSessions, IndexListsSessionFilesWithEveryKeyWithinItsLimit) {
-    const QStringList names = readIndexList(IniFile(path("data/session/session.hlx")), "List");
-    ASSERT_EQ(names.size(), 2);
-    EXPECT_EQ(IniFile(path("data/session/session.hlx")).readInteger("Session", "Count", -1), 1);
-    for (const QString& name : names) {
-        const std::string n = name.toStdString();
-        const IniFile session(path("data/session/" + name + ".hlx"));
-        ASSERT_TRUE(QFileInfo::exists(session.path())) << n;
-        EXPECT_EQ(session.readSection(name), sessionKeys()) << n << ": keys in saving order";
-        for (int f = 0; f < SessionRecord::FieldCount; ++f) {
-            const QString value = session.readString(name, sessionKeys()[f]);
-            EXPECT_FALSE(value.isEmpty()) << n << " " << f;
-            if (sessionMaxLength(f) > 0) // 0: a choice from a list
-                EXPECT_LE(value.size(), sessionMaxLength(f)) << n << " " << f;
-        }
-        EXPECT_TRUE(sessionCategories().contains(session.readString(name, "catagory"))) << n;
-    }
-}
-
 // ------------------------------------------------------ files and folders
-
-TEST(ProgramFolderFiles, IniFilesUseCrLfLineEnds) {
-    QStringList files = {path("zkt.ini")};
-    QDirIterator it(path("data"), {"*.hlx", "*.tag", "*.ini"}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    EXPECT_GE(files.size(), 8);
-    static const QRegularExpression bare("\r(?!\n)|(?<!\r)\n");
-    for (const QString& file : files) {
-        const QByteArray bytes = readFile(file);
-        EXPECT_TRUE(bytes.endsWith("\r\n")) << file.toStdString();
-        EXPECT_FALSE(QString::fromLatin1(bytes).contains(bare)) << file.toStdString();
-    }
-}
 
 TEST(ProgramFolderFiles, StartUpFilesAndFoldersArePresent) {
     const QFileInfo exclude(path("data/exclude.tmp"));
