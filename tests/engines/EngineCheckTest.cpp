@@ -3,8 +3,8 @@
 #include "engines/EngineCheck.h"
 #include "common/ProxySettings.h"
 #include "engines/EngineCheckFiles.h"
-#include "engines/ProgramFolder.h"
 #include "support/LoopbackServer.h"
+#include "support/ProgramFolder.h"
 #include "support/RawServer.h"
 #include "support/TargetSim.h"
 

@@ -1,7 +1,7 @@
 #include "engines/EngineDatabase.h"
 #include "common/IniFile.h"
 #include "engines/EngineCipher.h"
-#include "engines/ProgramFolder.h"
+#include "support/ProgramFolder.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "engines/EngineFile.h"
 #include "engines/EngineLines.h"
 #include "engines/EngineRecord.h"
-#include "engines/ProgramFolder.h"
+#include "support/ProgramFolder.h"
 #include "support/Thrown.h"
 
 #include <gtest/gtest.h>

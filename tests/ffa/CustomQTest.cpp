@@ -1,11 +1,11 @@
 // The crawler options window driven as a user drives it.
 #include "app/TKestrel.h"
-#include "engines/ProgramFolder.h"
 #include "ffa/FfaCrawler.h"
 #include "ffa/ui/TCustomQ.h"
 #include "ffa/ui/TFFA_Crawler.h"
 #include "liststore/QDB.h"
 #include "support/MainWindowTest.h"
+#include "support/ProgramFolder.h"
 
 #include <gtest/gtest.h>
 #include <QComboBox>

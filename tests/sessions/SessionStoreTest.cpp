@@ -1,5 +1,5 @@
 #include "sessions/SessionStore.h"
-#include "engines/ProgramFolder.h"
+#include "support/ProgramFolder.h"
 #include "support/ScriptedDialogs.h"
 
 #include <gtest/gtest.h>

@@ -3,12 +3,12 @@
 // shows on screen.
 #include "app/TKestrel.h"
 #include "common/ProxySettings.h"
-#include "engines/ProgramFolder.h"
 #include "source/SourceViewer.h"
 #include "source/ui/TColorMemo.h"
 #include "source/ui/TSource.h"
 #include "support/CrawlProxy.h"
 #include "support/MainWindowTest.h"
+#include "support/ProgramFolder.h"
 #include "support/RawServer.h"
 #include "support/TargetSim.h"
 

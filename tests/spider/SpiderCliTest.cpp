@@ -1,8 +1,8 @@
 // linkbeacon-cli spider as a user runs it in a program folder.
-#include "engines/ProgramFolder.h"
 #include "sessions/SessionStore.h"
 #include "support/CliRun.h"
 #include "support/PeakMemory.h"
+#include "support/ProgramFolder.h"
 #include "support/TargetSim.h"
 
 #include <gtest/gtest.h>

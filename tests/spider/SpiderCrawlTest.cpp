@@ -1,10 +1,10 @@
 // Crawls against real local servers: target-sim serving a folder of pages,
 // and a port that refuses. (Pages in any pieces: fuzz_spider_page.)
-#include "engines/ProgramFolder.h"
 #include "net/HttpProt.h"
 #include "sessions/SessionStore.h"
 #include "spider/Spider.h"
 #include "support/Files.h"
+#include "support/ProgramFolder.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"

@@ -3,7 +3,7 @@
 // scripted dialogs, its controls by name, and the moves window tests make on
 // it; the main window's fixture besides.
 #include "app/TKestrel.h"
-#include "engines/ProgramFolder.h"
+#include "support/ProgramFolder.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
 

@@ -3,10 +3,10 @@
 // off, and events pumped where the run asks for it, as the window does. And
 // a fixture with a program folder, a target-sim and a run over them.
 #include "engines/EngineDatabase.h"
-#include "engines/ProgramFolder.h"
 #include "net/HttpProt.h"
 #include "submit/DatabaseHost.h"
 #include "submit/SubmissionRun.h"
+#include "support/ProgramFolder.h"
 #include "support/RawServer.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TargetSim.h"

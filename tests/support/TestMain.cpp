@@ -1,7 +1,7 @@
 // Every test program runs inside a QApplication on the offscreen platform, so
 // logic tests get an event loop and window tests get real widgets.
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
